@@ -1,0 +1,42 @@
+# Locates the Debian packages the program builds on. OpenCV is located by hand
+# because its CMake config ships only with the large libopencv-dev package.
+find_package(Threads REQUIRED)
+find_package(PkgConfig REQUIRED)
+find_package(Boost 1.74 REQUIRED COMPONENTS iostreams)
+find_package(PNG REQUIRED)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
+pkg_check_modules(GLEW REQUIRED IMPORTED_TARGET glew)
+pkg_check_modules(FTGL REQUIRED IMPORTED_TARGET ftgl)
+
+find_path(OPENCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4 REQUIRED)
+add_library(opencv INTERFACE)
+target_include_directories(opencv SYSTEM INTERFACE ${OPENCV_INCLUDE_DIR})
+foreach(module videoio imgcodecs imgproc core)
+  find_library(OPENCV_${module}_LIBRARY opencv_${module} REQUIRED)
+  target_link_libraries(opencv INTERFACE ${OPENCV_${module}_LIBRARY})
+endforeach()
+
+find_path(ANN_INCLUDE_DIR ANN/ANN.h REQUIRED)
+find_library(ANN_LIBRARY ann REQUIRED)
+add_library(ann INTERFACE)
+target_include_directories(ann SYSTEM INTERFACE ${ANN_INCLUDE_DIR})
+target_link_libraries(ann INTERFACE ${ANN_LIBRARY})
+
+find_path(GLUT_INCLUDE_DIR GL/freeglut.h REQUIRED)
+find_library(GLUT_LIBRARY glut REQUIRED)
+add_library(glut INTERFACE)
+target_include_directories(glut SYSTEM INTERFACE ${GLUT_INCLUDE_DIR})
+target_link_libraries(glut INTERFACE ${GLUT_LIBRARY})
+
+find_path(FLTK_INCLUDE_DIR FL/Fl.H REQUIRED)
+find_library(FLTK_LIBRARY fltk REQUIRED)
+find_library(FLTK_GL_LIBRARY fltk_gl REQUIRED)
+find_library(FLTK_IMAGES_LIBRARY fltk_images REQUIRED)
+find_package(X11 REQUIRED)
+add_library(fltk INTERFACE)
+target_include_directories(fltk SYSTEM INTERFACE ${FLTK_INCLUDE_DIR})
+target_link_libraries(fltk INTERFACE ${FLTK_IMAGES_LIBRARY} ${FLTK_GL_LIBRARY} ${FLTK_LIBRARY}
+  ${X11_LIBRARIES} OpenGL::GL OpenGL::GLU)
+
+find_package(GTest)
+find_package(benchmark)
