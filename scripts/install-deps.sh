@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git clang
+  build-essential cmake pkg-config git clang libclang-rt-14-dev
   libfltk1.3-dev
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
   libann-dev libboost-iostreams-dev libpng-dev zlib1g-dev
