@@ -10,6 +10,12 @@ if(TESSALINE_SANITIZE)
   target_link_options(tessaline_flags INTERFACE -fsanitize=address,undefined)
 endif()
 
+if(TESSALINE_FUZZ)
+  # Coverage instrumentation for every library the fuzz targets link.
+  target_compile_options(tessaline_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined)
+  target_link_options(tessaline_flags INTERFACE -fsanitize=address,undefined)
+endif()
+
 # Adds the static library of a subsystem folder: every .cpp file in the
 # calling folder except the entry points of executables (*_main.cpp).
 # tessaline_library(name [DEPS targets...])
