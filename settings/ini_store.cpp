@@ -1,0 +1,161 @@
+#include "settings/ini_store.h"
+
+#include <fstream>
+#include <iostream>
+#include <type_traits>
+
+#include "settings/ini_text.h"
+
+namespace tessaline {
+namespace {
+
+// Converts `value` into the bound variable and prints the report line, or
+// prints why it does not convert and sets `text` to what Save will write.
+template <typename T>
+void AssignValue(std::ostream& console, const std::string& key, const std::string& value, T* target,
+                 std::string* text) {
+  if (!IniFromText(value, target)) {
+    console << "[qxINI::Load] Value '" << value << "' of key '" << key << "' is not a valid "
+            << kIniTypeName<T> << "; the previous value is kept." << std::endl;
+    *text = IniToText(*target);
+    return;
+  }
+  // The value as the console formats it: six significant digits for floats.
+  console << "[setting] " << key << " : " << value << " (" << kIniTypeName<T> << " : " << *target
+          << ")" << std::endl;
+}
+
+// A double* variable is never assigned; the double it points to is reported.
+void AssignValue(std::ostream& console, const std::string& key, const std::string& value,
+                 double** target, std::string* /*text*/) {
+  console << "[setting] " << key << " : " << value << " (" << kIniTypeName<double*> << " : ";
+  if (*target == nullptr)
+    console << "null";
+  else
+    console << **target;
+  console << ")" << std::endl;
+}
+
+void AssignValue(std::ostream&, const std::string&, const std::string&, std::monostate,
+                 std::string*) {}
+
+template <typename T>
+void RefreshText(T* target, std::string* text) {
+  *text = IniToText(*target);
+}
+
+// Unbound and double* entries keep their text.
+void RefreshText(double**, std::string*) {}
+void RefreshText(std::monostate, std::string*) {}
+
+}  // namespace
+
+qxINI::qxINI() : console_(&std::cout) {}
+
+qxINI::qxINI(std::ostream& console) : console_(&console) {}
+
+bool qxINI::IsRegistered(const std::string& section, const std::string& key) {
+  for (const Entry& entry : entries_) {
+    if (entry.key == key && entry.section == section) {
+      *console_ << key << "had been registered." << std::endl;
+      return true;
+    }
+  }
+  return false;
+}
+
+qxINI::Entry* qxINI::FindKey(const std::string& key) {
+  for (Entry& entry : entries_)
+    if (entry.key == key) return &entry;
+  return nullptr;
+}
+
+bool qxINI::Load(const std::string& path) {
+  std::ifstream file(path);
+  if (!file.is_open()) {
+    *console_ << "[qxINI::Load] Invalid or corrupted file specified" << std::endl;
+    return false;
+  }
+  path_ = path;
+  return Parse(file);
+}
+
+bool qxINI::Parse(std::istream& in) {
+  std::string section;
+  std::string raw;
+  while (std::getline(in, raw)) {
+    const IniLine line = ParseIniLine(raw);
+    switch (line.kind) {
+      case IniLine::Kind::kBlank:
+        break;
+      case IniLine::Kind::kHeader:
+        section = line.section;
+        break;
+      case IniLine::Kind::kPair:
+        AddPair(section, line.key, line.value);
+        break;
+      case IniLine::Kind::kUnclosedHeader:
+        *console_ << "[qxINI::Load] Header tag opened with '[' but not closed with ']'"
+                  << std::endl;
+        return false;
+      case IniLine::Kind::kMissingEquals:
+        *console_ << "[qxINI::Load] Value '" << line.cleaned
+                  << "' is not a header and not a valid value, missing '='." << std::endl;
+        return false;
+    }
+  }
+  return true;
+}
+
+void qxINI::AddPair(const std::string& section, const std::string& key, const std::string& value) {
+  // The section is not compared: a registered key binds wherever it stands.
+  Entry* entry = FindKey(key);
+  if (entry == nullptr) {
+    entries_.push_back(Entry{section, key, value, IniTarget()});
+    return;
+  }
+  entry->text = value;
+  std::visit([&](auto target) { AssignValue(*console_, key, value, target, &entry->text); },
+             entry->target);
+}
+
+bool qxINI::Save(qxINI* pairs, const std::string& path) {
+  if (pairs == nullptr) {
+    *console_ << "[qxINI::Save] Null-pointer specified for 'pairs' argument." << std::endl;
+    return false;
+  }
+  const std::string& destination = path.empty() ? path_ : path;
+  *console_ << "saving the settings to " << destination << "..." << std::endl;
+  std::ofstream file(destination, std::ios::out | std::ios::trunc);
+  if (!file.is_open()) {
+    *console_ << "[qxINI::Save] Cannot save file at path " << destination << std::endl;
+    return false;
+  }
+  RefreshTexts();
+  pairs->WriteEntries(file);
+  return true;
+}
+
+void qxINI::Write(std::ostream& out) {
+  RefreshTexts();
+  WriteEntries(out);
+}
+
+void qxINI::RefreshTexts() {
+  for (Entry& entry : entries_)
+    std::visit([&](auto target) { RefreshText(target, &entry.text); }, entry.target);
+}
+
+void qxINI::WriteEntries(std::ostream& out) const {
+  // An empty section first needs no header; after another one it is "[]".
+  std::string last_section;
+  for (const Entry& entry : entries_) {
+    if (entry.section != last_section) {
+      out << '[' << entry.section << "]\n";
+      last_section = entry.section;
+    }
+    out << entry.key << '=' << entry.text << '\n';
+  }
+}
+
+}  // namespace tessaline
