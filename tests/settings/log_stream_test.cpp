@@ -1,0 +1,195 @@
+#include "settings/log_stream.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <boost/iostreams/stream.hpp>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tessaline {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+bool Exists(const std::string& path) { return std::ifstream(path).is_open(); }
+
+// A log file path in a fresh directory under /tmp, removed afterwards.
+class TempLogFile {
+ public:
+  TempLogFile() {
+    char name[] = "/tmp/log_stream_test_XXXXXX";
+    dir_ = mkdtemp(name);
+    path_ = dir_ + "/test.log";
+  }
+  ~TempLogFile() {
+    std::remove(path_.c_str());
+    rmdir(dir_.c_str());
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string dir_;
+  std::string path_;
+};
+
+// A sink device like qxCout that delivers to a sink of the test's own, so the
+// buffering of a real log stream decides what arrives as one chunk.
+class TestDevice {
+ public:
+  typedef char char_type;
+  typedef boost::iostreams::sink_tag category;
+  explicit TestDevice(LogSink* sink) : sink_(sink) {}
+  std::streamsize write(const char* s, std::streamsize n) {
+    sink_->Deliver(s, static_cast<std::size_t>(n));
+    return n;
+  }
+
+ private:
+  LogSink* sink_;
+};
+using TestStream = boost::iostreams::stream<TestDevice>;
+
+class LogSinkTest : public ::testing::Test {
+ protected:
+  void Send(const std::string& chunk) { sink_.Deliver(chunk.data(), chunk.size()); }
+
+  std::ostringstream console_;
+  TempLogFile file_;
+  LogSink sink_{console_, file_.path()};
+};
+
+TEST_F(LogSinkTest, TwoMessagesGiveTwoLinesEverywhere) {
+  Send("a\n");
+  Send("b\n");
+  EXPECT_EQ(console_.str(), "a\nb\n");
+  EXPECT_EQ(ReadFile(file_.path()), "a\nb\n");
+  EXPECT_EQ(sink_.History(), (std::vector<std::string>{"a\n", "b\n", ""}));
+}
+
+TEST_F(LogSinkTest, LineFeedsInsideAMessageJoinItsFileLine) {
+  Send("x\ny\n");
+  EXPECT_EQ(console_.str(), "x\ny\n");
+  EXPECT_EQ(ReadFile(file_.path()), "xy\n");
+  EXPECT_EQ(sink_.History(), (std::vector<std::string>{"x\ny\n", ""}));
+}
+
+TEST_F(LogSinkTest, AnEmptyMessageAddsAnEmptyLineAndTwoEmptyEntries) {
+  Send("a\n");
+  Send("\n");
+  EXPECT_EQ(ReadFile(file_.path()), "a\n\n");
+  EXPECT_EQ(sink_.History(), (std::vector<std::string>{"a\n", "", "", ""}));
+}
+
+TEST_F(LogSinkTest, EachPieceOfASplitMessageGetsItsOwnLineAndEntry) {
+  // A message longer than the stream buffer arrives in pieces; each piece
+  // fills the empty newest entry and opens a new one.
+  Send("part one, ");
+  Send("part two\n");
+  EXPECT_EQ(ReadFile(file_.path()), "part one, \npart two\n");
+  EXPECT_EQ(sink_.History(), (std::vector<std::string>{"part one, ", "part two\n", ""}));
+}
+
+TEST_F(LogSinkTest, HistoryKeepsTheLast24MessagesAndAnEmptyNewestEntry) {
+  for (int i = 0; i < 30; ++i) Send("message " + std::to_string(i) + "\n");
+  const std::vector<std::string> history = sink_.History();
+  ASSERT_EQ(history.size(), LogSink::kHistorySize);
+  ASSERT_EQ(history.size(), 25u);
+  for (int i = 0; i < 24; ++i) EXPECT_EQ(history[i], "message " + std::to_string(i + 6) + "\n");
+  EXPECT_EQ(history.back(), "");
+}
+
+TEST(LogSink, CreatesTheFileOnTheFirstChunkAndReplacesTheOldOne) {
+  TempLogFile file;
+  std::ofstream(file.path()) << "previous run\n";
+  std::ostringstream console;
+  LogSink sink(console, file.path());
+  EXPECT_EQ(ReadFile(file.path()), "previous run\n");
+  EXPECT_TRUE(sink.History().empty());
+  sink.Deliver("new\n", 4);
+  EXPECT_EQ(ReadFile(file.path()), "new\n");
+}
+
+TEST(LogSink, WithoutAChunkNoFileIsMade) {
+  TempLogFile file;
+  {
+    std::ostringstream console;
+    LogSink sink(console, file.path());
+  }
+  EXPECT_FALSE(Exists(file.path()));
+}
+
+TEST(LogSink, AnUnopenableFileStillFeedsConsoleAndHistory) {
+  std::ostringstream console;
+  LogSink sink(console, "/nonexistent_directory_for_log_test/x.log");
+  sink.Deliver("still here\n", 11);
+  EXPECT_EQ(console.str(), "still here\n");
+  EXPECT_EQ(sink.History(), (std::vector<std::string>{"still here\n", ""}));
+}
+
+TEST(LogSink, StreamsOfTwoThreadsDeliverOnlyWholeLines) {
+  TempLogFile file;
+  std::ostringstream console;
+  LogSink sink(console, file.path());
+  const int kMessages = 2000;
+  auto writer = [&](char letter) {
+    TestStream out(TestDevice(&sink), 4096);
+    for (int i = 0; i < kMessages; ++i)
+      out << letter << " : " << i << " " << std::string(50, letter) << std::endl;
+  };
+  std::thread first(writer, 'p');
+  std::thread second(writer, 'q');
+  first.join();
+  second.join();
+
+  // Each thread's lines arrive whole and in its own order.
+  std::istringstream lines(ReadFile(file.path()));
+  int next[2] = {0, 0};
+  for (std::string line; std::getline(lines, line);) {
+    ASSERT_FALSE(line.empty());
+    const int who = line[0] == 'p' ? 0 : 1;
+    const char letter = who == 0 ? 'p' : 'q';
+    ASSERT_EQ(line, std::string(1, letter) + " : " + std::to_string(next[who]) + " " +
+                        std::string(50, letter));
+    ++next[who];
+  }
+  EXPECT_EQ(next[0], kMessages);
+  EXPECT_EQ(next[1], kMessages);
+}
+
+// Logs through the program's module streams in a fresh temporary working
+// directory and checks what reached tessaline.log and the global history.
+// Runs in a child process, where the global sink has not opened its file yet.
+int LogThroughModuleStreams() {
+  char name[] = "/tmp/log_stream_global_XXXXXX";
+  const char* dir = mkdtemp(name);
+  if (dir == nullptr || chdir(dir) != 0) return 2;
+  engine_log() << "engine : " << 1 << std::endl;
+  view_log() << "view" << std::endl;
+  support_log() << "support : a\nb" << std::endl;
+  const std::string file = ReadFile("tessaline.log");
+  const std::vector<std::string> history = LogHistory();
+  std::remove("tessaline.log");
+  rmdir(dir);
+  if (file != "engine : 1\nview\nsupport : ab\n") return 3;
+  const std::vector<std::string> expected{"engine : 1\n", "view\n", "support : a\nb\n", ""};
+  return history == expected ? 0 : 4;
+}
+
+TEST(LogStreamDeathTest, ModuleStreamsWriteTessalineLogInTheWorkingDirectory) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::exit(LogThroughModuleStreams()), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace tessaline
