@@ -1,1 +1,21 @@
-int main() { return 0; }
+// tessaline: photomosaics made from a folder of photographs, explored live.
+
+#include <FL/Fl.H>
+#include <FL/Fl_Shared_Image.H>
+#include <GL/freeglut.h>
+#include <GL/glew.h>
+
+#include "app/main_window.h"
+
+int main(int argc, char** argv) {
+  glutInit(&argc, argv);
+  // No GL context exists yet; the view checks GLEW and OpenGL 2.0 on its
+  // first draw, so the result is not examined here.
+  (void)glewInit();
+  Fl::visual(FL_DOUBLE);
+  Fl::get_system_colors();
+  fl_register_images();
+  Fl::scheme("gtk+");
+  tessaline::qxFlWindow window(640, 480, "tessaline");
+  return Fl::run();
+}

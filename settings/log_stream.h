@@ -13,7 +13,6 @@
 
 #include <boost/iostreams/categories.hpp>
 #include <boost/iostreams/stream.hpp>
-
 #include <cstddef>
 #include <deque>
 #include <fstream>

@@ -1,0 +1,53 @@
+#include "app/dnd_box.h"
+
+#include <FL/Fl.H>
+
+#include <iostream>
+
+namespace tessaline {
+
+qxFlDndBox::qxFlDndBox(int x, int y, int w, int h) : Fl_Box(x, y, w, h) {
+  box(FL_NO_BOX);
+  clear_visible_focus();
+}
+
+qxFlDndBox::~qxFlDndBox() { Fl::remove_timeout(DeferredCallback, this); }
+
+void qxFlDndBox::DeferredCallback(void* box) {
+  auto* self = static_cast<qxFlDndBox*>(box);
+  self->do_callback();
+}
+
+int qxFlDndBox::handle(int event) {
+  switch (event) {
+    case FL_PASTE:
+      std::cout << "qxFlDndBox::FL_PASTE" << std::endl;
+      event_ = FL_PASTE;
+      length_ = Fl::event_length();
+      text_.assign(Fl::event_text(), static_cast<std::size_t>(length_));
+      // The callback runs after the paste event has returned.
+      if (callback() && (when() & (FL_WHEN_CHANGED | FL_WHEN_RELEASE)))
+        Fl::add_timeout(0.0, DeferredCallback, this);
+      return 1;
+    case FL_DND_ENTER:
+      std::cout << "qxFlDndBox::FL_DND_ENTER" << std::endl;
+      event_ = event;
+      return 1;
+    case FL_DND_DRAG:
+      std::cout << "qxFlDndBox::FL_DND_DRAG" << std::endl;
+      event_ = event;
+      return 1;
+    case FL_DND_LEAVE:
+      std::cout << "qxFlDndBox::FL_DND_LEAVE" << std::endl;
+      event_ = event;
+      return 1;
+    case FL_DND_RELEASE:
+      std::cout << "qxFlDndBox::FL_DND_RELEASE" << std::endl;
+      event_ = event;
+      return 1;
+    default:
+      return Fl_Box::handle(event);
+  }
+}
+
+}  // namespace tessaline

@@ -1,0 +1,223 @@
+#include "app/main_window.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Scroll.H>
+#include <FL/Fl_Value_Slider.H>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "app/dnd_box.h"
+#include "settings/window_settings.h"
+#include "view/gl_window.h"
+
+namespace tessaline {
+
+qxFlWindow::qxFlWindow(int w, int h, const char* title)
+    : Fl_Double_Window(w, h, title), width_(w), height_(h) {
+  BuildViewArea(w, h);
+  LoadWindowSettings(kProgramName);
+  BuildMenuBar(w);
+  BuildControlPanel(w, h);
+  status_box_ = new Fl_Box(0, h - 24, w, 24, "status");
+  status_box_->box(FL_EMBOSSED_BOX);
+  status_box_->labelfont(FL_HELVETICA_BOLD);
+  status_box_->align(FL_ALIGN_INSIDE | FL_ALIGN_RIGHT | FL_ALIGN_WRAP);
+  end();
+
+  view_->take_focus();
+  resize(pos_x_, pos_y_, width_, height_);
+  UpdateMenuStates();
+  show();
+}
+
+qxFlWindow::~qxFlWindow() {
+  SaveWindowSettings(kProgramName);
+  // The children (view, buttons, boxes) are deleted by the group.
+}
+
+void qxFlWindow::BuildViewArea(int w, int h) {
+  auto* view_group = new Fl_Group(5, 25, w - 10, h - 214);
+  view_group->box(FL_NO_BOX);
+  view_ = new qxFlGLWindow(view_x_, view_y_, w - 14, h - 218, nullptr, this);
+  view_->mode(FL_RGB | FL_DOUBLE | FL_ALPHA | FL_DEPTH);
+  view_->box(FL_FLAT_BOX);
+  view_->align(FL_ALIGN_INSIDE);
+  drop_target_ = new qxFlDndBox(5, 25, w - 10, h - 214);
+  drop_target_->callback(OnDrop, this);
+  std::cout << view_group->w() << ", " << view_group->h() << std::endl;
+  view_group->end();
+  resizable(view_group);
+}
+
+void qxFlWindow::BuildMenuBar(int w) {
+  menu_bar_ = new Fl_Menu_Bar(0, 0, w, 20);
+  menu_bar_->add("File/Quit", FL_Escape, OnFileMenu, this);
+}
+
+void qxFlWindow::BuildControlPanel(int w, int h) {
+  auto* panel = new Fl_Scroll(5, h - 179, w - 10, 150);
+  panel->box(FL_FLAT_BOX);
+
+  generate_button_ = new Fl_Button(12, h - 174, 80, 25, "Generate");
+  generate_button_->down_box(FL_FLAT_BOX);
+  generate_button_->clear_visible_focus();
+  generate_button_->callback(OnGenerate, this);
+  start_stop_button_ = new Fl_Button(12, h - 144, 80, 25, "Start/Stop");
+  start_stop_button_->down_box(FL_FLAT_BOX);
+  start_stop_button_->clear_visible_focus();
+  start_stop_button_->callback(OnStartStop, this);
+
+  auto* mosaic_group = new Fl_Group(99, h - 174, 220, 144, "Photomosaic");
+  mosaic_group->box(FL_DOWN_BOX);
+  mosaic_group->labelsize(12);
+  mosaic_group->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+  auto* alpha = new Fl_Value_Slider(159, h - 144, 145, 25, "Alpha ");
+  alpha->type(FL_HOR_SLIDER);
+  alpha->bounds(0, 1);
+  alpha->step(0.01);
+  alpha->value(view_->Alpha());
+  alpha->align(FL_ALIGN_LEFT);
+  alpha->callback(OnSlider, this);
+  auto* sleep = new Fl_Value_Slider(159, h - 114, 145, 25, "Sleep ");
+  sleep->type(FL_HOR_SLIDER);
+  sleep->bounds(0, 200);
+  sleep->step(1);
+  sleep->value(50);
+  sleep->align(FL_ALIGN_LEFT);
+  sleep->callback(OnSlider, this);
+  mosaic_group->end();
+
+  auto* output_group = new Fl_Group(324, h - 174, 180, 144, "Output");
+  output_group->box(FL_DOWN_BOX);
+  output_group->labelsize(12);
+  output_group->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+  output_button_ = new Fl_Check_Button(394, h - 144, 25, 25, "Output ");
+  output_button_->down_box(FL_DOWN_BOX);
+  output_button_->align(FL_ALIGN_LEFT);
+  output_button_->callback(OnOutput, this);
+  output_box_ = new Fl_Box(344, h - 114, 150, 30);
+  output_box_->box(FL_FLAT_BOX);
+  output_box_->align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT | FL_ALIGN_WRAP);
+  output_group->end();
+
+  panel->end();
+}
+
+void qxFlWindow::LoadWindowSettings(const std::string& base_name) {
+  qxINI& store = CreateWindowSettings();
+  store.Register("window", "width", &width_, width_);
+  store.Register("window", "height", &height_, height_);
+  store.Register("window", "pos_x", &pos_x_, pos_x_);
+  store.Register("window", "pos_y", &pos_y_, pos_y_);
+  if (!store.Load(base_name + ".ini"))
+    std::cout << "Failed opening the " << base_name << ".ini file!" << std::endl;
+}
+
+void qxFlWindow::SaveWindowSettings(const std::string& base_name) {
+  qxINI* store = WindowSettings();
+  if (!store) return;
+  width_ = w();
+  height_ = h();
+  pos_x_ = x();
+  pos_y_ = y();
+  if (store->Save(store, base_name + ".ini"))
+    std::cout << "save : " << base_name << ".ini" << std::endl;
+  DeleteWindowSettings();
+}
+
+void qxFlWindow::Quit() {
+  SaveWindowSettings(kProgramName);
+  std::exit(1);
+}
+
+void qxFlWindow::SetStatusText(const std::string& text) { status_box_->copy_label(text.c_str()); }
+
+const char* qxFlWindow::StatusText() const { return status_box_->label(); }
+
+void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_label(text.c_str()); }
+
+void qxFlWindow::UpdateMenuStates() {
+  // The panel's live-input switch is active only while the view takes live
+  // video, which this build cannot do yet; Start/Stop waits for a library.
+  start_stop_button_->deactivate();
+  output_button_->deactivate();
+  menu_bar_->redraw();
+}
+
+void qxFlWindow::ToggleFullScreen() {
+  if (full_screen_) {
+    fullscreen_off(restore_x_, restore_y_, restore_w_, restore_h_);
+    full_screen_ = false;
+  } else {
+    restore_x_ = x();
+    restore_y_ = y();
+    restore_w_ = w();
+    restore_h_ = h();
+    fullscreen();
+    full_screen_ = true;
+  }
+}
+
+int qxFlWindow::ForwardToView(int event) {
+  // Mouse and key events over the view arrive here, in window coordinates;
+  // the view's own handler sees none of them.
+  const int x = Fl::event_x() - view_x_;
+  const int y = Fl::event_y() - view_y_;
+  switch (event) {
+    case FL_PUSH:
+      view_->MouseButton(Fl::event_key() - FL_Button, true, x, y);
+      return 0;
+    case FL_RELEASE:
+      view_->MouseButton(Fl::event_key() - FL_Button, false, x, y);
+      return 0;
+    case FL_DRAG:
+      view_->MouseDrag(x, y);
+      return 0;
+    case FL_KEYDOWN:
+      view_->KeyDown(Fl::event_key(), x, y);
+      UpdateMenuStates();
+      return 0;
+    case FL_MOVE:
+      view_->MouseMove(x, y);
+      return 0;
+    case FL_PASTE:
+    case FL_DND_ENTER:
+    case FL_DND_DRAG:
+    case FL_DND_LEAVE:
+    case FL_DND_RELEASE:
+      // Drags never reach the view's mouse handling.
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+int qxFlWindow::handle(int event) {
+  if (ForwardToView(event)) return 1;
+  return Fl_Double_Window::handle(event);
+}
+
+void qxFlWindow::OnFileMenu(Fl_Widget* menu, void* window) {
+  char path[80];
+  auto* bar = static_cast<Fl_Menu_Bar*>(menu);
+  if (bar->item_pathname(path, sizeof(path) - 1) != 0) return;
+  const char* rest = path + std::strlen("File/");
+  if (std::strncmp(rest, "Quit", 4) == 0) static_cast<qxFlWindow*>(window)->Quit();
+}
+
+void qxFlWindow::OnGenerate(Fl_Widget*, void*) {}
+void qxFlWindow::OnStartStop(Fl_Widget*, void*) {}
+void qxFlWindow::OnSlider(Fl_Widget*, void* window) {
+  static_cast<qxFlWindow*>(window)->view_->redraw();
+}
+void qxFlWindow::OnOutput(Fl_Widget*, void*) {}
+void qxFlWindow::OnDrop(Fl_Widget*, void*) {}
+
+}  // namespace tessaline

@@ -1,0 +1,87 @@
+#pragma once
+// qxFlWindow: the program's only top-level window. It holds the menu bar,
+// the OpenGL view with the drop target over it, the control panel and the
+// status line; forwards mouse and key events to the view with view-relative
+// coordinates; remembers its geometry in tessaline.ini. GUI thread only.
+
+#include <FL/Fl_Double_Window.H>
+
+#include <string>
+
+#include "view/view_owner.h"
+
+class Fl_Box;
+class Fl_Button;
+class Fl_Check_Button;
+class Fl_Group;
+class Fl_Menu_Bar;
+class Fl_Value_Slider;
+
+namespace tessaline {
+
+class qxFlDndBox;
+class qxFlGLWindow;
+
+class qxFlWindow : public Fl_Double_Window, public ViewOwner {
+ public:
+  qxFlWindow(int w, int h, const char* title);
+  ~qxFlWindow() override;
+
+  int handle(int event) override;
+
+  void SetStatusText(const std::string& text) override;
+  void SetOutputText(const std::string& text) override;
+  void UpdateMenuStates() override;
+  void ToggleFullScreen() override;
+  bool IsFullScreen() const override { return full_screen_; }
+
+  void LoadWindowSettings(const std::string& base_name);
+  void SaveWindowSettings(const std::string& base_name);
+
+  // File/Quit: saves the window settings and ends the process with status 1
+  // without running the destructor, so the settings are saved exactly once.
+  [[noreturn]] void Quit();
+
+  qxFlGLWindow* View() const { return view_; }
+  const char* StatusText() const;
+
+ private:
+  void BuildViewArea(int w, int h);
+  void BuildMenuBar(int w);
+  void BuildControlPanel(int w, int h);
+  int ForwardToView(int event);
+
+  static void OnFileMenu(Fl_Widget* menu, void* window);
+  static void OnGenerate(Fl_Widget* button, void* window);
+  static void OnStartStop(Fl_Widget* button, void* window);
+  static void OnSlider(Fl_Widget* slider, void* window);
+  static void OnOutput(Fl_Widget* button, void* window);
+  static void OnDrop(Fl_Widget* box, void* window);
+
+  // Geometry bound to the [window] section of tessaline.ini.
+  int width_;
+  int height_;
+  int pos_x_ = 100;
+  int pos_y_ = 100;
+
+  Fl_Menu_Bar* menu_bar_ = nullptr;
+  qxFlDndBox* drop_target_ = nullptr;
+  qxFlGLWindow* view_ = nullptr;
+  Fl_Button* start_stop_button_ = nullptr;
+  Fl_Button* generate_button_ = nullptr;
+  Fl_Check_Button* output_button_ = nullptr;
+  Fl_Box* output_box_ = nullptr;
+  Fl_Box* status_box_ = nullptr;
+
+  // Offset of the view inside this window, to make event coordinates
+  // relative to the view's top left corner.
+  const int view_x_ = 7;
+  const int view_y_ = 27;
+
+  std::string file_name_;
+  std::string file_path_;
+  bool full_screen_ = false;
+  int restore_x_ = 0, restore_y_ = 0, restore_w_ = 0, restore_h_ = 0;
+};
+
+}  // namespace tessaline

@@ -1,0 +1,74 @@
+#include "mosaic/mosaic_config.h"
+
+#include <ostream>
+
+#include "settings/ini_store.h"
+
+namespace tessaline {
+
+MosaicConfig& Config() {
+  static MosaicConfig config;
+  return config;
+}
+
+void RegisterMosaicKeys(qxINI& store, MosaicConfig& c) {
+  const MosaicConfig d;
+  store.Register("mosaic", "matching_x", &c.matching_x, d.matching_x);
+  store.Register("mosaic", "matching_y", &c.matching_y, d.matching_y);
+  store.Register("mosaic", "sub_width", &c.sub_width, d.sub_width);
+  store.Register("mosaic", "sub_height", &c.sub_height, d.sub_height);
+  store.Register("mosaic", "search_num", &c.search_num, d.search_num);
+  store.Register("mosaic", "sub_scale_list", &c.sub_scale_list, d.sub_scale_list);
+  store.Register("image", "image_default", &c.image_default, d.image_default);
+  store.Register("image", "image_dir", &c.image_dir, d.image_dir);
+  store.Register("image", "image_width", &c.image_width, d.image_width);
+  store.Register("image", "image_height", &c.image_height, d.image_height);
+  store.Register("image", "touched_tile_scale", &c.touched_tile_scale, d.touched_tile_scale);
+  store.Register("icon", "icon_width", &c.icon_width, d.icon_width);
+  store.Register("icon", "icon_height", &c.icon_height, d.icon_height);
+  store.Register("icon", "icon_top_margin", &c.icon_top_margin, d.icon_top_margin);
+  store.Register("icon", "icon_left_margin", &c.icon_left_margin, d.icon_left_margin);
+}
+
+namespace {
+
+// Puts the default back when `value` is below 1 or above `limit`.
+bool ReplaceOutOfRange(int& value, int default_value, int limit, const char* key,
+                       const char* limit_key, std::ostream& log) {
+  if (value >= 1 && value <= limit) return false;
+  log << "invalid " << key << " : " << value;
+  if (value >= 1) log << " (larger than " << limit_key << " " << limit << ")";
+  log << "; the default " << default_value << " is used" << std::endl;
+  value = default_value;
+  return true;
+}
+
+}  // namespace
+
+int SanitizeMosaicConfig(MosaicConfig& c, std::ostream& log) {
+  const MosaicConfig d;
+  // Limits that keep memory and textures within reach: a working image as
+  // large as the biggest texture common GL drivers take, a feature grid of
+  // at most 32 x 32 sub-cells, and no more neighbours than the index holds.
+  const int kMaxImageSide = 16384;
+  const int kMaxMatching = 32;
+  const int kMaxSearch = 50000;
+  int replaced = 0;
+  replaced += ReplaceOutOfRange(c.image_width, d.image_width, kMaxImageSide, "image_width",
+                                "the maximum", log);
+  replaced += ReplaceOutOfRange(c.image_height, d.image_height, kMaxImageSide, "image_height",
+                                "the maximum", log);
+  replaced +=
+      ReplaceOutOfRange(c.sub_width, d.sub_width, c.image_width, "sub_width", "image_width", log);
+  replaced += ReplaceOutOfRange(c.sub_height, d.sub_height, c.image_height, "sub_height",
+                                "image_height", log);
+  replaced +=
+      ReplaceOutOfRange(c.matching_x, d.matching_x, kMaxMatching, "matching_x", "the maximum", log);
+  replaced +=
+      ReplaceOutOfRange(c.matching_y, d.matching_y, kMaxMatching, "matching_y", "the maximum", log);
+  replaced +=
+      ReplaceOutOfRange(c.search_num, d.search_num, kMaxSearch, "search_num", "the maximum", log);
+  return replaced;
+}
+
+}  // namespace tessaline

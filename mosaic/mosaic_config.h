@@ -1,0 +1,45 @@
+#pragma once
+// The mosaic configuration: the values of tessaline.cfg. The program keeps
+// one copy (`Config()`), bound to the configuration keys by the view and read
+// directly by the view and the engine; the engine writes the sizes it uses
+// back into it, so a later save stores the sizes last in use. GUI thread,
+// except that the load worker reads it while the GUI thread waits.
+
+#include <iosfwd>
+#include <string>
+
+namespace tessaline {
+
+class qxINI;
+
+struct MosaicConfig {
+  int matching_x = 2;                    // columns of a tile's colour feature grid
+  int matching_y = 2;                    // rows of the colour feature grid
+  int sub_width = 32;                    // tile (cell) width in working-image pixels
+  int sub_height = 18;                   // tile (cell) height
+  int search_num = 1;                    // nearest tiles fetched per cell
+  std::string sub_scale_list = "32,18";  // offered tile sizes: w,h,w,h...
+  std::string image_default;             // default target picture
+  std::string image_dir = "./images";    // the tile folder
+  int image_width = 3840;                // working-image width in pixels
+  int image_height = 2160;
+  double touched_tile_scale = 7.0;  // enlargement of the lifted tile and .tle files
+  double icon_width = 0.03;         // icon size and margins, fractions of the view
+  double icon_height = 0.03;
+  double icon_top_margin = 0.04;
+  double icon_left_margin = 0.96;
+};
+
+// The program-wide configuration values.
+MosaicConfig& Config();
+
+// Binds the 15 keys of tessaline.cfg to `config`, in file order; each
+// variable is set to its key's default.
+void RegisterMosaicKeys(qxINI& store, MosaicConfig& config);
+
+// Replaces sizes that the engine cannot work with (below 1, or a tile larger
+// than the working image) by their defaults, logging one line per value.
+// Returns the number of values replaced.
+int SanitizeMosaicConfig(MosaicConfig& config, std::ostream& log);
+
+}  // namespace tessaline

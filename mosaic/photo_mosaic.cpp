@@ -1,0 +1,80 @@
+#include "mosaic/photo_mosaic.h"
+
+#include <boost/format.hpp>
+#include <cstdlib>
+#include <ctime>
+
+#include "settings/log_stream.h"
+
+namespace tessaline {
+
+qxPhotoMosaic::qxPhotoMosaic(MosaicConfig& config) : config_(config) {
+  SanitizeMosaicConfig(config_, engine_log());
+  ParseTileSizes(config_.sub_scale_list);
+  SetTileSize(0, 0, false);
+  PrintSettings();
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
+
+qxPhotoMosaic::~qxPhotoMosaic() = default;
+
+void qxPhotoMosaic::SetGpu(std::unique_ptr<MosaicGpu> gpu) { gpu_ = std::move(gpu); }
+
+void qxPhotoMosaic::PrintSettings() const {
+  std::ostream& log = engine_log();
+  log << "matching : " << config_.matching_x << " x " << config_.matching_y << std::endl;
+  log << "sub : " << config_.sub_width << " x " << config_.sub_height << std::endl;
+  log << "div : " << grid_.div_x << " x " << grid_.div_y << std::endl;
+  log << "images dir : " << config_.image_dir << std::endl;
+  log << "search : " << config_.search_num << std::endl;
+  log << "tile scales : " << config_.sub_scale_list << std::endl;
+  for (const TileSize& size : tile_sizes_) log << size.width << ", " << size.height << std::endl;
+}
+
+void qxPhotoMosaic::SetImageSize(int w, int h) {
+  config_.image_width = w;
+  config_.image_height = h;
+  engine_log() << "size of image : "
+               << boost::format(" (w x h) = %d x %d") % config_.image_width % config_.image_height
+               << std::endl;
+  working_image_.release();
+  working_image_.create(config_.image_height, config_.image_width, CV_8UC3);
+  SetTileSize(config_.sub_width, config_.sub_height, false);
+  if (gpu_)
+    gpu_->CreateOffscreenTargets(config_.image_width, config_.image_height, grid_.matching_w,
+                                 grid_.matching_h);
+}
+
+void qxPhotoMosaic::SetTileSize(int w, int h, bool reload) {
+  if (w > 0) config_.sub_width = w;
+  if (h > 0) config_.sub_height = h;
+  UpdateGrid();
+  const TileSize current{config_.sub_width, config_.sub_height};
+  tile_size_index_ = -1;
+  for (std::size_t i = 0; i < tile_sizes_.size() && tile_size_index_ < 0; ++i)
+    if (tile_sizes_[i] == current) tile_size_index_ = static_cast<int>(i);
+  if (tile_size_index_ < 0) {
+    tile_sizes_.push_back(current);
+    tile_size_index_ = static_cast<int>(tile_sizes_.size()) - 1;
+  }
+  if (gpu_) gpu_->CreateCellTable(grid_.div_x, grid_.div_y);
+  const std::size_t cells = static_cast<std::size_t>(grid_.div_x) * grid_.div_y;
+  cell_assignment_.assign(cells, 0);
+  cell_table_bytes_.assign(cells * 4, 0);
+  if (reload && mosaic_valid_) {
+    // The library at the old size no longer fits: the next generation
+    // loads it again at the new size.
+    target_loaded_ = false;
+  }
+}
+
+void qxPhotoMosaic::UpdateGrid() {
+  grid_ = ComputeGrid(config_.image_width, config_.image_height, config_.sub_width,
+                      config_.sub_height, config_.matching_x, config_.matching_y);
+}
+
+void qxPhotoMosaic::ParseTileSizes(const std::string& text) {
+  tessaline::ParseTileSizes(text, tile_sizes_, engine_log());
+}
+
+}  // namespace tessaline

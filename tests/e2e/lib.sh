@@ -1,0 +1,64 @@
+# Shared helpers of the end-to-end tests. Each test is called by CTest as
+#   bash tests/e2e/NAME_test.sh BUILD_DIR SOURCE_DIR
+# and runs the real program under its own Xvfb in a temporary directory.
+set -euo pipefail
+BUILD_DIR=$(cd "$1" && pwd)
+SOURCE_DIR=$(cd "$2" && pwd)
+TESSALINE="$BUILD_DIR/app/tessaline"
+source "$SOURCE_DIR/scripts/xvfb.sh"
+
+WORK=$(mktemp -d)
+cleanup_work() { kill "${APP_PID:-0}" 2>/dev/null || true; kill "${XVFB_PID:-0}" 2>/dev/null || true; }
+start_xvfb
+trap 'cleanup_work' EXIT
+cd "$WORK"
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "--- console.txt" >&2; cat "$WORK/console.txt" >&2 2>/dev/null || true
+  exit 1
+}
+
+# Starts the program in the background (console to console.txt) and waits
+# for its main window; sets APP_PID and WID.
+start_app() {
+  "$TESSALINE" >"$WORK/console.txt" 2>"$WORK/stderr.txt" &
+  APP_PID=$!
+  WID=$(timeout 30 xdotool search --sync --onlyvisible --name '^tessaline$' | head -n 1) ||
+    fail "the main window did not appear"
+  sleep 0.5
+}
+
+# Waits for the program to end and echoes its exit status.
+wait_app() {
+  local status=0
+  wait "$APP_PID" || status=$?
+  APP_PID=
+  echo "$status"
+}
+
+press() {
+  xdotool windowfocus --sync "$WID"
+  xdotool key "$@"
+  sleep 0.4
+}
+
+# Waits up to $2 seconds (default 30) for a line matching $1 in file $3.
+wait_for_line() {
+  local pattern=$1 seconds=${2:-30} file=${3:-$WORK/tessaline.log}
+  local deadline=$((SECONDS + seconds))
+  until grep -q -- "$pattern" "$file" 2>/dev/null; do
+    [ $SECONDS -lt $deadline ] || fail "no line '$pattern' in $file"
+    sleep 0.2
+  done
+}
+
+expect_line() {
+  grep -qxF -- "$1" "$2" || fail "expected the line '$1' in $2"
+}
+
+expect_count() {
+  local n
+  n=$(grep -cxF -- "$1" "$2" || true)
+  [ "$n" -eq "$3" ] || fail "expected $3 lines '$1' in $2, found $n"
+}
