@@ -34,42 +34,42 @@ struct IsIniAlternative<T, std::variant<Types...>>
 
 // True for the types a store can bind.
 template <typename T>
-constexpr bool kIsIniValue = IsIniAlternative<T*, IniTarget>::value;
+inline constexpr bool kIsIniValue = IsIniAlternative<T*, IniTarget>::value;
 
 // The type's name as the report line shows it: " (" + name + " : ".
 template <typename T>
-constexpr const char* kIniTypeName = nullptr;
+inline constexpr const char* kIniTypeName = nullptr;
 template <>
-constexpr const char* kIniTypeName<float> = "float";
+inline constexpr const char* kIniTypeName<float> = "float";
 template <>
-constexpr const char* kIniTypeName<double> = "double";
+inline constexpr const char* kIniTypeName<double> = "double";
 template <>
-constexpr const char* kIniTypeName<double*> = "double*";
+inline constexpr const char* kIniTypeName<double*> = "double*";
 template <>
-constexpr const char* kIniTypeName<long double> = "long double";
+inline constexpr const char* kIniTypeName<long double> = "long double";
 template <>
-constexpr const char* kIniTypeName<int> = "int";
+inline constexpr const char* kIniTypeName<int> = "int";
 template <>
-constexpr const char* kIniTypeName<unsigned int> = "unsigned int";
+inline constexpr const char* kIniTypeName<unsigned int> = "unsigned int";
 template <>
-constexpr const char* kIniTypeName<short> = "short";
+inline constexpr const char* kIniTypeName<short> = "short";
 template <>
-constexpr const char* kIniTypeName<unsigned short> = "unsigned short";
+inline constexpr const char* kIniTypeName<unsigned short> = "unsigned short";
 template <>
-constexpr const char* kIniTypeName<long> = "long";
+inline constexpr const char* kIniTypeName<long> = "long";
 template <>
-constexpr const char* kIniTypeName<unsigned long> = "unsigned long";
+inline constexpr const char* kIniTypeName<unsigned long> = "unsigned long";
 template <>
-constexpr const char* kIniTypeName<std::string> = "string";
+inline constexpr const char* kIniTypeName<std::string> = "string";
 template <>
-constexpr const char* kIniTypeName<char> = "char";
+inline constexpr const char* kIniTypeName<char> = "char";
 template <>
-constexpr const char* kIniTypeName<unsigned char> = "unsigned char";
+inline constexpr const char* kIniTypeName<unsigned char> = "unsigned char";
 template <>
-constexpr const char* kIniTypeName<bool> = "bool";
+inline constexpr const char* kIniTypeName<bool> = "bool";
 
 template <typename T>
-constexpr bool kIsIniCharacter = std::is_same_v<T, char> || std::is_same_v<T, unsigned char>;
+inline constexpr bool kIsIniCharacter = std::is_same_v<T, char> || std::is_same_v<T, unsigned char>;
 
 // Converts `text` to a T and stores it in *out; false (and *out untouched)
 // when the text is not a valid T.
