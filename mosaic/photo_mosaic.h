@@ -57,7 +57,6 @@ class qxPhotoMosaic {
   cv::Mat working_image_;
   std::vector<int> cell_assignment_;
   std::vector<unsigned char> cell_table_bytes_;
-  int target_tile_ = -1;
   bool target_loaded_ = false;
   bool mosaic_valid_ = false;
 };
