@@ -1,9 +1,10 @@
 // tessaline: photomosaics made from a folder of photographs, explored live.
 
+#include <GL/glew.h>
+
 #include <FL/Fl.H>
 #include <FL/Fl_Shared_Image.H>
 #include <GL/freeglut.h>
-#include <GL/glew.h>
 
 #include "app/main_window.h"
 
