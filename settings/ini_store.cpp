@@ -1,5 +1,6 @@
 #include "settings/ini_store.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <type_traits>
@@ -71,7 +72,11 @@ qxINI::Entry* qxINI::FindKey(const std::string& key) {
 }
 
 bool qxINI::Load(const std::string& path) {
-  std::ifstream file(path);
+  // A directory "opens" as a stream on this platform but is no settings file.
+  std::error_code error;
+  const bool is_directory = std::filesystem::is_directory(path, error);
+  std::ifstream file;
+  if (!is_directory) file.open(path);
   if (!file.is_open()) {
     *console_ << "[qxINI::Load] Invalid or corrupted file specified" << std::endl;
     return false;
@@ -133,6 +138,12 @@ bool qxINI::Save(qxINI* pairs, const std::string& path) {
   }
   RefreshTexts();
   pairs->WriteEntries(file);
+  file.flush();
+  if (!file) {
+    // A full disk or a lost device: say so rather than report a save.
+    *console_ << "[qxINI::Save] Cannot save file at path " << destination << std::endl;
+    return false;
+  }
   return true;
 }
 

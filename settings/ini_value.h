@@ -12,6 +12,7 @@
 
 #include <boost/lexical_cast.hpp>
 #include <ios>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -85,6 +86,17 @@ bool IniFromText(const std::string& text, T* out) {
   } else if constexpr (kIsIniCharacter<T>) {
     if (text.size() != 1) return false;
     *out = static_cast<T>(text[0]);
+    return true;
+  } else if constexpr (std::is_integral_v<T> && sizeof(T) < sizeof(int)) {
+    // boost's own parser multiplies short digits in int and overflows (undefined
+    // behaviour) on texts like "*11111"; go through long and check the range.
+    long wide = 0;
+    if (!IniFromText(text, &wide)) return false;
+    if (std::is_unsigned_v<T> && !text.empty() && text[0] == '-') return false;
+    if (wide < static_cast<long>(std::numeric_limits<T>::min()) ||
+        wide > static_cast<long>(std::numeric_limits<T>::max()))
+      return false;
+    *out = static_cast<T>(wide);
     return true;
   } else {
     // lexical_cast wraps "-1" round for unsigned types; refuse the sign.

@@ -235,6 +235,7 @@ TEST(qxINI, KeepsThePreviousValueOfABadValueAndGoesOn) {
   ExpectRejects<unsigned long>(5, "5", "-1");
   ExpectRejects<unsigned short>(5, "5", "-0");
   ExpectRejects<short>(5, "5", "70000");
+  ExpectRejects<short>(5, "5", "*11111");
   ExpectRejects<long>(5, "5", "0x10");
   ExpectRejects<double>(0.5, "0.5", "1.5x");
   ExpectRejects<double>(0.5, "0.5", "");
@@ -386,6 +387,11 @@ TEST(qxINI, FailedLoadLeavesPathAndValuesAlone) {
   EXPECT_EQ(console.str(), "[qxINI::Load] Invalid or corrupted file specified\n");
   EXPECT_EQ(store.Path(), good);
   EXPECT_EQ(width, 3);
+
+  console.str("");
+  EXPECT_FALSE(store.Load(dir.File("")));  // a directory is no settings file
+  EXPECT_EQ(console.str(), "[qxINI::Load] Invalid or corrupted file specified\n");
+  EXPECT_EQ(store.Path(), good);
 }
 
 TEST(qxINI, SaveFailuresPrintOneLineAndReturnFalse) {
@@ -408,6 +414,11 @@ TEST(qxINI, SaveFailuresPrintOneLineAndReturnFalse) {
   const std::string bad = dir.File("no_such_dir") + "/x.ini";
   EXPECT_FALSE(store.Save(&store, bad));
   EXPECT_EQ(Lines(console.str()).back(), "[qxINI::Save] Cannot save file at path " + bad);
+
+  // A device that takes no data: the write fails after the open.
+  console.str("");
+  EXPECT_FALSE(store.Save(&store, "/dev/full"));
+  EXPECT_EQ(Lines(console.str()).back(), "[qxINI::Save] Cannot save file at path /dev/full");
 }
 
 TEST(qxINI, SavedFileLoadsBackToTheSameValues) {
