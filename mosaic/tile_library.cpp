@@ -1,0 +1,263 @@
+#include "mosaic/tile_library.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <opencv2/imgcodecs.hpp>
+#include <unordered_set>
+
+#include "mosaic/cache_file.h"
+#include "mosaic/feature.h"
+#include "mosaic/image_scan.h"
+#include "settings/log_stream.h"
+
+namespace tessaline {
+namespace {
+
+// Largest touched-tile side made, in pixels (the largest texture common GL
+// drivers take; the view shows these files as textures).
+constexpr int kMaxTouchedTileSide = 16384;
+
+bool FileExists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(path, error);
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// trunc(side × scale), or 0 when that is no usable picture side.
+int TouchedTileSide(int side, double scale) {
+  const double pixels = side * scale;
+  if (!(pixels >= 1.0 && pixels < kMaxTouchedTileSide + 1.0)) return 0;
+  return static_cast<int>(pixels);
+}
+
+}  // namespace
+
+bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr) {
+  std::vector<unsigned char> bytes;
+  try {
+    // Encoded in memory: the ".tle" name gives OpenCV's writer no format.
+    if (!cv::imencode(".png", bgr, bytes)) return false;
+  } catch (const std::exception&) {
+    return false;
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+TileLibrary::TileLibrary(const MosaicConfig& config)
+    : config_(config),
+      index_(std::make_unique<FeatureIndex>(config.matching_x * config.matching_y * 3,
+                                            config.search_num)),
+      write_tile_file_(WritePngWithOpenCv),
+      decode_threads_(DefaultDecodeThreads()) {
+  store_.Reset(config.sub_width, config.sub_height);
+}
+
+void TileLibrary::SetLogStreams(std::ostream* log, std::ostream* console) {
+  log_ = log;
+  console_ = console;
+}
+
+std::ostream& TileLibrary::Log() const { return log_ ? *log_ : engine_log(); }
+
+std::ostream& TileLibrary::Console() const { return console_ ? *console_ : std::cout; }
+
+void TileLibrary::SetProgress(double value) {
+  load_progress_.store(value);
+  if (observe_progress_) observe_progress_(value);
+}
+
+TileShape TileLibrary::Shape() const {
+  TileShape shape;
+  shape.matching_x = config_.matching_x;
+  shape.matching_y = config_.matching_y;
+  shape.sub_width = config_.sub_width;
+  shape.sub_height = config_.sub_height;
+  shape.tle_width = TouchedTileSide(config_.sub_width, config_.touched_tile_scale);
+  shape.tle_height = TouchedTileSide(config_.sub_height, config_.touched_tile_scale);
+  if (shape.tle_width == 0 || shape.tle_height == 0) shape.tle_width = shape.tle_height = 0;
+  return shape;
+}
+
+void TileLibrary::Clear(int sw, int sh) {
+  library_.clear();
+  store_.Reset(sw, sh);
+  index_ = std::make_unique<FeatureIndex>(config_.matching_x * config_.matching_y * 3,
+                                          config_.search_num);
+}
+
+bool TileLibrary::LoadSubImages(const std::string& dir) {
+  Log() << "reading images... (" << dir << ")" << std::endl;
+  pictures_decoded_ = 0;
+  SetProgress(0.0);
+  const std::string cache_path = MosaicInfoPath(dir, config_.matching_x, config_.matching_y,
+                                                config_.sub_width, config_.sub_height);
+  images_path_ = ImagesPathOf(dir);
+  store_.Reset(config_.sub_width, config_.sub_height);
+  library_.clear();
+  bool cache_broken = false;
+  if (FileExists(cache_path)) {
+    Log() << "use the existing mosaic infomation(" << cache_path << ")" << std::endl;
+    cache_broken = !ReadMosaicInfo(cache_path);
+  }
+  const ImageListDiff diff = DiffImageLists(library_, ScanNames(dir), Log());
+  Log() << "add : " << diff.added.size() << std::endl;
+  Log() << "del : " << diff.deleted.size() << std::endl;
+  AddSubImages(diff.added);
+  if (!diff.deleted.empty()) {
+    EraseAt(library_, diff.deleted);
+    store_.Erase(diff.deleted);
+  }
+  // A broken cache is replaced even when nothing changed, so its message
+  // does not come back at every load.
+  const bool changed = !diff.added.empty() || !diff.deleted.empty() || cache_broken;
+  if (changed && WriteMosaicInfo(cache_path)) {
+    Log() << "images infomation file : " << cache_path << std::endl;
+  }
+  Log() << "readed image : " << store_.Size() << std::endl;
+  if (!library_.empty()) {
+    SetProgress(1.0);
+    BuildIndex();
+    SetProgress(2.0);
+    MakeTouchedTiles();
+  }
+  SetProgress(3.0);
+  Log() << library_.size() << " images were read. " << std::endl;
+  return !library_.empty();
+}
+
+bool TileLibrary::ReadMosaicInfo(const std::string& path) {
+  std::vector<SubImageInfo> entries;
+  std::vector<cv::Mat> thumbs;
+  std::string error;
+  const int feature_size = config_.matching_x * config_.matching_y * 3;
+  if (!ReadMosaicInfoFile(path, feature_size, config_.sub_width, config_.sub_height, entries,
+                          thumbs, error)) {
+    // A file that cannot be opened is the cache's console message; a file
+    // that does not parse is ignored as a whole and said so in the log.
+    if (StartsWith(error, "error : cannot open the file ")) {
+      Console() << error << std::endl;
+      return true;
+    }
+    Log() << error << "; all pictures are read again" << std::endl;
+    return false;
+  }
+  Console() << "the number of image : " << entries.size() << std::endl;
+  library_ = std::move(entries);
+  for (const cv::Mat& thumb : thumbs) store_.Add(thumb);
+  return true;
+}
+
+bool TileLibrary::WriteMosaicInfo(const std::string& path) {
+  std::string error;
+  if (WriteMosaicInfoFile(path, library_, store_, error)) return true;
+  Console() << error << std::endl;
+  return false;
+}
+
+std::vector<std::string> TileLibrary::ScanNames(const std::string& dir) const {
+  std::vector<std::string> names = ScanImageFiles(dir, ImagePatterns());
+  for (std::string& path : names) path = ImageNameFromPath(path, dir);
+  return names;
+}
+
+std::vector<bool> TileLibrary::TouchedTileOwners(const std::vector<std::string>& names,
+                                                 const TileShape& shape) const {
+  // Several pictures can share a touched-tile path (beach.jpg, beach.png).
+  // Made one at a time, the first library entry with that path writes it;
+  // decoding threads write only for a path no entry before them shares, so
+  // that no two threads write one file and the winner is the same. Entries
+  // kept from the cache come first in the library and are made later, after
+  // the index, like every entry whose file is still missing then.
+  std::vector<bool> owners(names.size(), false);
+  if (shape.tle_width == 0) return owners;
+  std::unordered_set<std::string> claimed;
+  for (const SubImageInfo& info : library_)
+    claimed.insert(TouchedTilePath(images_path_ + info.name));
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string path = TouchedTilePath(images_path_ + names[i]);
+    owners[i] = claimed.insert(path).second && !FileExists(path);
+  }
+  return owners;
+}
+
+void TileLibrary::AddSubImages(const std::vector<std::string>& names) {
+  if (names.empty()) {
+    SetProgress(1.0);
+    return;
+  }
+  const TileShape shape = Shape();
+  const std::vector<bool> owners = TouchedTileOwners(names, shape);
+  const double count = static_cast<double>(names.size());
+  using Result = std::optional<TileRecord>;
+  RunInOrder<Result>(
+      names.size(), decode_threads_,
+      [&](std::size_t i) { return DecodeNew(names[i], shape, owners[i]); },
+      [&](std::size_t i, Result& record) {
+        if (record && store_.Add(record->thumbnail)) library_.push_back(std::move(record->info));
+        SetProgress(static_cast<double>(i) / count);
+      });
+}
+
+std::optional<TileRecord> TileLibrary::DecodeNew(const std::string& name, const TileShape& shape,
+                                                 bool make_touched_tile) {
+  // Runs on a decoding thread: reads only images_path_ and the arguments.
+  if (name.find("pmc") != std::string::npos) return std::nullopt;
+  const std::string full_path = images_path_ + name;
+  ++pictures_decoded_;
+  const cv::Mat picture = DecodeTilePicture(full_path);
+  if (picture.empty()) return std::nullopt;
+  try {
+    TileRecord record = MakeTileRecord(picture, name, shape);
+    if (make_touched_tile) WriteTouchedTile(TouchedTilePath(full_path), picture, shape);
+    return record;
+  } catch (const std::exception&) {
+    return std::nullopt;  // out of memory for this picture: as if unreadable
+  }
+}
+
+void TileLibrary::WriteTouchedTile(const std::string& tle_path, const cv::Mat& picture,
+                                   const TileShape& shape) const {
+  try {
+    write_tile_file_(tle_path, MakeTouchedTile(picture, shape.tle_width, shape.tle_height));
+  } catch (const std::exception&) {
+    // Not written: the view falls back to the picture itself.
+  }
+}
+
+void TileLibrary::BuildIndex() {
+  index_ = std::make_unique<FeatureIndex>(config_.matching_x * config_.matching_y * 3,
+                                          config_.search_num);
+  std::vector<ColourFeature> features;
+  features.reserve(library_.size());
+  for (const SubImageInfo& info : library_) features.push_back(info.feature);
+  BuildFeatureIndex(*index_, features);
+}
+
+void TileLibrary::MakeTouchedTiles() {
+  const TileShape shape = Shape();
+  if (shape.tle_width == 0) {
+    Log() << "invalid touched_tile_scale : " << config_.touched_tile_scale
+          << "; no tle files are made" << std::endl;
+  }
+  const double count = static_cast<double>(library_.size());
+  for (std::size_t i = 0; i < library_.size(); ++i) {
+    const std::string full_path = images_path_ + library_[i].name;
+    const std::string tle_path = TouchedTilePath(full_path);
+    if (shape.tle_width != 0 && !FileExists(tle_path)) {
+      ++pictures_decoded_;
+      const cv::Mat picture = DecodeTilePicture(full_path);
+      if (!picture.empty()) WriteTouchedTile(tle_path, picture, shape);
+    }
+    // Computed from the count, not summed, so the last step lands on 3.
+    SetProgress(2.0 + static_cast<double>(i + 1) / count);
+  }
+}
+
+}  // namespace tessaline

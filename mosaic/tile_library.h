@@ -1,0 +1,116 @@
+#pragma once
+// The tile library: every picture found under the images directory, with its
+// thumbnail at the current tile size, mean colour, colour feature and size,
+// in a fixed order whose positions are the tile indices; plus the feature
+// index over it and the image-information cache that makes a reload cheap.
+//
+// LoadSubImages reads the cache ("mosaic_info<MX>x<MY>-<SW>x<SH>.pmc" in the
+// images directory), scans the directory, decodes only the pictures the
+// cache does not know (on several threads), drops entries whose files are
+// gone, rewrites the cache when anything changed, builds the index and makes
+// each picture's enlarged ".tle" copy once.
+//
+// Threads: one thread at a time loads (the load worker, or the GUI thread
+// when nothing else runs). While a load runs, other threads may read only
+// LoadProgress(). Accessors are for the owner's thread once no load runs.
+
+#include <atomic>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "mosaic/decode_pool.h"
+#include "mosaic/feature_index.h"
+#include "mosaic/mosaic_config.h"
+#include "mosaic/sub_image.h"
+
+namespace tessaline {
+
+class TileLibrary {
+ public:
+  // Writes a touched-tile picture (CV_8UC3) as a PNG file; true on success.
+  // Called from the decoding threads, several at once.
+  using TileFileWriter = std::function<bool(const std::string& path, const cv::Mat& bgr)>;
+  // Told every new value of the load progress, on the loading thread.
+  using ProgressObserver = std::function<void(double)>;
+
+  // Reads matching_x/y, sub_width/height, search_num and touched_tile_scale
+  // from `config` at every load; `config` must outlive the library.
+  explicit TileLibrary(const MosaicConfig& config);
+
+  // (Re)builds the library from the images directory `dir`; true when the
+  // library is not empty afterwards. Logs its steps to the engine log.
+  bool LoadSubImages(const std::string& dir);
+
+  // Empties the library, resets the thumbnails to sw × sh and replaces the
+  // index by an empty one (a tile-size change that forces a reload).
+  void Clear(int sw, int sh);
+
+  std::size_t Size() const { return library_.size(); }
+  bool Empty() const { return library_.empty(); }
+  const SubImageInfo& Entry(std::size_t i) const { return library_[i]; }
+  const std::vector<SubImageInfo>& Entries() const { return library_; }
+  const cv::Mat& Thumbnail(std::size_t i) const { return store_.At(i); }
+  const SubImageStore& Store() const { return store_; }
+  cv::Mat Composite() const { return store_.Composite(); }
+  // The images directory with a trailing separator; + name = full path.
+  const std::string& ImagesPath() const { return images_path_; }
+  // 0 to 3: 0..1 reading pictures, 1..2 index, 2..3 touched tiles, 3 done.
+  // Any thread.
+  double LoadProgress() const { return load_progress_.load(); }
+  // The k nearest tiles to a cell feature (see FeatureIndex::Query).
+  std::vector<int> Query(const std::vector<int>& query) { return index_->Query(query); }
+  FeatureIndex& Index() { return *index_; }
+
+  // Where log lines go; by default the calling thread's engine log, and for
+  // the cache's own messages standard output.
+  void SetLogStreams(std::ostream* log, std::ostream* console);
+  void SetTileFileWriter(TileFileWriter writer) { write_tile_file_ = std::move(writer); }
+  void SetProgressObserver(ProgressObserver observer) { observe_progress_ = std::move(observer); }
+  // Decoding threads for new pictures; 1 decodes on the loading thread.
+  void SetDecodeThreads(int threads) { decode_threads_ = threads; }
+  // Number of pictures decoded by the last load (new pictures and touched
+  // tiles made from scratch).
+  int PicturesDecoded() const { return pictures_decoded_; }
+
+ private:
+  std::ostream& Log() const;
+  std::ostream& Console() const;
+  void SetProgress(double value);
+  TileShape Shape() const;
+  // False when the file is there but does not parse (it is then ignored).
+  bool ReadMosaicInfo(const std::string& path);
+  bool WriteMosaicInfo(const std::string& path);
+  std::vector<std::string> ScanNames(const std::string& dir) const;
+  std::vector<bool> TouchedTileOwners(const std::vector<std::string>& names,
+                                      const TileShape& shape) const;
+  void AddSubImages(const std::vector<std::string>& names);
+  std::optional<TileRecord> DecodeNew(const std::string& name, const TileShape& shape,
+                                      bool make_touched_tile);
+  void WriteTouchedTile(const std::string& tle_path, const cv::Mat& picture,
+                        const TileShape& shape) const;
+  void BuildIndex();
+  void MakeTouchedTiles();
+
+  const MosaicConfig& config_;
+  std::vector<SubImageInfo> library_;
+  SubImageStore store_;
+  std::string images_path_;
+  std::atomic<double> load_progress_{0.0};
+  std::unique_ptr<FeatureIndex> index_;
+  std::ostream* log_ = nullptr;      // not owned; null: engine_log() of the caller
+  std::ostream* console_ = nullptr;  // not owned; null: std::cout
+  TileFileWriter write_tile_file_;
+  ProgressObserver observe_progress_;
+  int decode_threads_;
+  std::atomic<int> pictures_decoded_{0};
+};
+
+// Writes `bgr` as a PNG file with OpenCV; the default TileFileWriter.
+bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr);
+
+}  // namespace tessaline

@@ -1,0 +1,156 @@
+#include "mosaic/image_scan.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "tests/mosaic/temp_folder.h"
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Sorted(std::vector<std::string> items) {
+  std::sort(items.begin(), items.end());
+  return items;
+}
+
+TEST(ImageScan, MissingFolderOrAFileGiveNothing) {
+  TempFolder folder;
+  WriteBytes(folder / "a.jpg", "x");
+  EXPECT_TRUE(ScanImageFiles(folder / "absent", ImagePatterns()).empty());
+  EXPECT_TRUE(ScanImageFiles(folder / "a.jpg", ImagePatterns()).empty());
+  EXPECT_TRUE(ScanImageFiles("", ImagePatterns()).empty());
+}
+
+TEST(ImageScan, PatternsMatchAnywhereInTheWholePath) {
+  TempFolder folder;
+  struct Row {
+    std::string relative;
+    bool found;
+  };
+  const Row rows[] = {
+      {"beach.jpg", true},       {"notes_jpg.txt", true},    // substring, not extension
+      {"pngs/readme.txt", true}, {"deep/er/GIF.dat", true},  // folder names count
+      {"photo.Jpg", false},      {"photo.tiff", false},      // case-sensitive
+      {"scan.JPEG", true},       {"old.bmp", true},         {"x.BMP", true},
+      {"anim.gif", true},        {"plain.txt", false},
+  };
+  std::vector<std::string> expected;
+  for (const Row& row : rows) {
+    WriteBytes(folder / row.relative, "x");
+    if (row.found) expected.push_back(folder / row.relative);
+  }
+  EXPECT_EQ(Sorted(ScanImageFiles(folder.Path(), ImagePatterns())), Sorted(expected));
+}
+
+TEST(ImageScan, EntersASubfolderWhereItIsMet) {
+  TempFolder folder;
+  for (const char* name : {"a.png", "b.png", "c.png"}) WriteBytes(folder / name, "x");
+  for (const char* name : {"sub/d.png", "sub/e.png", "sub/inner/f.png"})
+    WriteBytes(folder / name, "x");
+  const std::vector<std::string> found = ScanImageFiles(folder.Path(), ImagePatterns());
+  ASSERT_EQ(found.size(), 6u);
+  // Whatever the listing order, the folder's three files come in one run.
+  const auto first = std::find_if(found.begin(), found.end(), [&](const std::string& p) {
+    return p.rfind(folder / "sub/", 0) == 0;
+  });
+  ASSERT_NE(first, found.end());
+  for (auto it = first; it != first + 3; ++it) EXPECT_EQ(it->rfind(folder / "sub/", 0), 0u) << *it;
+}
+
+TEST(ImageScan, TrailingSeparatorIsKeptInThePaths) {
+  TempFolder folder;
+  WriteBytes(folder / "a.png", "x");
+  EXPECT_EQ(ScanImageFiles(folder.Path() + "/", ImagePatterns()),
+            std::vector<std::string>{folder / "a.png"});
+}
+
+TEST(ImageScan, LinkLoopEndsAndLinkedFilesCount) {
+  TempFolder folder;
+  WriteBytes(folder / "sub/a.png", "x");
+  fs::create_directory_symlink(folder.Path(), folder / "sub/loop_png");
+  fs::create_symlink(folder / "sub/a.png", folder / "linked.png");
+  EXPECT_EQ(Sorted(ScanImageFiles(folder.Path(), ImagePatterns())),
+            Sorted({folder / "sub/a.png", folder / "linked.png"}));
+}
+
+TEST(ImageScan, UnreadableFolderIsSkipped) {
+  if (geteuid() == 0) GTEST_SKIP() << "the superuser reads every folder";
+  TempFolder folder;
+  WriteBytes(folder / "a.png", "x");
+  WriteBytes(folder / "closed/b.png", "x");
+  chmod((folder / "closed").c_str(), 0);
+  EXPECT_EQ(ScanImageFiles(folder.Path(), ImagePatterns()),
+            std::vector<std::string>{folder / "a.png"});
+  chmod((folder / "closed").c_str(), 0700);
+}
+
+TEST(ImageScan, NamesAndImagesPath) {
+  struct Row {
+    std::string path, dir, name;
+  };
+  const Row rows[] = {
+      {"./images/a.jpg", "./images", "/a.jpg"},
+      {"./images/a.jpg", "./images/", "a.jpg"},
+      {"./images/sub/a.jpg", "./images", "/sub/a.jpg"},
+      {"/elsewhere/a.jpg", "./images", "/elsewhere/a.jpg"},  // no common prefix
+      {"./imagesX/a.jpg", "./images", "X/a.jpg"},            // a byte prefix is enough
+  };
+  for (const Row& row : rows) EXPECT_EQ(ImageNameFromPath(row.path, row.dir), row.name) << row.path;
+  EXPECT_EQ(ImagesPathOf("./images"), "./images/");
+  EXPECT_EQ(ImagesPathOf("./images/"), "./images/");
+  EXPECT_EQ(ImagesPathOf("C:\\pics\\"), "C:\\pics\\");
+  EXPECT_EQ(ImagesPathOf(""), "/");
+}
+
+std::vector<SubImageInfo> Library(const std::vector<std::string>& names) {
+  std::vector<SubImageInfo> library;
+  for (const std::string& name : names) {
+    library.emplace_back();
+    library.back().name = name;
+  }
+  return library;
+}
+
+TEST(ImageScan, DiffFindsNewAndDeletedNames) {
+  struct Row {
+    std::vector<std::string> library, scanned, added;
+    std::vector<int> deleted;
+  };
+  const Row rows[] = {
+      {{}, {"/b", "/a"}, {"/b", "/a"}, {}},                   // first load: scan order kept
+      {{"/a", "/b"}, {"/b", "/a"}, {}, {}},                   // unchanged, any order
+      {{"/a", "/b", "/c"}, {"/a", "/c", "/d"}, {"/d"}, {1}},  // rename of /b
+      {{"/a", "/b", "/c"}, {}, {}, {0, 1, 2}},                // folder emptied
+      {{"/a"}, {"a"}, {"a"}, {0}},                            // byte-equal names only
+      {{"/a", "/a"}, {"/b"}, {"/b"}, {0, 1}},                 // duplicate entries both go
+  };
+  for (const Row& row : rows) {
+    std::ostringstream log;
+    const ImageListDiff diff = DiffImageLists(Library(row.library), row.scanned, log);
+    EXPECT_EQ(diff.added, row.added);
+    EXPECT_EQ(diff.deleted, row.deleted);
+  }
+}
+
+TEST(ImageScan, DiffLogsItsTiming) {
+  std::ostringstream log;
+  DiffImageLists(Library({"/a"}), {"/a"}, log);
+  std::istringstream lines(log.str());
+  std::string diff, total, rest;
+  std::getline(lines, diff);
+  std::getline(lines, total);
+  // Names are padded to the longest lap name, "diff", never to "total".
+  EXPECT_EQ(diff.rfind("diff : ", 0), 0u) << diff;
+  EXPECT_EQ(total.rfind("total : ", 0), 0u) << total;
+  EXPECT_FALSE(std::getline(lines, rest));
+}
+
+}  // namespace
+}  // namespace tessaline
