@@ -1,0 +1,46 @@
+#pragma once
+// The command line of tessaline-batch, the program's engine without a
+// window, and the text of its terminal progress bar. Pure functions.
+//
+// Options take their value as the next argument or after "=":
+//   --tiles DIR      load the tile library from DIR
+//   --tile WxH       tile size for this run (instead of sub_width × sub_height)
+//   --grid MXxMY     matching grid for this run (matching_x × matching_y)
+//   --help           describe the program
+// New options are added as rows of the option table in batch_options.cpp.
+
+#include <string>
+#include <vector>
+
+namespace tessaline {
+
+struct BatchOptions {
+  bool help = false;
+  std::string tiles_dir;  // empty: not given
+  int tile_width = 0;     // 0: as configured
+  int tile_height = 0;
+  int grid_x = 0;  // 0: as configured
+  int grid_y = 0;
+};
+
+// Parses the arguments after the program name. On failure returns false
+// with one line in `error` naming the option or value and what was expected;
+// `options` is then unspecified.
+bool ParseBatchArguments(const std::vector<std::string>& args, BatchOptions& options,
+                         std::string& error);
+
+// Reads "WxH" (both decimal, 1 to `limit`, a lower-case or upper-case x
+// between them, nothing else); false when the text is not such a pair.
+bool ParseSizePair(const std::string& text, int limit, int& width, int& height);
+
+// The usage text printed by --help and after a command-line error.
+std::string BatchUsage();
+
+// One line of the load's terminal progress display for a load_progress
+// value p (0 to 3): a bar of `width` cells over the current stage and the
+// stage's name, e.g. "[#####     ]  50% creating thumbnails". Stages as the
+// status line names them: thumbnails (p <= 1), kd-tree (1 < p <= 2), tle
+// files (2 < p <= 3).
+std::string ProgressBarText(double p, int width);
+
+}  // namespace tessaline

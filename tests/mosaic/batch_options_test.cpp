@@ -1,0 +1,104 @@
+#include "mosaic/batch_options.h"
+
+#include <gtest/gtest.h>
+
+namespace tessaline {
+namespace {
+
+TEST(BatchOptions, AcceptsEveryOptionInBothForms) {
+  struct Row {
+    std::vector<std::string> args;
+    BatchOptions expected;
+  };
+  auto with = [](std::string dir, int tw, int th, int gx, int gy, bool help) {
+    BatchOptions o;
+    o.tiles_dir = std::move(dir);
+    o.tile_width = tw;
+    o.tile_height = th;
+    o.grid_x = gx;
+    o.grid_y = gy;
+    o.help = help;
+    return o;
+  };
+  const Row rows[] = {
+      {{}, with("", 0, 0, 0, 0, false)},
+      {{"--tiles", "pics"}, with("pics", 0, 0, 0, 0, false)},
+      {{"--tiles=pics dir"}, with("pics dir", 0, 0, 0, 0, false)},
+      {{"--tiles", "a=b"}, with("a=b", 0, 0, 0, 0, false)},  // "=" inside a separate value
+      {{"--tiles", "p", "--tile", "16x9", "--grid", "3X1"}, with("p", 16, 9, 3, 1, false)},
+      {{"--tile=48x27", "--grid=1x32"}, with("", 48, 27, 1, 32, false)},
+      {{"--tiles", "a", "--tiles", "b"}, with("b", 0, 0, 0, 0, false)},  // the last one counts
+      {{"--help"}, with("", 0, 0, 0, 0, true)},
+      {{"--tiles", "--help"}, with("--help", 0, 0, 0, 0, false)},  // a value, not an option
+  };
+  for (const Row& row : rows) {
+    BatchOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseBatchArguments(row.args, options, error)) << error;
+    EXPECT_EQ(options.tiles_dir, row.expected.tiles_dir);
+    EXPECT_EQ(options.tile_width, row.expected.tile_width);
+    EXPECT_EQ(options.tile_height, row.expected.tile_height);
+    EXPECT_EQ(options.grid_x, row.expected.grid_x);
+    EXPECT_EQ(options.grid_y, row.expected.grid_y);
+    EXPECT_EQ(options.help, row.expected.help);
+  }
+}
+
+TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string named;  // must appear in the message
+  };
+  const Row rows[] = {
+      {{"--bogus"}, "--bogus"},
+      {{"-t", "x"}, "-t"},
+      {{"pics"}, "pics"},
+      {{"--tiles"}, "--tiles"},
+      {{"--tiles="}, "--tiles"},
+      {{"--tile", "32"}, "32"},
+      {{"--tile", "0x18"}, "0x18"},
+      {{"--tile", "32x"}, "32x"},
+      {{"--tile", "-3x4"}, "-3x4"},
+      {{"--tile", "32x18x2"}, "32x18x2"},
+      {{"--tile", "32 x18"}, "32 x18"},
+      {{"--tile", "99999999999x1"}, "99999999999x1"},
+      {{"--tile", "16385x9"}, "16385x9"},
+      {{"--grid", "33x1"}, "33x1"},
+      {{"--grid", "2x"}, "2x"},
+      {{"--help=yes"}, "--help"},
+  };
+  for (const Row& row : rows) {
+    BatchOptions options;
+    std::string error;
+    EXPECT_FALSE(ParseBatchArguments(row.args, options, error)) << row.named;
+    EXPECT_NE(error.find(row.named), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+  }
+}
+
+TEST(BatchOptions, UsageNamesEveryOption) {
+  const std::string usage = BatchUsage();
+  for (const char* option : {"--tiles DIR", "--tile WxH", "--grid MXxMY", "--help"})
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+TEST(BatchOptions, ProgressBarFollowsTheStages) {
+  struct Row {
+    double p;
+    std::string text;
+  };
+  const Row rows[] = {
+      {0.0, "[          ]   0% creating thumbnails"},
+      {0.25, "[##        ]  25% creating thumbnails"},
+      {1.0, "[##########] 100% creating thumbnails"},
+      {2.0, "[##########] 100% creating kd-tree"},
+      {2.5, "[#####     ]  50% creating tle files"},
+      {3.0, "[##########] 100% creating tle files"},
+      {-1.0, "[          ]   0% creating thumbnails"},  // out of range stays in the bar
+      {7.0, "[##########] 100% creating tle files"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(ProgressBarText(row.p, 10), row.text) << row.p;
+}
+
+}  // namespace
+}  // namespace tessaline
