@@ -1,0 +1,185 @@
+// Cost of loading the tile library:
+// - a first load of a folder of camera-sized JPEG photographs (1600 × 1200),
+//   decoding on one thread and on the pool of one thread per core, reported
+//   as pictures per second, with the pool's speed-up over one thread;
+// - a reload of a 10,000-tile library from its cache (nothing decoded).
+//
+// The photographs are made once (smooth colour fields with a little grain,
+// about as large as real camera files) under the system temporary folder
+// and reused by later runs. TESSALINE_BENCH_PHOTOS sets their number
+// (default 1000).
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mosaic/cache_file.h"
+#include "mosaic/decode_pool.h"
+#include "mosaic/tile_library.h"
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kRoot = fs::temp_directory_path() / "tessaline_load_bench";
+
+int PhotoCount() {
+  const char* text = std::getenv("TESSALINE_BENCH_PHOTOS");
+  const int count = text ? std::atoi(text) : 1000;
+  return count > 0 ? count : 1000;
+}
+
+// One 1600 × 1200 photograph-like picture: a random 8 × 6 colour field
+// blown up smoothly, with grain.
+cv::Mat MakePhoto(int seed) {
+  cv::RNG rng(static_cast<std::uint64_t>(seed) * 7919 + 1);
+  cv::Mat field(6, 8, CV_8UC3);
+  rng.fill(field, cv::RNG::UNIFORM, 0, 256);
+  cv::Mat smooth;
+  cv::resize(field, smooth, cv::Size(1600, 1200), 0, 0, cv::INTER_CUBIC);
+  cv::Mat grain(smooth.size(), CV_16SC3);
+  rng.fill(grain, cv::RNG::NORMAL, 0, 4);
+  cv::Mat photo;
+  smooth.convertTo(photo, CV_16SC3);
+  photo += grain;
+  photo.convertTo(photo, CV_8UC3);
+  return photo;
+}
+
+// The photo folder, made on first use; "complete" marks a finished set.
+std::string PhotoFolder() {
+  const int count = PhotoCount();
+  const fs::path dir = kRoot / ("photos" + std::to_string(count));
+  if (fs::exists(dir / "complete")) return dir.string();
+  fs::create_directories(dir);
+  auto make = [&](int first, int step) {
+    for (int i = first; i < count; i += step) {
+      char name[32];
+      std::snprintf(name, sizeof name, "photo_%05d.jpg", i);
+      cv::imwrite((dir / name).string(), MakePhoto(i), {cv::IMWRITE_JPEG_QUALITY, 90});
+    }
+  };
+  const int threads = DefaultDecodeThreads();
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; ++t) pool.emplace_back(make, t, threads);
+  for (std::thread& thread : pool) thread.join();
+  std::ofstream(dir / "complete") << count;
+  return dir.string();
+}
+
+// Removes what a load writes, so the next load is a first load again.
+void ForgetLoad(const std::string& dir) {
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+    const std::string ext = entry.path().extension().string();
+    if (ext == ".tle" || ext == ".pmc") fs::remove(entry.path());
+  }
+}
+
+double g_single_thread_rate = 0.0;  // pictures per second of the one-thread run
+
+void BM_FirstLoad(benchmark::State& state) {
+  const std::string dir = PhotoFolder();
+  const int threads = static_cast<int>(state.range(0));
+  MosaicConfig config;
+  std::ostringstream log;
+  std::size_t loaded = 0;
+  double seconds = 0.0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ForgetLoad(dir);
+    TileLibrary library(config);
+    library.SetLogStreams(&log, &log);
+    library.SetDecodeThreads(threads);
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    library.LoadSubImages(dir);
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    loaded = library.Size();
+  }
+  const double rate = static_cast<double>(loaded) * state.iterations() / seconds;
+  if (loaded != static_cast<std::size_t>(PhotoCount())) state.SkipWithError("pictures missing");
+  state.counters["pictures"] = static_cast<double>(loaded);
+  state.counters["pictures_per_s"] = rate;
+  if (threads == 1) g_single_thread_rate = rate;
+  if (threads > 1 && g_single_thread_rate > 0) {
+    state.counters["speedup"] = rate / g_single_thread_rate;
+  }
+}
+BENCHMARK(BM_FirstLoad)
+    ->Arg(1)
+    ->Arg(DefaultDecodeThreads())
+    ->ArgName("threads")
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+// A folder of 10,000 (empty) picture files whose cache and touched-tile files
+// already exist: the reload reads the cache, scans, compares, builds the
+// index and tests the touched tiles, and decodes nothing.
+std::string CachedFolder() {
+  constexpr int kTiles = 10000;
+  const fs::path dir = kRoot / "cached10000";
+  if (fs::exists(dir / "complete")) return dir.string();
+  fs::create_directories(dir);
+  MosaicConfig config;
+  std::vector<SubImageInfo> library;
+  SubImageStore store;
+  store.Reset(config.sub_width, config.sub_height);
+  cv::Mat thumb(config.sub_height, config.sub_width, CV_8UC3);
+  cv::RNG rng(5);
+  for (int i = 0; i < kTiles; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/tile_%05d.jpg", i);
+    std::ofstream(dir.string() + name);
+    std::ofstream(TouchedTilePath(dir.string() + name));
+    SubImageInfo info;
+    info.name = name;
+    info.width = 1600;
+    info.height = 1200;
+    info.feature.resize(12);
+    for (unsigned char& byte : info.feature) byte = static_cast<unsigned char>(rng.uniform(0, 256));
+    rng.fill(thumb, cv::RNG::UNIFORM, 0, 256);
+    store.Add(thumb);
+    library.push_back(info);
+  }
+  std::string error;
+  if (!WriteMosaicInfoFile(MosaicInfoPath(dir.string(), 2, 2, 32, 18), library, store, error)) {
+    return std::string();
+  }
+  std::ofstream(dir / "complete") << kTiles;
+  return dir.string();
+}
+
+void BM_CachedReload10000(benchmark::State& state) {
+  const std::string dir = CachedFolder();
+  MosaicConfig config;
+  TileLibrary library(config);
+  std::ostringstream log;
+  library.SetLogStreams(&log, &log);
+  for (auto _ : state) {
+    log.str("");
+    library.LoadSubImages(dir);
+  }
+  if (library.Size() != 10000 || library.PicturesDecoded() != 0 ||
+      log.str().find("add : 0\n") == std::string::npos) {
+    state.SkipWithError("the reload did not come from the cache alone");
+  }
+  state.counters["tiles"] = static_cast<double>(library.Size());
+}
+BENCHMARK(BM_CachedReload10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace tessaline
+
+BENCHMARK_MAIN();
