@@ -4,9 +4,32 @@
 // a GL implementation once its context exists; without one (the batch
 // command, tests) the engine composes on the CPU and these steps are skipped.
 // Every call needs the view's GL context current (GUI thread).
+//
+// Cell table bytes
+//   4 bytes per cell, cell (column, row) at byte (column + row * div_x) * 4;
+//   a tile index t is stored as red = t mod 256, green = (t div 256) mod 256,
+//   blue = (t div 65536) mod 256, alpha = 255 (PackTileIndex in
+//   mosaic/assignment.h), so indices up to 16,777,215 fit.
+//
+// Mosaic targets
+//   Index 0 is the current mosaic, 1 the previous one (which of the two GL
+//   targets each is changes with SwapMosaicSlots), 2 ... 9 the eight mosaics
+//   around a zoomed tile (neighbour n = index - 2).
+
+#include <cstddef>
+#include <opencv2/core.hpp>
+#include <vector>
 
 namespace tessaline {
 
+constexpr int kMosaicTargetCount = 10;
+constexpr int kCurrentMosaic = 0;
+constexpr int kPreviousMosaic = 1;
+constexpr int kFirstAroundMosaic = 2;
+
+// The two grid calls are required; the others default to doing nothing
+// (names 0, empty read-backs, false), which is what a test double of the
+// engine usually wants.
 class MosaicGpu {
  public:
   virtual ~MosaicGpu() = default;
@@ -17,6 +40,43 @@ class MosaicGpu {
   // The two mosaic and eight neighbour targets at the working size and one
   // at the matching size; a target that already has its size is kept.
   virtual void CreateOffscreenTargets(int image_w, int image_h, int matching_w, int matching_h) = 0;
+
+  // Builds (again) the synthesis and resize programs; prints the GLSL build
+  // progress on standard output. At GL start-up and after new settings.
+  virtual void BuildPrograms() {}
+
+  // Turns the three-slot target-picture ring one step and uploads `image`
+  // (CV_8UC1/3/4, blue first, top row first) into the new current slot.
+  // Gives the slot's texture name, 0 when the image cannot be uploaded.
+  virtual unsigned int UploadWorkingImage(const cv::Mat& /*image*/) { return 0; }
+
+  // Replaces the tile atlas with `composite` (SubImageStore::Composite():
+  // CV_8UC3, tile_w * tile_h pixels wide, one tile per row). False, with one
+  // log line, when the library cannot be held by one texture.
+  virtual bool UploadAtlas(const cv::Mat& /*composite*/, int /*tile_w*/, int /*tile_h*/) {
+    return false;
+  }
+
+  // Re-defines the cell table from `bytes` (div_x * div_y * 4, layout above).
+  virtual void UploadCellTable(const std::vector<unsigned char>& /*bytes*/) {}
+
+  // Exchanges the current and previous mosaic targets before a new mosaic.
+  virtual void SwapMosaicSlots() {}
+
+  // Composes the mosaic of the uploaded cell table and atlas into target
+  // `index` (see above) at the working size. False, with one log line, when
+  // there is no such target, atlas or table.
+  virtual bool RenderMosaic(int /*index*/) { return false; }
+
+  // Texture names for drawing: the colour texture of mosaic target `index`
+  // (0 before it was first rendered into) and the current (0) or previous
+  // (1) target picture. 0 means none.
+  virtual unsigned int MosaicTexture(int /*index*/) const { return 0; }
+  virtual unsigned int ImageTexture(int /*which*/) const { return 0; }
+
+  // Mosaic target `index` as CV_8UC3, blue first, top row first; an empty
+  // Mat, with "no mosaic images" logged, when it holds no mosaic.
+  virtual cv::Mat ReadMosaic(int /*index*/) const { return cv::Mat(); }
 };
 
 }  // namespace tessaline

@@ -1,0 +1,167 @@
+// Cost of composing one mosaic on the GPU: the 3840 × 2160 working image in
+// 32 × 18 cells (120 × 120 = 14,400 cells), from libraries of 1,000 and
+// 10,000 tiles.
+//   BM_SynthesisPass  cell table upload + synthesis pass + mipmaps, finished
+//   BM_MipmapsOnly    the mipmap part of the pass alone
+//   BM_ReadBack       reading the finished mosaic back as a BGR cv::Mat
+//   BM_AtlasUpload    the atlas of the whole library (once per library load)
+// Needs an X display with GLX (Xvfb will do): a hidden pbuffer context is
+// made for the run. Without DISPLAY the program says so and does nothing.
+
+#include <GL/glew.h>
+#include <GL/glx.h>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <opencv2/core.hpp>
+#include <random>
+#include <vector>
+
+#include "mosaic/assignment.h"
+#include "mosaic/sub_image.h"
+#include "render/gl_mosaic_gpu.h"
+
+namespace tessaline {
+namespace {
+
+constexpr int kImageW = 3840;
+constexpr int kImageH = 2160;
+constexpr int kSubW = 32;
+constexpr int kSubH = 18;
+constexpr int kDivX = kImageW / kSubW;
+constexpr int kDivY = kImageH / kSubH;
+
+// A current GLX context on a 16 × 16 pbuffer; nothing is shown.
+bool MakeHiddenContext() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  const int attributes[] = {GLX_DRAWABLE_TYPE,
+                            GLX_PBUFFER_BIT,
+                            GLX_RENDER_TYPE,
+                            GLX_RGBA_BIT,
+                            GLX_RED_SIZE,
+                            8,
+                            GLX_GREEN_SIZE,
+                            8,
+                            GLX_BLUE_SIZE,
+                            8,
+                            0};
+  int count = 0;
+  GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), attributes, &count);
+  if (configs == nullptr || count == 0) return false;
+  const int size[] = {GLX_PBUFFER_WIDTH, 16, GLX_PBUFFER_HEIGHT, 16, 0};
+  const GLXPbuffer pbuffer = glXCreatePbuffer(display, configs[0], size);
+  const GLXContext context = glXCreateNewContext(display, configs[0], GLX_RGBA_TYPE, nullptr, True);
+  XFree(configs);
+  if (context == nullptr || !glXMakeContextCurrent(display, pbuffer, pbuffer, context))
+    return false;
+  glewExperimental = GL_TRUE;
+  return glewInit() == GLEW_OK;
+}
+
+SubImageStore RandomLibrary(int tiles) {
+  SubImageStore store;
+  store.Reset(kSubW, kSubH);
+  cv::Mat tile(kSubH, kSubW, CV_8UC3);
+  for (int t = 0; t < tiles; ++t) {
+    cv::randu(tile, cv::Scalar::all(0), cv::Scalar::all(256));
+    store.Add(tile);
+  }
+  return store;
+}
+
+std::vector<unsigned char> RandomCellTable(int tiles) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> tile(0, tiles - 1);
+  std::vector<unsigned char> bytes(static_cast<std::size_t>(kDivX) * kDivY * 4);
+  for (std::size_t c = 0; c < bytes.size(); c += 4) PackTileIndex(tile(random), &bytes[c]);
+  return bytes;
+}
+
+// One GPU side per library size, made on first use and kept for the run.
+struct Setup {
+  SubImageStore library;
+  std::vector<unsigned char> table;
+  std::unique_ptr<GlMosaicGpu> gpu;
+};
+
+Setup& SetupFor(int tiles) {
+  static std::map<int, Setup> setups;
+  Setup& setup = setups[tiles];
+  if (setup.gpu) return setup;
+  setup.library = RandomLibrary(tiles);
+  setup.table = RandomCellTable(tiles);
+  setup.gpu = std::make_unique<GlMosaicGpu>();
+  setup.gpu->BuildPrograms();
+  setup.gpu->CreateOffscreenTargets(kImageW, kImageH, kDivX * 2, kDivY * 2);
+  setup.gpu->CreateCellTable(kDivX, kDivY);
+  setup.gpu->UploadAtlas(setup.library.Composite(), kSubW, kSubH);
+  setup.gpu->UploadCellTable(setup.table);
+  setup.gpu->RenderMosaic(kCurrentMosaic);
+  return setup;
+}
+
+void BM_SynthesisPass(benchmark::State& state) {
+  Setup& setup = SetupFor(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    setup.gpu->UploadCellTable(setup.table);
+    if (!setup.gpu->RenderMosaic(kCurrentMosaic)) state.SkipWithError("the pass failed");
+    glFinish();
+  }
+}
+BENCHMARK(BM_SynthesisPass)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_MipmapsOnly(benchmark::State& state) {
+  Setup& setup = SetupFor(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    glBindTexture(GL_TEXTURE_2D, setup.gpu->MosaicTexture(kCurrentMosaic));
+    glGenerateMipmapEXT(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glFinish();
+  }
+}
+BENCHMARK(BM_MipmapsOnly)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ReadBack(benchmark::State& state) {
+  Setup& setup = SetupFor(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    const cv::Mat mosaic = setup.gpu->ReadMosaic(kCurrentMosaic);
+    if (mosaic.empty()) state.SkipWithError("nothing to read");
+    benchmark::DoNotOptimize(mosaic.data);
+  }
+}
+BENCHMARK(BM_ReadBack)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_AtlasUpload(benchmark::State& state) {
+  Setup& setup = SetupFor(static_cast<int>(state.range(0)));
+  const cv::Mat composite = setup.library.Composite();
+  for (auto _ : state) {
+    setup.gpu->UploadAtlas(composite, kSubW, kSubH);
+    glFinish();
+  }
+}
+BENCHMARK(BM_AtlasUpload)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace tessaline
+
+int main(int argc, char** argv) {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') {
+    std::printf(
+        "synthesis_bench: DISPLAY is not set; it needs an X display with GLX "
+        "(run it under Xvfb). Nothing measured.\n");
+    return 0;
+  }
+  if (!tessaline::MakeHiddenContext()) {
+    std::printf("synthesis_bench: cannot make a GLX context on %s. Nothing measured.\n", display);
+    return 0;
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

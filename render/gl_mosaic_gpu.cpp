@@ -1,0 +1,137 @@
+#include "render/gl_mosaic_gpu.h"
+
+#include <ostream>
+
+#include "settings/log_stream.h"
+
+namespace tessaline {
+
+void GlMosaicGpu::CreateCellTable(int div_x, int div_y) {
+  tessaline::CreateCellTable(div_x, div_y, textures_);
+}
+
+void GlMosaicGpu::CreateOffscreenTargets(int image_w, int image_h, int matching_w, int matching_h) {
+  for (int i = 0; i < kMosaicTargetCount; ++i) {
+    OffscreenTarget& target = targets_[i];
+    const GLuint before = target.texture.name();
+    CreateOffscreenTarget(target, image_w, image_h, false);
+    if (target.texture.name() == before) continue;
+    // A re-made target holds no mosaic yet.
+    if (i < 2) {
+      textures_.mosaic_slots[i] = 0;
+    } else {
+      textures_.around_textures[i - kFirstAroundMosaic] = 0;
+    }
+  }
+  CreateOffscreenTarget(matching_target_, matching_w, matching_h, false);
+}
+
+void GlMosaicGpu::BuildPrograms() { programs_ = BuildMosaicPrograms(); }
+
+unsigned int GlMosaicGpu::UploadWorkingImage(const cv::Mat& image) {
+  const int current = textures_.current_image;
+  const int previous = textures_.previous_image;
+  const int spare = textures_.spare_image;
+  textures_.RotateImageRing();
+  if (!UploadImageTexture(image, textures_.image_slots[textures_.current_image])) {
+    // The ring stays where it was: the current picture is still current.
+    textures_.current_image = current;
+    textures_.previous_image = previous;
+    textures_.spare_image = spare;
+    return 0;
+  }
+  return textures_.CurrentImageTexture();
+}
+
+bool GlMosaicGpu::UploadAtlas(const cv::Mat& composite, int tile_w, int tile_h) {
+  return CreateAtlasTexture(composite, tile_w, tile_h, textures_, atlas_size_limit_);
+}
+
+void GlMosaicGpu::UploadCellTable(const std::vector<unsigned char>& bytes) {
+  tessaline::UploadCellTable(bytes, textures_);
+}
+
+void GlMosaicGpu::SwapMosaicSlots() { textures_.SwapMosaicSlots(); }
+
+int GlMosaicGpu::PhysicalTarget(int index) const {
+  if (index == kCurrentMosaic) return textures_.current_mosaic;
+  if (index == kPreviousMosaic) return textures_.previous_mosaic;
+  if (index >= kFirstAroundMosaic && index < kMosaicTargetCount) return index;
+  return -1;
+}
+
+const OffscreenTarget* GlMosaicGpu::Target(int index) const {
+  const int physical = PhysicalTarget(index);
+  return physical < 0 ? nullptr : &targets_[physical];
+}
+
+bool GlMosaicGpu::CanRender(const OffscreenTarget& target) const {
+  const AtlasLayout& layout = textures_.atlas_layout;
+  if (!textures_.atlas || !textures_.table) {
+    engine_log() << "no tile atlas or cell table for the mosaic" << std::endl;
+    return false;
+  }
+  if (target.width / layout.tile_w != textures_.table_w ||
+      target.height / layout.tile_h != textures_.table_h) {
+    // Tiles of another size than the grid's: every cell would be wrong.
+    engine_log() << "mosaic : tiles of " << layout.tile_w << " x " << layout.tile_h
+                 << " do not make the " << textures_.table_w << " x " << textures_.table_h
+                 << " cells of " << target.width << " x " << target.height << std::endl;
+    return false;
+  }
+  return true;
+}
+
+bool GlMosaicGpu::RenderMosaic(int index) {
+  const int physical = PhysicalTarget(index);
+  if (physical < 0 || targets_[physical].framebuffer.name() == 0) {
+    engine_log() << "no offscreen target for the mosaic" << std::endl;
+    return false;
+  }
+  const OffscreenTarget& target = targets_[physical];
+  if (!CanRender(target)) return false;
+  SynthesisInput input;
+  input.program = programs_.synthesis.program.name();
+  input.atlas = textures_.atlas.name();
+  input.table = textures_.table.name();
+  input.layout = textures_.atlas_layout;
+  input.div_x = textures_.table_w;
+  input.div_y = textures_.table_h;
+  if (!RenderMosaicOffscreen(target, target.width, target.height, input)) return false;
+  RecordMosaic(index, physical, target.texture.name());
+  return true;
+}
+
+void GlMosaicGpu::RecordMosaic(int index, int physical, GLuint texture) {
+  if (index < kFirstAroundMosaic) {
+    textures_.mosaic_slots[physical] = texture;
+  } else {
+    textures_.around_textures[index - kFirstAroundMosaic] = texture;
+  }
+}
+
+unsigned int GlMosaicGpu::MosaicTexture(int index) const {
+  if (index == kCurrentMosaic) return textures_.CurrentMosaicTexture();
+  if (index == kPreviousMosaic) return textures_.PreviousMosaicTexture();
+  if (index >= kFirstAroundMosaic && index < kMosaicTargetCount)
+    return textures_.around_textures[index - kFirstAroundMosaic];
+  return 0;
+}
+
+unsigned int GlMosaicGpu::ImageTexture(int which) const {
+  if (which == 0) return textures_.CurrentImageTexture();
+  if (which == 1) return textures_.PreviousImageTexture();
+  return 0;
+}
+
+cv::Mat GlMosaicGpu::ReadMosaic(int index) const {
+  const OffscreenTarget* target = Target(index);
+  const GLuint texture = MosaicTexture(index);
+  cv::Mat image;
+  if (target != nullptr && texture != 0)
+    image = ReadTextureBgr(texture, target->width, target->height);
+  if (image.empty()) engine_log() << "no mosaic images" << std::endl;
+  return image;
+}
+
+}  // namespace tessaline

@@ -1,0 +1,217 @@
+#include "render/offscreen.h"
+
+#include <cstdlib>
+#include <ostream>
+
+#include "settings/log_stream.h"
+
+namespace tessaline {
+namespace {
+
+const char* FramebufferStatusLine(GLenum status) {
+  switch (status) {
+    case GL_FRAMEBUFFER_COMPLETE_EXT:
+      return "Framebuffer complete.";
+    case GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT:
+      return "[ERROR] Framebuffer incomplete: Attachment is NOT complete.";
+    case GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT_EXT:
+      return "[ERROR] Framebuffer incomplete: No image is attached to FBO.";
+    case GL_FRAMEBUFFER_INCOMPLETE_DIMENSIONS_EXT:
+      return "[ERROR] Framebuffer incomplete: Attached images have different dimensions.";
+    case GL_FRAMEBUFFER_INCOMPLETE_FORMATS_EXT:
+      return "[ERROR] Framebuffer incomplete: Color attached images have different internal "
+             "formats.";
+    case GL_FRAMEBUFFER_INCOMPLETE_DRAW_BUFFER_EXT:
+      return "[ERROR] Framebuffer incomplete: Draw buffer.";
+    case GL_FRAMEBUFFER_INCOMPLETE_READ_BUFFER_EXT:
+      return "[ERROR] Framebuffer incomplete: Read buffer.";
+    case GL_FRAMEBUFFER_UNSUPPORTED_EXT:
+      return "[ERROR] Unsupported by FBO implementation.";
+    default:
+      return "[ERROR] Unknow error.";
+  }
+}
+
+GLuint BoundFramebuffer() {
+  GLint bound = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
+  return static_cast<GLuint>(bound);
+}
+
+void SetUniform(GLuint program, const char* name, int value) {
+  glUniform1i(glGetUniformLocation(program, name), value);
+}
+
+void SetSynthesisUniforms(GLuint program, int width, int height, const SynthesisInput& input) {
+  SetUniform(program, "SubTex", 0);
+  SetUniform(program, "TblTex", 1);
+  SetUniform(program, "SubW", input.layout.tile_w);
+  SetUniform(program, "SubH", input.layout.tile_h);
+  SetUniform(program, "SubN", input.layout.tiles);
+  SetUniform(program, "SubP", input.layout.tiles_per_row);
+  SetUniform(program, "SubR", input.layout.rows);
+  SetUniform(program, "DivX", input.div_x);
+  SetUniform(program, "DivY", input.div_y);
+  SetUniform(program, "ImgW", width);
+  SetUniform(program, "ImgH", height);
+}
+
+// Pixel (x, y) of the output gets texture coordinate (x / width, y /
+// height): v = 0 at output row 0.
+void DrawOutputQuad(int width, int height) {
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex2i(0, height);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2i(0, 0);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex2i(width, 0);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex2i(width, height);
+  glEnd();
+}
+
+// Projection and model-view for a width x height target, pushed so that
+// PopTargetMatrices gives the caller's back.
+void PushTargetMatrices(int width, int height) {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+}
+
+void PopTargetMatrices() {
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+}
+
+}  // namespace
+
+GlFramebuffer& GlFramebuffer::operator=(GlFramebuffer&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    name_ = other.name_;
+    other.name_ = 0;
+  }
+  return *this;
+}
+
+GlFramebuffer GlFramebuffer::Generate() {
+  GLuint name = 0;
+  glGenFramebuffersEXT(1, &name);
+  return GlFramebuffer(name);
+}
+
+void GlFramebuffer::Reset() {
+  if (name_ != 0) glDeleteFramebuffersEXT(1, &name_);
+  name_ = 0;
+}
+
+bool CheckFramebufferStatus() {
+  const GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
+  engine_log() << FramebufferStatusLine(status) << std::endl;
+  return status == GL_FRAMEBUFFER_COMPLETE_EXT;
+}
+
+void RequireCompleteFramebuffer() {
+  if (!CheckFramebufferStatus()) std::exit(EXIT_FAILURE);
+}
+
+bool CreateOffscreenTarget(OffscreenTarget& target, int width, int height, bool force) {
+  if (!force && target.framebuffer.name() != 0 && target.width == width &&
+      target.height == height) {
+    return true;
+  }
+  DestroyOffscreenTarget(target);
+  GLint max_size = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
+  if (width < 1 || height < 1 || width > max_size || height > max_size) {
+    engine_log() << "offscreen target : cannot make " << width << " x " << height << std::endl;
+    return false;
+  }
+  target.width = width;
+  target.height = height;
+  target.channels = 4;
+  target.texture = GlTexture::Generate();
+  glBindTexture(GL_TEXTURE_2D, target.texture.name());
+  SetTextureParameters(TextureKind::kOffscreenColour);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glBindTexture(GL_TEXTURE_2D, 0);
+
+  const GLuint previous = BoundFramebuffer();
+  target.framebuffer = GlFramebuffer::Generate();
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target.framebuffer.name());
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
+                            target.texture.name(), 0);
+  RequireCompleteFramebuffer();
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, previous);
+  return true;
+}
+
+void DestroyOffscreenTarget(OffscreenTarget& target) {
+  target.texture.Reset();
+  target.framebuffer.Reset();
+  target.width = 0;
+  target.height = 0;
+  target.channels = 0;
+}
+
+void DrawMosaicSynthesis(int width, int height, const SynthesisInput& input) {
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, input.atlas);
+  glEnable(GL_TEXTURE_2D);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, input.table);
+  glEnable(GL_TEXTURE_2D);
+
+  glUseProgram(input.program);
+  if (input.program != 0) SetSynthesisUniforms(input.program, width, height, input);
+  DrawOutputQuad(width, height);
+
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glUseProgram(0);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glDisable(GL_TEXTURE_2D);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glDisable(GL_TEXTURE_2D);
+}
+
+bool RenderMosaicOffscreen(const OffscreenTarget& target, int width, int height,
+                           const SynthesisInput& input) {
+  if (target.framebuffer.name() == 0) {
+    engine_log() << "no offscreen target for the mosaic" << std::endl;
+    return false;
+  }
+  const GLuint previous = BoundFramebuffer();
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target.framebuffer.name());
+  // The view may leave blending, depth testing or a scissor on; none of them
+  // belongs in a pass that writes every pixel once.
+  glPushAttrib(GL_VIEWPORT_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_TRANSFORM_BIT);
+  glDisable(GL_BLEND);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_SCISSOR_TEST);
+  glDisable(GL_ALPHA_TEST);
+  glViewport(0, 0, width, height);
+  PushTargetMatrices(width, height);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  DrawMosaicSynthesis(width, height, input);
+  PopTargetMatrices();
+  glPopAttrib();
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, previous);
+
+  // The zoomed-out view samples the mosaic through its mipmaps.
+  glBindTexture(GL_TEXTURE_2D, target.texture.name());
+  glGenerateMipmapEXT(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glFlush();
+  return true;
+}
+
+}  // namespace tessaline

@@ -1,0 +1,89 @@
+#pragma once
+// Offscreen render targets (framebuffer objects with one RGBA colour
+// texture) and the synthesis pass that composes a whole mosaic into one.
+//
+// Coordinates: a target of width x height pixels is drawn with an
+// orthographic projection of (0, 0) ... (width, height); output row 0 is
+// cell row 0 and tile row 0, so the colour texture holds the mosaic top row
+// first in memory, like the working image and the OpenCV tiles.
+//
+// Needs a current GL context with GLEW initialised and the framebuffer
+// object extension (GUI thread).
+
+#include <GL/glew.h>
+
+#include "render/texture.h"
+
+namespace tessaline {
+
+// Owns one framebuffer object name (0 = none). Move-only.
+class GlFramebuffer {
+ public:
+  GlFramebuffer() = default;
+  explicit GlFramebuffer(GLuint name) : name_(name) {}
+  ~GlFramebuffer() { Reset(); }
+  GlFramebuffer(GlFramebuffer&& other) noexcept : name_(other.name_) { other.name_ = 0; }
+  GlFramebuffer& operator=(GlFramebuffer&& other) noexcept;
+  GlFramebuffer(const GlFramebuffer&) = delete;
+  GlFramebuffer& operator=(const GlFramebuffer&) = delete;
+
+  static GlFramebuffer Generate();
+  GLuint name() const { return name_; }
+  void Reset();
+
+ private:
+  GLuint name_ = 0;
+};
+
+// One render target. Empty (framebuffer 0, size 0) until created.
+struct OffscreenTarget {
+  GlFramebuffer framebuffer;
+  int width = 0;
+  int height = 0;
+  int channels = 0;   // 4 once created
+  GlTexture texture;  // the offscreen colour texture kind
+};
+
+// Makes `target` width x height with a fresh colour texture. Without
+// `force`, a target that already has that size is kept as it is (same
+// names, same picture). A size of 0 or beyond GL_MAX_TEXTURE_SIZE gives
+// false with one log line and an empty target. A framebuffer that GL does
+// not accept as complete ends the program (RequireCompleteFramebuffer). The
+// caller's framebuffer binding is restored; texture 0 is left bound.
+bool CreateOffscreenTarget(OffscreenTarget& target, int width, int height, bool force);
+
+// Deletes the target's texture and framebuffer; the record becomes empty.
+void DestroyOffscreenTarget(OffscreenTarget& target);
+
+// Logs the status of the bound GL_FRAMEBUFFER_EXT as one line ("Framebuffer
+// complete." or an "[ERROR] ..." line) and gives true when complete.
+bool CheckFramebufferStatus();
+
+// CheckFramebufferStatus, and when incomplete ends the process with
+// EXIT_FAILURE: no picture could ever be composed.
+void RequireCompleteFramebuffer();
+
+// What one synthesis pass reads: the program (0 draws with none), the atlas
+// and its layout, the cell table of div_x x div_y cells.
+struct SynthesisInput {
+  GLuint program = 0;
+  GLuint atlas = 0;
+  GLuint table = 0;
+  AtlasLayout layout;
+  int div_x = 0;
+  int div_y = 0;
+};
+
+// Draws one width x height quad with the synthesis program into whatever
+// framebuffer is bound. Uses texture units 0 (atlas) and 1 (table); leaves
+// both unbound and disabled, unit 0 active and no program in use.
+void DrawMosaicSynthesis(int width, int height, const SynthesisInput& input);
+
+// The offscreen synthesis pass into `target` (width x height pixels), then
+// the mipmaps of its colour texture regenerated. Restores the caller's
+// framebuffer binding, viewport, matrices and enables. False with one log
+// line when the target was never created.
+bool RenderMosaicOffscreen(const OffscreenTarget& target, int width, int height,
+                           const SynthesisInput& input);
+
+}  // namespace tessaline

@@ -1,0 +1,137 @@
+#include "render/shader.h"
+
+#include <cstdio>
+
+namespace tessaline {
+
+const char* const kVertexShaderSource =
+    "varying vec4 vPos; void main(void) { vPos = gl_ModelViewMatrix*gl_Vertex; gl_TexCoord[0] = "
+    "gl_MultiTexCoord0; gl_Position = ftransform(); }";
+
+// Per fragment: output pixel (x, y) lies in cell (mx, my) at tile pixel
+// (sx, sy), atlas texel tx = sy * SubW + sx of its tile's block.
+//
+// The cell table is read at the centre of the pixel's cell, not at the
+// pixel's own texture coordinate. The table has DivX x DivY texels spread
+// over the whole output, but the cells cover only DivX * SubW x DivY * SubH
+// pixels of it; when ImgW is not a multiple of SubW (3840 x 2160 with 64 x 32
+// tiles: 67 cell rows cover 2144 of 2160 pixel rows; or 7 x 5 tiles) a
+// nearest lookup at the pixel's coordinate drifts into the next table texel
+// before the cell ends, and parts of cells would show rows of a neighbour's
+// tile. Pixels right of or below the last whole cell take the last cell's
+// tile (the centre is clamped to the last column or row).
+//
+// Channels are rounded back to bytes (+ 0.5): a driver may turn a byte v
+// into a float a little under v / 255, and truncation would then give v - 1.
+//
+// Tile ty sits in atlas row ty div SubP, block ty mod SubP (SubP tiles side
+// by side when the library has more tiles than a texture has rows; SubR
+// rows). With SubP = 1 this is the plain one-tile-per-row atlas. An index
+// at or beyond SubN gives the last tile.
+const char* const kSynthesisFragmentSource =
+    "uniform sampler2D SubTex; uniform sampler2D TblTex; uniform int SubW; uniform int SubH; "
+    "uniform int SubN; uniform int SubP; uniform int SubR; uniform int DivX; uniform int DivY; "
+    "uniform int ImgW; uniform int ImgH; varying vec4 vPos; void main(void) { int x = "
+    "int(gl_TexCoord[0].x*float(ImgW)); int y = int(gl_TexCoord[0].y*float(ImgH)); int mx = "
+    "int(floor(float(x)/float(SubW))); int my = int(floor(float(y)/float(SubH))); int sx = "
+    "int(x-mx*SubW); int sy = int(y-my*SubH); int tx = sy*SubW+sx; vec2 mc; mc.x = "
+    "(min(float(mx), float(DivX-1))+0.5)/(float(DivX)); mc.y = (min(float(my), "
+    "float(DivY-1))+0.5)/(float(DivY)); int ty; vec4 c = texture2D(TblTex, mc); int r = "
+    "int(c.r*255.0+0.5); int g = int(c.g*255.0+0.5); int b = int(c.b*255.0+0.5); ty = "
+    "((b*256+g)*256)+r; ty = int(min(float(ty), float(SubN-1))); int row = "
+    "int(floor((float(ty)+0.5)/float(SubP))); int block = ty-row*SubP; vec2 tc; tc.x = "
+    "(float(block*SubW*SubH+tx)+0.5)/float(SubW*SubH*SubP); tc.y = "
+    "clamp((float(row)+0.5)/(float(SubR)), 0.0, 1.0); gl_FragColor = texture2D(SubTex, tc); }";
+
+const char* const kResizeFragmentSource =
+    "uniform sampler2D ImgTex; uniform int DivX; uniform int DivY; uniform int ImgW; uniform int "
+    "ImgH; varying vec4 vPos; void main(void) { gl_FragColor = texture2D(ImgTex, "
+    "gl_TexCoord[0].st); }";
+
+GlProgram& GlProgram::operator=(GlProgram&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    name_ = other.name_;
+    other.name_ = 0;
+  }
+  return *this;
+}
+
+void GlProgram::Reset() {
+  if (name_ != 0) glDeleteProgram(name_);
+  name_ = 0;
+}
+
+std::vector<char> PrepareShaderSource(const std::string& text) {
+  std::vector<char> source(text.begin(), text.end());
+  for (char& c : source) {
+    if (c == '@') c = '\n';
+    if (c == '$') c = '#';
+  }
+  source.push_back('\0');
+  return source;
+}
+
+GLuint CompileShader(GLenum kind, const char* source) {
+  const GLuint shader = glCreateShader(kind);
+  if (shader == 0) return 0;
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  GLint compiled = GL_FALSE;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+  if (compiled == GL_TRUE) return shader;
+  char log[256] = {};
+  glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+  std::fprintf(stderr, " Compile failed:\n%s\n", log);
+  glDeleteShader(shader);
+  return 0;
+}
+
+GLuint LinkProgram(GLuint vertex_shader, GLuint fragment_shader) {
+  const GLuint program = glCreateProgram();
+  if (program == 0) return 0;
+  glAttachShader(program, vertex_shader);
+  glAttachShader(program, fragment_shader);
+  glLinkProgram(program);
+  GLint length = 0;
+  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+  if (length > 1) {
+    std::vector<char> log(static_cast<std::size_t>(length), '\0');
+    glGetProgramInfoLog(program, length, nullptr, log.data());
+    std::fputs(log.data(), stdout);
+  }
+  GLint linked = GL_FALSE;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (linked == GL_TRUE) return program;
+  glDeleteProgram(program);
+  return 0;
+}
+
+ShaderProgram BuildShaderProgram(const std::string& vertex_text, const std::string& fragment_text,
+                                 const std::string& name) {
+  ShaderProgram built{"from char", "from char", name, GlProgram()};
+  const std::vector<char> vertex_source = PrepareShaderSource(vertex_text);
+  const std::vector<char> fragment_source = PrepareShaderSource(fragment_text);
+  std::printf("GLSL compile : vertex shader (%s)\n", name.c_str());
+  const GLuint vertex = CompileShader(GL_VERTEX_SHADER, vertex_source.data());
+  std::printf("GLSL compile : fragment shader (%s)\n", name.c_str());
+  const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, fragment_source.data());
+  std::printf("GLSL link (%s)\n", name.c_str());
+  // Linking a missing shader cannot succeed; skip it rather than hand GL a 0.
+  if (vertex != 0 && fragment != 0) built.program = GlProgram(LinkProgram(vertex, fragment));
+  std::fflush(stdout);
+  // Deleting attached shaders only marks them; they go with the program.
+  if (vertex != 0) glDeleteShader(vertex);
+  if (fragment != 0) glDeleteShader(fragment);
+  return built;
+}
+
+MosaicPrograms BuildMosaicPrograms() {
+  MosaicPrograms programs;
+  programs.synthesis =
+      BuildShaderProgram(kVertexShaderSource, kSynthesisFragmentSource, "mosaic synthesis");
+  programs.resize = BuildShaderProgram(kVertexShaderSource, kResizeFragmentSource, "image resize");
+  return programs;
+}
+
+}  // namespace tessaline
