@@ -106,15 +106,5 @@ TEST_F(ShaderTest, MosaicProgramsBuildWithTheirUniforms) {
   EXPECT_GE(glGetUniformLocation(programs.resize.program.name(), "ImgTex"), 0);
 }
 
-TEST_F(ShaderTest, ProgramHandleMovesOwnership) {
-  GlProgram first(glCreateProgram());
-  const GLuint name = first.name();
-  GlProgram second(std::move(first));
-  EXPECT_EQ(first.name(), 0u);
-  EXPECT_EQ(second.name(), name);
-  second.Reset();
-  EXPECT_FALSE(glIsProgram(name));
-}
-
 }  // namespace
 }  // namespace tessaline

@@ -89,28 +89,6 @@ TEST(PlanAtlas, SplitsOnlyLibrariesTallerThanATexture) {
   }
 }
 
-TEST(FormatForChannels, ByChannelCountAndByteOrder) {
-  struct Row {
-    int channels;
-    bool blue_first;
-    GLint internal_format;
-    GLenum pixel_format;
-  };
-  const std::vector<Row> rows = {
-      {1, true, GL_LUMINANCE, GL_LUMINANCE},
-      {2, false, GL_LUMINANCE_ALPHA, GL_LUMINANCE_ALPHA},
-      {3, true, GL_RGB, GL_BGR},
-      {3, false, GL_RGB, GL_RGB},
-      {4, true, GL_RGBA, GL_BGRA},
-      {4, false, GL_RGBA, GL_RGBA},
-  };
-  for (const Row& row : rows) {
-    const TextureFormat format = FormatForChannels(row.channels, row.blue_first);
-    EXPECT_EQ(format.internal_format, row.internal_format) << row.channels;
-    EXPECT_EQ(format.pixel_format, row.pixel_format) << row.channels;
-  }
-}
-
 TEST(MosaicTextureSet, RingKeepsThePreviousPictureAndReusesTheOldest) {
   MosaicTextureSet set;
   std::vector<int> currents;
@@ -312,19 +290,6 @@ TEST_F(TextureTest, PngTextureAndItsFailure) {
   GlTexture icon;
   ASSERT_TRUE(LoadPngTexture(path, icon));
   EXPECT_EQ(Level0(icon.name(), GL_RGB, rgb.size()), rgb);
-}
-
-TEST_F(TextureTest, HandleMovesAndDeletes) {
-  GlTexture first = GlTexture::Generate();
-  const GLuint name = first.name();
-  glBindTexture(GL_TEXTURE_2D, name);  // a name becomes a texture once bound
-  glBindTexture(GL_TEXTURE_2D, 0);
-  GlTexture second;
-  second = std::move(first);
-  EXPECT_EQ(first.name(), 0u);
-  EXPECT_EQ(second.name(), name);
-  second.Reset();
-  EXPECT_FALSE(glIsTexture(name));
 }
 
 }  // namespace
