@@ -1,6 +1,7 @@
 #include "mosaic/photo_mosaic.h"
 
 #include <boost/format.hpp>
+
 #include <cstdlib>
 #include <ctime>
 
@@ -8,17 +9,22 @@
 
 namespace tessaline {
 
-qxPhotoMosaic::qxPhotoMosaic(MosaicConfig& config) : config_(config) {
+qxPhotoMosaic::qxPhotoMosaic(MosaicConfig& config) : config_(config), library_(config_) {
   SanitizeMosaicConfig(config_, engine_log());
+  SetMatchingGrid(0, 0);
   ParseTileSizes(config_.sub_scale_list);
   SetTileSize(0, 0, false);
+  library_.Clear(config_.sub_width, config_.sub_height);
   PrintSettings();
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
 
 qxPhotoMosaic::~qxPhotoMosaic() = default;
 
-void qxPhotoMosaic::SetGpu(std::unique_ptr<MosaicGpu> gpu) { gpu_ = std::move(gpu); }
+void qxPhotoMosaic::SetGpu(std::unique_ptr<MosaicGpu> gpu) {
+  gpu_ = std::move(gpu);
+  atlas_uploaded_ = false;
+}
 
 void qxPhotoMosaic::PrintSettings() const {
   std::ostream& log = engine_log();
@@ -63,7 +69,10 @@ void qxPhotoMosaic::SetTileSize(int w, int h, bool reload) {
   cell_table_bytes_.assign(cells * 4, 0);
   if (reload && mosaic_valid_) {
     // The library at the old size no longer fits: the next generation
-    // loads it again at the new size.
+    // loads it again at the new size (from its own cache file if any).
+    library_.Clear(config_.sub_width, config_.sub_height);
+    matcher_ = TileMatcher();
+    atlas_uploaded_ = false;
     target_loaded_ = false;
   }
 }
@@ -75,6 +84,27 @@ void qxPhotoMosaic::UpdateGrid() {
 
 void qxPhotoMosaic::ParseTileSizes(const std::string& text) {
   tessaline::ParseTileSizes(text, tile_sizes_, engine_log());
+}
+
+void qxPhotoMosaic::SetMatchingGrid(int mx, int my) {
+  if (mx > 0) config_.matching_x = mx;
+  if (my > 0) config_.matching_y = my;
+  UpdateGrid();
+  // Features of the old length no longer compare: the library is loaded
+  // again before the next mosaic.
+  library_.Clear(config_.sub_width, config_.sub_height);
+  matcher_ = TileMatcher();
+  atlas_uploaded_ = false;
+}
+
+bool qxPhotoMosaic::LoadSubImages(const std::string& dir) {
+  const bool loaded = library_.LoadSubImages(dir);
+  std::vector<ColourFeature> features;
+  features.reserve(library_.Size());
+  for (const SubImageInfo& info : library_.Entries()) features.push_back(info.feature);
+  matcher_ = TileMatcher(features, config_.matching_x * config_.matching_y * 3);
+  atlas_uploaded_ = false;
+  return loaded;
 }
 
 }  // namespace tessaline

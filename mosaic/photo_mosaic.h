@@ -1,24 +1,37 @@
 #pragma once
 // qxPhotoMosaic: the photomosaic engine. It holds the working-image geometry
 // (working size, tile size and the offered tile sizes, cell grid, matching
-// size), and, as they come, the tile library, the feature index, the
-// assignment and the live source. It reads and writes back the program-wide
-// configuration values it is given. GUI thread, except for the tile-library
-// load, which may run on the load worker while the GUI thread leaves the
-// engine alone.
+// size), the tile library with its index, the target picture and the cell
+// assignment, and composes mosaics: on the GPU through a MosaicGpu once the
+// view gives it one, otherwise on the CPU (the batch command, tests).
+//
+// It reads, and writes back, the configuration values it is given. GUI
+// thread, except for LoadSubImages, which may run on the load worker while
+// the GUI thread leaves the engine alone (it reads only LoadProgress()).
 
-#include <memory>
 #include <opencv2/core.hpp>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "mosaic/geometry.h"
+#include "mosaic/matcher.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/mosaic_gpu.h"
+#include "mosaic/tile_library.h"
 
 namespace tessaline {
 
 class qxPhotoMosaic {
  public:
+  // Writes a picture (CV_8UC3) to a file whose type follows the extension.
+  using ImageWriter = std::function<bool(const std::string& path, const cv::Mat& bgr)>;
+
   // Reads `config` (the program-wide values by default), mends sizes it
   // cannot work with, and logs its settings summary.
   explicit qxPhotoMosaic(MosaicConfig& config = Config());
@@ -28,14 +41,42 @@ class qxPhotoMosaic {
 
   // Gives the engine its GPU side (made by the view once GL is up).
   void SetGpu(std::unique_ptr<MosaicGpu> gpu);
+  MosaicGpu* Gpu() { return gpu_.get(); }
+  void SetImageWriter(ImageWriter writer) { write_image_ = std::move(writer); }
 
+  // Geometry.
   void PrintSettings() const;
   void SetImageSize(int w, int h);
   // Values of 0 or less keep the current size. With `reload` after a mosaic
   // was made, the library is emptied so the next generation loads it anew.
   void SetTileSize(int w, int h, bool reload);
   void ParseTileSizes(const std::string& text);
+  // Values of 0 or less keep the current grid; the library must be loaded
+  // again after a change.
+  void SetMatchingGrid(int mx, int my);
 
+  // The tile library. LoadSubImages may run on the load worker.
+  bool LoadSubImages(const std::string& dir);
+  TileLibrary& Library() { return library_; }
+  const TileLibrary& Library() const { return library_; }
+  double LoadProgress() const { return library_.LoadProgress(); }
+
+  // Targets and mosaics (GUI thread).
+  bool LoadTarget(const std::string& path);
+  void SetTarget(const std::string& path);  // "-1": a random tile
+  int RandomTileIndex();
+  void GenerateMosaic();
+  // Matches `source` (a picture, or with `is_matching` already the matching
+  // image) and composes mosaic target `index` (kCurrentMosaic ...).
+  void ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching = false);
+  void SelectCell(int cx, int cy);
+  bool ZoomIntoCell(int cx, int cy, bool around);
+  std::optional<std::pair<int, int>> PickRandomCell();
+  bool SaveMosaicImage(const std::string& path);
+  // The picture of mosaic target `index`, empty when it holds none.
+  cv::Mat MosaicImage(int index = kCurrentMosaic);
+
+  // State read by the view.
   int ImageWidth() const { return config_.image_width; }
   int ImageHeight() const { return config_.image_height; }
   int SubWidth() const { return config_.sub_width; }
@@ -44,21 +85,47 @@ class qxPhotoMosaic {
   const std::vector<TileSize>& TileSizes() const { return tile_sizes_; }
   int TileSizeIndex() const { return tile_size_index_; }
   const cv::Mat& WorkingImage() const { return working_image_; }
-  std::vector<int>& CellAssignment() { return cell_assignment_; }
+  const std::vector<int>& CellAssignment() const { return cell_assignment_; }
+  const std::vector<unsigned char>& CellTableBytes() const { return cell_table_bytes_; }
+  int TargetTile() const { return target_tile_; }
+  bool TargetLoaded() const { return target_loaded_; }
+  bool MosaicValid() const { return mosaic_valid_; }
+  const std::string& TargetPath() const { return target_path_; }
+  const std::string& TargetName() const { return target_name_; }
+  unsigned int AroundTexture(int n) const { return around_textures_[n]; }
 
  private:
   void UpdateGrid();
+  void ChooseTarget();
+  void EnsureAtlas();
+  void ComposeTarget(int index);
+  void SwapMosaics();
+  void ComputeAroundMosaics(const std::array<int, 8>& neighbours, class Stopwatch& watch);
+  std::string TilePath(int tile) const;
 
   MosaicConfig& config_;
   std::unique_ptr<MosaicGpu> gpu_;
+  ImageWriter write_image_;
   GridGeometry grid_;
   std::vector<TileSize> tile_sizes_;
   int tile_size_index_ = 0;
+
+  TileLibrary library_;
+  TileMatcher matcher_;
+  bool atlas_uploaded_ = false;
+
   cv::Mat working_image_;
-  std::vector<int> cell_assignment_;
-  std::vector<unsigned char> cell_table_bytes_;
+  std::string target_path_;
+  std::string target_name_;
+  int target_tile_ = -1;
   bool target_loaded_ = false;
   bool mosaic_valid_ = false;
+  std::vector<int> cell_assignment_;
+  std::vector<unsigned char> cell_table_bytes_;
+  std::array<unsigned int, 8> around_textures_{};
+  // Without a GPU: the assignment behind each mosaic target, composed into
+  // a picture only when someone asks for it.
+  std::array<std::vector<int>, kMosaicTargetCount> cpu_assignments_;
 };
 
 }  // namespace tessaline

@@ -1,0 +1,241 @@
+// qxPhotoMosaic: targets, mosaic generation and zoom.
+
+#include <boost/format.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "mosaic/assignment.h"
+#include "mosaic/compose.h"
+#include "mosaic/decode_pool.h"
+#include "mosaic/feature.h"
+#include "mosaic/image_write.h"
+#include "mosaic/photo_mosaic.h"
+#include "mosaic/stopwatch.h"
+#include "settings/log_stream.h"
+
+namespace tessaline {
+namespace {
+
+// Running means of all generation and zoom times of the program's life.
+struct RunningMean {
+  double sum = 0.0;
+  int count = 0;
+  double Add(double seconds) {
+    sum += seconds;
+    ++count;
+    return sum / count;
+  }
+};
+RunningMean generate_average;
+RunningMean zoom_average;
+
+std::string LastPathComponent(const std::string& path) {
+  std::size_t cut = path.rfind('/');
+  if (cut == std::string::npos) cut = path.rfind('\\');
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool IsFile(const std::string& path) {
+  std::error_code error;
+  return !path.empty() && std::filesystem::is_regular_file(path, error);
+}
+
+}  // namespace
+
+std::string qxPhotoMosaic::TilePath(int tile) const {
+  return library_.ImagesPath() + library_.Entry(static_cast<std::size_t>(tile)).name;
+}
+
+bool qxPhotoMosaic::LoadTarget(const std::string& path) {
+  engine_log() << boost::format("reading a texture... (%s)") % path << std::endl;
+  if (!IsFile(path)) return false;
+  const cv::Mat picture = DecodeTilePicture(path);  // 8-bit, 3 channels
+  if (picture.empty()) return false;
+  if (picture.size() == working_image_.size())
+    picture.copyTo(working_image_);
+  else
+    cv::resize(picture, working_image_, working_image_.size(), 0, 0, cv::INTER_LINEAR);
+  engine_log() << " (" << working_image_.cols << " x " << working_image_.rows << " x "
+               << working_image_.channels() << " - 8)" << std::endl;
+  target_name_ = LastPathComponent(path);
+  engine_log() << "image name : " << target_name_ << std::endl;
+  engine_log() << boost::format("(w x h) = %d x %d") % config_.image_width % config_.image_height
+               << std::endl;
+  target_path_ = path;
+  const unsigned int texture = gpu_ ? gpu_->UploadWorkingImage(working_image_) : 0;
+  target_loaded_ = true;
+  mosaic_valid_ = false;
+  engine_log() << boost::format("create a texture : %d") % texture << std::endl;
+  return true;
+}
+
+int qxPhotoMosaic::RandomTileIndex() { return tessaline::RandomTileIndex(library_.Entries()); }
+
+void qxPhotoMosaic::SetTarget(const std::string& path) {
+  if (path != "-1") {
+    LoadTarget(path);
+    return;
+  }
+  const int tile = RandomTileIndex();
+  if (tile < 0) return;
+  target_tile_ = tile;
+  LoadTarget(TilePath(tile));
+}
+
+void qxPhotoMosaic::ChooseTarget() {
+  if (IsFile(config_.image_default)) {
+    LoadTarget(config_.image_default);
+    target_tile_ = 0;
+    for (std::size_t i = 0; i < library_.Size(); ++i) {
+      if (TilePath(static_cast<int>(i)).find(config_.image_default) != std::string::npos) {
+        target_tile_ = static_cast<int>(i);
+        break;
+      }
+    }
+    return;
+  }
+  if (target_tile_ < 0 || target_tile_ >= static_cast<int>(library_.Size()))
+    target_tile_ = RandomTileIndex();
+  LoadTarget(TilePath(target_tile_));
+}
+
+void qxPhotoMosaic::GenerateMosaic() {
+  Stopwatch watch;
+  if (library_.Empty()) {
+    SetImageSize(config_.image_width, config_.image_height);
+    LoadSubImages(config_.image_dir);
+  }
+  if (library_.Empty()) {
+    engine_log() << "no tile images in " << config_.image_dir << " : no mosaic is made"
+                 << std::endl;
+    return;
+  }
+  watch.Lap("tiles");
+  if (!target_loaded_) ChooseTarget();
+  watch.Lap("load");
+  SwapMosaics();
+  ComputeMosaic(kCurrentMosaic, working_image_, true);
+  mosaic_valid_ = true;
+  watch.Lap("mosaic");
+  const double total = watch.PrintAll(engine_log());
+  engine_log() << "average time : " << generate_average.Add(total) << std::endl;
+}
+
+void qxPhotoMosaic::SwapMosaics() {
+  if (gpu_) gpu_->SwapMosaicSlots();
+  std::swap(cpu_assignments_[kCurrentMosaic], cpu_assignments_[kPreviousMosaic]);
+}
+
+void qxPhotoMosaic::EnsureAtlas() {
+  if (!gpu_ || atlas_uploaded_) return;
+  atlas_uploaded_ = gpu_->UploadAtlas(library_.Composite(), config_.sub_width, config_.sub_height);
+}
+
+void qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching) {
+  if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return;
+  const cv::Size matching_size(grid_.matching_w, grid_.matching_h);
+  const cv::Mat matching = is_matching ? source : MakeMatchingImage(source, matching_size);
+  const CellCandidates candidates = matcher_.MatchCells(
+      matching, grid_.div_x, grid_.div_y, config_.matching_x, config_.matching_y,
+      CandidatesToRequest(config_.search_num, target_tile_));
+  ComputeAssignment(candidates, config_.search_num, target_tile_, store, cell_assignment_,
+                    cell_table_bytes_);
+  ComposeTarget(index);
+}
+
+// Hands the cell table to the GPU pass, or keeps the assignment for a CPU
+// composition on demand.
+void qxPhotoMosaic::ComposeTarget(int index) {
+  if (gpu_) {
+    EnsureAtlas();
+    gpu_->UploadCellTable(cell_table_bytes_);
+    gpu_->RenderMosaic(index);
+    return;
+  }
+  std::vector<int>& tiles = cpu_assignments_[static_cast<std::size_t>(index)];
+  tiles.resize(cell_table_bytes_.size() / 4);
+  for (std::size_t cell = 0; cell < tiles.size(); ++cell)
+    tiles[cell] = UnpackTileIndex(&cell_table_bytes_[cell * 4]);
+}
+
+cv::Mat qxPhotoMosaic::MosaicImage(int index) {
+  if (index < 0 || index >= kMosaicTargetCount) return cv::Mat();
+  if (gpu_) return gpu_->ReadMosaic(index);
+  const std::vector<int>& tiles = cpu_assignments_[static_cast<std::size_t>(index)];
+  if (tiles.empty()) return cv::Mat();
+  return ComposeMosaic(library_.Store(), tiles, grid_.div_x, grid_.div_y, config_.image_width,
+                       config_.image_height);
+}
+
+void qxPhotoMosaic::SelectCell(int cx, int cy) {
+  if (cx < 0 || cy < 0 || cx >= grid_.div_x || cy >= grid_.div_y) return;
+  target_tile_ = cell_assignment_[static_cast<std::size_t>(cx + cy * grid_.div_x)];
+}
+
+bool qxPhotoMosaic::ZoomIntoCell(int cx, int cy, bool around) {
+  if (!IsInteriorCell(cx, cy, grid_.div_x, grid_.div_y) || library_.Empty()) return false;
+  Stopwatch watch;
+  const int tile = cell_assignment_[static_cast<std::size_t>(cx + cy * grid_.div_x)];
+  const std::optional<std::array<int, 8>> neighbours =
+      NeighbourTiles(cell_assignment_, grid_.div_x, grid_.div_y, cx, cy);
+  target_tile_ = tile;
+  engine_log() << "sel : " << cx << ", " << cy << " - " << tile << std::endl;
+  LoadTarget(TilePath(tile));
+  target_tile_ = tile;
+  watch.Lap("load");
+  SwapMosaics();
+  ComputeMosaic(kCurrentMosaic, working_image_, true);
+  watch.Lap("mosaicking");
+  watch.Lap("texture");
+  mosaic_valid_ = true;
+  if (around && neighbours) ComputeAroundMosaics(*neighbours, watch);
+  const double total = watch.PrintAll(engine_log());
+  engine_log() << "average time : " << zoom_average.Add(total) << std::endl;
+  return true;
+}
+
+void qxPhotoMosaic::ComputeAroundMosaics(const std::array<int, 8>& neighbours, Stopwatch& watch) {
+  const cv::Size matching_size(grid_.matching_w, grid_.matching_h);
+  double mosaicking = 0.0;
+  double texture = 0.0;
+  for (int n = 0; n < 8; ++n) {
+    const int tile = neighbours[static_cast<std::size_t>(n)];
+    target_path_ = TilePath(tile);
+    target_tile_ = tile;
+    const double start = Stopwatch::SteadySeconds();
+    const cv::Mat matching =
+        MakeMatchingImage(library_.Thumbnail(static_cast<std::size_t>(tile)), matching_size);
+    ComputeMosaic(kFirstAroundMosaic + n, matching, false, true);
+    const double composed = Stopwatch::SteadySeconds();
+    around_textures_[static_cast<std::size_t>(n)] =
+        gpu_ ? gpu_->MosaicTexture(kFirstAroundMosaic + n) : 0;
+    mosaicking += composed - start;
+    texture += Stopwatch::SteadySeconds() - composed;
+  }
+  watch.Add("mosaicking(around)", mosaicking);
+  watch.Add("texture(around)", texture);
+  target_path_ = target_name_;
+}
+
+std::optional<std::pair<int, int>> qxPhotoMosaic::PickRandomCell() {
+  const std::optional<CellPick> pick = tessaline::PickRandomCell(
+      cell_assignment_, grid_.div_x, grid_.div_y, library_.Entries(), target_tile_);
+  if (!pick) return std::nullopt;
+  target_tile_ = pick->tile;
+  return std::make_pair(pick->cx, pick->cy);
+}
+
+bool qxPhotoMosaic::SaveMosaicImage(const std::string& path) {
+  const cv::Mat mosaic = mosaic_valid_ ? MosaicImage(kCurrentMosaic) : cv::Mat();
+  if (mosaic.empty()) {
+    engine_log() << "no mosaic images" << std::endl;
+    return false;
+  }
+  const bool saved = write_image_ ? write_image_(path, mosaic) : WriteImageWithOpenCv(path, mosaic);
+  if (!saved) engine_log() << "cannot write the mosaic image to " << path << std::endl;
+  return saved;
+}
+
+}  // namespace tessaline
