@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "mosaic/compose.h"
+#include "mosaic/photo_mosaic.h"
+#include "settings/log_stream.h"
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of small pictures, each split into a left and a right colour so
+// that features differ by layout as well as by mean.
+class TileFolder {
+ public:
+  explicit TileFolder(int count) : dir_(fs::path(testing::TempDir()) / NextName()) {
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    for (int i = 0; i < count; ++i) {
+      cv::Mat picture(24, 32, CV_8UC3, cv::Scalar((i * 37) % 256, (i * 91) % 256, (i * 53) % 256));
+      picture(cv::Rect(16, 0, 16, 24)).setTo(cv::Scalar((i * 11) % 256, 255 - i % 256, 40));
+      cv::imwrite((dir_ / ("tile" + std::to_string(100 + i) + ".png")).string(), picture);
+    }
+  }
+  ~TileFolder() { fs::remove_all(dir_); }
+  std::string Path() const { return dir_.string(); }
+
+ private:
+  static std::string NextName() {
+    static int n = 0;
+    return "generation_tiles_" + std::to_string(n++);
+  }
+  fs::path dir_;
+};
+
+MosaicConfig SmallConfig(const std::string& dir, int search) {
+  MosaicConfig config;
+  config.image_dir = dir;
+  config.image_width = 80;
+  config.image_height = 54;
+  config.sub_width = 8;
+  config.sub_height = 6;
+  config.sub_scale_list = "8,6, 4,3";
+  config.search_num = search;
+  config.touched_tile_scale = 2.0;
+  return config;
+}
+
+// Log lines of the history that were written after `marker`.
+std::vector<std::string> LinesAfter(const std::string& marker) {
+  std::vector<std::string> lines;
+  bool seen = false;
+  for (const std::string& entry : LogHistory()) {
+    const std::string line = entry.empty() ? entry : entry.substr(0, entry.size() - 1);
+    if (seen && !line.empty()) lines.push_back(line);
+    if (line == marker) seen = true;
+  }
+  return lines;
+}
+
+TEST(MosaicGeneration, GeneratesWithoutEverUsingTheTargetTile) {
+  TileFolder folder(30);
+  MosaicConfig config = SmallConfig(folder.Path(), 3);
+  qxPhotoMosaic engine(config);
+  engine.GenerateMosaic();
+  ASSERT_TRUE(engine.MosaicValid());
+  const int target = engine.TargetTile();
+  ASSERT_GE(target, 0);
+  ASSERT_EQ(engine.CellAssignment().size(), 10u * 9u);
+  for (int tile : engine.CellAssignment()) {
+    EXPECT_NE(tile, target);
+    EXPECT_GE(tile, 0);
+    EXPECT_LT(tile, 30);
+  }
+  // Three candidates per cell: a second generation of the same target
+  // differs somewhere.
+  const std::vector<int> first = engine.CellAssignment();
+  bool differs = false;
+  for (int run = 0; run < 5 && !differs; ++run) {
+    engine.GenerateMosaic();
+    differs = engine.CellAssignment() != first;
+  }
+  EXPECT_TRUE(differs);
+}
+
+TEST(MosaicGeneration, LogsItsLapsAndTheAverage) {
+  TileFolder folder(12);
+  MosaicConfig config = SmallConfig(folder.Path(), 1);
+  qxPhotoMosaic engine(config);
+  engine_log() << "-- generation log marker --" << std::endl;
+  engine.GenerateMosaic();
+  const std::vector<std::string> lines = LinesAfter("-- generation log marker --");
+  ASSERT_GE(lines.size(), 5u);
+  const std::vector<std::string> tail(lines.end() - 5, lines.end());
+  EXPECT_EQ(tail[0].rfind("tiles  : ", 0), 0u) << tail[0];
+  EXPECT_EQ(tail[1].rfind("load   : ", 0), 0u) << tail[1];
+  EXPECT_EQ(tail[2].rfind("mosaic : ", 0), 0u) << tail[2];
+  EXPECT_EQ(tail[3].rfind("total  : ", 0), 0u) << tail[3];
+  EXPECT_EQ(tail[4].rfind("average time : ", 0), 0u) << tail[4];
+}
+
+TEST(MosaicGeneration, CpuMosaicIsMadeOfTheAssignedThumbnails) {
+  TileFolder folder(20);
+  MosaicConfig config = SmallConfig(folder.Path(), 1);
+  qxPhotoMosaic engine(config);
+  engine.GenerateMosaic();
+  const cv::Mat mosaic = engine.MosaicImage();
+  ASSERT_EQ(mosaic.cols, 80);
+  ASSERT_EQ(mosaic.rows, 54);
+  const GridGeometry& grid = engine.Grid();
+  for (int cy = 0; cy < grid.div_y; cy += 4) {
+    for (int cx = 0; cx < grid.div_x; cx += 3) {
+      const int tile = engine.CellAssignment()[static_cast<std::size_t>(cx + cy * grid.div_x)];
+      const cv::Mat cell = mosaic(cv::Rect(cx * 8, cy * 6, 8, 6));
+      EXPECT_EQ(
+          cv::norm(cell, engine.Library().Thumbnail(static_cast<std::size_t>(tile)), cv::NORM_INF),
+          0.0)
+          << "cell " << cx << ", " << cy;
+    }
+  }
+}
+
+TEST(MosaicGeneration, ZoomAcceptsOnlyInteriorCellsAndEndsOnTheLastNeighbour) {
+  TileFolder folder(25);
+  MosaicConfig config = SmallConfig(folder.Path(), 1);
+  qxPhotoMosaic engine(config);
+  engine.GenerateMosaic();
+  const int div_x = engine.Grid().div_x;
+  const std::vector<int> before = engine.CellAssignment();
+  EXPECT_FALSE(engine.ZoomIntoCell(0, 5, true));
+  EXPECT_FALSE(engine.ZoomIntoCell(div_x - 1, 5, true));
+  EXPECT_FALSE(engine.ZoomIntoCell(3, 0, true));
+  EXPECT_EQ(engine.CellAssignment(), before);
+
+  const int clicked = before[static_cast<std::size_t>(4 + 3 * div_x)];
+  const int last_neighbour = before[static_cast<std::size_t>(5 + 4 * div_x)];
+  ASSERT_TRUE(engine.ZoomIntoCell(4, 3, true));
+  EXPECT_EQ(engine.TargetTile(), last_neighbour);
+  const std::string clicked_name = engine.Library().Entry(static_cast<std::size_t>(clicked)).name;
+  EXPECT_EQ("/" + engine.TargetName(), clicked_name);
+  for (int tile : engine.CellAssignment()) EXPECT_NE(tile, clicked);
+  EXPECT_FALSE(engine.MosaicImage(kFirstAroundMosaic + 7).empty());
+}
+
+TEST(MosaicGeneration, EmptyFolderMakesNoMosaicAndExportRefuses) {
+  const fs::path empty = fs::path(testing::TempDir()) / "generation_empty";
+  fs::create_directories(empty);
+  MosaicConfig config = SmallConfig(empty.string(), 1);
+  qxPhotoMosaic engine(config);
+  const std::string out = (empty / "m.png").string();
+  EXPECT_FALSE(engine.SaveMosaicImage(out));
+  engine.GenerateMosaic();
+  EXPECT_FALSE(engine.MosaicValid());
+  EXPECT_FALSE(engine.SaveMosaicImage(out));
+  EXPECT_FALSE(fs::exists(out));
+  fs::remove_all(empty);
+}
+
+TEST(MosaicGeneration, ExportsTheCurrentMosaicByExtension) {
+  TileFolder folder(10);
+  MosaicConfig config = SmallConfig(folder.Path(), 1);
+  qxPhotoMosaic engine(config);
+  engine.GenerateMosaic();
+  const std::string png = folder.Path() + "/out/mosaic.PNG";
+  fs::create_directories(folder.Path() + "/out");
+  ASSERT_TRUE(engine.SaveMosaicImage(png));
+  const cv::Mat read = cv::imread(png);
+  ASSERT_EQ(read.size(), cv::Size(80, 54));
+  EXPECT_EQ(cv::norm(read, engine.MosaicImage(), cv::NORM_INF), 0.0);
+  EXPECT_FALSE(engine.SaveMosaicImage(folder.Path() + "/out/mosaic.txt"));
+}
+
+TEST(MosaicGeneration, TargetsOfEveryChannelCountBecomeWorkingImages) {
+  TileFolder folder(6);
+  MosaicConfig config = SmallConfig(folder.Path(), 1);
+  qxPhotoMosaic engine(config);
+  engine.SetImageSize(80, 54);
+  const std::string grey = folder.Path() + "/grey_target.png";
+  cv::imwrite(grey, cv::Mat(10, 12, CV_8UC1, cv::Scalar(77)));
+  ASSERT_TRUE(engine.LoadTarget(grey));
+  EXPECT_EQ(engine.WorkingImage().type(), CV_8UC3);
+  EXPECT_EQ(engine.WorkingImage().at<cv::Vec3b>(20, 30), cv::Vec3b(77, 77, 77));
+  EXPECT_EQ(engine.TargetName(), "grey_target.png");
+
+  const std::string rgba = folder.Path() + "/rgba_target.png";
+  cv::imwrite(rgba, cv::Mat(10, 12, CV_8UC4, cv::Scalar(10, 20, 30, 128)));
+  ASSERT_TRUE(engine.LoadTarget(rgba));
+  EXPECT_EQ(engine.WorkingImage().at<cv::Vec3b>(5, 5), cv::Vec3b(10, 20, 30));
+
+  // A missing or broken file changes nothing.
+  EXPECT_FALSE(engine.LoadTarget(folder.Path() + "/missing.png"));
+  const std::string broken = folder.Path() + "/broken.png";
+  { std::ofstream(broken) << "not a picture"; }
+  EXPECT_FALSE(engine.LoadTarget(broken));
+  EXPECT_EQ(engine.TargetName(), "rgba_target.png");
+}
+
+TEST(MosaicGeneration, TileSizeChangeAfterAMosaicReloadsTheLibrary) {
+  TileFolder folder(8);
+  MosaicConfig config = SmallConfig(folder.Path(), 1);
+  qxPhotoMosaic engine(config);
+  engine.SetTileSize(4, 3, true);  // no mosaic yet: nothing to reload
+  engine.GenerateMosaic();
+  ASSERT_EQ(engine.Library().Size(), 8u);
+  engine.SetTileSize(8, 6, true);
+  EXPECT_TRUE(engine.Library().Empty());
+  EXPECT_FALSE(engine.TargetLoaded());
+  engine.GenerateMosaic();
+  EXPECT_EQ(engine.Library().Size(), 8u);
+  EXPECT_TRUE(fs::exists(folder.Path() + "/mosaic_info2x2-8x6.pmc"));
+  EXPECT_TRUE(fs::exists(folder.Path() + "/mosaic_info2x2-4x3.pmc"));
+}
+
+TEST(MosaicGeneration, AutoPilotPicksInteriorCellsAndMovesTheTarget) {
+  TileFolder folder(40);
+  MosaicConfig config = SmallConfig(folder.Path(), 1);
+  qxPhotoMosaic engine(config);
+  engine.GenerateMosaic();
+  for (int i = 0; i < 20; ++i) {
+    const std::optional<std::pair<int, int>> cell = engine.PickRandomCell();
+    ASSERT_TRUE(cell.has_value());
+    EXPECT_GE(cell->first, 1);
+    EXPECT_LT(cell->first, engine.Grid().div_x - 1);
+    EXPECT_GE(cell->second, 1);
+    EXPECT_LT(cell->second, engine.Grid().div_y - 1);
+    const std::size_t index =
+        static_cast<std::size_t>(cell->first + cell->second * engine.Grid().div_x);
+    EXPECT_EQ(engine.TargetTile(), engine.CellAssignment()[index]);
+  }
+}
+
+}  // namespace
+}  // namespace tessaline
