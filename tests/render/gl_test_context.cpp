@@ -3,8 +3,10 @@
 #include <GL/glew.h>
 #include <GL/glx.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace tessaline {
 
@@ -71,10 +73,13 @@ int ReportXError(Display* display, XErrorEvent* event) {
 // tests create contexts on the main thread.
 Display* SharedDisplay(const char* name) {
   static Display* display = nullptr;
-  if (display == nullptr) {
+  // A busy X server may refuse a connection for a moment (EAGAIN on its
+  // socket): try a few times before giving up.
+  for (int attempt = 0; display == nullptr && attempt < 20; ++attempt) {
     display = XOpenDisplay(name);
-    if (display != nullptr) XSetErrorHandler(ReportXError);
+    if (display == nullptr) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  if (display != nullptr) XSetErrorHandler(ReportXError);
   return display;
 }
 
