@@ -12,6 +12,7 @@ packages=(
   libftgl-dev freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
   xvfb xauth xdotool x11-utils imagemagick ffmpeg fonts-inconsolata
   libgtest-dev libgmock-dev libbenchmark-dev
+  plasma-workspace-wallpapers mate-backgrounds ukui-wallpapers
 )
 
 missing=()

@@ -15,11 +15,5 @@ if [ ! -e "$dir/Inconsolata.ttf" ] && [ -f "$font" ]; then
 fi
 mkdir -p "$dir/images"
 if [ -z "$(ls -A "$dir/images")" ]; then
-  n=0
-  while IFS= read -r -d '' picture; do
-    cp "$picture" "$dir/images/sample_$n.${picture##*.}"
-    n=$((n + 1))
-  done < <(find /usr/share/backgrounds /usr/share/wallpapers /usr/share/images/desktop-base \
-             -type f \( -iname '*.jpg' -o -iname '*.jpeg' -o -iname '*.png' \) -print0 2>/dev/null)
-  echo "images: $n sample pictures copied"
+  bash "$root/scripts/sample-photos.sh" "$dir/images"
 fi
