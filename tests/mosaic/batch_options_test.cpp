@@ -76,12 +76,6 @@ TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
   }
 }
 
-TEST(BatchOptions, UsageNamesEveryOption) {
-  const std::string usage = BatchUsage();
-  for (const char* option : {"--tiles DIR", "--tile WxH", "--grid MXxMY", "--help"})
-    EXPECT_NE(usage.find(option), std::string::npos) << option;
-}
-
 TEST(BatchOptions, ProgressBarFollowsTheStages) {
   struct Row {
     double p;
