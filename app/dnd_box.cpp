@@ -11,6 +11,23 @@ qxFlDndBox::qxFlDndBox(int x, int y, int w, int h) : Fl_Box(x, y, w, h) {
   clear_visible_focus();
 }
 
+namespace {
+
+const char* DragEventName(int event) {
+  switch (event) {
+    case FL_DND_ENTER:
+      return "FL_DND_ENTER";
+    case FL_DND_DRAG:
+      return "FL_DND_DRAG";
+    case FL_DND_LEAVE:
+      return "FL_DND_LEAVE";
+    default:
+      return "FL_DND_RELEASE";
+  }
+}
+
+}  // namespace
+
 qxFlDndBox::~qxFlDndBox() { Fl::remove_timeout(DeferredCallback, this); }
 
 void qxFlDndBox::DeferredCallback(void* box) {
@@ -30,19 +47,11 @@ int qxFlDndBox::handle(int event) {
         Fl::add_timeout(0.0, DeferredCallback, this);
       return 1;
     case FL_DND_ENTER:
-      std::cout << "qxFlDndBox::FL_DND_ENTER" << std::endl;
-      event_ = event;
-      return 1;
     case FL_DND_DRAG:
-      std::cout << "qxFlDndBox::FL_DND_DRAG" << std::endl;
-      event_ = event;
-      return 1;
     case FL_DND_LEAVE:
-      std::cout << "qxFlDndBox::FL_DND_LEAVE" << std::endl;
-      event_ = event;
-      return 1;
     case FL_DND_RELEASE:
-      std::cout << "qxFlDndBox::FL_DND_RELEASE" << std::endl;
+      // Accepting the drag makes the toolkit deliver the paste on release.
+      std::cout << "qxFlDndBox::" << DragEventName(event) << std::endl;
       event_ = event;
       return 1;
     default:
