@@ -332,6 +332,56 @@ TEST(DrawFrame, LiftsTheSelectedTileOrOutlinesItsCell) {
   EXPECT_TRUE(Empty(BoxOf(gl, {255, 255, 0})));
 }
 
+TEST(DrawFrame, DrawsIconsLogoAndBigCursorByTheirFlags) {
+  GlTestContext gl(64, 48);
+  ASSERT_TRUE(gl.ok()) << gl.error();
+  ViewStartState(gl);
+  GlTexture image = SolidTexture(0, 255, 0);
+  GlTexture icon = SolidTexture(255, 0, 0);
+  GlTexture logo = SolidTexture(0, 0, 255);
+  GlTexture cursor = SolidTexture(255, 255, 255);
+  ViewScene scene;
+  scene.alpha = 0;
+  LayerSources sources;
+  sources.image_texture = image.name();
+  Layout(scene, 64, 48, sources);
+  ViewIconList icons = {ViewIcon{icon.name(), 0, 0, nullptr, nullptr, true}};
+  FrameInputs in = InputsFor(gl);
+  in.icons = &icons;
+  in.icon_layout = IconLayout{0.1, 0.1, 0.5, 0.5};  // half-size 4.8 at the centre
+  in.logo_texture = logo.name();
+  in.cursor_texture = cursor.name();
+  in.mouse_x = 0;
+  in.mouse_y = 30;
+
+  in.draw_flags = kDrawIcons | kDrawLogo | kDrawBigCursor;
+  DrawFrame(scene, in);
+  const ViewRect plain = BoxOf(gl, {255, 0, 0});
+  EXPECT_NEAR(plain.left, 27.2, 1);
+  EXPECT_NEAR(plain.right, 36.8, 1);
+  // The logo square fills the right 48 x 48; the icon stays in front of it.
+  EXPECT_NEAR(BoxOf(gl, {0, 0, 255}).left, 16, 1);
+  ExpectNear(PixelAt(gl, 8, 10), {0, 255, 0}, "picture left of the logo");
+  const ViewRect pointer = BoxOf(gl, {255, 255, 255});
+  EXPECT_NEAR(pointer.left, 0, 1);
+  EXPECT_NEAR(pointer.top, 30, 1);
+  EXPECT_NEAR(pointer.right, 47, 1);
+
+  in.hover_name = 0;  // highlighted: 1.2 times the half-size
+  DrawFrame(scene, in);
+  const ViewRect hovered = BoxOf(gl, {255, 0, 0});
+  EXPECT_NEAR(hovered.left, 32 - 5.76, 1);
+  EXPECT_NEAR(hovered.right, 32 + 5.76, 1);
+  EXPECT_LT(hovered.left, plain.left);
+  EXPECT_GT(hovered.right, plain.right);
+
+  in.draw_flags = 0;
+  DrawFrame(scene, in);
+  EXPECT_TRUE(Empty(BoxOf(gl, {255, 0, 0})));
+  EXPECT_TRUE(Empty(BoxOf(gl, {0, 0, 255})));
+  EXPECT_TRUE(Empty(BoxOf(gl, {255, 255, 255})));
+}
+
 class PickAtTest : public ::testing::Test {
  protected:
   void SetUp() override {
