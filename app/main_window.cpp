@@ -14,6 +14,7 @@
 #include <iostream>
 
 #include "app/dnd_box.h"
+#include "mosaic/load_worker.h"
 #include "settings/window_settings.h"
 #include "view/gl_window.h"
 
@@ -38,6 +39,9 @@ qxFlWindow::qxFlWindow(int w, int h, const char* title)
 }
 
 qxFlWindow::~qxFlWindow() {
+  // A running tile-library load uses the view's engine: let it end before
+  // the children (the view with its engine) are deleted.
+  WaitForLoad();
   SaveWindowSettings(kProgramName);
   // The children (view, buttons, boxes) are deleted by the group.
 }
@@ -133,6 +137,9 @@ void qxFlWindow::SaveWindowSettings(const std::string& base_name) {
 }
 
 void qxFlWindow::Quit() {
+  // The process ends below; a load still running must not be cut off while
+  // it writes its cache and tile files.
+  WaitForLoad();
   SaveWindowSettings(kProgramName);
   std::exit(1);
 }
@@ -146,7 +153,10 @@ void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_labe
 void qxFlWindow::UpdateMenuStates() {
   // The panel's live-input switch is active only while the view takes live
   // video, which this build cannot do yet; Start/Stop waits for a library.
-  start_stop_button_->deactivate();
+  if (view_->Ready())
+    start_stop_button_->activate();
+  else
+    start_stop_button_->deactivate();
   output_button_->deactivate();
   menu_bar_->redraw();
 }
@@ -212,10 +222,14 @@ void qxFlWindow::OnFileMenu(Fl_Widget* menu, void* window) {
   if (std::strncmp(rest, "Quit", 4) == 0) static_cast<qxFlWindow*>(window)->Quit();
 }
 
-void qxFlWindow::OnGenerate(Fl_Widget*, void*) {}
-void qxFlWindow::OnStartStop(Fl_Widget*, void*) {}
-void qxFlWindow::OnSlider(Fl_Widget*, void* window) {
-  static_cast<qxFlWindow*>(window)->view_->redraw();
+void qxFlWindow::OnGenerate(Fl_Widget*, void* window) {
+  static_cast<qxFlWindow*>(window)->view_->Command("Generate");
+}
+void qxFlWindow::OnStartStop(Fl_Widget*, void* window) {
+  static_cast<qxFlWindow*>(window)->view_->StartStop();
+}
+void qxFlWindow::OnSlider(Fl_Widget* slider, void* window) {
+  static_cast<qxFlWindow*>(window)->view_->OnSlider(static_cast<Fl_Valuator*>(slider));
 }
 void qxFlWindow::OnOutput(Fl_Widget*, void*) {}
 void qxFlWindow::OnDrop(Fl_Widget*, void*) {}

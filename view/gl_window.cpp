@@ -1,29 +1,68 @@
+// qxFlGLWindow: construction, GL start-up, icons and drawing.
+
+#include <GL/glew.h>
+
 #include "view/gl_window.h"
 
 #include <FL/Fl.H>
 #include <FL/gl.h>
 
+#include <filesystem>
+#include <iostream>
+
+#include "mosaic/load_worker.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/photo_mosaic.h"
+#include "render/gl_mosaic_gpu.h"
 #include "settings/ini_store.h"
 #include "settings/log_stream.h"
 #include "settings/window_settings.h"
+#include "view/event_guard.h"
 
 namespace tessaline {
+namespace {
+
+bool FileExists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+}  // namespace
 
 qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOwner* owner)
-    : Fl_Gl_Window(x, y, w, h, label), view_w_(w), view_h_(h), owner_(owner) {
+    : Fl_Gl_Window(x, y, w, h, label),
+      view_w_(w),
+      view_h_(h),
+      owner_(owner),
+      control_(engine_access_, *this),
+      frame_rate_({}, [owner](const std::string& text) { owner->SetStatusText(text); }) {
   // The view holds no child widgets: close its group at once so that the
   // main window's later widgets do not land in it.
   end();
   LoadMosaicConfig();
   engine_ = std::make_unique<qxPhotoMosaic>(Config());
+  engine_access_.Reset(engine_.get());
   tile_size_index_ = engine_->TileSizeIndex();
   RegisterDisplayKeys();
 }
 
 qxFlGLWindow::~qxFlGLWindow() {
+  if (idle_running_) Fl::remove_idle(IdleCallback, this);
+  // A load still running uses the engine: it must end before the engine goes.
+  WaitForLoad();
   config_.reset();
+  icons_.clear();
+  // GL names can only be deleted with this view's context current; while
+  // the window still has one, free them, otherwise just forget them.
+  if (context()) {
+    make_current();
+    ReleaseGlResources();
+  } else {
+    for (GlTexture& texture : icon_textures_) texture.Release();
+    logo_texture_.Release();
+    cursor_texture_.Release();
+    selected_tile_.Release();
+  }
   engine_.reset();
 }
 
@@ -42,7 +81,8 @@ void qxFlGLWindow::RegisterDisplayKeys() {
   store->Register("gl", "draw", &draw_flags_, draw_flags_);
   store->Register("gl", "font", &font_size_, font_size_);
   store->Register("gl", "font_file", &font_file_, font_file_);
-  store->Register("mosaic", "alpha", &alpha_, alpha_);
+  store->Register("mosaic", "alpha", &scene_.alpha, scene_.alpha);
+  fade_alpha_ = scene_.alpha;
 }
 
 void qxFlGLWindow::TileSizeLabels(std::vector<std::string>& labels) const {
@@ -50,16 +90,165 @@ void qxFlGLWindow::TileSizeLabels(std::vector<std::string>& labels) const {
   for (const TileSize& size : engine_->TileSizes()) labels.push_back(TileSizeLabel(size));
 }
 
-void qxFlGLWindow::draw() {
-  if (!valid()) {
-    view_w_ = pixel_w();
-    view_h_ = pixel_h();
-    scale_x_ = static_cast<double>(engine_->ImageWidth()) / view_w_;
-    scale_y_ = static_cast<double>(engine_->ImageHeight()) / view_h_;
-    glViewport(0, 0, view_w_, view_h_);
-  }
+// Frees every GL object the view and the engine made. After FLTK re-created
+// the context these names may be dead (deleting an unknown name does
+// nothing) or still alive in a shared context; either way this runs before
+// anything new is made, so no fresh name can be hit.
+void qxFlGLWindow::ReleaseGlResources() {
+  icons_.clear();
+  icon_textures_.clear();
+  logo_texture_.Reset();
+  cursor_texture_.Reset();
+  selected_tile_.Reset();
+  scene_.selected_tile = 0;
+  if (engine_) engine_->SetGpu(nullptr);
+}
+
+void qxFlGLWindow::InitializeGL() {
+  view_log() << "OpenGL Ver. " << reinterpret_cast<const char*>(glGetString(GL_VERSION))
+             << std::endl;
+  const GLenum glew = glewInit();
+  if (glew != GLEW_OK)
+    view_log() << "GLEW Error : " << reinterpret_cast<const char*>(glewGetErrorString(glew))
+               << std::endl;
+  else
+    view_log() << "GLEW OK : Glew Ver. "
+               << reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)) << std::endl;
+  if (!glewIsSupported("GL_VERSION_2_0"))
+    view_log() << "ERROR: Support for necessary OpenGL extensions missing." << std::endl;
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  // A load running now uses the engine, whose GPU side is replaced below; a
+  // re-created context is rare enough to wait for it.
+  WaitForLoad();
+  ReleaseGlResources();
+  LoadPngTexture("texture/logo.png", logo_texture_);
+  LoadPngTexture("texture/cursor.png", cursor_texture_);
+  OpenFont(font_file_);
+  RegisterIcons();
+  StartEngineGpu();
+  Layout(engine_->ImageWidth(), engine_->ImageHeight());
+}
+
+int qxFlGLWindow::OpenFont(const std::string& path) {
+  return OverlayFont::Global().OpenFont(path, static_cast<int>(font_size_));
+}
+
+void qxFlGLWindow::RegisterIcons() {
+  // A second start-up begins with an empty list (ReleaseGlResources), so
+  // every icon is listed once and the cell names stay above the icon names.
+  first_cell_name_ = 5;
+  hover_name_ = -1;
+  fade_icon_ = -1;
+  AddIcon(
+      "texture/fullscreen.png", "texture/fullscreen2.png", [this] { ToggleViewFullScreen(false); },
+      [this] { return owner_->IsFullScreen(); }, true);
+  AddIcon(
+      "texture/icon_video.png", "texture/icon_photos.png", [this] { ToggleVideoInput(""); },
+      [this] { return input_mode_ == 2; }, true);
+  AddIcon(
+      "texture/random.png", "", [this] { ToggleAutoPilot(); }, {}, true);
+  fade_icon_ = AddIcon(
+      "texture/icon_grad.png", "", [this] { ToggleFade(); }, {}, true);
+}
+
+int qxFlGLWindow::AddIcon(const std::string& picture, const std::string& alternate,
+                          std::function<void()> action, std::function<bool()> state, bool shown) {
+  if (!FileExists(picture)) return -1;
+  GlTexture normal;
+  GlTexture other;
+  LoadPngTexture(picture, normal);
+  if (!alternate.empty()) LoadPngTexture(alternate, other);
+  ViewIcon icon;
+  icon.texture = normal.name();
+  icon.alternate_texture = other.name();
+  icon.index = IconCount();
+  icon.action = std::move(action);
+  icon.state = std::move(state);
+  icon.shown = shown;
+  icons_.push_back(std::move(icon));
+  icon_textures_.push_back(std::move(normal));
+  icon_textures_.push_back(std::move(other));
+  first_cell_name_ = IconCount() + 1;
+  return IconCount() - 1;
+}
+
+// The engine's GPU side lives in this context: programs, offscreen targets
+// and the cell table are (re)made here.
+void qxFlGLWindow::StartEngineGpu() {
+  engine_->SetGpu(std::make_unique<GlMosaicGpu>());
+  engine_->Gpu()->BuildPrograms();
+  engine_->SetImageSize(engine_->ImageWidth(), engine_->ImageHeight());
+  if (Ready() && !engine_->TargetPath().empty()) {
+    // The mosaic textures went with the old GPU side: make them again.
+    engine_->SetTarget(engine_->TargetPath());
+    engine_->GenerateMosaic();
+  }
+}
+
+void qxFlGLWindow::Layout(int w, int h) {
+  LayerSources sources;
+  if (MosaicGpu* gpu = engine_->Gpu()) {
+    sources.image_texture = gpu->ImageTexture(0);
+    sources.mosaic_texture = gpu->MosaicTexture(kCurrentMosaic);
+  }
+  for (int i = 0; i < kAroundLayerCount; ++i)
+    sources.around_textures[static_cast<std::size_t>(i)] = engine_->AroundTexture(i);
+  sources.info_lines = TargetInfoLines();
+  tessaline::Layout(scene_, w, h, sources);
+}
+
+// What the layers show about the current target picture.
+std::vector<std::string> qxFlGLWindow::TargetInfoLines() const {
+  if (engine_->TargetName().empty()) return {};
+  return {"image name : " + engine_->TargetName()};
+}
+
+void qxFlGLWindow::LayoutScene() { Layout(engine_->ImageWidth(), engine_->ImageHeight()); }
+
+void qxFlGLWindow::UpdateViewSize() {
+  view_w_ = pixel_w();
+  view_h_ = pixel_h();
+  scale_x_ = static_cast<double>(engine_->ImageWidth()) / view_w_;
+  scale_y_ = static_cast<double>(engine_->ImageHeight()) / view_h_;
+  glViewport(0, 0, view_w_, view_h_);
+}
+
+FrameInputs qxFlGLWindow::MakeFrameInputs() const {
+  FrameInputs in;
+  in.window_width = view_w_;
+  in.window_height = view_h_;
+  in.draw_flags = draw_flags_;
+  in.ready = Ready();
+  in.zooming = zooming_;
+  in.auto_pilot = auto_pilot_;
+  in.icons = &icons_;
+  in.hover_name = hover_name_;
+  in.logo_texture = logo_texture_.name();
+  in.cursor_texture = cursor_texture_.name();
+  in.font = &OverlayFont::Global();
+  in.mouse_x = mouse_x_;
+  in.mouse_y = mouse_y_;
+  if (draw_flags_ & kDrawLogConsole) in.log_lines = LogHistory();
+  const MosaicConfig& config = Config();
+  in.icon_layout = IconLayout{config.icon_width, config.icon_height, config.icon_left_margin,
+                              config.icon_top_margin};
+  in.touched_tile_scale = config.touched_tile_scale;
+  in.div_x = engine_->Grid().div_x;
+  in.div_y = engine_->Grid().div_y;
+  in.sub_w = engine_->SubWidth();
+  in.sub_h = engine_->SubHeight();
+  in.first_cell_name = first_cell_name_;
+  return in;
+}
+
+void qxFlGLWindow::draw() {
+  GuardEvent("drawing the view", [this] {
+    if (!context_valid()) InitializeGL();
+    if (!valid()) UpdateViewSize();
+    DrawFrame(scene_, MakeFrameInputs());
+  });
 }
 
 int qxFlGLWindow::handle(int event) {
@@ -76,27 +265,17 @@ int qxFlGLWindow::handle(int event) {
   }
 }
 
-void qxFlGLWindow::UpdateModifier() {
-  if (Fl::event_state(FL_SHIFT))
-    modifier_ = 2;
-  else if (Fl::event_state(FL_CTRL))
-    modifier_ = 3;
-  else
-    modifier_ = 1;
-}
-
-void qxFlGLWindow::MouseButton(int, bool, int, int) { UpdateModifier(); }
-
-void qxFlGLWindow::MouseDrag(int, int) { UpdateModifier(); }
-
-void qxFlGLWindow::MouseMove(int x, int y) {
-  UpdateModifier();
-  mouse_x_ = x;
-  mouse_y_ = y;
-}
-
-void qxFlGLWindow::KeyDown(int, int, int) { UpdateModifier(); }
-
 void qxFlGLWindow::resize(int x, int y, int w, int h) { Fl_Gl_Window::resize(x, y, w, h); }
+
+void qxFlGLWindow::ShowStatus(const std::string& text) {
+  owner_->SetStatusText(text);
+  // The status line is a widget; its texts also go to the console, once per
+  // change, so that scripts can follow the program.
+  if (text == last_status_) return;
+  last_status_ = text;
+  std::cout << "status : " << text << std::endl;
+}
+
+void qxFlGLWindow::UpdateMenuStates() { owner_->UpdateMenuStates(); }
 
 }  // namespace tessaline

@@ -1,23 +1,39 @@
 #pragma once
 // qxFlGLWindow: the OpenGL view inside the main window. It owns the mosaic
-// configuration store and the engine, turns commands into engine calls and
-// draws. Everything here runs on the GUI thread.
+// configuration store, the engine, its interface textures and the drawing
+// scene; turns commands, mouse and keys into engine calls and animations;
+// and draws. Everything here runs on the GUI thread; only the tile-library
+// load runs on a worker (see MosaicControl), and while it runs the view
+// leaves the engine alone.
+//
+// The code is split by job: gl_window.cpp (construction, GL start-up,
+// drawing), view_commands.cpp (commands, idle step, zoom, auto pilot, fade)
+// and view_input.cpp (mouse and keys).
+
+#include <GL/glew.h>
 
 #include <FL/Fl_Gl_Window.H>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "render/overlay.h"
+#include "render/texture.h"
+#include "render/view_scene.h"
+#include "view/mosaic_control.h"
 #include "view/view_owner.h"
+
+class Fl_Valuator;
 
 namespace tessaline {
 
 class qxINI;
 class qxPhotoMosaic;
 
-class qxFlGLWindow : public Fl_Gl_Window {
+class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
  public:
   // Reads tessaline.cfg (writing it with the defaults when it cannot be
   // read), creates the engine and registers the display keys in the window
@@ -29,40 +45,147 @@ class qxFlGLWindow : public Fl_Gl_Window {
   int handle(int event) override;
   void resize(int x, int y, int w, int h) override;
 
+  // GL start-up, run by draw() whenever the GL context is new.
+  void InitializeGL();
+  // 0 when the font opened, 1 otherwise.
+  int OpenFont(const std::string& path);
+  // Registers an icon button; the alternate picture is shown while `state`
+  // answers true. Returns the icon's index.
+  int AddIcon(const std::string& picture, const std::string& alternate,
+              std::function<void()> action, std::function<bool()> state, bool shown);
+  // Rest pose of the scene for an image of w x h with the engine's textures.
+  void Layout(int w, int h);
+
+  // Commands (the button, the menu; see view_commands.cpp).
+  void Command(const std::string& text);
+  void Generate();
+  void IdleStep();
+  void SetAnimation(int on) override;  // 1 on, 0 off, -1 toggle
+  void StartStop();                    // the "Start/Stop" button
+  // False (and the scene back at rest) when the cell has no zoom: a border
+  // cell, or no library.
+  bool ZoomInto(int col, int row);
+  void ZoomStep();
+  void AutoPilotNext();
+  void StartAutoPilot();
+  void ToggleAutoPilot();
+  void ToggleFade();
+  void ChangeTileSize(int index);
+  void OpenImage(const std::string& path);
+  void ToggleVideoInput(const std::string& path);
+  void EditPreferences();
+  void OnSlider(Fl_Valuator* slider);
+  // Writes the current mosaic to "mosaic_export.png" (the hidden key "x").
+  bool ExportMosaic();
+
   // Mouse and key input, forwarded by the main window with coordinates
   // relative to the view's top left corner (pixels, y down).
   void MouseButton(int button, bool pressed, int x, int y);
   void MouseDrag(int x, int y);
   void MouseMove(int x, int y);
   void KeyDown(int key, int x, int y);
+  void SelectCellAt(int x, int y);
+  void ToggleViewFullScreen(bool from_key);
 
   // One label per offered tile size, "32 x 18".
   void TileSizeLabels(std::vector<std::string>& labels) const;
 
-  double Alpha() const { return alpha_; }
+  // State for the menus and the panel.
+  double Alpha() const { return scene_.alpha; }
   int DrawFlags() const { return draw_flags_; }
   int TileSizeIndex() const { return tile_size_index_; }
+  bool Ready() const { return control_.Ready(); }
+  bool Busy() const { return control_.Busy(); }
+  bool AutoPilot() const { return auto_pilot_; }
+  bool Animating() const { return idle_running_; }
+  int InputMode() const { return input_mode_; }
+  bool ViewFullScreen() const { return view_full_screen_; }
+  int IconCount() const { return static_cast<int>(icons_.size()); }
+  int FirstCellName() const { return first_cell_name_; }
   qxPhotoMosaic& Engine() { return *engine_; }
 
  private:
+  // MosaicControlHost
+  void LayoutScene() override;
+  void ShowStatus(const std::string& text) override;
+  void UpdateMenuStates() override;
+  void OnMosaicTakenUp() override;
+
+  // Construction and start-up.
   void LoadMosaicConfig();
   void RegisterDisplayKeys();
+  void ReleaseGlResources();
+  void RegisterIcons();
+  void StartEngineGpu();
+  void UpdateViewSize();
+  FrameInputs MakeFrameInputs() const;
+
+  // Commands and animation.
+  static void IdleCallback(void* view);
+  void NormalFrame();
+  void FadeStep();
+  void SelectCell(int col, int row);
+  void TakeZoomTextures();
+  std::vector<std::string> TargetInfoLines() const;
+  void StopAutoPilot();
+  void ChooseImagesDir();
+  void EndCommand();
+
+  // Input.
+  bool OutsideView(int x, int y) const;
   void UpdateModifier();
+  int Pick(int x, int y);
+  bool IsIcon(int name) const { return name >= 0 && name < IconCount(); }
+  void RunIconActions(int name);
+  void LeftPress(int x, int y);
+  void LeftRelease();
+  void EnterViewFullScreen();
+  void LeaveViewFullScreen();
 
   int view_w_;
   int view_h_;
-  double scale_x_ = 1.0;
+  double scale_x_ = 1.0;  // working-image pixels per view pixel
   double scale_y_ = 1.0;
+  int modifier_ = 1;  // 2 with Shift, 3 with Ctrl, else 1
+  bool idle_running_ = false;
   ViewOwner* owner_;
   std::uint32_t font_size_ = 14;
   std::string font_file_ = "Inconsolata.ttf";
   std::unique_ptr<qxINI> config_;
   std::unique_ptr<qxPhotoMosaic> engine_;
-  double alpha_ = 1.0;
+  PhotoMosaicAccess engine_access_{nullptr};
+  MosaicControl control_;
+
+  // Drawing: the scene (layers, camera, selection, alpha) and the interface
+  // textures, all in this view's GL context.
+  ViewScene scene_;
+  GlTexture logo_texture_;
+  GlTexture cursor_texture_;
+  GlTexture selected_tile_;  // the selected cell's tile; scene_.selected_tile
+  ViewIconList icons_;
+  std::vector<GlTexture> icon_textures_;
+  int fade_icon_ = -1;
+  int hover_name_ = -1;
+  int first_cell_name_ = 5;
+  FrameRateMeter frame_rate_;
+  std::string last_status_;
+
   int tile_size_index_ = 0;
   int draw_flags_ = 65;  // "Icon" and "Tile elevating"
-  int modifier_ = 1;     // 2 with Shift, 3 with Ctrl, else 1
-  int mouse_x_ = 0;      // position of the last move
+  bool zooming_ = false;
+  bool next_zoom_ = false;
+  int zoom_frame_ = 0;
+  double zoom_progress_ = 0.0;
+  double zoom_pause_ms_ = 50.0;  // the "Sleep " slider
+  bool fading_out_ = false;
+  double fade_alpha_ = 1.0;
+  int selected_col_ = -1;
+  int selected_row_ = -1;
+  int input_mode_ = 0;  // 0 still image, 2 movie or camera
+  bool auto_pilot_ = false;
+  int frame_count_ = 0;
+  bool view_full_screen_ = false;
+  int mouse_x_ = 0;  // position of the last move, view pixels
   int mouse_y_ = 0;
 };
 

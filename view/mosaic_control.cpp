@@ -1,0 +1,104 @@
+#include "view/mosaic_control.h"
+
+#include <ostream>
+
+#include "mosaic/photo_mosaic.h"
+#include "settings/log_stream.h"
+#include "view/command_text.h"
+
+namespace tessaline {
+
+const char* const kBusyStatus = "a tile library load is running; please wait";
+
+bool PhotoMosaicAccess::LoadSubImages(const std::string& dir) {
+  return engine_->LoadSubImages(dir);
+}
+std::string PhotoMosaicAccess::ImageDir() const { return Config().image_dir; }
+void PhotoMosaicAccess::GenerateMosaic() { engine_->GenerateMosaic(); }
+void PhotoMosaicAccess::SetTarget(const std::string& path) { engine_->SetTarget(path); }
+void PhotoMosaicAccess::SetTileSize(int w, int h) { engine_->SetTileSize(w, h, true); }
+std::vector<TileSize> PhotoMosaicAccess::TileSizes() const { return engine_->TileSizes(); }
+
+MosaicControl::MosaicControl(MosaicEngineAccess& engine, MosaicControlHost& host, LoadState& state)
+    : engine_(engine), host_(host), state_(state) {}
+
+bool MosaicControl::RefuseWhileBusy() {
+  if (!Busy()) return false;
+  host_.ShowStatus(kBusyStatus);
+  return true;
+}
+
+bool MosaicControl::Generate() {
+  if (RefuseWhileBusy()) return false;
+  if (ready_) {
+    engine_.GenerateMosaic();
+    host_.LayoutScene();
+    return true;
+  }
+  // The worker gets its own copy of the folder name: the configuration may
+  // change on the GUI thread while it loads.
+  MosaicEngineAccess* engine = &engine_;
+  const std::string dir = engine_.ImageDir();
+  if (!StartLoad([engine, dir] { return engine->LoadSubImages(dir); }, state_)) {
+    host_.ShowStatus(kBusyStatus);
+    return false;
+  }
+  host_.SetAnimation(1);
+  return true;
+}
+
+bool MosaicControl::Random() {
+  if (RefuseWhileBusy()) return false;
+  engine_.SetTarget("-1");
+  return Generate();
+}
+
+bool MosaicControl::UpdateImages() {
+  if (RefuseWhileBusy()) return false;
+  ready_ = false;
+  host_.SetAnimation(0);
+  return Generate();
+}
+
+bool MosaicControl::ChangeTileSize(int index) {
+  if (RefuseWhileBusy()) return false;
+  const std::vector<TileSize> sizes = engine_.TileSizes();
+  if (index < 0 || index >= static_cast<int>(sizes.size())) return false;
+  const TileSize size = sizes[static_cast<std::size_t>(index)];
+  view_log() << "new tile size : " << size.width << " x " << size.height << std::endl;
+  engine_.SetTileSize(size.width, size.height);
+  ready_ = false;
+  host_.SetAnimation(0);
+  return Generate();
+}
+
+bool MosaicControl::OpenImage(const std::string& path) {
+  if (RefuseWhileBusy()) return false;
+  engine_.SetTarget(path);
+  return Generate();
+}
+
+MosaicControl::Poll MosaicControl::PollLoad(double progress) {
+  // busy first: the worker stores the outcome before it clears busy.
+  if (state_.busy.load()) {
+    host_.ShowStatus(LoadProgressText(progress));
+    return Poll::kLoading;
+  }
+  bool succeeded = true;
+  if (!state_.load_succeeded.compare_exchange_strong(succeeded, false)) return Poll::kIdle;
+  TakeUpLoad();
+  return Poll::kTakenUp;
+}
+
+void MosaicControl::TakeUpLoad() {
+  ready_ = true;
+  view_log() << "**** generate mosaic : start ****" << std::endl;
+  engine_.GenerateMosaic();  // uploads the atlas first: needs the GL context
+  host_.LayoutScene();
+  host_.OnMosaicTakenUp();
+  view_log() << "**** generate mosaic : end ****" << std::endl;
+  host_.ShowStatus("photomosaic have been generated.");
+  host_.UpdateMenuStates();
+}
+
+}  // namespace tessaline

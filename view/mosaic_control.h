@@ -1,0 +1,110 @@
+#pragma once
+// MosaicControl: the view's generation commands and the load they start,
+// without widgets or GL, so that tests can drive them with fakes.
+//
+// It holds `ready` (a tile library is loaded and a mosaic was made) and
+// watches the program's load state. While a load runs on the worker the
+// engine belongs to the worker: every command that would start a second
+// load or change the engine (Generate, Random, Update images, a tile size,
+// an opened image, the preference dialog, the images folder, live input) is
+// refused with kBusyStatus on the status line and touches nothing. The idle
+// step takes a finished load up on the GUI thread.
+//
+// GUI thread only, except MosaicEngineAccess::LoadSubImages, which runs on
+// the worker.
+
+#include <string>
+#include <vector>
+
+#include "mosaic/geometry.h"
+#include "mosaic/load_worker.h"
+
+namespace tessaline {
+
+class qxPhotoMosaic;
+
+// What the commands ask of the engine.
+class MosaicEngineAccess {
+ public:
+  virtual ~MosaicEngineAccess() = default;
+  // Worker thread: loads the tile library from `dir`; true when it is not
+  // empty afterwards.
+  virtual bool LoadSubImages(const std::string& dir) = 0;
+  // GUI thread, never while a load runs.
+  virtual std::string ImageDir() const = 0;
+  virtual void GenerateMosaic() = 0;
+  virtual void SetTarget(const std::string& path) = 0;  // "-1": a random tile
+  virtual void SetTileSize(int w, int h) = 0;           // the library is loaded again
+  virtual std::vector<TileSize> TileSizes() const = 0;
+};
+
+// The engine of the program behind MosaicEngineAccess.
+class PhotoMosaicAccess : public MosaicEngineAccess {
+ public:
+  explicit PhotoMosaicAccess(qxPhotoMosaic* engine) : engine_(engine) {}
+  void Reset(qxPhotoMosaic* engine) { engine_ = engine; }
+  bool LoadSubImages(const std::string& dir) override;
+  std::string ImageDir() const override;
+  void GenerateMosaic() override;
+  void SetTarget(const std::string& path) override;
+  void SetTileSize(int w, int h) override;
+  std::vector<TileSize> TileSizes() const override;
+
+ private:
+  qxPhotoMosaic* engine_;
+};
+
+// What the commands ask of the view.
+class MosaicControlHost {
+ public:
+  virtual ~MosaicControlHost() = default;
+  virtual void SetAnimation(int on) = 0;  // 1 on, 0 off, -1 toggle
+  virtual void LayoutScene() = 0;         // Layout at the working-image size
+  virtual void ShowStatus(const std::string& text) = 0;
+  virtual void UpdateMenuStates() = 0;
+  // A loaded library has just been made into a mosaic and laid out: the view
+  // decides whether the animation goes on (live input) or stops.
+  virtual void OnMosaicTakenUp() = 0;
+};
+
+// The status text of a refused command.
+extern const char* const kBusyStatus;
+
+class MosaicControl {
+ public:
+  // What the idle step found.
+  enum class Poll { kLoading, kTakenUp, kIdle };
+
+  MosaicControl(MosaicEngineAccess& engine, MosaicControlHost& host,
+                LoadState& state = ProgramLoadState());
+
+  bool Busy() const { return state_.busy.load(); }
+  bool Ready() const { return ready_; }
+  void SetReady(bool ready) { ready_ = ready; }
+
+  // True when a load runs: shows kBusyStatus. Every engine-changing command
+  // asks this first.
+  bool RefuseWhileBusy();
+
+  // The commands; false when refused (or, for a tile size, out of range).
+  bool Generate();
+  bool Random();
+  bool UpdateImages();
+  bool ChangeTileSize(int index);
+  bool OpenImage(const std::string& path);
+
+  // The idle step's look at the load: while it runs, the progress text
+  // `progress` (the engine's load progress) goes to the status line; once it
+  // succeeded, the mosaic is generated and laid out.
+  Poll PollLoad(double progress);
+
+ private:
+  void TakeUpLoad();
+
+  MosaicEngineAccess& engine_;
+  MosaicControlHost& host_;
+  LoadState& state_;
+  bool ready_ = false;
+};
+
+}  // namespace tessaline

@@ -1,0 +1,195 @@
+// qxFlGLWindow: mouse and keys. Positions are view pixels, y down, relative
+// to the view's top left corner (the main window subtracts the view's
+// offset before forwarding).
+
+#include <GL/glew.h>
+
+#include <FL/Fl.H>
+
+#include <cstdlib>
+
+#include "mosaic/photo_mosaic.h"
+#include "view/command_text.h"
+#include "view/event_guard.h"
+#include "view/gl_window.h"
+#include "view/view_animation.h"
+
+namespace tessaline {
+namespace {
+
+// The view's own rectangle (inside the main window) before it went full
+// screen.
+struct RestoreRect {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+RestoreRect view_restore;
+
+// 2 or 3 with equal chance: the two lifted-tile styles.
+int RandomLiftedStyle() { return std::rand() / (RAND_MAX + 1.0) < 0.5 ? 2 : 3; }
+
+}  // namespace
+
+bool qxFlGLWindow::OutsideView(int x, int y) const {
+  return x < 0 || y < 0 || x > view_w_ || y > view_h_;
+}
+
+void qxFlGLWindow::UpdateModifier() {
+  if (Fl::event_state(FL_SHIFT))
+    modifier_ = 2;
+  else if (Fl::event_state(FL_CTRL))
+    modifier_ = 3;
+  else
+    modifier_ = 1;
+}
+
+int qxFlGLWindow::Pick(int x, int y) { return PickAt(scene_, MakeFrameInputs(), x, y); }
+
+void qxFlGLWindow::MouseButton(int button, bool pressed, int x, int y) {
+  // The engine belongs to the load while one runs; before the first mosaic
+  // there is nothing to click.
+  if (OutsideView(x, y) || Busy() || !Ready()) return;
+  GuardEvent("mouse button", [&] {
+    make_current();
+    UpdateModifier();
+    const int name = Pick(x, y);
+    if (name != -1 && name < first_cell_name_) hover_name_ = name;
+    if (button == 1 && pressed)
+      LeftPress(x, y);
+    else if (button == 1)
+      LeftRelease();
+    else if (button == 3 && pressed && auto_pilot_)
+      StopAutoPilot();
+  });
+  redraw();
+}
+
+void qxFlGLWindow::LeftPress(int x, int y) {
+  if (IsIcon(hover_name_)) {
+    // The fade icon acts on press and again on release: holding it fades
+    // the mosaic out, letting go fades it back in.
+    if (fade_icon_ >= 0 && hover_name_ == fade_icon_) RunIconActions(hover_name_);
+    scene_.press_armed = false;
+    return;
+  }
+  if (input_mode_ == 2) {
+    ToggleVideoInput("");  // a press on the picture ends live input
+    scene_.press_armed = false;
+    return;
+  }
+  if (zooming_) return;
+  scene_.press_armed = true;
+  scene_.elevate_style = (draw_flags_ & kDrawTileElevating) ? RandomLiftedStyle() : kElevateOutline;
+  SelectCellAt(x, y);
+}
+
+void qxFlGLWindow::LeftRelease() {
+  if (IsIcon(hover_name_)) {
+    RunIconActions(hover_name_);
+    return;
+  }
+  if (!scene_.press_armed || !scene_.cell_selected || zooming_ || input_mode_ == 2) return;
+  scene_.press_armed = false;
+  zooming_ = ZoomInto(selected_col_, selected_row_);
+  SetAnimation(1);
+}
+
+void qxFlGLWindow::RunIconActions(int name) {
+  // Copies: an action may change the icon list (a new GL start-up).
+  std::vector<std::function<void()>> actions;
+  for (const ViewIcon& icon : icons_)
+    if (icon.index == name && icon.action) actions.push_back(icon.action);
+  for (const std::function<void()>& action : actions) action();
+}
+
+void qxFlGLWindow::MouseDrag(int x, int y) {
+  if (OutsideView(x, y) || Busy() || !Ready() || zooming_) return;
+  GuardEvent("mouse drag", [&] {
+    make_current();
+    if (scene_.press_armed) SelectCellAt(x, y);
+  });
+  redraw();
+}
+
+void qxFlGLWindow::MouseMove(int x, int y) {
+  if (OutsideView(x, y) || Busy() || !Ready()) return;
+  GuardEvent("mouse move", [&] {
+    make_current();
+    const int name = Pick(x, y);
+    if (name == -1) {
+      selected_col_ = selected_row_ = -1;
+      scene_.cell_selected = false;
+      hover_name_ = -1;
+    } else {
+      hover_name_ = name >= first_cell_name_ ? -1 : name;
+    }
+    scene_.press_armed = false;
+    mouse_x_ = x;
+    mouse_y_ = y;
+  });
+  redraw();
+}
+
+void qxFlGLWindow::KeyDown(int key, int x, int y) {
+  if (Busy() || !Ready()) return;
+  GuardEvent("key", [&] {
+    make_current();
+    UpdateModifier();
+    const int sizes = static_cast<int>(engine_->TileSizes().size());
+    if (key == 'g')
+      ToggleViewFullScreen(true);
+    else if (key == FL_Left)
+      ChangeTileSize(PreviousTileSizeIndex(tile_size_index_, sizes));
+    else if (key == FL_Right)
+      ChangeTileSize(NextTileSizeIndex(tile_size_index_, sizes));
+    else if (key == 'x')
+      ExportMosaic();
+  });
+  redraw();
+}
+
+void qxFlGLWindow::SelectCellAt(int x, int y) {
+  const ImagePixel pixel = ViewToImagePixel(x, y, view_w_, view_h_, scene_.visible, scene_.camera);
+  if (pixel.x > engine_->ImageWidth() || pixel.y > engine_->ImageHeight()) return;
+  const GridGeometry& grid = engine_->Grid();
+  const CellPosition cell =
+      CellAt(pixel.x, pixel.y, engine_->SubWidth(), engine_->SubHeight(), grid.div_x, grid.div_y);
+  if (cell.column < 0 || cell.row < 0) return;
+  if (cell.column != selected_col_ || cell.row != selected_row_) {
+    const TileLibrary& library = engine_->Library();
+    selected_tile_ =
+        LoadTileTexture(cell.column, cell.row, grid.div_x, grid.div_y, engine_->CellAssignment(),
+                        library.Entries(), library.ImagesPath());
+    scene_.selected_tile = selected_tile_.name();
+  }
+  SelectCell(cell.column, cell.row);
+  hover_name_ = -1;
+}
+
+void qxFlGLWindow::ToggleViewFullScreen(bool from_key) {
+  if (view_full_screen_) {
+    LeaveViewFullScreen();
+    if (!from_key && owner_->IsFullScreen()) owner_->ToggleFullScreen();
+    return;
+  }
+  if (from_key && !owner_->IsFullScreen()) return;
+  if (!owner_->IsFullScreen()) owner_->ToggleFullScreen();
+  EnterViewFullScreen();
+}
+
+void qxFlGLWindow::EnterViewFullScreen() {
+  view_restore = RestoreRect{x(), y(), w(), h()};
+  // The main window may not have its full-screen size yet: cover the
+  // screen it is on.
+  int sx = 0, sy = 0, sw = 0, sh = 0;
+  Fl_Window* top = top_window();
+  Fl::screen_xywh(sx, sy, sw, sh, top->x(), top->y(), top->w(), top->h());
+  resize(0, 0, sw, sh);
+  view_full_screen_ = true;
+}
+
+void qxFlGLWindow::LeaveViewFullScreen() {
+  resize(view_restore.x, view_restore.y, view_restore.w, view_restore.h);
+  view_full_screen_ = false;
+}
+
+}  // namespace tessaline
