@@ -1,7 +1,9 @@
 // tessaline-batch: the photomosaic engine without a window. Loads a tile
 // library exactly as the program does (same configuration file, same log,
 // same cache and touched-tile files), so a large photo collection can be
-// prepared ahead of time or from a script.
+// prepared ahead of time or from a script; with --target it also makes the
+// mosaic of a picture and writes it to a file, composed on the CPU or, with
+// --gpu, by the program's GLSL pass in a hidden GL context.
 
 #include <unistd.h>
 
@@ -13,10 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "mosaic/batch_mosaic.h"
 #include "mosaic/batch_options.h"
 #include "mosaic/load_worker.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/tile_library.h"
+#include "render/gl_mosaic_gpu.h"
+#include "render/hidden_gl_context.h"
 #include "settings/ini_store.h"
 #include "settings/log_stream.h"
 
@@ -98,24 +103,74 @@ void ApplyOverrides(const BatchOptions& options, MosaicConfig& config) {
   if (options.tile_height > 0) config.sub_height = options.tile_height;
   if (options.grid_x > 0) config.matching_x = options.grid_x;
   if (options.grid_y > 0) config.matching_y = options.grid_y;
+  if (options.image_width > 0) config.image_width = options.image_width;
+  if (options.image_height > 0) config.image_height = options.image_height;
+  if (options.search_num > 0) config.search_num = options.search_num;
 }
+
+// The terminal side of a library load: the progress bar, and log streams
+// that take the bar off its line before each message.
+class LoadDisplay {
+ public:
+  LoadDisplay()
+      : bar_(isatty(STDERR_FILENO) == 1),
+        log_buffer_([]() -> std::ostream& { return engine_log(); }, bar_),
+        console_buffer_([]() -> std::ostream& { return std::cout; }, bar_),
+        log_(&log_buffer_),
+        console_(&console_buffer_) {}
+  ~LoadDisplay() { bar_.Clear(); }
+
+  // Routes `library`'s messages and progress here; this object must outlive
+  // the library's loads.
+  void Attach(TileLibrary& library) {
+    library.SetLogStreams(&log_, &console_);
+    library.SetProgressObserver([this](double p) { bar_.Show(p); });
+  }
+  void Done() { bar_.Clear(); }
+
+ private:
+  TerminalProgress bar_;
+  BarClearingBuffer log_buffer_;
+  BarClearingBuffer console_buffer_;
+  std::ostream log_;
+  std::ostream console_;
+};
 
 // Loads the library from `dir` on this thread, through the load worker, so
 // that the log shows the same start and end lines as the program's load.
 bool LoadTiles(const std::string& dir, const MosaicConfig& config) {
   TileLibrary library(config);
-  TerminalProgress bar(isatty(STDERR_FILENO) == 1);
-  BarClearingBuffer log_buffer([]() -> std::ostream& { return engine_log(); }, bar);
-  BarClearingBuffer console_buffer([]() -> std::ostream& { return std::cout; }, bar);
-  std::ostream log(&log_buffer);
-  std::ostream console(&console_buffer);
-  library.SetLogStreams(&log, &console);
-  library.SetProgressObserver([&bar](double p) { bar.Show(p); });
+  LoadDisplay display;
+  display.Attach(library);
   LoadState state;
   TryStartLoad(state);
   LoadWorker([&] { return library.LoadSubImages(dir); }, state);
-  bar.Clear();
+  display.Done();
   return state.load_succeeded;
+}
+
+// Loads the library and makes the mosaic of options.target; with --gpu in a
+// hidden GL context, which must outlive the engine the run makes.
+int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
+  // Declared first so that it goes last, after every GL object made in it.
+  std::unique_ptr<HiddenGlContext> context;
+  if (options.gpu) {
+    context = std::make_unique<HiddenGlContext>();
+    if (!context->ok()) {
+      std::cerr << "tessaline-batch: --gpu : " << context->error() << "\n";
+      return kBatchFailed;
+    }
+  }
+  LoadDisplay display;
+  BatchMosaicJob job;
+  job.tiles_dir = options.tiles_dir.empty() ? config.image_dir : options.tiles_dir;
+  job.target = options.target;
+  job.out_path = options.out_path;
+  job.has_seed = options.has_seed;
+  job.seed = options.seed;
+  job.prepare_library = [&display](TileLibrary& library) { display.Attach(library); };
+  if (context) job.gpu = std::make_unique<GlMosaicGpu>();
+  return MakeBatchMosaic(job, config, std::cerr);
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -123,21 +178,26 @@ int Run(const std::vector<std::string>& args) {
   std::string error;
   if (!ParseBatchArguments(args, options, error)) {
     std::cerr << "tessaline-batch: " << error << "\n" << BatchUsage();
-    return 2;
+    return kBatchBadCommandLine;
   }
   if (options.help) {
     std::cout << BatchUsage();
-    return 0;
+    return kBatchDone;
   }
-  if (options.tiles_dir.empty()) {
+  if (options.tiles_dir.empty() && options.target.empty()) {
     std::cerr << "tessaline-batch: nothing to do : give --tiles DIR\n" << BatchUsage();
-    return 2;
+    return kBatchBadCommandLine;
+  }
+  if (options.gpu && !HasDisplay()) {
+    std::cerr << "tessaline-batch: --gpu needs an X display with GLX : DISPLAY is not set\n";
+    return kBatchBadCommandLine;
   }
   MosaicConfig& config = Config();
   ReadConfiguration(config);
   ApplyOverrides(options, config);
   SanitizeMosaicConfig(config, engine_log());
-  return LoadTiles(options.tiles_dir, config) ? 0 : 1;
+  if (!options.target.empty()) return MakeMosaic(options, config);
+  return LoadTiles(options.tiles_dir, config) ? kBatchDone : kBatchFailed;
 }
 
 }  // namespace

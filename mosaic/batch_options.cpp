@@ -4,12 +4,16 @@
 #include <cstdio>
 #include <functional>
 
+#include "mosaic/image_write.h"
+
 namespace tessaline {
 namespace {
 
 // Largest tile or grid side accepted on the command line; the configuration
 // check narrows tiles further to the working image.
 constexpr int kMaxSide = 16384;
+// Most tiles a cell may draw from; far more than makes a mosaic look right.
+constexpr int kMaxSearch = 1000;
 
 // One command-line option. `apply` reads the value (options with a value)
 // and returns false with the reason in `error` when it is malformed.
@@ -29,8 +33,63 @@ bool ParsePositive(const std::string& text, int limit, int& value) {
   return value >= 1 && value <= limit;
 }
 
-const std::vector<OptionRow>& OptionTable() {
-  static const std::vector<OptionRow> table = {
+// A seed of the C library generator: decimal, 0 to 4294967295.
+bool ParseSeed(const std::string& text, unsigned int& seed) {
+  if (text.empty() || text.size() > 10) return false;
+  unsigned long long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value > 4294967295ULL) return false;
+  seed = static_cast<unsigned int>(value);
+  return true;
+}
+
+// The options that shape the mosaic; rows for the table below.
+std::vector<OptionRow> MosaicOptionRows() {
+  return {
+      {"--target", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         if (value.empty()) error = "--target needs a picture (or -1 for a random tile)";
+         o.target = value;
+         return !value.empty();
+       }},
+      {"--out", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         if (value.empty()) error = "--out needs a file name";
+         o.out_path = value;
+         return !value.empty();
+       }},
+      {"--size", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         if (ParseSizePair(value, kMaxSide, o.image_width, o.image_height)) return true;
+         error =
+             "invalid value for --size : '" + value + "' (expected WIDTHxHEIGHT, e.g. 3840x2160)";
+         return false;
+       }},
+      {"--k", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         if (ParsePositive(value, kMaxSearch, o.search_num)) return true;
+         error = "invalid value for --k : '" + value + "' (expected a number from 1 to 1000)";
+         return false;
+       }},
+      {"--seed", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         o.has_seed = ParseSeed(value, o.seed);
+         if (!o.has_seed)
+           error = "invalid value for --seed : '" + value +
+                   "' (expected a number from 0 to 4294967295)";
+         return o.has_seed;
+       }},
+      {"--gpu", false,
+       [](const std::string&, BatchOptions& o, std::string&) { return o.gpu = true; }},
+  };
+}
+
+// The options of the library load; rows for the table below.
+std::vector<OptionRow> LibraryOptionRows() {
+  return {
       {"--help", false,
        [](const std::string&, BatchOptions& o, std::string&) { return o.help = true; }},
       {"--tiles", true,
@@ -52,6 +111,14 @@ const std::vector<OptionRow>& OptionTable() {
          return false;
        }},
   };
+}
+
+const std::vector<OptionRow>& OptionTable() {
+  static const std::vector<OptionRow> table = [] {
+    std::vector<OptionRow> rows = LibraryOptionRows();
+    for (OptionRow& row : MosaicOptionRows()) rows.push_back(std::move(row));
+    return rows;
+  }();
   return table;
 }
 
@@ -62,17 +129,8 @@ const OptionRow* FindOption(const std::string& name) {
   return nullptr;
 }
 
-}  // namespace
-
-bool ParseSizePair(const std::string& text, int limit, int& width, int& height) {
-  const std::size_t x = text.find_first_of("xX");
-  if (x == std::string::npos) return false;
-  return ParsePositive(text.substr(0, x), limit, width) &&
-         ParsePositive(text.substr(x + 1), limit, height);
-}
-
-bool ParseBatchArguments(const std::vector<std::string>& args, BatchOptions& options,
-                         std::string& error) {
+bool ParseEachArgument(const std::vector<std::string>& args, BatchOptions& options,
+                       std::string& error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const std::size_t equals = arg.find('=');
@@ -102,18 +160,63 @@ bool ParseBatchArguments(const std::vector<std::string>& args, BatchOptions& opt
   return true;
 }
 
+// Options that only make sense together.
+bool CheckCombination(const BatchOptions& o, std::string& error) {
+  if (o.help) return true;
+  if (!o.target.empty() && o.out_path.empty()) {
+    error = "--target needs --out FILE for the mosaic";
+  } else if (o.target.empty() && !o.out_path.empty()) {
+    error = "--out needs --target PATH (or --target -1 for a random tile)";
+  } else if (!o.out_path.empty() && !IsWritableImagePath(o.out_path)) {
+    error = "cannot write a mosaic to '" + o.out_path + "' : give a .png, .bmp, .jpg or .jpeg file";
+  } else if (o.target.empty() && (o.image_width > 0 || o.search_num > 0 || o.has_seed || o.gpu)) {
+    error = "--size, --k, --seed and --gpu shape a mosaic : give --target and --out too";
+  }
+  return error.empty();
+}
+
+}  // namespace
+
+bool ParseBatchArguments(const std::vector<std::string>& args, BatchOptions& options,
+                         std::string& error) {
+  return ParseEachArgument(args, options, error) && CheckCombination(options, error);
+}
+
+bool ParseSizePair(const std::string& text, int limit, int& width, int& height) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string::npos) return false;
+  return ParsePositive(text.substr(0, x), limit, width) &&
+         ParsePositive(text.substr(x + 1), limit, height);
+}
+
 std::string BatchUsage() {
   return "usage: tessaline-batch --tiles DIR [--tile WxH] [--grid MXxMY]\n"
+         "       tessaline-batch [--tiles DIR] --target PATH --out FILE [--size WxH] [--k N]\n"
+         "                       [--seed N] [--gpu] [--tile WxH] [--grid MXxMY]\n"
          "Loads the tile library from DIR as tessaline does, without a window: reads\n"
          "tessaline.cfg from the working directory when it exists (never writes it),\n"
          "logs to the console and tessaline.log, and writes the image information\n"
-         "cache and the touched-tile (.tle) files into DIR.\n"
-         "  --tiles DIR    the tile folder to load\n"
+         "cache and the touched-tile (.tle) files into DIR. With --target it then makes\n"
+         "the photomosaic of that picture at the working size and writes it to FILE.\n"
+         "  --tiles DIR    the tile folder to load (with --target, default: image_dir)\n"
          "  --tile WxH     tile size for this run, e.g. 32x18 (default: sub_width x sub_height)\n"
          "  --grid MXxMY   matching grid for this run, e.g. 2x2 (default: matching_x x "
          "matching_y)\n"
+         "  --target PATH  the picture to make a mosaic of; -1 takes a random tile's picture\n"
+         "  --out FILE     the mosaic picture to write: PNG, BMP or JPEG by the extension\n"
+         "                 (.png, .bmp, .jpg, .jpeg)\n"
+         "  --size WxH     working size, the size of the mosaic, e.g. 3840x2160\n"
+         "                 (default: image_width x image_height)\n"
+         "  --k N          each cell takes one of its N nearest tiles at random, 1 to 1000\n"
+         "                 (default: search_num)\n"
+         "  --seed N       seed of the random choices (0 to 4294967295): the same seed,\n"
+         "                 tiles and options give the same mosaic (default: the time)\n"
+         "  --gpu          compose the mosaic with the GLSL pass in a hidden OpenGL context\n"
+         "                 (needs an X display with GLX in DISPLAY) instead of on the CPU\n"
          "  --help         show this text\n"
-         "Exit status: 0 when the library is not empty, 1 when it is, 2 for a bad command line.\n";
+         "Exit status: 0 when the library is not empty (and the mosaic was written), 1 when\n"
+         "the library is empty, the target cannot be read or the mosaic cannot be written,\n"
+         "2 for a bad command line (or --gpu without a display).\n";
 }
 
 std::string ProgressBarText(double p, int width) {

@@ -6,6 +6,12 @@
 //   --tiles DIR      load the tile library from DIR
 //   --tile WxH       tile size for this run (instead of sub_width × sub_height)
 //   --grid MXxMY     matching grid for this run (matching_x × matching_y)
+//   --target PATH    make the mosaic of PATH ("-1": of a random tile)
+//   --out FILE       where the mosaic goes (.png, .bmp, .jpg or .jpeg)
+//   --size WxH       working size for this run (image_width × image_height)
+//   --k N            tiles drawn from per cell for this run (search_num)
+//   --seed N         seed of the random choices, for a reproducible mosaic
+//   --gpu            compose with the GLSL pass in a hidden GL context
 //   --help           describe the program
 // New options are added as rows of the option table in batch_options.cpp.
 
@@ -21,6 +27,14 @@ struct BatchOptions {
   int tile_height = 0;
   int grid_x = 0;  // 0: as configured
   int grid_y = 0;
+  std::string target;    // empty: only load the library; "-1": a random tile
+  std::string out_path;  // given exactly when `target` is
+  int image_width = 0;   // 0: as configured
+  int image_height = 0;
+  int search_num = 0;  // 0: as configured
+  bool has_seed = false;
+  unsigned int seed = 0;
+  bool gpu = false;
 };
 
 // Parses the arguments after the program name. On failure returns false

@@ -44,6 +44,54 @@ TEST(BatchOptions, AcceptsEveryOptionInBothForms) {
   }
 }
 
+TEST(BatchOptions, ReadsTheMosaicOptions) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string target, out;
+    int width, height, k;
+    bool has_seed;
+    unsigned int seed;
+    bool gpu;
+  };
+  const Row rows[] = {
+      {{"--target", "a.jpg", "--out", "m.png"}, "a.jpg", "m.png", 0, 0, 0, false, 0, false},
+      {{"--target", "-1", "--out=m.BMP"}, "-1", "m.BMP", 0, 0, 0, false, 0, false},
+      {{"--target=-1", "--out", "d/m.jpeg", "--gpu"}, "-1", "d/m.jpeg", 0, 0, 0, false, 0, true},
+      {{"--target", "a", "--out", "m.JPG", "--size", "320x180", "--k", "3", "--seed", "0"},
+       "a",
+       "m.JPG",
+       320,
+       180,
+       3,
+       true,
+       0,
+       false},
+      {{"--size=16384X1", "--k=1000", "--seed=4294967295", "--target", "a", "--out", "m.png"},
+       "a",
+       "m.png",
+       16384,
+       1,
+       1000,
+       true,
+       4294967295u,
+       false},
+      {{"--seed", "007", "--target", "a", "--out", "m.png"}, "a", "m.png", 0, 0, 0, true, 7, false},
+  };
+  for (const Row& row : rows) {
+    BatchOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseBatchArguments(row.args, o, error)) << error;
+    EXPECT_EQ(o.target, row.target);
+    EXPECT_EQ(o.out_path, row.out);
+    EXPECT_EQ(o.image_width, row.width);
+    EXPECT_EQ(o.image_height, row.height);
+    EXPECT_EQ(o.search_num, row.k);
+    EXPECT_EQ(o.has_seed, row.has_seed);
+    EXPECT_EQ(o.seed, row.seed);
+    EXPECT_EQ(o.gpu, row.gpu);
+  }
+}
+
 TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
   struct Row {
     std::vector<std::string> args;
@@ -66,6 +114,27 @@ TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
       {{"--grid", "33x1"}, "33x1"},
       {{"--grid", "2x"}, "2x"},
       {{"--help=yes"}, "--help"},
+      // The mosaic options: values, and what they need beside them.
+      {{"--target", "a.png"}, "--out"},
+      {{"--target=", "--out", "m.png"}, "--target"},
+      {{"--out", "m.png"}, "--target"},
+      {{"--target", "a", "--out", "m.gif"}, "m.gif"},
+      {{"--target", "a", "--out", "m"}, "'m'"},
+      {{"--target", "a", "--out", "png"}, "'png'"},
+      {{"--target", "a", "--out", "d.png/m"}, "d.png/m"},
+      {{"--target", "a", "--out", "m.png", "--size", "0x10"}, "0x10"},
+      {{"--target", "a", "--out", "m.png", "--size", "16385x10"}, "16385x10"},
+      {{"--target", "a", "--out", "m.png", "--k", "0"}, "'0'"},
+      {{"--target", "a", "--out", "m.png", "--k", "1001"}, "1001"},
+      {{"--target", "a", "--out", "m.png", "--k", "-2"}, "-2"},
+      {{"--target", "a", "--out", "m.png", "--seed", "4294967296"}, "4294967296"},
+      {{"--target", "a", "--out", "m.png", "--seed", "-1"}, "'-1'"},
+      {{"--target", "a", "--out", "m.png", "--seed", "1e3"}, "1e3"},
+      {{"--target", "a", "--out", "m.png", "--gpu=1"}, "--gpu"},
+      {{"--tiles", "p", "--size", "320x180"}, "--target"},
+      {{"--tiles", "p", "--k", "2"}, "--target"},
+      {{"--tiles", "p", "--seed", "2"}, "--target"},
+      {{"--tiles", "p", "--gpu"}, "--target"},
   };
   for (const Row& row : rows) {
     BatchOptions options;

@@ -1,0 +1,74 @@
+#include "mosaic/batch_mosaic.h"
+
+#include <cstdlib>
+#include <ostream>
+#include <utility>
+
+#include "mosaic/image_write.h"
+#include "mosaic/load_worker.h"
+#include "mosaic/photo_mosaic.h"
+
+namespace tessaline {
+namespace {
+
+// Loads the target as the program's "Random" (a tile's picture, which then
+// stays out of its own mosaic) or "Open" (any picture) does.
+bool LoadBatchTarget(qxPhotoMosaic& engine, const std::string& target) {
+  if (target != "-1") return engine.LoadTarget(target);
+  engine.SetTarget(target);
+  return engine.TargetLoaded();
+}
+
+// Loads the library on this thread through the load worker, so that the log
+// shows the same start and end lines as the program's load.
+bool LoadLibrary(qxPhotoMosaic& engine, const std::string& dir) {
+  LoadState state;
+  TryStartLoad(state);
+  LoadWorker([&] { return engine.LoadSubImages(dir); }, state);
+  return state.load_succeeded;
+}
+
+// Generates the mosaic and writes it; false with the reason in `errors`.
+bool GenerateAndWrite(qxPhotoMosaic& engine, const std::string& out_path, std::ostream& errors) {
+  // The writer is called only when there is a picture to write, which tells
+  // a failed composition from a failed write.
+  bool composed = false;
+  engine.SetImageWriter([&composed](const std::string& path, const cv::Mat& bgr) {
+    composed = true;
+    return WriteImageWithOpenCv(path, bgr);
+  });
+  engine.GenerateMosaic();
+  if (engine.SaveMosaicImage(out_path)) return true;
+  if (composed)
+    errors << "tessaline-batch: cannot write the mosaic to " << out_path << "\n";
+  else
+    errors << "tessaline-batch: no mosaic was made, nothing written to " << out_path << "\n";
+  return false;
+}
+
+}  // namespace
+
+int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& errors) {
+  qxPhotoMosaic engine(config);
+  if (job.gpu) {
+    job.gpu->BuildPrograms();
+    engine.SetGpu(std::move(job.gpu));
+  }
+  engine.SetImageSize(config.image_width, config.image_height);
+  if (job.prepare_library) job.prepare_library(engine.Library());
+  if (!LoadLibrary(engine, job.tiles_dir)) {
+    errors << "tessaline-batch: no tile pictures in " << job.tiles_dir << " : no mosaic is made\n";
+    return kBatchFailed;
+  }
+  // After the engine seeded the generator with the time: every draw from
+  // here on (random target, choice among the k nearest) follows the seed.
+  if (job.has_seed) std::srand(job.seed);
+  if (!LoadBatchTarget(engine, job.target)) {
+    errors << "tessaline-batch: cannot read the target picture "
+           << (job.target == "-1" ? "of a random tile" : job.target) << "\n";
+    return kBatchFailed;
+  }
+  return GenerateAndWrite(engine, job.out_path, errors) ? kBatchDone : kBatchFailed;
+}
+
+}  // namespace tessaline

@@ -1,0 +1,45 @@
+#pragma once
+// The mosaic run of tessaline-batch: the steps the program takes for
+// Generate followed by File/Export/Image, without a window. An engine is
+// made from the configuration, loads the tile library, loads the target
+// picture, generates the mosaic at the working size and writes it to a file.
+// The engine logs its lines as in the program; the run itself reports a
+// failure in one line of its own.
+//
+// GUI-less, single thread. With a GPU side, the GL context it was made in
+// must stay current until the run returns (the engine is destroyed then).
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "mosaic/mosaic_config.h"
+#include "mosaic/mosaic_gpu.h"
+#include "mosaic/tile_library.h"
+
+namespace tessaline {
+
+// Exit statuses of tessaline-batch.
+constexpr int kBatchDone = 0;
+constexpr int kBatchFailed = 1;          // empty library, unreadable target, unwritable mosaic
+constexpr int kBatchBadCommandLine = 2;  // also --gpu without a display
+
+struct BatchMosaicJob {
+  std::string tiles_dir;
+  std::string target;     // a picture path, or "-1" for the picture of a random tile
+  std::string out_path;   // the extension chooses PNG, BMP or JPEG
+  bool has_seed = false;  // without a seed the engine's own (the time) stays
+  unsigned int seed = 0;
+  std::unique_ptr<MosaicGpu> gpu;  // null: compose on the CPU
+  // Called with the engine's library before it loads (log streams, progress).
+  std::function<void(TileLibrary&)> prepare_library;
+};
+
+// Runs `job` with `config`, which already holds this run's values (working
+// size, tile size, search_num...); the engine writes the sizes in use back
+// into it. Returns kBatchDone when the mosaic was written, else kBatchFailed
+// with one line, starting "tessaline-batch: ", on `errors`.
+int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& errors);
+
+}  // namespace tessaline

@@ -1,0 +1,108 @@
+# tessaline-batch --target/--out: makes the mosaic of a picture at the
+# working size from whole tiles of the library, reproducibly with --seed,
+# of a random tile with -1, as PNG, BMP or JPEG, and with --gpu the same
+# picture as on the CPU; failures end with one line and the documented
+# status. Runs under the Xvfb that lib.sh starts.
+source "$(dirname "$0")/lib.sh"
+BATCH="$BUILD_DIR/app/tessaline-batch"
+# No program runs in the background here: stop only the X server (lib.sh's
+# cleanup_work would signal process 0, the whole group, without APP_PID).
+trap 'kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$WORK"' EXIT
+
+# Runs the batch program with the given arguments; sets STATUS.
+run() {
+  STATUS=0
+  "$BATCH" "$@" >out.txt 2>err.txt || STATUS=$?
+}
+expect_status() {
+  [ "$STATUS" -eq "$1" ] || { cat out.txt err.txt >&2; fail "$2: expected status $1, got $STATUS"; }
+}
+expect_size() {
+  identify -format '%m %wx%h' "$1" | grep -qx "$2[0-9]* 320x180" || fail "$1 is not a $2 of 320x180"
+}
+expect_one_error_line() {
+  [ "$(wc -l <err.txt)" -eq 1 ] || fail "$1: expected one line on standard error"
+  grep -q "^tessaline-batch: $2" err.txt || fail "$1: the line does not say '$2'"
+}
+
+# Forty tiles, each of one flat colour, all colours distinct.
+mkdir tiles
+for i in $(seq 0 39); do
+  printf -v colour '#%02x%02x%02x' $(((i * 53) % 256)) $(((i * 97 + 30) % 256)) $(((i * 31 + 80) % 256))
+  echo "$colour" >>colours.txt
+  convert -size 40x30 "xc:$colour" "tiles/t$i.png"
+done
+convert -size 640x360 gradient:'#ff8000-#0040c0' -swirl 120 target.png
+common=(--tiles tiles --tile 16x9 --size 320x180 --k 3)
+
+run "${common[@]}" --target target.png --out m.png --seed 5
+expect_status 0 "a mosaic of target.png"
+expect_size m.png PNG
+expect_line "reading a texture... (target.png)" tessaline.log
+expect_line "**** load sub images : end ****" tessaline.log
+[ -f tiles/mosaic_info2x2-16x9.pmc ] || fail "the library was not loaded at the tile size 16x9"
+
+# A few cells, each of them a whole tile of the library: one flat colour
+# that is a tile's colour.
+for cell in 0+0 304+171 160+90 48+18 272+63 16+153; do
+  crop=$(convert m.png -crop "16x9+$cell" +repage -unique-colors -format '%k %[hex:p{0,0}]' info:)
+  [ "${crop%% *}" = 1 ] || fail "cell at $cell is not of one colour ($crop)"
+  grep -qix "#${crop##* }" colours.txt || fail "cell at $cell is not a tile's colour ($crop)"
+done
+
+run "${common[@]}" --target target.png --out again.png --seed 5
+expect_status 0 "the same mosaic again"
+cmp -s m.png again.png || fail "the same seed gave another mosaic"
+run "${common[@]}" --target target.png --out other.png --seed 6
+cmp -s m.png other.png && fail "another seed gave the same mosaic"
+
+run "${common[@]}" --target -1 --out random.png --seed 5
+expect_status 0 "a mosaic of a random tile"
+expect_size random.png PNG
+grep -q "^reading a texture... (tiles/*t[0-9]*\.png)$" tessaline.log || fail "no tile was the target"
+
+run "${common[@]}" --target target.png --out m.jpg --seed 5
+expect_status 0 "a JPEG mosaic"
+expect_size m.jpg JPEG
+run "${common[@]}" --target target.png --out m.bmp --seed 5
+expect_status 0 "a BMP mosaic"
+expect_size m.bmp BMP
+
+# The GLSL pass composes the very same picture.
+run "${common[@]}" --target target.png --out gpu.png --seed 5 --gpu
+expect_status 0 "a mosaic on the GPU"
+grep -qx "GLSL link (mosaic synthesis)" out.txt || fail "the synthesis program was not built"
+cmp -s m.png gpu.png || fail "the GPU mosaic differs from the CPU mosaic"
+STATUS=0
+env -u DISPLAY "$BATCH" "${common[@]}" --target target.png --out nodisplay.png --gpu \
+  >out.txt 2>err.txt || STATUS=$?
+expect_status 2 "--gpu without a display"
+expect_one_error_line "--gpu without a display" "--gpu needs an X display"
+[ ! -e nodisplay.png ] || fail "a mosaic was written without a display"
+
+# Failures: one line and the documented status; a refused output type
+# before anything is loaded.
+: >tessaline.log
+run "${common[@]}" --target target.png --out m.gif
+expect_status 2 "a GIF output"
+head -n 1 err.txt | grep -q "^tessaline-batch: cannot write a mosaic to 'm.gif'" ||
+  fail "a GIF output gave no clear line"
+[ ! -s tessaline.log ] || fail "a GIF output still loaded something"
+run "${common[@]}" --target missing.png --out x.png
+expect_status 1 "a missing target"
+expect_one_error_line "a missing target" "cannot read the target picture missing.png"
+run "${common[@]}" --target target.png --out no/folder/x.png
+expect_status 1 "an unwritable output"
+expect_one_error_line "an unwritable output" "cannot write the mosaic to no/folder/x.png"
+mkdir empty
+run --tiles empty --target target.png --out x.png
+expect_status 1 "an empty library"
+expect_one_error_line "an empty library" "no tile pictures in empty"
+[ ! -e x.png ] || fail "a failed run wrote x.png"
+
+run --help
+expect_status 0 "--help"
+for option in --tiles --tile --grid --target --out --size --k --seed --gpu --help; do
+  grep -q -- "^  $option " out.txt || fail "--help does not describe $option"
+done
+echo "batch mosaic: ok"
