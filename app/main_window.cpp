@@ -222,11 +222,16 @@ void qxFlWindow::OnFileMenu(Fl_Widget* menu, void* window) {
   if (std::strncmp(rest, "Quit", 4) == 0) static_cast<qxFlWindow*>(window)->Quit();
 }
 
+// The buttons hand the keyboard back to the view, which takes the keys.
 void qxFlWindow::OnGenerate(Fl_Widget*, void* window) {
-  static_cast<qxFlWindow*>(window)->view_->Command("Generate");
+  qxFlGLWindow* view = static_cast<qxFlWindow*>(window)->view_;
+  view->Command("Generate");
+  view->take_focus();
 }
 void qxFlWindow::OnStartStop(Fl_Widget*, void* window) {
-  static_cast<qxFlWindow*>(window)->view_->StartStop();
+  qxFlGLWindow* view = static_cast<qxFlWindow*>(window)->view_;
+  view->StartStop();
+  view->take_focus();
 }
 void qxFlWindow::OnSlider(Fl_Widget* slider, void* window) {
   static_cast<qxFlWindow*>(window)->view_->OnSlider(static_cast<Fl_Valuator*>(slider));

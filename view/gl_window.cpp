@@ -260,6 +260,22 @@ int qxFlGLWindow::handle(int event) {
     case FL_DND_LEAVE:
     case FL_DND_RELEASE:
       return 1;
+    // Take the keyboard focus the main window gives us: keys then travel
+    // from here up to the main window, which forwards them to KeyDown.
+    // Without it the focus lands on a panel widget, and a slider there
+    // would swallow the arrow keys.
+    case FL_FOCUS:
+    case FL_UNFOCUS:
+      return 1;
+    case FL_KEYBOARD:
+      // The arrow keys are ours: passed on, the main window's group would
+      // also move the keyboard focus with them, onto a slider.
+      if (Fl::event_key() == FL_Left || Fl::event_key() == FL_Right) {
+        KeyDown(Fl::event_key(), Fl::event_x(), Fl::event_y());
+        owner_->UpdateMenuStates();
+        return 1;
+      }
+      return Fl_Gl_Window::handle(event);
     default:
       return Fl_Gl_Window::handle(event);
   }

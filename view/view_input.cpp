@@ -45,6 +45,8 @@ void qxFlGLWindow::UpdateModifier() {
 int qxFlGLWindow::Pick(int x, int y) { return PickAt(scene_, MakeFrameInputs(), x, y); }
 
 void qxFlGLWindow::MouseButton(int button, bool pressed, int x, int y) {
+  // A click on the picture brings the keyboard back from the panel.
+  if (pressed && !OutsideView(x, y)) take_focus();
   // The engine belongs to the load while one runs; before the first mosaic
   // there is nothing to click.
   if (OutsideView(x, y) || Busy() || !Ready()) return;

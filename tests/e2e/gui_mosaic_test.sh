@@ -1,0 +1,135 @@
+# The view at work: Generate loads a tile folder on the worker with its
+# progress on the status line and shows the mosaic; a click on a tile zooms
+# into it; Left and Right reload at the neighbouring tile sizes; the random
+# icon starts the auto pilot and a right click stops it after the running
+# zoom.
+source "$(dirname "$0")/lib.sh" "$@"
+
+mkdir -p texture images
+cp "$SOURCE_DIR"/texture/*.png texture/
+cp /usr/share/fonts/truetype/inconsolata/Inconsolata.otf Inconsolata.ttf
+# Sixty small pictures, each its own fractal in its own colours.
+colours=(red-blue yellow-green navy-orange white-purple black-cyan brown-pink)
+for i in $(seq 0 59); do
+  convert -seed "$i" -size 96x54 "plasma:${colours[i % 6]}" "images/p$i.png"
+done
+
+# Two tile sizes, so that Left and Right change something; the icon row
+# moved left so that all four icons fit into the 626 x 262 view.
+cat >tessaline.cfg <<'CFG'
+[mosaic]
+sub_scale_list=32,18,64,36
+[icon]
+icon_left_margin=0.9
+CFG
+
+# The view lies at (7, 27) in the 640 x 480 window and is 626 x 262 pixels;
+# the 16:9 working image fills its height, 466 pixels wide, centred.
+VIEW_X=7 VIEW_Y=27 MOSAIC_X=80 MOSAIC_W=466 VIEW_H=262
+
+count() { grep -c -- "$1" "$2" || true; }
+
+# Waits until $1 occurs at least $2 times in file $3 (default the log).
+wait_for_count() {
+  local pattern=$1 n=$2 file=${3:-$WORK/tessaline.log}
+  local deadline=$((SECONDS + 60))
+  until [ "$(count "$pattern" "$file")" -ge "$n" ]; do
+    [ $SECONDS -lt $deadline ] || fail "fewer than $n lines '$pattern' in $file"
+    sleep 0.2
+  done
+}
+
+click_at() {
+  xdotool mousemove --window "$WID" "$1" "$2"
+  sleep 0.4
+  xdotool click "${3:-1}"
+  sleep 0.4
+}
+
+# The mosaic's part of a screenshot, and the RMSE (0 ... 1) of two pictures.
+crop_mosaic() {
+  convert "$1" -crop "${MOSAIC_W}x${VIEW_H}+$((VIEW_X + MOSAIC_X))+$VIEW_Y" +repage "$2"
+}
+# (compare exits with 1 when the pictures differ at all.)
+rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }
+below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+
+export_mosaic() {
+  local before
+  before=$(count "saved the mosaic image to mosaic_export.png" tessaline.log)
+  press x
+  wait_for_count "saved the mosaic image to mosaic_export.png" $((before + 1))
+  convert mosaic_export.png -resize "${MOSAIC_W}x${VIEW_H}!" "$1"
+}
+
+start_app
+
+# Generate: progress texts, then the mosaic.
+click_at 52 318
+wait_for_line "status : photomosaic have been generated." 60 console.txt
+grep -q "^status : creating thumbnails - [0-9.e+-]*%$" console.txt ||
+  fail "no thumbnail progress on the status line"
+first_progress=$(grep -n "^status : creating" console.txt | head -n 1 | cut -d: -f1)
+done_line=$(grep -n "^status : photomosaic have been generated.$" console.txt | cut -d: -f1)
+[ "$first_progress" -lt "$done_line" ] || fail "the progress came after the mosaic"
+for line in "**** load sub images : start ****" "**** load sub images : end ****" \
+            "**** generate mosaic : start ****" "**** generate mosaic : end ****"; do
+  expect_line "$line" tessaline.log
+done
+
+# The view shows the mosaic the engine made.
+import -window "$WID" shot1.png
+crop_mosaic shot1.png view1.png
+export_mosaic export1.png
+convert export1.png -flip flipped1.png
+match=$(rmse view1.png export1.png)
+other=$(rmse view1.png flipped1.png)
+below "$match" 0.08 || fail "the view differs from the exported mosaic (RMSE $match)"
+below "$match" "$(awk -v o="$other" 'BEGIN { print o / 2 }')" ||
+  fail "the view is not closer to the mosaic ($match) than to its mirror image ($other)"
+
+# A click on an interior tile zooms into it: "sel : " names the cell, and
+# when the zoom has run its 51 steps the view shows the tile's mosaic.
+click_at 320 158
+wait_for_line "^sel : 60, 60 - " 30
+wait_for_count "zoom : end" 1
+import -window "$WID" shot2.png
+crop_mosaic shot2.png view2.png
+changed=$(rmse view1.png view2.png)
+below 0.02 "$changed" || fail "the view did not change with the zoom (RMSE $changed)"
+export_mosaic export2.png
+match2=$(rmse view2.png export2.png)
+below "$match2" 0.08 || fail "the zoomed view differs from its mosaic (RMSE $match2)"
+
+# Left and Right walk the two tile sizes; each reloads the library.
+press Left
+wait_for_line "new tile size : 64 x 36"
+wait_for_count "status : photomosaic have been generated." 2 console.txt
+press Right
+wait_for_count "new tile size : 32 x 18" 1
+wait_for_count "status : photomosaic have been generated." 3 console.txt
+
+# The random icon (the third of the row) starts the auto pilot: zoom after
+# zoom into random cells. Its centre lies at 0.9 of the view's width plus
+# two icon pitches (2.4 x 0.03 x the view height), 0.04 of its height down.
+icon_x=$(awk -v vx=$VIEW_X -v h=$VIEW_H 'BEGIN { printf "%d", vx + 626 * 0.9 + 2 * 2.4 * 0.03 * h + 0.5 }')
+icon_y=$(awk -v vy=$VIEW_Y -v h=$VIEW_H 'BEGIN { printf "%d", vy + 0.04 * h + 0.5 }')
+sel_before=$(count "^sel : " tessaline.log)
+click_at "$icon_x" "$icon_y"
+wait_for_count "^sel : " $((sel_before + 3))
+
+# A right click stops it: the zoom that runs finishes, and no other starts.
+click_at 320 158 3
+sels=$(count "^sel : " tessaline.log)
+wait_for_count "zoom : end" "$sels"
+export_mosaic export3.png  # one more round of events and idle steps
+[ "$(count "^sel : " tessaline.log)" -eq "$sels" ] || fail "the auto pilot went on after a right click"
+[ "$(count "zoom : end" tessaline.log)" -eq "$sels" ] || fail "a zoom started after the auto pilot stopped"
+
+if [ -n "${TESSALINE_SHOTS:-}" ]; then
+  cp shot1.png "$TESSALINE_SHOTS/gui_mosaic.png"
+  cp shot2.png "$TESSALINE_SHOTS/gui_mosaic_zoomed.png"
+fi
+press Escape
+[ "$(wait_app)" -eq 1 ] || fail "Esc should end the program with status 1"
+echo "gui mosaic: ok"
