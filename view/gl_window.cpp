@@ -281,7 +281,17 @@ int qxFlGLWindow::handle(int event) {
   }
 }
 
-void qxFlGLWindow::resize(int x, int y, int w, int h) { Fl_Gl_Window::resize(x, y, w, h); }
+void qxFlGLWindow::resize(int x, int y, int w, int h) {
+  // While the view covers its window, the window's own layout (which keeps
+  // laying out its children as they were) does not shrink it again.
+  Fl_Window* top = top_window();
+  if (view_full_screen_ && top && top != this) {
+    x = y = 0;
+    w = top->w();
+    h = top->h();
+  }
+  Fl_Gl_Window::resize(x, y, w, h);
+}
 
 void qxFlGLWindow::ShowStatus(const std::string& text) {
   owner_->SetStatusText(text);

@@ -180,18 +180,13 @@ void qxFlGLWindow::ToggleViewFullScreen(bool from_key) {
 
 void qxFlGLWindow::EnterViewFullScreen() {
   view_restore = RestoreRect{x(), y(), w(), h()};
-  // The main window may not have its full-screen size yet: cover the
-  // screen it is on.
-  int sx = 0, sy = 0, sw = 0, sh = 0;
-  Fl_Window* top = top_window();
-  Fl::screen_xywh(sx, sy, sw, sh, top->x(), top->y(), top->w(), top->h());
-  resize(0, 0, sw, sh);
   view_full_screen_ = true;
+  resize(0, 0, w(), h());  // resize() makes it the main window's size
 }
 
 void qxFlGLWindow::LeaveViewFullScreen() {
-  resize(view_restore.x, view_restore.y, view_restore.w, view_restore.h);
   view_full_screen_ = false;
+  resize(view_restore.x, view_restore.y, view_restore.w, view_restore.h);
 }
 
 }  // namespace tessaline
