@@ -62,7 +62,7 @@ press Escape
 expect_line "sub : 48 x 27" tessaline.log
 expect_line "div : 80 x 80" tessaline.log
 expect_line "48, 27" tessaline.log
-grep -q "Failed to open" tessaline.log && fail "tessaline.cfg was not read"
+grep -q "Failed to open the tessaline.cfg" tessaline.log && fail "tessaline.cfg was not read"
 cmp -s tessaline.cfg changed.cfg || fail "tessaline.cfg was rewritten"
 
 # Bad values: a size of 0 falls back to its default with one line, a value
