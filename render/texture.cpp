@@ -289,9 +289,9 @@ GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,
   if (tile < 0 || static_cast<std::size_t>(tile) >= library.size()) return GlTexture();
   const std::string path = images_path + library[tile].name;
   support_log() << path << std::endl;
-  // The touched-tile file holds the photo's blue-green-red bytes in a PNG's
-  // red-green-blue places, so OpenCV hands them back red first. The picture
-  // itself decodes blue first like every OpenCV image.
+  // The touched-tile file is an ordinary PNG of the photo (the tile library
+  // writes it with its true colours), so both it and the picture decode
+  // blue first like every OpenCV image.
   const std::string touched = TouchedTilePath(path);
   std::error_code error;
   const bool use_touched = std::filesystem::is_regular_file(touched, error);
@@ -301,7 +301,7 @@ GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,
     return GlTexture();
   }
   GlTexture texture;
-  DefineTexture(picture, TextureKind::kSingleTile, !use_touched, texture);
+  DefineTexture(picture, TextureKind::kSingleTile, true, texture);
   return texture;
 }
 

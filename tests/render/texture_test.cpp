@@ -263,10 +263,11 @@ TEST_F(TextureTest, TileTexturePrefersTheTouchedTileFile) {
   ASSERT_NE(texture.name(), 0u);
   EXPECT_EQ(Level0(texture.name(), GL_BGR, 18), Bytes(photo));
 
-  // The touched-tile file is written from blue-first bytes without
-  // reordering, and it is the one that shows.
+  // The touched-tile file is an ordinary PNG with the photo's true colours,
+  // as the tile library writes it, and it is the one that shows.
   const cv::Mat enlarged = Picture(6, 4, 3);
-  ASSERT_TRUE(WritePngFile(TouchedTilePath(picture), enlarged.data, 6, 4, 3));
+  ASSERT_TRUE(cv::imwrite(TouchedTilePath(picture) + ".png", enlarged));
+  std::filesystem::rename(TouchedTilePath(picture) + ".png", TouchedTilePath(picture));
   texture = LoadTileTexture(1, 1, 2, 2, assignment, library, images_path);
   ASSERT_NE(texture.name(), 0u);
   EXPECT_EQ(Level0(texture.name(), GL_BGR, 72), Bytes(enlarged));
