@@ -210,9 +210,10 @@ std::vector<PlacedIcon> PlaceIcons(const ViewIconList& icons, const ViewRect& vi
   const double width = visible.right - visible.left;
   const double height = visible.bottom - visible.top;
   const double s = std::min(width * layout.icon_width, height * layout.icon_height);
-  double x = visible.left + width * layout.icon_left_margin;
+  const double first_x = visible.left + width * layout.icon_left_margin;
   const double y = visible.top + height * layout.icon_top_margin;
   std::vector<PlacedIcon> placed;
+  double x = first_x;
   for (const ViewIcon& icon : icons) {
     if (!icon.shown) continue;
     const bool alternate = icon.state && icon.state();
@@ -222,6 +223,16 @@ std::vector<PlacedIcon> PlaceIcons(const ViewIconList& icons, const ViewRect& vi
     p.place = IconPlacement{x, y, s, s};
     placed.push_back(p);
     x += kIconPitch * s;
+  }
+  // The row grows to the right of the first icon; with the usual margin
+  // (0.96) every icon after the first would lie outside the view and could
+  // never be clicked. A row that would leave the view moves left until it
+  // ends where a lone first icon would end.
+  if (!placed.empty()) {
+    const double row_end = placed.back().place.x + s;
+    const double overflow =
+        row_end > visible.right ? row_end - std::min(first_x + s, visible.right) : 0.0;
+    for (PlacedIcon& p : placed) p.place.x -= overflow;
   }
   return placed;
 }

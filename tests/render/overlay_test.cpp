@@ -74,18 +74,29 @@ TEST(PlaceIcons, LaysShownIconsInARowByTheVisibleRectangle) {
   const ViewRect visible{-480, -360, 480, 360};  // 960 x 720
   const std::vector<PlacedIcon> placed = PlaceIcons(icons, visible, IconLayout{});
 
-  // s = min(960, 720) * 0.03 = 21.6; first centre x = -480 + 921.6, y = -360 + 28.8.
+  // s = min(960, 720) * 0.03 = 21.6; first centre x = -480 + 921.6 = 441.6,
+  // y = -360 + 28.8, pitch 2.4 s = 51.84. Three icons would end at
+  // 441.6 + 2 * 51.84 + 21.6 = 566.88, beyond the right edge 480, so the row
+  // moves left until it ends where the first icon alone would (463.2):
+  // by 103.68, to a first centre of 337.92.
   ASSERT_EQ(placed.size(), 3u);
   const int want_index[] = {0, 1, 3};
   const GLuint want_texture[] = {20, 0, 13};
   for (std::size_t i = 0; i < placed.size(); ++i) {
     EXPECT_EQ(placed[i].index, want_index[i]) << i;
     EXPECT_EQ(placed[i].texture, want_texture[i]) << i;
-    EXPECT_NEAR(placed[i].place.x, 441.6 + 51.84 * static_cast<double>(i), 1e-9) << i;
+    EXPECT_NEAR(placed[i].place.x, 337.92 + 51.84 * static_cast<double>(i), 1e-9) << i;
     EXPECT_NEAR(placed[i].place.y, -331.2, 1e-9) << i;
     EXPECT_NEAR(placed[i].place.half_width, 21.6, 1e-9) << i;
     EXPECT_NEAR(placed[i].place.half_height, 21.6, 1e-9) << i;
   }
+  // A lone icon keeps the margin's place.
+  const ViewIconList lone(icons.begin(), icons.begin() + 1);
+  EXPECT_NEAR(PlaceIcons(lone, visible, IconLayout{})[0].place.x, 441.6, 1e-9);
+  // A row that fits stays where the margin puts it: first centre 0.5 * 960.
+  IconLayout middle;
+  middle.icon_left_margin = 0.5;
+  EXPECT_NEAR(PlaceIcons(icons, visible, middle)[0].place.x, 0.0, 1e-9);
   full_screen = false;
   EXPECT_EQ(PlaceIcons(icons, visible, IconLayout{})[0].texture, 10u);
   // A wide rectangle takes the size from its height: min(60, 15) = 15.
