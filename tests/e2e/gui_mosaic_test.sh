@@ -8,19 +8,15 @@ source "$(dirname "$0")/lib.sh" "$@"
 mkdir -p texture images
 cp "$SOURCE_DIR"/texture/*.png texture/
 cp /usr/share/fonts/truetype/inconsolata/Inconsolata.otf Inconsolata.ttf
-# Sixty small pictures, each its own fractal in its own colours.
-colours=(red-blue yellow-green navy-orange white-purple black-cyan brown-pink)
-for i in $(seq 0 59); do
-  convert -seed "$i" -size 96x54 "plasma:${colours[i % 6]}" "images/p$i.png"
-done
+# Real photographs from Debian's wallpaper packages: five of them, each with
+# its nine sections, fifty pictures.
+bash "$SOURCE_DIR/scripts/sample-photos.sh" images 5 >/dev/null
+[ "$(ls images | wc -l)" -ge 50 ] || fail "the sample photographs are missing"
 
-# Two tile sizes, so that Left and Right change something; the icon row
-# moved left so that all four icons fit into the 626 x 262 view.
+# Two tile sizes, so that Left and Right change something.
 cat >tessaline.cfg <<'CFG'
 [mosaic]
 sub_scale_list=32,18,64,36
-[icon]
-icon_left_margin=0.9
 CFG
 
 # The view lies at (7, 27) in the 640 x 480 window and is 626 x 262 pixels;
@@ -110,9 +106,11 @@ wait_for_count "new tile size : 32 x 18" 1
 wait_for_count "status : photomosaic have been generated." 3 console.txt
 
 # The random icon (the third of the row) starts the auto pilot: zoom after
-# zoom into random cells. Its centre lies at 0.9 of the view's width plus
-# two icon pitches (2.4 x 0.03 x the view height), 0.04 of its height down.
-icon_x=$(awk -v vx=$VIEW_X -v h=$VIEW_H 'BEGIN { printf "%d", vx + 626 * 0.9 + 2 * 2.4 * 0.03 * h + 0.5 }')
+# zoom into random cells. The row of four would run past the view's right
+# edge from 0.96 of its width, so it ends where the first icon alone would:
+# the third centre lies one pitch (2.4 x 0.03 x the view height) left of
+# 0.96 of the width, 0.04 of the height down.
+icon_x=$(awk -v vx=$VIEW_X -v h=$VIEW_H 'BEGIN { printf "%d", vx + 626 * 0.96 - 2.4 * 0.03 * h + 0.5 }')
 icon_y=$(awk -v vy=$VIEW_Y -v h=$VIEW_H 'BEGIN { printf "%d", vy + 0.04 * h + 0.5 }')
 sel_before=$(count "^sel : " tessaline.log)
 click_at "$icon_x" "$icon_y"
