@@ -8,7 +8,10 @@ TESSALINE="$BUILD_DIR/app/tessaline"
 source "$SOURCE_DIR/scripts/xvfb.sh"
 
 WORK=$(mktemp -d)
-cleanup_work() { kill "${APP_PID:-0}" 2>/dev/null || true; kill "${XVFB_PID:-0}" 2>/dev/null || true; }
+# Stops what the test started; an empty pid is skipped (kill 0 would signal
+# the whole process group, CTest included).
+stop_pid() { if [ -n "${1:-}" ]; then kill "$1" 2>/dev/null || true; fi; }
+cleanup_work() { stop_pid "${APP_PID:-}"; stop_pid "${XVFB_PID:-}"; }
 start_xvfb
 trap 'cleanup_work' EXIT
 cd "$WORK"
