@@ -5,7 +5,8 @@ source "$(dirname "$0")/lib.sh" "$@"
 
 start_app
 press Escape
-[ "$(wait_app)" -eq 1 ] || fail "Esc should end the program with status 1"
+wait_app
+[ "$APP_STATUS" -eq 1 ] || fail "Esc should end the program with status 1"
 
 head -n 2 tessaline.log >first_lines.txt
 printf 'Failed to open the tessaline.cfg file!\nsave : tessaline.cfg\n' >expected_first.txt
@@ -58,7 +59,8 @@ sed -i 's/^sub_width=32$/sub_width=48/; s/^sub_height=18$/sub_height=27/' tessal
 cp tessaline.cfg changed.cfg
 start_app
 press Escape
-[ "$(wait_app)" -eq 1 ] || fail "second run did not quit with status 1"
+wait_app
+[ "$APP_STATUS" -eq 1 ] || fail "second run did not quit with status 1"
 expect_line "sub : 48 x 27" tessaline.log
 expect_line "div : 80 x 80" tessaline.log
 expect_line "48, 27" tessaline.log
@@ -70,7 +72,8 @@ cmp -s tessaline.cfg changed.cfg || fail "tessaline.cfg was rewritten"
 sed -i 's/^sub_width=48$/sub_width=0/; s/^sub_height=27$/sub_height=abc/' tessaline.cfg
 start_app
 press Escape
-[ "$(wait_app)" -eq 1 ] || fail "a run with bad values did not quit with status 1"
+wait_app
+[ "$APP_STATUS" -eq 1 ] || fail "a run with bad values did not quit with status 1"
 expect_line "invalid sub_width : 0; the default 32 is used" tessaline.log
 expect_line "sub : 32 x 18" tessaline.log
 grep -q "abc" console.txt || fail "the bad value 'abc' was not reported"

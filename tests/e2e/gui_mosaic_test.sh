@@ -129,5 +129,6 @@ if [ -n "${TESSALINE_SHOTS:-}" ]; then
   cp shot2.png "$TESSALINE_SHOTS/gui_mosaic_zoomed.png"
 fi
 press Escape
-[ "$(wait_app)" -eq 1 ] || fail "Esc should end the program with status 1"
+wait_app
+[ "$APP_STATUS" -eq 1 ] || fail "Esc should end the program with status 1"
 echo "gui mosaic: ok"

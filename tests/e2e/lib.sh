@@ -11,7 +11,11 @@ WORK=$(mktemp -d)
 # Stops what the test started; an empty pid is skipped (kill 0 would signal
 # the whole process group, CTest included).
 stop_pid() { if [ -n "${1:-}" ]; then kill "$1" 2>/dev/null || true; fi; }
-cleanup_work() { stop_pid "${APP_PID:-}"; stop_pid "${XVFB_PID:-}"; }
+cleanup_work() {
+  stop_pid "${APP_PID:-}"
+  stop_pid "${XVFB_PID:-}"
+  [ -n "${TESSALINE_KEEP_WORK:-}" ] || rm -rf "$WORK"
+}
 start_xvfb
 trap 'cleanup_work' EXIT
 cd "$WORK"
@@ -32,12 +36,12 @@ start_app() {
   sleep 0.5
 }
 
-# Waits for the program to end and echoes its exit status.
+# Waits for the program to end and puts its exit status in APP_STATUS.
+# (Not meant for $(...): a subshell cannot wait for this shell's child.)
 wait_app() {
-  local status=0
-  wait "$APP_PID" || status=$?
+  APP_STATUS=0
+  wait "$APP_PID" || APP_STATUS=$?
   APP_PID=
-  echo "$status"
 }
 
 press() {
