@@ -8,6 +8,8 @@
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Scroll.H>
 #include <FL/Fl_Value_Slider.H>
+#include <FL/x.H>
+#include <X11/Xatom.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -161,16 +163,49 @@ void qxFlWindow::UpdateMenuStates() {
   menu_bar_->redraw();
 }
 
+namespace {
+
+// True when a window manager that takes full-screen requests runs. Without
+// one the toolkit fakes full screen by hiding and showing the window again,
+// which re-creates the view's window under its GL context: the view then
+// draws nothing. Such screens get a plain resize to the whole screen.
+bool WindowManagerTakesFullScreen() {
+  fl_open_display();
+  const Atom check = XInternAtom(fl_display, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == None) return false;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, remaining = 0;
+  unsigned char* data = nullptr;
+  const int status = XGetWindowProperty(fl_display, RootWindow(fl_display, fl_screen), check, 0, 1,
+                                        False, XA_WINDOW, &type, &format, &count, &remaining, &data);
+  const bool found = status == Success && data != nullptr && count == 1;
+  if (data) XFree(data);
+  return found;
+}
+
+}  // namespace
+
 void qxFlWindow::ToggleFullScreen() {
+  const bool managed = WindowManagerTakesFullScreen();
   if (full_screen_) {
-    fullscreen_off(restore_x_, restore_y_, restore_w_, restore_h_);
+    if (managed)
+      fullscreen_off(restore_x_, restore_y_, restore_w_, restore_h_);
+    else
+      resize(restore_x_, restore_y_, restore_w_, restore_h_);
     full_screen_ = false;
   } else {
     restore_x_ = x();
     restore_y_ = y();
     restore_w_ = w();
     restore_h_ = h();
-    fullscreen();
+    if (managed) {
+      fullscreen();
+    } else {
+      int sx = 0, sy = 0, sw = 0, sh = 0;
+      Fl::screen_xywh(sx, sy, sw, sh, x(), y(), w(), h());
+      resize(sx, sy, sw, sh);
+    }
     full_screen_ = true;
   }
 }

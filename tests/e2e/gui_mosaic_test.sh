@@ -124,6 +124,26 @@ export_mosaic export3.png  # one more round of events and idle steps
 [ "$(count "^sel : " tessaline.log)" -eq "$sels" ] || fail "the auto pilot went on after a right click"
 [ "$(count "zoom : end" tessaline.log)" -eq "$sels" ] || fail "a zoom started after the auto pilot stopped"
 
+# The full-screen icon (the first of the row, three pitches left of 0.96 of
+# the width) takes the window and the view over the whole 1280 x 1024
+# screen, still showing the mosaic; there its own first icon takes both back.
+fs_x=$(awk -v vx=$VIEW_X -v h=$VIEW_H 'BEGIN { printf "%d", vx + 626 * 0.96 - 3 * 2.4 * 0.03 * h + 0.5 }')
+click_at "$fs_x" "$icon_y"
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$WID")"
+[ "$WIDTH" -eq 1280 ] && [ "$HEIGHT" -eq 1024 ] || fail "full screen is ${WIDTH}x${HEIGHT}"
+import -window root full.png
+mean=$(convert full.png -crop 640x300+320+400 -colorspace Gray -format '%[fx:mean]' info:)
+below 0.05 "$mean" || fail "the full-screen view is black (mean $mean)"
+# At 1280 x 1024 the image is widened to the screen's taller aspect, so the
+# icon size follows the screen's height: the first icon sits three pitches
+# of 2.4 x 0.03 x 1024 pixels left of 0.96 x 1280.
+fs_back_x=$(awk 'BEGIN { printf "%d", 1280 * 0.96 - 3 * 2.4 * 0.03 * 1024 + 0.5 }')
+click_at "$fs_back_x" "$(awk 'BEGIN { printf "%d", 1024 * 0.04 + 0.5 }')"
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$WID")"
+[ "$WIDTH" -eq 640 ] && [ "$HEIGHT" -eq 480 ] || fail "leaving full screen gave ${WIDTH}x${HEIGHT}"
+
 if [ -n "${TESSALINE_SHOTS:-}" ]; then
   cp shot1.png "$TESSALINE_SHOTS/gui_mosaic.png"
   cp shot2.png "$TESSALINE_SHOTS/gui_mosaic_zoomed.png"
