@@ -9,7 +9,7 @@
 // made for the run. Without DISPLAY the program says so and does nothing.
 
 #include <GL/glew.h>
-#include <GL/glx.h>
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -23,6 +23,7 @@
 #include "mosaic/assignment.h"
 #include "mosaic/sub_image.h"
 #include "render/gl_mosaic_gpu.h"
+#include "render/hidden_gl_context.h"
 
 namespace tessaline {
 namespace {
@@ -33,34 +34,6 @@ constexpr int kSubW = 32;
 constexpr int kSubH = 18;
 constexpr int kDivX = kImageW / kSubW;
 constexpr int kDivY = kImageH / kSubH;
-
-// A current GLX context on a 16 × 16 pbuffer; nothing is shown.
-bool MakeHiddenContext() {
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return false;
-  const int attributes[] = {GLX_DRAWABLE_TYPE,
-                            GLX_PBUFFER_BIT,
-                            GLX_RENDER_TYPE,
-                            GLX_RGBA_BIT,
-                            GLX_RED_SIZE,
-                            8,
-                            GLX_GREEN_SIZE,
-                            8,
-                            GLX_BLUE_SIZE,
-                            8,
-                            0};
-  int count = 0;
-  GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), attributes, &count);
-  if (configs == nullptr || count == 0) return false;
-  const int size[] = {GLX_PBUFFER_WIDTH, 16, GLX_PBUFFER_HEIGHT, 16, 0};
-  const GLXPbuffer pbuffer = glXCreatePbuffer(display, configs[0], size);
-  const GLXContext context = glXCreateNewContext(display, configs[0], GLX_RGBA_TYPE, nullptr, True);
-  XFree(configs);
-  if (context == nullptr || !glXMakeContextCurrent(display, pbuffer, pbuffer, context))
-    return false;
-  glewExperimental = GL_TRUE;
-  return glewInit() == GLEW_OK;
-}
 
 SubImageStore RandomLibrary(int tiles) {
   SubImageStore store;
@@ -156,8 +129,9 @@ int main(int argc, char** argv) {
         "(run it under Xvfb). Nothing measured.\n");
     return 0;
   }
-  if (!tessaline::MakeHiddenContext()) {
-    std::printf("synthesis_bench: cannot make a GLX context on %s. Nothing measured.\n", display);
+  const tessaline::HiddenGlContext context;
+  if (!context.ok()) {
+    std::printf("synthesis_bench: %s. Nothing measured.\n", context.error().c_str());
     return 0;
   }
   benchmark::Initialize(&argc, argv);

@@ -3,8 +3,10 @@
 #include <GL/glew.h>
 #include <GL/glx.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace tessaline {
 
@@ -26,6 +28,8 @@ const int kAttributes[] = {GLX_DRAWABLE_TYPE,
                            8,
                            GLX_BLUE_SIZE,
                            8,
+                           GLX_DEPTH_SIZE,
+                           16,
                            0};
 
 int Attribute(Display* display, GLXFBConfig config, int name) {
@@ -34,29 +38,47 @@ int Attribute(Display* display, GLXFBConfig config, int name) {
   return value;
 }
 
-// glXChooseFBConfig lists deeper colour first (10-bit channels on Xvfb);
-// take a configuration of exactly 8 bits a channel.
-bool PickConfig(Display* display, GLXFBConfig& chosen) {
-  int count = 0;
-  GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), kAttributes, &count);
-  bool found = false;
-  for (int i = 0; i < count && !found; ++i) {
-    found = Attribute(display, configs[i], GLX_RED_SIZE) == 8 &&
-            Attribute(display, configs[i], GLX_GREEN_SIZE) == 8 &&
-            Attribute(display, configs[i], GLX_BLUE_SIZE) == 8;
-    if (found) chosen = configs[i];
+// glXChooseFBConfig puts deeper colour first (10-bit channels on Xvfb),
+// which Mesa cannot copy to a 24-bit screen. Take exactly 8 bits a channel,
+// preferring a buffer as deep as the screen.
+const GLXFBConfig* PickConfig(Display* display, const GLXFBConfig* configs, int count) {
+  const GLXFBConfig* fallback = nullptr;
+  for (int i = 0; i < count; ++i) {
+    if (Attribute(display, configs[i], GLX_RED_SIZE) != 8 ||
+        Attribute(display, configs[i], GLX_GREEN_SIZE) != 8 ||
+        Attribute(display, configs[i], GLX_BLUE_SIZE) != 8) {
+      continue;
+    }
+    if (Attribute(display, configs[i], GLX_BUFFER_SIZE) ==
+        DefaultDepth(display, DefaultScreen(display))) {
+      return &configs[i];
+    }
+    if (fallback == nullptr) fallback = &configs[i];
   }
-  if (configs != nullptr) XFree(configs);
-  return found;
+  return fallback;
 }
 
-// Xlib's default handler ends the process on any protocol error; the batch
-// command rather reports it and carries on to its own failure message.
+// Xlib's default handler ends the process on any protocol error; the caller
+// should rather fail with its own message, the error printed beside it.
 int ReportXError(Display* display, XErrorEvent* event) {
   char text[256] = {};
   XGetErrorText(display, event->error_code, text, sizeof text);
   std::fprintf(stderr, "X error : %s (request %d)\n", text, event->request_code);
   return 0;
+}
+
+// One X connection for all contexts of the process, opened by the first and
+// never closed (see the header). Not thread-safe.
+Display* SharedDisplay(const char* name) {
+  static Display* display = nullptr;
+  // A busy X server may refuse a connection for a moment (EAGAIN on its
+  // socket): try a few times before giving up.
+  for (int attempt = 0; display == nullptr && attempt < 20; ++attempt) {
+    display = XOpenDisplay(name);
+    if (display == nullptr) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (display != nullptr) XSetErrorHandler(ReportXError);
+  return display;
 }
 
 }  // namespace
@@ -66,31 +88,37 @@ bool HasDisplay() {
   return name != nullptr && *name != '\0';
 }
 
-HiddenGlContext::HiddenGlContext() : handles_(std::make_unique<Handles>()) {
+HiddenGlContext::HiddenGlContext(int width, int height)
+    : width_(width), height_(height), handles_(std::make_unique<Handles>()) {
   if (!Open() && error_.empty()) error_ = "cannot create an OpenGL context";
 }
 
 bool HiddenGlContext::Open() {
-  const char* name = std::getenv("DISPLAY");
   if (!HasDisplay()) {
     error_ = "no X display (DISPLAY is not set)";
     return false;
   }
-  XSetErrorHandler(ReportXError);
-  Display* display = XOpenDisplay(name);
+  const char* name = std::getenv("DISPLAY");
+  Display* display = SharedDisplay(name);
   if (display == nullptr) {
     error_ = std::string("cannot open the X display ") + name;
     return false;
   }
   handles_->display = display;
-  GLXFBConfig config{};
-  if (!PickConfig(display, config)) {
+  const GLXFBConfig* config = nullptr;
+  int count = 0;
+  GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), kAttributes, &count);
+  if (configs != nullptr) config = PickConfig(display, configs, count);
+  if (config == nullptr) {
+    if (configs != nullptr) XFree(configs);
     error_ = std::string("the X display ") + name + " offers no 8-bit RGB GLX pbuffer";
     return false;
   }
-  const int size[] = {GLX_PBUFFER_WIDTH, 16, GLX_PBUFFER_HEIGHT, 16, 0};
-  handles_->pbuffer = glXCreatePbuffer(display, config, size);
-  handles_->context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True);
+  const GLXFBConfig chosen = *config;
+  XFree(configs);
+  const int size[] = {GLX_PBUFFER_WIDTH, width_, GLX_PBUFFER_HEIGHT, height_, 0};
+  handles_->pbuffer = glXCreatePbuffer(display, chosen, size);
+  handles_->context = glXCreateNewContext(display, chosen, GLX_RGBA_TYPE, nullptr, True);
   if (handles_->pbuffer == 0 || handles_->context == nullptr ||
       !glXMakeContextCurrent(display, handles_->pbuffer, handles_->pbuffer, handles_->context)) {
     error_ = "cannot make a GLX pbuffer context current";
@@ -110,8 +138,6 @@ HiddenGlContext::~HiddenGlContext() {
   glXMakeContextCurrent(display, 0, 0, nullptr);
   if (handles_->context != nullptr) glXDestroyContext(display, handles_->context);
   if (handles_->pbuffer != 0) glXDestroyPbuffer(display, handles_->pbuffer);
-  // The X connection stays open until the process ends: closing it unloads
-  // Mesa's driver, which leaves allocations behind that leak checkers report.
 }
 
 }  // namespace tessaline

@@ -1,10 +1,14 @@
 #pragma once
 // An OpenGL context without a window, for the batch command's GPU
-// composition: opens the X display named by DISPLAY, creates a GLX context on
-// a tiny pbuffer (every mosaic is rendered into offscreen targets, never into
-// the pbuffer), makes it current on the calling thread and initialises GLEW.
-// The destructor releases the context and the pbuffer; the X connection
-// stays open until the process ends.
+// composition, benchmarks and tests: opens the X display named by DISPLAY,
+// creates a GLX context on a pbuffer (RGB, 8 bits a channel, with a depth
+// buffer, single-buffered, so glReadPixels reads what was drawn), makes it
+// current on the calling thread and initialises GLEW. The destructor
+// releases the context and the pbuffer. All contexts of a process share one
+// X connection that stays open until the process ends: closing the last
+// connection unloads Mesa's driver, which leaves allocations behind that
+// leak checkers report. X protocol errors are printed on standard error
+// instead of ending the process. Create contexts on one thread.
 //
 // Everything made in the context (the engine's GPU side) must be destroyed
 // before this object, on the same thread.
@@ -16,14 +20,18 @@ namespace tessaline {
 
 class HiddenGlContext {
  public:
-  HiddenGlContext();
-  ~HiddenGlContext();
+  // The pbuffer's size; mosaics are rendered into offscreen targets, so the
+  // batch command needs only a tiny one.
+  explicit HiddenGlContext(int width = 16, int height = 16);
+  virtual ~HiddenGlContext();
   HiddenGlContext(const HiddenGlContext&) = delete;
   HiddenGlContext& operator=(const HiddenGlContext&) = delete;
 
   // False when no context could be made; error() then says why in one line.
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
 
  private:
   // X11 and GLX handles, kept out of this header: Xlib's macros (None, Bool,
@@ -32,6 +40,8 @@ class HiddenGlContext {
 
   bool Open();
 
+  int width_;
+  int height_;
   std::unique_ptr<Handles> handles_;
   std::string error_;
 };
