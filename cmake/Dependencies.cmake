@@ -16,6 +16,13 @@ foreach(module videoio imgcodecs imgproc core)
   target_link_libraries(opencv INTERFACE ${OPENCV_${module}_LIBRARY})
 endforeach()
 
+# giflib reads GIF tile pictures (OpenCV's image reader has no GIF decoder).
+find_path(GIF_INCLUDE_DIR gif_lib.h REQUIRED)
+find_library(GIF_LIBRARY gif REQUIRED)
+add_library(giflib INTERFACE)
+target_include_directories(giflib SYSTEM INTERFACE ${GIF_INCLUDE_DIR})
+target_link_libraries(giflib INTERFACE ${GIF_LIBRARY})
+
 find_path(ANN_INCLUDE_DIR ANN/ANN.h REQUIRED)
 find_library(ANN_LIBRARY ann REQUIRED)
 add_library(ann INTERFACE)

@@ -1,38 +1,12 @@
 #include "mosaic/decode_pool.h"
 
-#include <cstring>
-#include <fstream>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
-#include <opencv2/videoio.hpp>
 
 #include "mosaic/feature.h"
+#include "mosaic/gif_reader.h"
 
 namespace tessaline {
-namespace {
-
-// True when the file starts with a GIF signature. OpenCV's image reader has
-// no GIF decoder, so those go through the movie reader instead; testing the
-// bytes keeps other unreadable files away from the movie reader's probing.
-bool HasGifSignature(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  char head[6] = {};
-  if (!in.read(head, sizeof head)) return false;
-  return std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0;
-}
-
-cv::Mat DecodeGifFirstFrame(const std::string& path) {
-  cv::VideoCapture capture(path, cv::CAP_FFMPEG);
-  cv::Mat frame;
-  if (!capture.isOpened() || !capture.read(frame) || frame.empty()) return cv::Mat();
-  if (frame.type() == CV_8UC3) return frame.clone();
-  cv::Mat bgr;
-  if (frame.type() == CV_8UC1) cv::cvtColor(frame, bgr, cv::COLOR_GRAY2BGR);
-  if (frame.type() == CV_8UC4) cv::cvtColor(frame, bgr, cv::COLOR_BGRA2BGR);
-  return bgr;
-}
-
-}  // namespace
 
 cv::Mat DecodeTilePicture(const std::string& path) {
   try {
@@ -40,7 +14,9 @@ cv::Mat DecodeTilePicture(const std::string& path) {
     // as a conversion after an unchanged read would (equal channels; alpha
     // dropped, not blended), and gives 16-bit pictures as 8-bit.
     cv::Mat picture = cv::imread(path, cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION);
-    if (picture.empty() && HasGifSignature(path)) picture = DecodeGifFirstFrame(path);
+    // OpenCV has no GIF decoder; the GIF reader itself checks the first
+    // bytes, so only real GIF files are decoded as such, whatever their name.
+    if (picture.empty()) picture = ReadGifFirstFrame(path);
     if (picture.type() != CV_8UC3) return cv::Mat();
     return picture;
   } catch (const std::exception&) {

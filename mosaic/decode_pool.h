@@ -27,7 +27,8 @@ namespace tessaline {
 // stored: grey pictures get three equal channels, an alpha channel is
 // dropped, 16-bit samples keep their high byte, and the orientation tag of
 // a camera picture is not applied. GIF files (recognised by their first
-// bytes, whatever the name) give their first frame. An empty Mat when the
+// bytes, whatever the name) give their first frame as gif_reader.h
+// describes. An empty Mat when the
 // file cannot be read as a picture; never throws.
 cv::Mat DecodeTilePicture(const std::string& path);
 

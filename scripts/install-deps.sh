@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config git clang libclang-rt-14-dev
   libfltk1.3-dev
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
-  libann-dev libboost-iostreams-dev libpng-dev zlib1g-dev
+  libann-dev libboost-iostreams-dev libpng-dev zlib1g-dev libgif-dev
   libftgl-dev freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
   xvfb xauth xdotool x11-utils imagemagick ffmpeg fonts-inconsolata
   libgtest-dev libgmock-dev libbenchmark-dev
