@@ -1,10 +1,14 @@
 #include "mosaic/matcher.h"
 
 #include <algorithm>
-#include <limits>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "mosaic/feature_index.h"
 #include "mosaic/work_split.h"
@@ -12,32 +16,39 @@
 namespace tessaline {
 namespace {
 
-// Tiles scanned together: 32 lanes of 16 bits fill whole vector registers
-// and keep the walk's stopping test fine-grained.
+// Tiles scanned together, one leaf of the tree: 32 lanes of 16 bits fill
+// whole vector registers, and leaves this small keep boxes tight.
 constexpr int kBlock = 32;
+
+// Boxes and queries are compared in chunks of 16 lanes of 16 bits (two
+// SSE2 registers), dimensions padded with zeros.
+constexpr int kBoxChunk = 16;
 
 // A found tile: squared distance, then tile index, so that the natural order
 // is the result order (nearest first, ties by the lower index).
 using Found = std::pair<std::int32_t, int>;
 
-std::int32_t ByteSum(const unsigned char* feature, int dim) {
-  std::int32_t sum = 0;
-  for (int j = 0; j < dim; ++j) sum += feature[j];
-  return sum;
-}
-
-// Keeps the k best of the tiles offered, in result order.
+// Keeps the k best of the tiles offered, in result order. A tile offered
+// again (a seed met again in its leaf) is kept once.
 class BestList {
  public:
-  explicit BestList(int k) : k_(k) { best_.reserve(static_cast<std::size_t>(k) + 1); }
+  void Reset(int k) {
+    k_ = k;
+    best_.clear();
+    best_.reserve(static_cast<std::size_t>(k) + 1);
+  }
 
   bool Full() const { return static_cast<int>(best_.size()) == k_; }
   std::int32_t Worst() const { return best_.back().first; }
+  // Whether a subtree with this lower bound may still hold a better tile.
+  bool MayImprove(std::int32_t bound) const { return !Full() || bound <= Worst(); }
 
   void Offer(std::int32_t distance, int id) {
-    if (Full() && Found(distance, id) >= best_.back()) return;
     const Found item(distance, id);
-    best_.insert(std::upper_bound(best_.begin(), best_.end(), item), item);
+    if (Full() && item >= best_.back()) return;
+    const auto at = std::upper_bound(best_.begin(), best_.end(), item);
+    if (at != best_.begin() && *(at - 1) == item) return;
+    best_.insert(at, item);
     if (static_cast<int>(best_.size()) > k_) best_.pop_back();
   }
 
@@ -46,9 +57,18 @@ class BestList {
   }
 
  private:
-  int k_;
+  int k_ = 0;
   std::vector<Found> best_;
 };
+
+std::int32_t SquaredDistance(const unsigned char* a, const unsigned char* b, int dim) {
+  std::int32_t sum = 0;
+  for (int j = 0; j < dim; ++j) {
+    const std::int32_t d = static_cast<std::int32_t>(a[j]) - b[j];
+    sum += d * d;
+  }
+  return sum;
+}
 
 // Cell (cx, cy)'s feature bytes, read as CellFeature reads them: rows of the
 // feature grid outer, red, green, blue; pixels outside the picture are 0.
@@ -98,12 +118,13 @@ void FindDistinct(const std::vector<unsigned char>& features, std::size_t dim,
 }
 
 // Squared distances of one block's kBlock tiles (`lanes`: dim rows of kBlock
-// values) to `query`. Built for AVX2 as well as for the baseline, chosen at
-// load time by the processor, since this loop is where matching spends its
-// time.
-__attribute__((target_clones("avx2", "default"))) void ScanLanes(const std::int16_t* lanes, int dim,
-                                                                 const std::int16_t* query,
-                                                                 std::int32_t* distances) {
+// values) to `query`, and the least of them. Built for AVX2 as well as for
+// the baseline, chosen at load time by the processor, since this loop is
+// where matching spends its time.
+__attribute__((target_clones("avx2", "default"))) std::int32_t ScanLanes(const std::int16_t* lanes,
+                                                                         int dim,
+                                                                         const std::int16_t* query,
+                                                                         std::int32_t* distances) {
   std::int32_t acc[kBlock] = {};
   for (int j = 0; j < dim; ++j, lanes += kBlock) {
     const std::int16_t q = query[j];
@@ -114,82 +135,175 @@ __attribute__((target_clones("avx2", "default"))) void ScanLanes(const std::int1
     }
   }
   std::copy(acc, acc + kBlock, distances);
+  std::int32_t least = acc[0];
+  for (int l = 1; l < kBlock; ++l) least = std::min(least, acc[l]);
+  return least;
 }
 
-std::int32_t BlockMinimum(const std::int32_t* distances) {
-  std::int32_t m = distances[0];
-  for (int l = 1; l < kBlock; ++l) m = std::min(m, distances[l]);
-  return m;
+// Squared distance from `query` to a box (`box`: `padded` minima, then
+// `padded` maxima). Padding lanes are 0 in both, so they add nothing. Run for
+// every node a search reaches, so it is written for SSE2 (every x86-64
+// processor has it) with a plain loop elsewhere.
+std::int32_t BoxGap(const std::int16_t* box, const std::int16_t* query, int padded) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  __m128i sum = zero;
+  for (int c = 0; c < padded; c += 8) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(box + c));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(box + padded + c));
+    const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(query + c));
+    const __m128i gap =
+        _mm_max_epi16(_mm_max_epi16(_mm_sub_epi16(lo, q), _mm_sub_epi16(q, hi)), zero);
+    // Gaps are at most 255, so pairs of squares fit 32 bits.
+    sum = _mm_add_epi32(sum, _mm_madd_epi16(gap, gap));
+  }
+  sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
+  sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
+  return _mm_cvtsi128_si32(sum);
+#else
+  std::int32_t sum = 0;
+  for (int l = 0; l < padded; ++l) {
+    const int gap = std::max({box[l] - query[l], query[l] - box[padded + l], 0});
+    sum += gap * gap;
+  }
+  return sum;
+#endif
 }
 
 }  // namespace
+
+// Per-thread working memory of searches, kept from one search to the next.
+struct TileMatcher::Scratch {
+  std::vector<std::int16_t> query;
+  // Subtrees still to visit, by lower bound: a min-heap.
+  std::vector<std::pair<std::int32_t, int>> queue;
+  BestList best;
+};
 
 TileMatcher::TileMatcher(const std::vector<ColourFeature>& features, int dim) {
   if (dim < 1) return;
   dim_ = dim;
   for (std::size_t i = 0; i < features.size(); ++i)
     if (features[i].size() == static_cast<std::size_t>(dim)) ids_.push_back(static_cast<int>(i));
-  // Ascending byte sums; equal sums keep the tile order.
-  std::vector<std::int32_t> sum_of(features.size(), 0);
-  for (int id : ids_) sum_of[id] = ByteSum(features[id].data(), dim);
-  std::stable_sort(ids_.begin(), ids_.end(), [&](int a, int b) { return sum_of[a] < sum_of[b]; });
   const int n = static_cast<int>(ids_.size());
+  if (n == 0) return;
+  box_width_ = (dim + kBoxChunk - 1) / kBoxChunk * kBoxChunk;
+  BuildNode(features, 0, n);
+  // Lay the tiles out in tree order: blocks of lanes for scanning, rows for
+  // single distances.
   padded_ = (n + kBlock - 1) / kBlock * kBlock;
   lanes_.assign(static_cast<std::size_t>(padded_) * dim, 0);
-  sums_.resize(n);
+  rows_.resize(static_cast<std::size_t>(n) * dim);
+  position_of_.assign(features.size(), -1);
   for (int pos = 0; pos < n; ++pos) {
     const ColourFeature& f = features[ids_[pos]];
-    sums_[pos] = sum_of[ids_[pos]];
+    position_of_[ids_[pos]] = pos;
+    std::copy(f.begin(), f.end(), rows_.begin() + static_cast<std::ptrdiff_t>(pos) * dim);
     const std::size_t base = static_cast<std::size_t>(pos / kBlock) * dim * kBlock + pos % kBlock;
     for (int j = 0; j < dim; ++j) lanes_[base + static_cast<std::size_t>(j) * kBlock] = f[j];
   }
 }
 
-void TileMatcher::ScanBlock(int begin, const std::int16_t* query, std::int32_t* distances) const {
-  ScanLanes(lanes_.data() + static_cast<std::size_t>(begin) * dim_, dim_, query, distances);
+int TileMatcher::BuildNode(const std::vector<ColourFeature>& features, int begin, int end) {
+  const int node = static_cast<int>(nodes_.size());
+  nodes_.push_back(Node{-1, begin});
+  const std::size_t box = static_cast<std::size_t>(node) * 2 * box_width_;
+  boxes_.resize(box + 2 * box_width_, 0);
+  for (int j = 0; j < dim_; ++j) {
+    unsigned char lo = 255, hi = 0;
+    for (int pos = begin; pos < end; ++pos) {
+      lo = std::min(lo, features[ids_[pos]][j]);
+      hi = std::max(hi, features[ids_[pos]][j]);
+    }
+    boxes_[box + j] = lo;
+    boxes_[box + box_width_ + j] = hi;
+  }
+  if (end - begin <= kBlock) return node;
+  // Split on the widest dimension (the first of equals, so a box of one
+  // point splits on dimension 0), at a block boundary near the median, so
+  // that every leaf but the last is one whole block.
+  int axis = 0;
+  for (int j = 1; j < dim_; ++j)
+    if (boxes_[box + box_width_ + j] - boxes_[box + j] >
+        boxes_[box + box_width_ + axis] - boxes_[box + axis])
+      axis = j;
+  const int blocks = (end - begin + kBlock - 1) / kBlock;
+  const int middle = begin + (blocks + 1) / 2 * kBlock;
+  std::nth_element(
+      ids_.begin() + begin, ids_.begin() + middle, ids_.begin() + end, [&](int a, int b) {
+        return std::make_pair(features[a][axis], a) < std::make_pair(features[b][axis], b);
+      });
+  BuildNode(features, begin, middle);
+  const int right = BuildNode(features, middle, end);
+  nodes_[node].right = right;
+  return node;
 }
 
-void TileMatcher::Search(const unsigned char* query, int k, int* out) const {
+std::int32_t TileMatcher::ScanBlock(int begin, const std::int16_t* query,
+                                    std::int32_t* distances) const {
+  return ScanLanes(lanes_.data() + static_cast<std::size_t>(begin) * dim_, dim_, query, distances);
+}
+
+std::int32_t TileMatcher::BoxBound(int node, const std::int16_t* query) const {
+  return BoxGap(&boxes_[static_cast<std::size_t>(node) * 2 * box_width_], query, box_width_);
+}
+
+void TileMatcher::Search(const unsigned char* query, int k, const int* seeds, int seed_count,
+                         Scratch& scratch, int* out) const {
   const int n = candidate_count();
   k = std::min(std::max(k, 1), n);
   if (k == 0) return;
-  const std::vector<std::int16_t> q16(query, query + dim_);
-  const std::int32_t sum = ByteSum(query, dim_);
-  const int blocks = padded_ / kBlock;
-  std::int32_t distances[kBlock];
+  scratch.query.assign(box_width_, 0);
+  std::copy(query, query + dim_, scratch.query.begin());
   if (static_cast<long long>(k) * 4 >= n) {
-    SearchAll(q16.data(), k, out);
+    SearchAll(scratch.query.data(), k, out);
     return;
   }
-  BestList best(k);
-  const auto scan = [&](int block) {
-    const int begin = block * kBlock;
-    ScanBlock(begin, q16.data(), distances);
-    // Most blocks hold nothing better than the k-th best: one vector minimum
-    // (padding lanes included, which can only keep a block) settles them.
-    if (best.Full() && BlockMinimum(distances) > best.Worst()) return;
-    const int end = std::min(begin + kBlock, n);
-    for (int pos = begin; pos < end; ++pos) best.Offer(distances[pos - begin], ids_[pos]);
-  };
-  const int start =
-      static_cast<int>(std::lower_bound(sums_.begin(), sums_.end(), sum) - sums_.begin());
-  const int first = std::min(start / kBlock, blocks - 1);
-  scan(first);
-  // Blocks left of `first` hold sums below the query's, blocks right of it
-  // sums at or above; take the side whose next block comes closer.
-  int left = first - 1;
-  int right = first + 1;
-  const std::int64_t none = std::numeric_limits<std::int64_t>::max();
-  while (left >= 0 || right < blocks) {
-    const std::int64_t gap_left = left >= 0 ? sum - sums_[left * kBlock + kBlock - 1] : none;
-    const std::int64_t gap_right = right < blocks ? sums_[right * kBlock] - sum : none;
-    const std::int64_t gap = std::min(gap_left, gap_right);
-    // Every tile beyond lies farther than gap² / D: strictly worse than the
-    // k-th best, so not even a tie with a lower index is possible.
-    if (best.Full() && gap * gap > static_cast<std::int64_t>(dim_) * best.Worst()) break;
-    scan(gap_left <= gap_right ? left-- : right++);
+  BestList& best = scratch.best;
+  best.Reset(k);
+  for (int s = 0; s < seed_count; ++s) {
+    const int pos = position_of_[seeds[s]];
+    best.Offer(SquaredDistance(&rows_[static_cast<std::size_t>(pos) * dim_], query, dim_),
+               seeds[s]);
+  }
+  // Best-first: the subtree of least bound next. A bound above the k-th best
+  // means every tile beyond is strictly worse, not even a tie.
+  auto& queue = scratch.queue;
+  queue.assign(1, {BoxBound(0, scratch.query.data()), 0});
+  while (!queue.empty() && best.MayImprove(queue.front().first)) {
+    const int node = queue.front().second;
+    std::pop_heap(queue.begin(), queue.end(), std::greater<>());
+    queue.pop_back();
+    const int leaf = DescendToLeaf(node, scratch);
+    if (leaf >= 0) ScanLeaf(leaf, scratch);
   }
   best.WriteTo(out);
+}
+
+int TileMatcher::DescendToLeaf(int node, Scratch& scratch) const {
+  const std::int16_t* query = scratch.query.data();
+  while (nodes_[node].right >= 0) {
+    std::pair<std::int32_t, int> near(BoxBound(node + 1, query), node + 1);
+    std::pair<std::int32_t, int> far(BoxBound(nodes_[node].right, query), nodes_[node].right);
+    if (far < near) std::swap(near, far);
+    if (scratch.best.MayImprove(far.first)) {
+      scratch.queue.push_back(far);
+      std::push_heap(scratch.queue.begin(), scratch.queue.end(), std::greater<>());
+    }
+    if (!scratch.best.MayImprove(near.first)) return -1;
+    node = near.second;
+  }
+  return node;
+}
+
+void TileMatcher::ScanLeaf(int node, Scratch& scratch) const {
+  const int begin = nodes_[node].begin;
+  std::int32_t distances[kBlock];
+  // Most leaves hold nothing better than the k-th best: one vector minimum
+  // (padding lanes included, which can only keep a leaf) settles them.
+  if (!scratch.best.MayImprove(ScanBlock(begin, scratch.query.data(), distances))) return;
+  const int end = std::min(begin + kBlock, candidate_count());
+  for (int pos = begin; pos < end; ++pos) scratch.best.Offer(distances[pos - begin], ids_[pos]);
 }
 
 void TileMatcher::SearchAll(const std::int16_t* query, int k, int* out) const {
@@ -208,7 +322,8 @@ void TileMatcher::SearchAll(const std::int16_t* query, int k, int* out) const {
 std::vector<int> TileMatcher::Nearest(const ColourFeature& query, int k) const {
   if (dim_ < 1 || query.size() != static_cast<std::size_t>(dim_)) return {};
   std::vector<int> nearest(std::min(std::max(k, 1), candidate_count()));
-  Search(query.data(), k, nearest.data());
+  Scratch scratch;
+  Search(query.data(), k, nullptr, 0, scratch, nearest.data());
   return nearest;
 }
 
@@ -229,8 +344,15 @@ CellCandidates TileMatcher::MatchCells(const cv::Mat& matching, int div_x, int d
   const std::size_t per_cell = static_cast<std::size_t>(result.per_cell);
   std::vector<int> distinct_tiles(distinct_to_cell.size() * per_cell);
   SplitWork(static_cast<int>(distinct_to_cell.size()), workers, [&](int begin, int end) {
-    for (int d = begin; d < end; ++d)
-      Search(&features[distinct_to_cell[d] * dim], result.per_cell, &distinct_tiles[d * per_cell]);
+    Scratch scratch;
+    for (int d = begin; d < end; ++d) {
+      // The tiles of the search before (mostly the cell to the left) are a
+      // close first guess.
+      const int seed_count = d > begin ? result.per_cell : 0;
+      Search(&features[distinct_to_cell[d] * dim], result.per_cell,
+             seed_count ? &distinct_tiles[(d - 1) * per_cell] : nullptr, seed_count, scratch,
+             &distinct_tiles[d * per_cell]);
+    }
   });
 
   result.tiles.resize(cell_to_distinct.size() * per_cell);

@@ -7,12 +7,14 @@
 // TileMatcher answers the same question exactly, from the same tile
 // features, for all cells of a matching image at once:
 // - identical cell features (flat areas of a picture) are searched once;
-// - tiles are kept sorted by the sum of their feature bytes, and a search
-//   walks outward from the query's sum in blocks. By Cauchy-Schwarz a tile
-//   whose sum differs from the query's by s lies at a squared distance of at
-//   least s² / D (D feature bytes), so the walk stops as soon as that bound
-//   passes the k-th best distance found;
-// - each block is scanned with 16-bit arithmetic over tile-major columns,
+// - tiles are ordered by a k-d tree of their own (split on the dimension of
+//   widest spread) whose leaves are blocks of 32 tiles; every node keeps the
+//   bounding box of its tiles, and no tile is nearer to a query than the
+//   box, so a search visits leaves best-first by that bound and stops when
+//   the next bound passes the k-th best distance found;
+// - a search starts from the tiles found for the cell before it (next cells
+//   are alike), so its k-th best distance is tight from the start;
+// - each leaf is scanned with 16-bit arithmetic over tile-major columns,
 //   which the compiler vectorises;
 // - the distinct cell features are split over two threads.
 //
@@ -78,19 +80,46 @@ class TileMatcher {
                             int workers = kDefaultWorkers) const;
 
  private:
+  struct Scratch;
+
+  // Builds the subtree over sorted positions [begin, end) as node
+  // nodes_.size() and returns its number.
+  int BuildNode(const std::vector<ColourFeature>& features, int begin, int end);
   // Writes the min(k, candidate_count()) nearest tiles of `query` (dim()
-  // bytes) to `out`.
-  void Search(const unsigned char* query, int k, int* out) const;
+  // bytes) to `out`, taking the `seeds` (indices of candidate tiles) as a
+  // first guess.
+  void Search(const unsigned char* query, int k, const int* seeds, int seed_count, Scratch& scratch,
+              int* out) const;
+  // Goes down from `node` to the leaf of least bound, queueing the other
+  // children that may still hold better tiles; -1 when none may.
+  int DescendToLeaf(int node, Scratch& scratch) const;
+  // Offers the tiles of a leaf to the search's best list.
+  void ScanLeaf(int node, Scratch& scratch) const;
   // The same by scanning every tile; cheaper when k is a large share of them.
   void SearchAll(const std::int16_t* query, int k, int* out) const;
-  // Squared distances of the kBlock tiles from sorted position `begin` on.
-  void ScanBlock(int begin, const std::int16_t* query, std::int32_t* distances) const;
+  // Squared distances of the kBlock tiles from sorted position `begin` on,
+  // and the least of them.
+  std::int32_t ScanBlock(int begin, const std::int16_t* query, std::int32_t* distances) const;
+  // No tile under `node` lies nearer to `query` than this squared distance.
+  // `query` is padded to box_width_ lanes.
+  std::int32_t BoxBound(int node, const std::int16_t* query) const;
+
+  // A k-d tree node; its left child is the next node, so only the right one
+  // is stored. Leaves have no children and hold one block of tiles.
+  struct Node {
+    int right = -1;  // -1 for a leaf
+    int begin = 0;   // first sorted position under the node
+  };
 
   int dim_ = 0;
   int padded_ = 0;                   // tiles rounded up to whole blocks
   std::vector<std::int16_t> lanes_;  // per block: dim_ rows of kBlock tile values
-  std::vector<std::int32_t> sums_;   // feature byte sums, ascending
   std::vector<int> ids_;             // tile index of each sorted position
+  std::vector<int> position_of_;     // sorted position of each tile index, or -1
+  std::vector<unsigned char> rows_;  // dim_ feature bytes per sorted position
+  std::vector<Node> nodes_;          // the tree, root first, in preorder
+  int box_width_ = 0;                // dim_ rounded up to whole box chunks
+  std::vector<std::int16_t> boxes_;  // per node: box_width_ minima, then as many maxima
 };
 
 // The designed path through the ANN index: CellFeature and

@@ -135,6 +135,104 @@ TEST(TileMatcher, AgreesWithBruteForce) {
   }
 }
 
+// Libraries that stress the tree: nodes whose tiles are all equal (so the
+// split falls on a dimension of no spread), and ties everywhere.
+enum class Shape {
+  kAllIdentical,     // one feature for every tile
+  kFewValues,        // bytes from {0, 128, 255}: many tiles at equal distances
+  kOneAxis,          // every dimension but one constant
+  kTwoDuplicateSets  // two features, each repeated, in alternation
+};
+
+std::vector<ColourFeature> ShapedFeatures(std::mt19937& random, Shape shape, int n, int dim) {
+  std::vector<ColourFeature> features(n, ColourFeature(dim, 90));
+  const ColourFeature other(dim, 170);
+  for (int i = 0; i < n; ++i) {
+    ColourFeature& f = features[i];
+    switch (shape) {
+      case Shape::kAllIdentical:
+        break;
+      case Shape::kFewValues:
+        for (unsigned char& b : f)
+          b = static_cast<unsigned char>(random() % 3 * 127 + random() % 2);
+        break;
+      case Shape::kOneAxis:
+        f[dim - 1] = static_cast<unsigned char>(random() % 256);
+        break;
+      case Shape::kTwoDuplicateSets:
+        if (i % 2 == 1) f = other;
+        break;
+    }
+  }
+  return features;
+}
+
+// The tree's edge cases against the oracle, order included: every tile the
+// same, ties everywhere, one tile, k at and past the tile count, dimensions
+// that fill part of a box chunk (3, 27) or several (48).
+TEST(TileMatcher, AgreesWithBruteForceOnDegenerateLibraries) {
+  struct Case {
+    Shape shape;
+    int tiles, dim, k;
+  };
+  const Case cases[] = {
+      {Shape::kAllIdentical, 200, 12, 1},     {Shape::kAllIdentical, 200, 12, 7},
+      {Shape::kAllIdentical, 200, 12, 60},    {Shape::kAllIdentical, 1, 12, 1},
+      {Shape::kAllIdentical, 1, 3, 4},        {Shape::kFewValues, 1000, 3, 1},
+      {Shape::kFewValues, 1000, 12, 5},       {Shape::kFewValues, 600, 27, 9},
+      {Shape::kFewValues, 64, 12, 64},        {Shape::kFewValues, 64, 12, 100},
+      {Shape::kOneAxis, 700, 12, 3},          {Shape::kOneAxis, 300, 27, 2},
+      {Shape::kOneAxis, 97, 48, 4},           {Shape::kTwoDuplicateSets, 256, 12, 1},
+      {Shape::kTwoDuplicateSets, 256, 3, 70}, {Shape::kTwoDuplicateSets, 129, 27, 5}};
+  std::mt19937 random(41);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "shape " << static_cast<int>(c.shape) << ", " << c.tiles
+                                    << " tiles, dim " << c.dim << ", k " << c.k);
+    const std::vector<ColourFeature> tiles = ShapedFeatures(random, c.shape, c.tiles, c.dim);
+    const TileMatcher matcher(tiles, c.dim);
+    ASSERT_EQ(matcher.candidate_count(), c.tiles);
+    std::vector<ColourFeature> queries = UniformFeatures(random, 40, c.dim);
+    const std::vector<ColourFeature> shaped = ShapedFeatures(random, c.shape, 40, c.dim);
+    queries.insert(queries.end(), shaped.begin(), shaped.end());
+    queries.push_back(tiles.back());
+    queries.push_back(ColourFeature(c.dim, 130));  // halfway between the two sets
+    for (const ColourFeature& q : queries)
+      ASSERT_EQ(matcher.Nearest(q, c.k), BruteForceNearest(tiles, AsInts(q), c.k));
+  }
+}
+
+// Searches start from the previous cell's tiles, which are met again in
+// their own leaves; with ties everywhere each must still come once and in
+// index order.
+TEST(TileMatcher, MatchesCellsOfDegenerateLibrariesLikeOneSearchPerCell) {
+  struct Case {
+    Shape shape;
+    int tiles, mx, my, k;
+  };
+  const Case cases[] = {{Shape::kAllIdentical, 300, 2, 2, 3},
+                        {Shape::kFewValues, 900, 2, 2, 4},
+                        {Shape::kFewValues, 500, 1, 1, 2},
+                        {Shape::kOneAxis, 400, 3, 3, 2},
+                        {Shape::kTwoDuplicateSets, 200, 2, 2, 5}};
+  std::mt19937 random(23);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "shape " << static_cast<int>(c.shape) << ", k " << c.k);
+    const int dim = c.mx * c.my * 3, div_x = 16, div_y = 10;
+    const std::vector<ColourFeature> tiles = ShapedFeatures(random, c.shape, c.tiles, dim);
+    const cv::Mat matching = MatchingImage(random, div_x * c.mx, div_y * c.my);
+    const CellCandidates found =
+        TileMatcher(tiles, dim).MatchCells(matching, div_x, div_y, c.mx, c.my, c.k);
+    ASSERT_EQ(found.per_cell, c.k);
+    std::vector<int> query;
+    for (int cy = 0; cy < div_y; ++cy)
+      for (int cx = 0; cx < div_x; ++cx) {
+        CellFeature(matching, cx, cy, c.mx, c.my, query);
+        const std::vector<int> cell(found.Of(cx, cy), found.Of(cx, cy) + c.k);
+        ASSERT_EQ(cell, BruteForceNearest(tiles, query, c.k)) << "cell " << cx << ", " << cy;
+      }
+  }
+}
+
 TEST(TileMatcher, AgreesWithTheIndexByDistance) {
   struct Case {
     int dim, k;
