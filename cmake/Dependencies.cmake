@@ -8,13 +8,20 @@ find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
 pkg_check_modules(GLEW REQUIRED IMPORTED_TARGET glew)
 pkg_check_modules(FTGL REQUIRED IMPORTED_TARGET ftgl)
 
+# Two OpenCV targets: `opencv` for still pictures (core, imgproc, imgcodecs)
+# and `opencv_videoio` for movies. The movie module loads ffmpeg, gstreamer
+# and a hundred more shared libraries at start-up, so only the video library
+# links it; tessaline-batch starts without them.
 find_path(OPENCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4 REQUIRED)
-add_library(opencv INTERFACE)
-target_include_directories(opencv SYSTEM INTERFACE ${OPENCV_INCLUDE_DIR})
 foreach(module videoio imgcodecs imgproc core)
   find_library(OPENCV_${module}_LIBRARY opencv_${module} REQUIRED)
-  target_link_libraries(opencv INTERFACE ${OPENCV_${module}_LIBRARY})
 endforeach()
+add_library(opencv INTERFACE)
+target_include_directories(opencv SYSTEM INTERFACE ${OPENCV_INCLUDE_DIR})
+target_link_libraries(opencv INTERFACE ${OPENCV_imgcodecs_LIBRARY} ${OPENCV_imgproc_LIBRARY}
+  ${OPENCV_core_LIBRARY})
+add_library(opencv_videoio INTERFACE)
+target_link_libraries(opencv_videoio INTERFACE ${OPENCV_videoio_LIBRARY} opencv)
 
 # giflib reads GIF tile pictures (OpenCV's image reader has no GIF decoder).
 find_path(GIF_INCLUDE_DIR gif_lib.h REQUIRED)
