@@ -129,22 +129,28 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t ScanLanes(const s
   for (int j = 0; j < dim; ++j, lanes += kBlock) {
     const std::int16_t q = query[j];
     // |difference| <= 255, so its square fits 16 unsigned bits exactly.
+    // Unrolled whole, the accumulators stay in registers.
+#pragma GCC unroll 32
     for (int l = 0; l < kBlock; ++l) {
       const std::int16_t d = static_cast<std::int16_t>(lanes[l] - q);
       acc[l] += static_cast<std::uint16_t>(d * d);
     }
   }
   std::copy(acc, acc + kBlock, distances);
-  std::int32_t least = acc[0];
-  for (int l = 1; l < kBlock; ++l) least = std::min(least, acc[l]);
-  return least;
+  // The least of four lanes at a time first, which vectorises as well.
+  std::int32_t least[kBlock / 4];
+#pragma GCC unroll 8
+  for (int l = 0; l < kBlock / 4; ++l)
+    least[l] = std::min(std::min(acc[l], acc[l + kBlock / 4]),
+                        std::min(acc[l + kBlock / 2], acc[l + kBlock * 3 / 4]));
+  return *std::min_element(least, least + kBlock / 4);
 }
 
 // Squared distance from `query` to a box (`box`: `padded` minima, then
 // `padded` maxima). Padding lanes are 0 in both, so they add nothing. Run for
 // every node a search reaches, so it is written for SSE2 (every x86-64
 // processor has it) with a plain loop elsewhere.
-std::int32_t BoxGap(const std::int16_t* box, const std::int16_t* query, int padded) {
+inline std::int32_t BoxGap(const std::int16_t* box, const std::int16_t* query, int padded) {
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   __m128i sum = zero;
@@ -244,7 +250,7 @@ std::int32_t TileMatcher::ScanBlock(int begin, const std::int16_t* query,
   return ScanLanes(lanes_.data() + static_cast<std::size_t>(begin) * dim_, dim_, query, distances);
 }
 
-std::int32_t TileMatcher::BoxBound(int node, const std::int16_t* query) const {
+inline std::int32_t TileMatcher::BoxBound(int node, const std::int16_t* query) const {
   return BoxGap(&boxes_[static_cast<std::size_t>(node) * 2 * box_width_], query, box_width_);
 }
 
