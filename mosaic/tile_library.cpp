@@ -1,5 +1,7 @@
 #include "mosaic/tile_library.h"
 
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -161,8 +163,27 @@ bool TileLibrary::WriteMosaicInfo(const std::string& path) {
   return false;
 }
 
+namespace {
+
+// The program's own files in the tile folder: the caches and the enlarged
+// ".tle" copies. The scan matches its patterns anywhere in a path, so under
+// a folder named like "my_jpg_photos" these would be taken for new pictures
+// at every load: the caches would count as "add" and be rewritten each time
+// (a "pmc" path is never added), and every ".tle" copy would become a tile
+// of its own beside its photo.
+bool IsOwnFile(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+  const bool touched_tile = file.size() > 4 && file.compare(file.size() - 4, 4, ".tle") == 0;
+  const bool cache = file.rfind("mosaic_info", 0) == 0 && file.find(".pmc") != std::string::npos;
+  return touched_tile || cache;
+}
+
+}  // namespace
+
 std::vector<std::string> TileLibrary::ScanNames(const std::string& dir) const {
   std::vector<std::string> names = ScanImageFiles(dir, ImagePatterns());
+  names.erase(std::remove_if(names.begin(), names.end(), IsOwnFile), names.end());
   for (std::string& path : names) path = ImageNameFromPath(path, dir);
   return names;
 }

@@ -224,6 +224,28 @@ TEST_F(TileLibraryTest, UnchangedReloadDecodesNothingAndKeepsTheCache) {
   EXPECT_EQ(second->PicturesDecoded(), 0);
 }
 
+TEST_F(TileLibraryTest, FolderNamedLikeAPictureTypeKeepsItsOwnFilesOut) {
+  // Every path under this folder contains "jpg", so the scan's patterns
+  // match the cache and the ".tle" copies too.
+  const std::string photos = folder / "my_jpg_photos";
+  fs::create_directories(photos);
+  ASSERT_TRUE(cv::imwrite(photos + "/a.png", MeanPicture()));
+  ASSERT_TRUE(cv::imwrite(photos + "/b.png", Quadrants()));
+  auto library = MakeLibrary();
+  ASSERT_TRUE(Load(*library, photos));
+  ASSERT_TRUE(fs::exists(photos + "/a.tle"));
+  const std::string cache = MosaicInfoPath(photos, config.matching_x, config.matching_y,
+                                           config.sub_width, config.sub_height);
+  const auto written = fs::last_write_time(cache);
+
+  auto again = MakeLibrary();
+  ASSERT_TRUE(Load(*again, photos));
+  EXPECT_TRUE(Logged("add : 0"));
+  EXPECT_TRUE(Logged("del : 0"));
+  EXPECT_EQ(again->Size(), 2u);
+  EXPECT_EQ(fs::last_write_time(cache), written);
+}
+
 TEST_F(TileLibraryTest, RenamedPictureMovesToTheEnd) {
   Put("a.png", Uniform(3, 3, cv::Scalar(10, 20, 30)));
   Put("b.png", Uniform(3, 3, cv::Scalar(40, 50, 60)));
