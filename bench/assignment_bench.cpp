@@ -26,6 +26,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/synthetic_tiles.h"
 #include "mosaic/assignment.h"
 #include "mosaic/compose.h"
 #include "mosaic/feature_index.h"
@@ -38,21 +39,6 @@ constexpr int kImageW = 3840, kImageH = 2160;
 constexpr int kSubW = 32, kSubH = 18;
 constexpr int kDivX = kImageW / kSubW, kDivY = kImageH / kSubH;
 constexpr int kMx = 2, kMy = 2, kDim = kMx * kMy * 3;
-
-unsigned char Clamp(double v) { return static_cast<unsigned char>(std::clamp(v, 0.0, 255.0)); }
-
-cv::Mat MakeThumbnail(std::mt19937& random) {
-  std::uniform_real_distribution<double> byte(0, 255), slope(-1.5, 1.5);
-  std::normal_distribution<double> noise(0, 6);
-  const double base[3] = {byte(random), byte(random), byte(random)};
-  const double sx = slope(random), sy = slope(random);
-  cv::Mat tile(kSubH, kSubW, CV_8UC3);
-  for (int y = 0; y < kSubH; ++y)
-    for (int x = 0; x < kSubW; ++x)
-      for (int c = 0; c < 3; ++c)
-        tile.at<cv::Vec3b>(y, x)[c] = Clamp(base[c] + sx * x + sy * y + noise(random));
-  return tile;
-}
 
 struct Library {
   SubImageStore thumbs;
@@ -81,7 +67,7 @@ const Library& GetLibrary(int tiles) {
   std::mt19937 random(static_cast<unsigned>(tiles));
   lib.thumbs.Reset(kSubW, kSubH);
   for (int i = 0; i < tiles; ++i) {
-    const cv::Mat thumb = MakeThumbnail(random);
+    const cv::Mat thumb = MakeSyntheticThumbnail(random, kSubW, kSubH);
     lib.thumbs.Add(thumb);
     SubImageInfo info;
     info.feature = ComputeTileFeature(thumb, kMx, kMy);

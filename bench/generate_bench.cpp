@@ -37,6 +37,7 @@
 #include <streambuf>
 #include <string>
 
+#include "bench/synthetic_tiles.h"
 #include "mosaic/cache_file.h"
 #include "mosaic/feature.h"
 #include "mosaic/photo_mosaic.h"
@@ -66,22 +67,6 @@ class QuietConsole {
   std::streambuf* saved_;
 };
 
-unsigned char Clamp(double v) { return static_cast<unsigned char>(std::clamp(v, 0.0, 255.0)); }
-
-// A tile thumbnail: a base colour with a gentle slope and a little noise.
-cv::Mat MakeThumbnail(std::mt19937& random) {
-  std::uniform_real_distribution<double> byte(0, 255), slope(-1.5, 1.5);
-  std::normal_distribution<double> noise(0, 6);
-  const double base[3] = {byte(random), byte(random), byte(random)};
-  const double sx = slope(random), sy = slope(random);
-  cv::Mat tile(kSubH, kSubW, CV_8UC3);
-  for (int y = 0; y < kSubH; ++y)
-    for (int x = 0; x < kSubW; ++x)
-      for (int c = 0; c < 3; ++c)
-        tile.at<cv::Vec3b>(y, x)[c] = Clamp(base[c] + sx * x + sy * y + noise(random));
-  return tile;
-}
-
 // A 1600 × 1200 photograph-like target: a random 8 × 6 colour field blown
 // up smoothly.
 cv::Mat MakeTargetPhoto() {
@@ -98,7 +83,7 @@ void AddTile(const fs::path& dir, int i, std::mt19937& random, std::vector<SubIm
              SubImageStore& store) {
   char name[32];
   std::snprintf(name, sizeof name, "/tile_%05d.jpg", i);
-  const cv::Mat thumb = MakeThumbnail(random);
+  const cv::Mat thumb = MakeSyntheticThumbnail(random, kSubW, kSubH);
   cv::Mat picture;
   cv::resize(thumb, picture, cv::Size(2 * kSubW, 2 * kSubH), 0, 0, cv::INTER_LINEAR);
   cv::imwrite(dir.string() + name, picture);
