@@ -13,11 +13,16 @@ cp /usr/share/fonts/truetype/inconsolata/Inconsolata.otf Inconsolata.ttf
 bash "$SOURCE_DIR/scripts/sample-photos.sh" images 5 >/dev/null
 [ "$(ls images | wc -l)" -ge 50 ] || fail "the sample photographs are missing"
 
-# Two tile sizes, so that Left and Right change something.
+# Two tile sizes, so that Left and Right change something; the first mosaic
+# is that of a photograph whose top and bottom differ (a pier under the
+# sky), so that a picture upside down cannot pass for it.
 cat >tessaline.cfg <<'CFG'
 [mosaic]
 sub_scale_list=32,18,64,36
+[image]
+image_default=images/BytheWater.jpg
 CFG
+[ -f images/BytheWater.jpg ] || fail "the sample photograph BytheWater.jpg is missing"
 
 # The view lies at (7, 27) in the 640 x 480 window and is 626 x 262 pixels;
 # the 16:9 working image fills its height, 466 pixels wide, centred.
@@ -73,6 +78,8 @@ for line in "**** load sub images : start ****" "**** load sub images : end ****
   expect_line "$line" tessaline.log
 done
 
+expect_line "image name : BytheWater.jpg" tessaline.log
+
 # The view shows the mosaic the engine made.
 import -window "$WID" shot1.png
 crop_mosaic shot1.png view1.png
@@ -81,6 +88,7 @@ convert export1.png -flip flipped1.png
 match=$(rmse view1.png export1.png)
 other=$(rmse view1.png flipped1.png)
 below "$match" 0.08 || fail "the view differs from the exported mosaic (RMSE $match)"
+below 0.05 "$(rmse export1.png flipped1.png)" || fail "the first mosaic is nearly symmetric"
 below "$match" "$(awk -v o="$other" 'BEGIN { print o / 2 }')" ||
   fail "the view is not closer to the mosaic ($match) than to its mirror image ($other)"
 
