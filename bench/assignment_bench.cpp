@@ -6,7 +6,7 @@
 // computed from its thumbnail as the library load does; the target is a
 // smooth random gradient.
 //
-// - Assign/Index: every cell through the ANN index (the designed path), k = 1.
+// - Assign/Index: every cell through the ANN index (the reference path), k = 1.
 // - Assign/Fast: every cell through TileMatcher, k = argument 1, with a
 //   target tile set (so k + 1 tiles are searched), random choice included.
 // - MatchingImage: the bilinear resize of the working image to 240 × 240.

@@ -122,7 +122,7 @@ class TileMatcher {
   std::vector<std::int16_t> boxes_;  // per node: box_width_ minima, then as many maxima
 };
 
-// The designed path through the ANN index: CellFeature and
+// The reference path through the ANN index: CellFeature and
 // FeatureIndex::Query for every cell, on the calling thread, with the
 // index's own k. Gives what the index gives (min(k, points) tiles per cell).
 CellCandidates MatchCellsWithIndex(FeatureIndex& index, const cv::Mat& matching, int div_x,

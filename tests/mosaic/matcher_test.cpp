@@ -256,7 +256,7 @@ TEST(TileMatcher, AgreesWithTheIndexByDistance) {
   }
 }
 
-// MatchCells against the designed path, one CellFeature and one exact
+// MatchCells against the reference path, one CellFeature and one exact
 // search per cell, on grids that do and do not fit the picture.
 TEST(TileMatcher, MatchesEveryCellLikeOneSearchPerCell) {
   struct Case {
