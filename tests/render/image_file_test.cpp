@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/mosaic/temp_folder.h"
+
 namespace tessaline {
 namespace {
 
@@ -22,15 +24,9 @@ using Bytes = std::vector<unsigned char>;
 // A fresh directory per test, removed afterwards.
 class ImageFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tessaline-img-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return dir_ / name; }
 
-  fs::path dir_;
+  TempFolder dir_;
 };
 
 Bytes FileBytes(const std::string& path) {

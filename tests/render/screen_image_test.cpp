@@ -17,6 +17,8 @@
 #include "render/image_file.h"
 #include "settings/log_stream.h"
 
+#include "tests/mosaic/temp_folder.h"
+
 namespace tessaline {
 namespace {
 
@@ -26,19 +28,11 @@ using Bytes = std::vector<unsigned char>;
 // A GL context and a fresh directory per test.
 class ScreenImageTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(gl_.ok()) << gl_.error();
-    std::string pattern = (fs::temp_directory_path() / "tessaline-screen-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    if (!dir_.empty()) fs::remove_all(dir_);
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  void SetUp() override { ASSERT_TRUE(gl_.ok()) << gl_.error(); }
+  std::string Path(const std::string& name) const { return dir_ / name; }
 
   GlTestContext gl_;
-  fs::path dir_;
+  TempFolder dir_;
 };
 
 Bytes FileBytes(const std::string& path) {
