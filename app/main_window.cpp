@@ -146,9 +146,26 @@ void qxFlWindow::Quit() {
   std::exit(1);
 }
 
+namespace {
+
+// The part after the last "\", else after the last "/", else the whole path.
+std::string FileNameOf(const std::string& path) {
+  std::string::size_type cut = path.rfind('\\');
+  if (cut == std::string::npos) cut = path.rfind('/');
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+}  // namespace
+
 void qxFlWindow::SetStatusText(const std::string& text) { status_box_->copy_label(text.c_str()); }
 
 const char* qxFlWindow::StatusText() const { return status_box_->label(); }
+
+void qxFlWindow::SetCurrentFile(const std::string& path) {
+  file_path_ = path;
+  file_name_ = FileNameOf(path);
+  SetStatusText(file_name_);
+}
 
 void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_label(text.c_str()); }
 
@@ -272,6 +289,5 @@ void qxFlWindow::OnSlider(Fl_Widget* slider, void* window) {
   static_cast<qxFlWindow*>(window)->view_->OnSlider(static_cast<Fl_Valuator*>(slider));
 }
 void qxFlWindow::OnOutput(Fl_Widget*, void*) {}
-void qxFlWindow::OnDrop(Fl_Widget*, void*) {}
 
 }  // namespace tessaline

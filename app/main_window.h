@@ -42,6 +42,18 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   // without running the destructor, so the settings are saved exactly once.
   [[noreturn]] void Quit();
 
+  // The file commands (File menu; app/file_commands.cpp): each asks for a
+  // path with a file chooser and does nothing when none is chosen.
+  void ImportImage();
+  void ImportMovie();
+  void ExportImage();
+
+  // Remembers the last opened, dropped or exported file and shows its name
+  // (the part after the last "\" or "/") on the status line.
+  void SetCurrentFile(const std::string& path);
+  const std::string& CurrentFilePath() const { return file_path_; }
+  const std::string& CurrentFileName() const { return file_name_; }
+
   qxFlGLWindow* View() const { return view_; }
   const char* StatusText() const;
 
@@ -51,11 +63,20 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   void BuildControlPanel(int w, int h);
   int ForwardToView(int event);
 
+  // Menu callbacks: each takes the picked item's path and dispatches on
+  // what follows its own top-level prefix.
   static void OnFileMenu(Fl_Widget* menu, void* window);
+  static void OnDrawMenu(Fl_Widget* menu, void* view);
+  static void OnPhotomosaicMenu(Fl_Widget* menu, void* view);
+  static void OnOpenGLMenu(Fl_Widget* menu, void* window);
+  static void OnWindowMenu(Fl_Widget* menu, void* window);
+  static void OnHelpMenu(Fl_Widget* menu, void* window);
   static void OnGenerate(Fl_Widget* button, void* window);
   static void OnStartStop(Fl_Widget* button, void* window);
   static void OnSlider(Fl_Widget* slider, void* window);
   static void OnOutput(Fl_Widget* button, void* window);
+  // The drop target's callback (app/drop.cpp): opens the first dropped
+  // file by its extension.
   static void OnDrop(Fl_Widget* box, void* window);
 
   // Geometry bound to the [window] section of tessaline.ini.

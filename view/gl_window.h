@@ -75,8 +75,9 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   void ToggleVideoInput(const std::string& path);
   void EditPreferences();
   void OnSlider(Fl_Valuator* slider);
-  // Writes the current mosaic to "mosaic_export.png" (the hidden key "x").
-  bool ExportMosaic();
+  // Writes the current mosaic to `path`; the hidden key "x" writes
+  // "mosaic_export.png".
+  bool ExportMosaic(const std::string& path = "mosaic_export.png");
 
   // Mouse and key input, forwarded by the main window with coordinates
   // relative to the view's top left corner (pixels, y down).

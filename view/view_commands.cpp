@@ -93,12 +93,6 @@ void qxFlGLWindow::ToggleVideoInput(const std::string& path) {
   owner_->UpdateMenuStates();
 }
 
-void qxFlGLWindow::EditPreferences() {
-  // Replacing the engine under a running load is never allowed.
-  if (control_.RefuseWhileBusy()) return;
-  view_log() << "the preference dialog is not available" << std::endl;
-}
-
 void qxFlGLWindow::StartStop() {
   GuardEvent("Start/Stop", [this] {
     // Stopping the idle step during a load would leave the load untaken.
@@ -114,10 +108,9 @@ void qxFlGLWindow::OnSlider(Fl_Valuator* slider) {
   redraw();
 }
 
-bool qxFlGLWindow::ExportMosaic() {
+bool qxFlGLWindow::ExportMosaic(const std::string& path) {
   if (control_.Busy() || !Ready()) return false;
   make_current();
-  const char* const path = "mosaic_export.png";
   if (!engine_->SaveMosaicImage(path)) return false;
   view_log() << "saved the mosaic image to " << path << std::endl;
   return true;
