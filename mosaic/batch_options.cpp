@@ -168,7 +168,8 @@ bool CheckCombination(const BatchOptions& o, std::string& error) {
   } else if (o.target.empty() && !o.out_path.empty()) {
     error = "--out needs --target PATH (or --target -1 for a random tile)";
   } else if (!o.out_path.empty() && !IsWritableImagePath(o.out_path)) {
-    error = "cannot write a mosaic to '" + o.out_path + "' : give a .png, .bmp, .jpg or .jpeg file";
+    error = "cannot write a mosaic to '" + o.out_path + "' : give a file of type " +
+            WritableImageTypes();
   } else if (o.target.empty() && (o.image_width > 0 || o.search_num > 0 || o.has_seed || o.gpu)) {
     error = "--size, --k, --seed and --gpu shape a mosaic : give --target and --out too";
   }
@@ -203,8 +204,8 @@ std::string BatchUsage() {
          "  --grid MXxMY   matching grid for this run, e.g. 2x2 (default: matching_x x "
          "matching_y)\n"
          "  --target PATH  the picture to make a mosaic of; -1 takes a random tile's picture\n"
-         "  --out FILE     the mosaic picture to write: PNG, BMP or JPEG by the extension\n"
-         "                 (.png, .bmp, .jpg, .jpeg)\n"
+         "  --out FILE     the mosaic picture to write, its type by the extension\n"
+         "                 (.png, .bmp, .jpg, .jpeg, .tif, .tiff, .webp, .ppm)\n"
          "  --size WxH     working size, the size of the mosaic, e.g. 3840x2160\n"
          "                 (default: image_width x image_height)\n"
          "  --k N          each cell takes one of its N nearest tiles at random, 1 to 1000\n"

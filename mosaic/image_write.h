@@ -1,6 +1,12 @@
 #pragma once
-// Writing result pictures with OpenCV, for the engine when nobody gave it a
-// writer of the program's own (the batch command).
+// Writing result pictures with OpenCV's encoders: the exported mosaic (view
+// and batch command alike).
+//
+// The picture type follows the path's extension, in any case: .png, .bmp,
+// .jpg/.jpeg, .tif/.tiff, .webp and .ppm. A file is written whole or not at
+// all: the picture is encoded in memory, written to a temporary file in the
+// same folder and renamed over `path`; on any failure the temporary is
+// removed and an existing file at `path` is left as it was. Never throws.
 
 #include <opencv2/core.hpp>
 
@@ -8,12 +14,31 @@
 
 namespace tessaline {
 
-// Writes `bgr` (CV_8UC3) as PNG, BMP or JPEG, chosen by the extension of
-// `path` (any case). False for another extension or a failed write; never
-// throws.
+enum class ImageWriteError {
+  kNone,
+  kEmptyPicture,  // nothing to write
+  kUnknownType,   // the extension names no picture type we write
+  kNoFolder,      // the folder of the path does not exist
+  kEncodeFailed,  // OpenCV's encoder refused the picture
+  kWriteFailed,   // the temporary file could not be made, written or renamed
+};
+
+struct ImageWriteResult {
+  ImageWriteError error = ImageWriteError::kNone;
+  std::string message;  // one line saying why, empty on success
+  explicit operator bool() const { return error == ImageWriteError::kNone; }
+};
+
+// Writes `bgr` (CV_8UC3, blue-green-red) to `path`.
+ImageWriteResult WriteImageFile(const std::string& path, const cv::Mat& bgr);
+
+// WriteImageFile without the reason.
 bool WriteImageWithOpenCv(const std::string& path, const cv::Mat& bgr);
 
 // True when the extension of `path` names a picture type this writer makes.
 bool IsWritableImagePath(const std::string& path);
+
+// The extensions this writer makes, for messages: ".png, .bmp, ...".
+std::string WritableImageTypes();
 
 }  // namespace tessaline

@@ -233,9 +233,16 @@ bool qxPhotoMosaic::SaveMosaicImage(const std::string& path) {
     engine_log() << "no mosaic images" << std::endl;
     return false;
   }
-  const bool saved = write_image_ ? write_image_(path, mosaic) : WriteImageWithOpenCv(path, mosaic);
-  if (!saved) engine_log() << "cannot write the mosaic image to " << path << std::endl;
-  return saved;
+  if (write_image_) {
+    const bool saved = write_image_(path, mosaic);
+    if (!saved) engine_log() << "cannot write the mosaic image to " << path << std::endl;
+    return saved;
+  }
+  const ImageWriteResult written = WriteImageFile(path, mosaic);
+  if (!written)
+    engine_log() << "cannot write the mosaic image to " << path << " : " << written.message
+                 << std::endl;
+  return static_cast<bool>(written);
 }
 
 }  // namespace tessaline

@@ -109,7 +109,13 @@ void qxFlGLWindow::OnSlider(Fl_Valuator* slider) {
 }
 
 bool qxFlGLWindow::ExportMosaic(const std::string& path) {
-  if (control_.Busy() || !Ready()) return false;
+  // The load worker has the engine to itself until it ends.
+  if (control_.Busy()) {
+    view_log() << "cannot write the mosaic image to " << path << " : the tile images are loading"
+               << std::endl;
+    return false;
+  }
+  // Before the first mosaic the engine says "no mosaic images" itself.
   make_current();
   if (!engine_->SaveMosaicImage(path)) return false;
   view_log() << "saved the mosaic image to " << path << std::endl;

@@ -1,0 +1,63 @@
+#include "app/file_chooser.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_File_Chooser.H>
+
+namespace tessaline {
+namespace {
+
+// The non-empty pieces of `text` between the `separator`s.
+std::vector<std::string> Pieces(const std::string& text, char separator) {
+  std::vector<std::string> pieces;
+  std::string::size_type start = 0;
+  while (start <= text.size()) {
+    std::string::size_type end = text.find(separator, start);
+    if (end == std::string::npos) end = text.size();
+    if (end > start) pieces.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return pieces;
+}
+
+// "*.bmp;*.png" gives "*.{bmp,png}", "*.*" and "*" give "*", "*.gif" "*.gif".
+std::string PatternExpression(const std::string& patterns) {
+  std::vector<std::string> names = Pieces(patterns, ';');
+  // Each piece loses its leading "*." (its first two characters).
+  for (std::string& name : names) name.erase(0, 2);
+  if (names.empty()) return "*";
+  if (names.size() == 1) return names[0] == "*" ? "*" : "*." + names[0];
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : ",") + name;
+  return "*.{" + joined + "}";
+}
+
+}  // namespace
+
+std::string ChooserPattern(const std::string& filter) {
+  const std::vector<std::string> pieces = Pieces(filter, '|');
+  std::string pattern;
+  for (std::size_t i = 0; i + 1 < pieces.size(); i += 2) {
+    if (!pattern.empty()) pattern += '\t';
+    pattern += pieces[i] + " (" + PatternExpression(pieces[i + 1]) + ")";
+  }
+  return pattern;
+}
+
+int ShowFileChooser(std::vector<std::string>& paths, const std::string& title,
+                    const std::string& filter, bool multi, bool save) {
+  int type = multi ? Fl_File_Chooser::MULTI : Fl_File_Chooser::SINGLE;
+  if (save) type |= Fl_File_Chooser::CREATE;
+  const std::string pattern = ChooserPattern(filter);
+  // The chooser keeps pointers to the pattern and title: both outlive it.
+  Fl_File_Chooser chooser(".", pattern.c_str(), type, title.c_str());
+  chooser.show();
+  // Modal in effect: the menu command returns only when the chooser closes.
+  while (chooser.shown()) Fl::wait();
+  for (int i = 1; i <= chooser.count(); ++i) {
+    const char* value = chooser.value(i);
+    if (value) paths.emplace_back(value);
+  }
+  return static_cast<int>(paths.size());
+}
+
+}  // namespace tessaline
