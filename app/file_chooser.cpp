@@ -3,6 +3,8 @@
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
 
+#include <algorithm>
+
 namespace tessaline {
 namespace {
 
@@ -22,8 +24,10 @@ std::vector<std::string> Pieces(const std::string& text, char separator) {
 // "*.bmp;*.png" gives "*.{bmp,png}", "*.*" and "*" give "*", "*.gif" "*.gif".
 std::string PatternExpression(const std::string& patterns) {
   std::vector<std::string> names = Pieces(patterns, ';');
-  // Each piece loses its leading "*." (its first two characters).
+  // Each piece loses its leading "*." (its first two characters); a piece
+  // with nothing after them ("*") names no extension.
   for (std::string& name : names) name.erase(0, 2);
+  names.erase(std::remove(names.begin(), names.end(), std::string()), names.end());
   if (names.empty()) return "*";
   if (names.size() == 1) return names[0] == "*" ? "*" : "*." + names[0];
   std::string joined;

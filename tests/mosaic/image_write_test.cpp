@@ -1,0 +1,98 @@
+#include "mosaic/image_write.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "mosaic/temp_folder.h"
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A red "F" on blue (BGR), 6 x 5 blocks of 8 pixels so that the lossy
+// encoders keep its shape: flips and channel swaps show.
+cv::Mat LetterF() {
+  cv::Mat letter(5, 6, CV_8UC3, cv::Scalar(200, 40, 0));
+  const cv::Vec3b red(0, 30, 220);
+  for (int y = 0; y < 5; ++y) letter.at<cv::Vec3b>(y, 1) = red;
+  for (int x = 1; x < 5; ++x) letter.at<cv::Vec3b>(0, x) = red;
+  for (int x = 1; x < 4; ++x) letter.at<cv::Vec3b>(2, x) = red;
+  cv::Mat picture;
+  cv::resize(letter, picture, cv::Size(), 8, 8, cv::INTER_NEAREST);
+  return picture;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
+TEST(ImageWrite, WritesEveryTypeByItsExtension) {
+  struct Row {
+    const char* name;
+    double tolerance;  // mean difference per sample after reading back
+  };
+  const Row rows[] = {{"m.png", 0}, {"m.BMP", 0},  {"m.jpg", 80}, {"m.JPEG", 80},
+                      {"m.tif", 0}, {"m.tiff", 0}, {"m.webp", 8}, {"m.ppm", 0}};
+  TempFolder folder;
+  const cv::Mat picture = LetterF();
+  for (const Row& row : rows) {
+    const std::string path = folder / row.name;
+    const ImageWriteResult result = WriteImageFile(path, picture);
+    ASSERT_TRUE(result) << row.name << " : " << result.message;
+    const cv::Mat read = cv::imread(path, cv::IMREAD_COLOR);
+    ASSERT_EQ(read.size(), picture.size()) << row.name;
+    EXPECT_LE(cv::norm(read, picture, cv::NORM_L1) / static_cast<double>(picture.total() * 3),
+              row.tolerance)
+        << row.name;
+  }
+  // Only the pictures: no temporary is left beside them.
+  EXPECT_EQ(FolderNames(folder.Path()).size(), std::size(rows));
+}
+
+TEST(ImageWrite, FailuresLeaveNoFileAndNoTemporary) {
+  struct Row {
+    const char* name;
+    ImageWriteError error;
+  };
+  const Row rows[] = {
+      {"m.xyz", ImageWriteError::kUnknownType},
+      {"m", ImageWriteError::kUnknownType},
+      {"png", ImageWriteError::kUnknownType},
+      {"missing/m.png", ImageWriteError::kNoFolder},
+      // The rename cannot replace a folder of that name.
+      {"taken.png", ImageWriteError::kWriteFailed},
+  };
+  TempFolder folder;
+  fs::create_directory(folder / "taken.png");
+  for (const Row& row : rows) {
+    const ImageWriteResult result = WriteImageFile(folder / row.name, LetterF());
+    EXPECT_EQ(result.error, row.error) << row.name;
+    EXPECT_FALSE(result.message.empty()) << row.name;
+    EXPECT_EQ(result.message.find('\n'), std::string::npos) << row.name;
+    EXPECT_FALSE(WriteImageWithOpenCv(folder / row.name, LetterF())) << row.name;
+  }
+  EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"taken.png"});
+  EXPECT_TRUE(fs::is_empty(folder / "taken.png"));
+}
+
+TEST(ImageWrite, AFailedWriteKeepsTheOldFile) {
+  TempFolder folder;
+  const std::string path = folder / "m.png";
+  ASSERT_TRUE(WriteImageFile(path, LetterF()));
+  const std::string before = ReadBytes(path);
+  EXPECT_EQ(WriteImageFile(path, cv::Mat()).error, ImageWriteError::kEmptyPicture);
+  EXPECT_EQ(ReadBytes(path), before);
+}
+
+}  // namespace
+}  // namespace tessaline
