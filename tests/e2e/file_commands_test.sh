@@ -1,0 +1,100 @@
+# The File menu: Ctrl+F opens a picture as the target, Ctrl+S exports the
+# mosaic in the type its name asks for (or says in one line why not, leaving
+# no file), Ctrl+M hands a movie to the live input; each chosen name goes to
+# the status line.
+source "$(dirname "$0")/lib.sh" "$@"
+
+mkdir -p texture images
+cp "$SOURCE_DIR"/texture/*.png texture/
+cp /usr/share/fonts/truetype/inconsolata/Inconsolata.otf Inconsolata.ttf
+bash "$SOURCE_DIR/scripts/sample-photos.sh" images 2 >/dev/null
+[ "$(ls images | wc -l)" -ge 20 ] || fail "the sample photographs are missing"
+# A target from outside the tile folder, a stand-in movie file, and a folder
+# for the exports. Every name is typed as folder/name: the chooser completes
+# a name it lists by indices into the absolute path, which garble a name
+# typed relative to its own folder; after the "/" the field holds the
+# absolute path and completion is harmless.
+mkdir pics movies out
+convert "$(ls images/*.jpg | head -n 1)" -resize 320x pics/target.png
+touch movies/clip.mp4
+
+# A small working size keeps every export quick.
+cat >tessaline.cfg <<'CFG'
+[image]
+image_width=1280
+image_height=720
+CFG
+
+count() { grep -c -- "$1" "$2" || true; }
+
+# Waits until $1 occurs at least $2 times in the log.
+wait_for_count() {
+  local deadline=$((SECONDS + 60))
+  until [ "$(count "$1" tessaline.log)" -ge "$2" ]; do
+    [ $SECONDS -lt $deadline ] || fail "fewer than $2 lines '$1' in the log"
+    sleep 0.2
+  done
+}
+
+# Opens the chooser titled $2 with the keys $1, types $3 into its file name
+# field and presses Enter. Sets CHOOSER to the chooser's window.
+choose() {
+  press "$1"
+  CHOOSER=$(timeout 20 xdotool search --sync --onlyvisible --name "^$2\$" | head -n 1) ||
+    fail "no window '$2' after $1"
+  xdotool windowfocus --sync "$CHOOSER"
+  sleep 0.3
+  # The field starts with the folder's path, selected.
+  xdotool key ctrl+a BackSpace
+  sleep 0.3
+  [ -z "${SHOT:-}" ] || import -window "$CHOOSER" "$SHOT"
+  xdotool type --delay 40 "$3"
+  sleep 0.3
+  xdotool key Return
+  sleep 0.4
+}
+
+start_app
+
+# Export before any mosaic: one "no mosaic images", no file.
+choose ctrl+s "Save Image" out/early.png
+wait_for_count "^no mosaic images$" 1
+[ ! -e out/early.png ] || fail "an export without a mosaic wrote early.png"
+
+# Generate, then open a picture of our own as the target.
+xdotool mousemove --window "$WID" 52 318 click 1
+wait_for_line "status : photomosaic have been generated." 60 console.txt
+SHOT=chooser.png choose ctrl+f "Open image file" pics/target.png
+wait_for_count "^image name : target.png$" 1
+
+# Each written type is whole and of the working size.
+for name in out.png out.jpg out.tif; do
+  choose ctrl+s "Save Image" "out/$name"
+  wait_for_count "^saved the mosaic image to .*$name$" 1
+  size=$(identify -format '%w x %h' "out/$name") || fail "identify cannot read $name"
+  [ "$size" = "1280 x 720" ] || fail "$name is $size, not the working size"
+done
+import -window "$WID" exported.png
+
+# An unknown type and a missing folder: one line each, no file, no temporary.
+choose ctrl+s "Save Image" out/out.xyz
+wait_for_count "^cannot write the mosaic image to .*out.xyz : unknown picture type '.xyz'$" 1
+choose ctrl+s "Save Image" out/missing/out.png
+wait_for_count "^cannot write the mosaic image to .*missing/out.png : " 1
+[ "$(count "cannot write the mosaic image" tessaline.log)" -eq 2 ] ||
+  fail "the failed exports did not log one line each"
+[ "$(ls -A out | tr '\n' ' ')" = "out.jpg out.png out.tif " ] ||
+  fail "failed exports left files: $(ls -A out)"
+
+# A movie reaches the live input.
+choose ctrl+m "Open movie file" movies/clip.mp4
+wait_for_count "^live video input is not available : .*clip.mp4$" 1
+
+if [ -n "${TESSALINE_SHOTS:-}" ]; then
+  cp chooser.png "$TESSALINE_SHOTS/file_chooser.png"
+  cp exported.png "$TESSALINE_SHOTS/file_exported.png"
+fi
+press Escape
+wait_app
+[ "$APP_STATUS" -eq 1 ] || fail "Esc should end the program with status 1"
+echo "file commands: ok"
