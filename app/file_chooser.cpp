@@ -2,6 +2,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_File_Input.H>
 
 #include <algorithm>
 
@@ -35,6 +36,16 @@ std::string PatternExpression(const std::string& patterns) {
   return "*.{" + joined + "}";
 }
 
+// The chooser opens with its folder's absolute path selected in the name
+// field, so the first key typed replaces it with a relative name; its name
+// completion then inserts at offsets into the absolute path and garbles the
+// field. With the cursor after the folder's path instead, typed names stay
+// absolute. The field has the focus right after show().
+void KeepTypedNamesAbsolute() {
+  auto* field = dynamic_cast<Fl_File_Input*>(Fl::focus());
+  if (field) field->position(field->size());
+}
+
 }  // namespace
 
 std::string ChooserPattern(const std::string& filter) {
@@ -55,6 +66,7 @@ int ShowFileChooser(std::vector<std::string>& paths, const std::string& title,
   // The chooser keeps pointers to the pattern and title: both outlive it.
   Fl_File_Chooser chooser(".", pattern.c_str(), type, title.c_str());
   chooser.show();
+  KeepTypedNamesAbsolute();
   // Modal in effect: the menu command returns only when the chooser closes.
   while (chooser.shown()) Fl::wait();
   for (int i = 1; i <= chooser.count(); ++i) {

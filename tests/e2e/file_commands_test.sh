@@ -10,13 +10,10 @@ cp /usr/share/fonts/truetype/inconsolata/Inconsolata.otf Inconsolata.ttf
 bash "$SOURCE_DIR/scripts/sample-photos.sh" images 2 >/dev/null
 [ "$(ls images | wc -l)" -ge 20 ] || fail "the sample photographs are missing"
 # A target from outside the tile folder, a stand-in movie file, and a folder
-# for the exports. Every name is typed as folder/name: the chooser completes
-# a name it lists by indices into the absolute path, which garble a name
-# typed relative to its own folder; after the "/" the field holds the
-# absolute path and completion is harmless.
-mkdir pics movies out
-convert "$(ls images/*.jpg | head -n 1)" -resize 320x pics/target.png
-touch movies/clip.mp4
+# for the exports.
+mkdir out
+convert "$(ls images/*.jpg | head -n 1)" -resize 320x target.png
+touch clip.mp4
 
 # A small working size keeps every export quick.
 cat >tessaline.cfg <<'CFG'
@@ -44,9 +41,6 @@ choose() {
     fail "no window '$2' after $1"
   xdotool windowfocus --sync "$CHOOSER"
   sleep 0.3
-  # The field starts with the folder's path, selected.
-  xdotool key ctrl+a BackSpace
-  sleep 0.3
   [ -z "${SHOT:-}" ] || import -window "$CHOOSER" "$SHOT"
   xdotool type --delay 40 "$3"
   sleep 0.3
@@ -60,11 +54,12 @@ start_app
 choose ctrl+s "Save Image" out/early.png
 wait_for_count "^no mosaic images$" 1
 [ ! -e out/early.png ] || fail "an export without a mosaic wrote early.png"
+import -window "$WID" early.png
 
 # Generate, then open a picture of our own as the target.
 xdotool mousemove --window "$WID" 52 318 click 1
 wait_for_line "status : photomosaic have been generated." 60 console.txt
-SHOT=chooser.png choose ctrl+f "Open image file" pics/target.png
+SHOT=chooser.png choose ctrl+f "Open image file" target.png
 wait_for_count "^image name : target.png$" 1
 
 # Each written type is whole and of the working size.
@@ -87,11 +82,12 @@ wait_for_count "^cannot write the mosaic image to .*missing/out.png : " 1
   fail "failed exports left files: $(ls -A out)"
 
 # A movie reaches the live input.
-choose ctrl+m "Open movie file" movies/clip.mp4
+choose ctrl+m "Open movie file" clip.mp4
 wait_for_count "^live video input is not available : .*clip.mp4$" 1
 
 if [ -n "${TESSALINE_SHOTS:-}" ]; then
   cp chooser.png "$TESSALINE_SHOTS/file_chooser.png"
+  cp early.png "$TESSALINE_SHOTS/file_early.png"
   cp exported.png "$TESSALINE_SHOTS/file_exported.png"
 fi
 press Escape
