@@ -85,14 +85,5 @@ TEST(ImageWrite, FailuresLeaveNoFileAndNoTemporary) {
   EXPECT_TRUE(fs::is_empty(folder / "taken.png"));
 }
 
-TEST(ImageWrite, AFailedWriteKeepsTheOldFile) {
-  TempFolder folder;
-  const std::string path = folder / "m.png";
-  ASSERT_TRUE(WriteImageFile(path, LetterF()));
-  const std::string before = ReadBytes(path);
-  EXPECT_EQ(WriteImageFile(path, cv::Mat()).error, ImageWriteError::kEmptyPicture);
-  EXPECT_EQ(ReadBytes(path), before);
-}
-
 }  // namespace
 }  // namespace tessaline
