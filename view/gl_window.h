@@ -7,8 +7,9 @@
 // leaves the engine alone.
 //
 // The code is split by job: gl_window.cpp (construction, GL start-up,
-// drawing), view_commands.cpp (commands, idle step, zoom, auto pilot, fade)
-// and view_input.cpp (mouse and keys).
+// drawing), view_commands.cpp (commands, idle step, zoom, auto pilot, fade),
+// view_preferences.cpp (the preference dialog) and view_input.cpp (mouse
+// and keys).
 
 #include <GL/glew.h>
 
@@ -32,6 +33,7 @@ namespace tessaline {
 
 class qxINI;
 class qxPhotoMosaic;
+struct MosaicSettings;
 
 class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
  public:
@@ -131,6 +133,13 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   void StopAutoPilot();
   void ChooseImagesDir();
   void EndCommand();
+  void ResetMotion();
+
+  // The preference command (view_preferences.cpp).
+  void ApplyPreferences(const MosaicSettings& before, const MosaicSettings& after,
+                        bool save_as_default);
+  void ReplaceEngine();
+  void SaveMosaicConfig();
 
   // Input.
   bool OutsideView(int x, int y) const;

@@ -151,6 +151,10 @@ void qxFlGLWindow::IdleStep() {
 
 void qxFlGLWindow::OnMosaicTakenUp() {
   // Whatever moved belonged to the library that was replaced.
+  ResetMotion();
+}
+
+void qxFlGLWindow::ResetMotion() {
   zooming_ = false;
   next_zoom_ = false;
   zoom_frame_ = 0;
