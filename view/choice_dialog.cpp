@@ -40,6 +40,8 @@ qxFlRadioDialog::qxFlRadioDialog(const char* title, const std::vector<std::strin
   resize(x(), y(), width, height);
   scroll_ = new Fl_Scroll(0, 0, width, height - 40);
   scroll_->box(FL_FLAT_BOX);
+  // Only the list grows; a horizontal bar would merely hide a row.
+  scroll_->type(Fl_Scroll::VERTICAL);
   // The window grows by 20 pixels per item but the buttons lie 30 apart:
   // the group grows with the buttons so that the scroll can reach them all.
   // The group starts at y = 10 and keeps a 5-pixel margin below the last one.
@@ -65,7 +67,9 @@ void qxFlRadioDialog::BuildButtons(int default_index) {
     auto* button = new Fl_Round_Button(30, y, kItemSize, kItemSize);
     button->type(FL_RADIO_BUTTON);
     button->down_box(FL_ROUND_DOWN_BOX);
+    // The button is only the 15-pixel light: its text goes beside it.
     button->copy_label(items_[i].c_str());
+    button->align(FL_ALIGN_RIGHT);
     button->callback(OnItem, this);
     if (static_cast<int>(i) == default_index) button->setonly();
     buttons_.push_back(button);
