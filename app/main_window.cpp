@@ -44,6 +44,7 @@ qxFlWindow::~qxFlWindow() {
   // A running tile-library load uses the view's engine: let it end before
   // the children (the view with its engine) are deleted.
   WaitForLoad();
+  Fl::remove_timeout(RebuildMenu, this);
   SaveWindowSettings(kProgramName);
   // The children (view, buttons, boxes) are deleted by the group.
 }
@@ -60,11 +61,6 @@ void qxFlWindow::BuildViewArea(int w, int h) {
   std::cout << view_group->w() << ", " << view_group->h() << std::endl;
   view_group->end();
   resizable(view_group);
-}
-
-void qxFlWindow::BuildMenuBar(int w) {
-  menu_bar_ = new Fl_Menu_Bar(0, 0, w, 20);
-  menu_bar_->add("File/Quit", FL_Escape, OnFileMenu, this);
 }
 
 void qxFlWindow::BuildControlPanel(int w, int h) {
@@ -169,17 +165,6 @@ void qxFlWindow::SetCurrentFile(const std::string& path) {
 
 void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_label(text.c_str()); }
 
-void qxFlWindow::UpdateMenuStates() {
-  // The panel's live-input switch is active only while the view takes live
-  // video, which this build cannot do yet; Start/Stop waits for a library.
-  if (view_->Ready())
-    start_stop_button_->activate();
-  else
-    start_stop_button_->deactivate();
-  output_button_->deactivate();
-  menu_bar_->redraw();
-}
-
 namespace {
 
 // True when a window manager that takes full-screen requests runs. Without
@@ -194,8 +179,9 @@ bool WindowManagerTakesFullScreen() {
   int format = 0;
   unsigned long count = 0, remaining = 0;
   unsigned char* data = nullptr;
-  const int status = XGetWindowProperty(fl_display, RootWindow(fl_display, fl_screen), check, 0, 1,
-                                        False, XA_WINDOW, &type, &format, &count, &remaining, &data);
+  const int status =
+      XGetWindowProperty(fl_display, RootWindow(fl_display, fl_screen), check, 0, 1, False,
+                         XA_WINDOW, &type, &format, &count, &remaining, &data);
   const bool found = status == Success && data != nullptr && count == 1;
   if (data) XFree(data);
   return found;
@@ -264,14 +250,6 @@ int qxFlWindow::ForwardToView(int event) {
 int qxFlWindow::handle(int event) {
   if (ForwardToView(event)) return 1;
   return Fl_Double_Window::handle(event);
-}
-
-void qxFlWindow::OnFileMenu(Fl_Widget* menu, void* window) {
-  char path[80];
-  auto* bar = static_cast<Fl_Menu_Bar*>(menu);
-  if (bar->item_pathname(path, sizeof(path) - 1) != 0) return;
-  const char* rest = path + std::strlen("File/");
-  if (std::strncmp(rest, "Quit", 4) == 0) static_cast<qxFlWindow*>(window)->Quit();
 }
 
 // The buttons hand the keyboard back to the view, which takes the keys.

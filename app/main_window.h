@@ -7,6 +7,7 @@
 #include <FL/Fl_Double_Window.H>
 
 #include <string>
+#include <vector>
 
 #include "view/view_owner.h"
 
@@ -60,6 +61,10 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
  private:
   void BuildViewArea(int w, int h);
   void BuildMenuBar(int w);
+  // (Re)fills the menu bar; the Tile size entries follow the view's list.
+  void AddMenuItems();
+  static void RebuildMenu(void* window);
+  void ApplyMenuMarks();
   void BuildControlPanel(int w, int h);
   int ForwardToView(int event);
 
@@ -98,6 +103,9 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   // relative to the view's top left corner.
   const int view_x_ = 7;
   const int view_y_ = 27;
+
+  // The tile size labels the menu was built with.
+  std::vector<std::string> menu_tile_labels_;
 
   std::string file_name_;
   std::string file_path_;

@@ -35,6 +35,7 @@ enum DrawFlag : int {
   kDrawBigCursor = 4,
   kDrawImageInfo = 8,
   kDrawAround = 16,
+  kDrawMipmapping = 32,  // the mosaic layers are sampled through their mipmaps
   kDrawLogConsole = 512,
 };
 

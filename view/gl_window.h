@@ -64,6 +64,9 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   void IdleStep();
   void SetAnimation(int on) override;  // 1 on, 0 off, -1 toggle
   void StartStop();                    // the "Start/Stop" button
+  void Step();                         // one idle step (OpenGL/Step)
+  // Flips the Draw toggle whose label `name` begins with.
+  void ToggleDrawFlag(const std::string& name);
   // False (and the scene back at rest) when the cell has no zoom: a border
   // cell, or no library.
   bool ZoomInto(int col, int row);
@@ -101,6 +104,7 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   bool Busy() const { return control_.Busy(); }
   bool AutoPilot() const { return auto_pilot_; }
   bool Animating() const { return idle_running_; }
+  bool Recording() const { return recording_; }
   int InputMode() const { return input_mode_; }
   bool ViewFullScreen() const { return view_full_screen_; }
   int IconCount() const { return static_cast<int>(icons_.size()); }
@@ -193,6 +197,7 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   int selected_row_ = -1;
   int input_mode_ = 0;  // 0 still image, 2 movie or camera
   bool auto_pilot_ = false;
+  bool recording_ = false;  // a recording of the view runs
   int frame_count_ = 0;
   bool view_full_screen_ = false;
   int mouse_x_ = 0;  // position of the last move, view pixels

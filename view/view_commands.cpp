@@ -14,6 +14,7 @@
 #include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
 #include "view/command_text.h"
+#include "view/draw_toggles.h"
 #include "view/event_guard.h"
 #include "view/gl_window.h"
 #include "view/view_animation.h"
@@ -98,6 +99,16 @@ void qxFlGLWindow::StartStop() {
     // Stopping the idle step during a load would leave the load untaken.
     if (!control_.RefuseWhileBusy()) SetAnimation(-1);
   });
+  EndCommand();
+}
+
+void qxFlGLWindow::Step() {
+  GuardEvent("step", [this] { IdleStep(); });
+  EndCommand();
+}
+
+void qxFlGLWindow::ToggleDrawFlag(const std::string& name) {
+  draw_flags_ = ToggledDrawFlags(draw_flags_, name);
   EndCommand();
 }
 
