@@ -28,6 +28,8 @@ void qxFlGLWindow::EditPreferences() {
   // The toolkit keeps input from the other windows while the dialog is up;
   // idle steps and redraws go on.
   while (dialog.shown()) Fl::wait();
+  // The dialog took the keyboard: the view takes it back for its keys.
+  take_focus();
   if (dialog.Accepted()) ApplyPreferences(before, dialog.Settings(), dialog.SaveAsDefault());
 }
 
