@@ -30,7 +30,10 @@ void qxFlGLWindow::EditPreferences() {
   while (dialog.shown()) Fl::wait();
   // The dialog took the keyboard: the view takes it back for its keys.
   take_focus();
-  if (dialog.Accepted()) ApplyPreferences(before, dialog.Settings(), dialog.SaveAsDefault());
+  // Nothing should have started a load meanwhile; if something did, the
+  // engine stays as it is.
+  if (dialog.Accepted() && !control_.RefuseWhileBusy())
+    ApplyPreferences(before, dialog.Settings(), dialog.SaveAsDefault());
 }
 
 void qxFlGLWindow::ApplyPreferences(const MosaicSettings& before, const MosaicSettings& after,
