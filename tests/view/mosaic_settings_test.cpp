@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 
 #include "settings/ini_store.h"
@@ -13,58 +12,23 @@
 namespace tessaline {
 namespace {
 
-MosaicSettings Sample() {
-  MosaicSettings s;
-  s.image_width = 1920;
-  s.image_height = 1080;
-  s.sub_width = 16;
-  s.sub_height = 9;
-  s.matching_x = 3;
-  s.matching_y = 4;
-  s.search_num = 5;
-  s.sub_scale_list = "16,9, 32,18";
-  s.image_dir = "/tiles";
-  s.image_default = "/tiles/a.jpg";
-  return s;
-}
+const MosaicSettings kSample{1920, 1080, 16, 9, 3, 4, 5, "16,9,32,18", "/tiles", "/tiles/a.jpg"};
 
-TEST(MosaicSettings, OnlyValuesTheEngineIsBuiltAroundCountAsAChangeOfShape) {
-  struct Row {
-    const char* field;
-    std::function<void(MosaicSettings&)> change;
-    bool reshapes;
-  };
-  const Row rows[] = {
-      {"nothing", [](MosaicSettings&) {}, false},
-      {"image_width", [](MosaicSettings& s) { s.image_width += 2; }, true},
-      {"image_height", [](MosaicSettings& s) { s.image_height += 2; }, true},
-      {"sub_width", [](MosaicSettings& s) { s.sub_width += 2; }, true},
-      {"sub_height", [](MosaicSettings& s) { s.sub_height += 2; }, true},
-      {"matching_x", [](MosaicSettings& s) { s.matching_x += 1; }, true},
-      {"matching_y", [](MosaicSettings& s) { s.matching_y += 1; }, true},
-      {"search_num", [](MosaicSettings& s) { s.search_num += 1; }, true},
-      {"sub_scale_list", [](MosaicSettings& s) { s.sub_scale_list = "64,36"; }, false},
-      {"image_dir", [](MosaicSettings& s) { s.image_dir = "other"; }, false},
-      {"image_default", [](MosaicSettings& s) { s.image_default = "b.png"; }, false},
-  };
-  for (const Row& row : rows) {
-    MosaicSettings after = Sample();
-    row.change(after);
-    EXPECT_EQ(EngineShapeChanged(Sample(), after), row.reshapes) << row.field;
+TEST(MosaicSettings, OnlyValuesTheEngineIsBuiltAroundChangeItsShape) {
+  for (int MosaicSettings::*field :
+       {&MosaicSettings::image_width, &MosaicSettings::image_height, &MosaicSettings::sub_width,
+        &MosaicSettings::sub_height, &MosaicSettings::matching_x, &MosaicSettings::matching_y,
+        &MosaicSettings::search_num}) {
+    MosaicSettings after = kSample;
+    after.*field += 2;
+    EXPECT_TRUE(EngineShapeChanged(kSample, after));
   }
-}
-
-TEST(MosaicSettings, StoredValuesComeBackAndOtherKeysStay) {
-  MosaicConfig config;
-  config.touched_tile_scale = 3.5;
-  StoreMosaicSettings(Sample(), config);
-  const MosaicSettings back = CollectMosaicSettings(config);
-  EXPECT_FALSE(EngineShapeChanged(Sample(), back));
-  EXPECT_EQ(back.sub_scale_list, Sample().sub_scale_list);
-  EXPECT_EQ(back.image_dir, Sample().image_dir);
-  EXPECT_EQ(back.image_default, Sample().image_default);
-  EXPECT_EQ(config.touched_tile_scale, 3.5);
-  EXPECT_EQ(config.icon_width, MosaicConfig().icon_width);
+  MosaicSettings after = kSample;
+  after.sub_scale_list = "64,36";
+  after.image_dir = "other";
+  after.image_default = "";
+  EXPECT_FALSE(EngineShapeChanged(kSample, after));
+  EXPECT_FALSE(EngineShapeChanged(kSample, kSample));
 }
 
 std::string ReadAll(const std::string& path) {
@@ -74,31 +38,34 @@ std::string ReadAll(const std::string& path) {
   return text.str();
 }
 
-TEST(MosaicSettings, SavedConfigReadsBackAndAFailedSaveKeepsTheOldFile) {
+// Stored, saved, loaded into a fresh configuration and collected again, the
+// ten values come back; a save that cannot finish leaves the old file.
+TEST(MosaicSettings, ValuesSurviveASaveAndAFailedSaveKeepsTheOldFile) {
   TempFolder folder;
   const std::string path = folder / "tessaline.cfg";
   MosaicConfig config;
   qxINI store;
   RegisterMosaicKeys(store, config);
-  StoreMosaicSettings(Sample(), config);
+  StoreMosaicSettings(kSample, config);
   std::string error;
   ASSERT_TRUE(SaveConfigFile(store, path, error)) << error;
-  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 
   MosaicConfig loaded;
   qxINI reader;
   RegisterMosaicKeys(reader, loaded);
   ASSERT_TRUE(reader.Load(path));
-  EXPECT_FALSE(EngineShapeChanged(Sample(), CollectMosaicSettings(loaded)));
-  EXPECT_EQ(loaded.image_default, "/tiles/a.jpg");
+  const MosaicSettings back = CollectMosaicSettings(loaded);
+  EXPECT_FALSE(EngineShapeChanged(kSample, back));
+  EXPECT_EQ(back.sub_scale_list, kSample.sub_scale_list);
+  EXPECT_EQ(back.image_dir, kSample.image_dir);
+  EXPECT_EQ(back.image_default, kSample.image_default);
 
-  // The temporary file cannot be made: the saved file stays whole.
-  const std::string before = ReadAll(path);
-  std::filesystem::create_directory(path + ".tmp");
+  const std::string saved = ReadAll(path);
+  std::filesystem::create_directory(path + ".tmp");  // the temporary file cannot be made
   config.sub_width = 64;
   EXPECT_FALSE(SaveConfigFile(store, path, error));
   EXPECT_NE(error.find(path), std::string::npos) << error;
-  EXPECT_EQ(ReadAll(path), before);
+  EXPECT_EQ(ReadAll(path), saved);
 }
 
 }  // namespace
