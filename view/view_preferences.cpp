@@ -59,10 +59,10 @@ void qxFlGLWindow::ReplaceEngine() {
   ResetMotion();
   selected_tile_.Reset();
   scene_.selected_tile = 0;
-  engine_access_.Reset(nullptr);
-  engine_.reset();
-  engine_ = std::make_unique<qxPhotoMosaic>(Config());
-  engine_access_.Reset(engine_.get());
+  // Made before the old one goes, so that a failure leaves a whole engine.
+  auto fresh = std::make_unique<qxPhotoMosaic>(Config());
+  engine_access_.Reset(fresh.get());
+  engine_ = std::move(fresh);
   control_.SetReady(false);
   if (has_gpu)
     StartEngineGpu();  // also sets the working-image size
