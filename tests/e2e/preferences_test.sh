@@ -109,4 +109,7 @@ press Right
 wait_for_line "new tile size : "
 expect_line "new tile size : 48 x 27" tessaline.log
 [ "$(count "^sub : " tessaline.log)" -eq 2 ] || fail "a new list alone replaced the engine"
+press Escape
+wait_app
+[ "$APP_STATUS" -eq 1 ] || fail "the program did not end cleanly after a new engine"
 echo "preferences: ok"
