@@ -31,8 +31,6 @@ cmp -s tessaline.cfg user.cfg || fail "tessaline.cfg was rewritten: $(diff user.
 expect_line "tessaline.cfg has lines that could not be read; it is left as it is" tessaline.log
 expect_line "images dir : ./tiles" tessaline.log
 expect_line "sub : 48 x 27" tessaline.log
-grep -q "Failed to open the tessaline.cfg" tessaline.log && fail "a readable cfg was taken as missing"
-expect_line "[qxINI::Load] Value 'thislinehasnoequalssign' is not a header and not a valid value, missing '='." console.txt
 
 # A folder name with a space, written in quotes, is used as it stands.
 cat >tessaline.cfg <<'CFG'
@@ -57,10 +55,8 @@ INI
 start_app
 expect_line "tessaline.ini has lines that could not be read; the values of the others are used" \
   console.txt
-grep -q "Failed opening the tessaline.ini" console.txt && fail "a readable ini was taken as missing"
 eval "$(xdotool getwindowgeometry --shell "$WID")"
 [ "$WIDTH" -eq 700 ] && [ "$HEIGHT" -eq 500 ] || fail "window is ${WIDTH}x${HEIGHT}, not 700x500"
-import -window "$WID" "$WORK/settings_window.png"
 press Escape
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "the run with a malformed tessaline.ini did not quit with status 1"
