@@ -118,8 +118,20 @@ void qxFlWindow::LoadWindowSettings(const std::string& base_name) {
   store.Register("window", "height", &height_, height_);
   store.Register("window", "pos_x", &pos_x_, pos_x_);
   store.Register("window", "pos_y", &pos_y_, pos_y_);
-  if (!store.Load(base_name + ".ini"))
-    std::cout << "Failed opening the " << base_name << ".ini file!" << std::endl;
+  // The file is saved at exit with the values in use either way, so the
+  // lines that could not be read are the only thing lost.
+  switch (store.LoadFile(base_name + ".ini")) {
+    case IniLoadResult::kRead:
+      break;
+    case IniLoadResult::kNotOpened:
+      std::cout << "Failed opening the " << base_name << ".ini file!" << std::endl;
+      break;
+    case IniLoadResult::kMalformed:
+      std::cout << base_name
+                << ".ini has lines that could not be read; the values of the others are used"
+                << std::endl;
+      break;
+  }
 }
 
 void qxFlWindow::SaveWindowSettings(const std::string& base_name) {

@@ -35,9 +35,9 @@ class qxPhotoMosaic;
 
 class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
  public:
-  // Reads tessaline.cfg (writing it with the defaults when it cannot be
-  // read), creates the engine and registers the display keys in the window
-  // settings store.
+  // Reads tessaline.cfg (writing it with the defaults only when it cannot be
+  // opened; a file with unreadable lines is used and left as it is), creates
+  // the engine and registers the display keys in the window settings store.
   qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOwner* owner);
   ~qxFlGLWindow() override;
 
