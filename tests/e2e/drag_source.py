@@ -1,16 +1,7 @@
 #!/usr/bin/python3
-"""A second X client for the drop test: a small GTK3 window that offers the
-files named on its command line as a text/uri-list drag, the way a file
-manager does. Drag it with xdotool (mousedown 1, a few mousemoves onto the
-target, mouseup 1).
-
-    drag_source.py TITLE FILE...
-
-The window (200 x 100, at the top left of the screen) is titled TITLE so the
-test can find it. It prints "drag source : ready" once shown,
-"drag source : begin" when a drag starts and "drag source : end" when it
-ends, flushing each line.
-"""
+"""drag_source.py TITLE FILE...: a GTK3 window (200 x 100 at the screen's
+top left, titled TITLE) offering FILE... as a text/uri-list drag, as a file
+manager does. Prints "drag source : ready", "... : begin" and "... : end"."""
 import pathlib
 import sys
 
