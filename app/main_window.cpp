@@ -173,6 +173,9 @@ void qxFlWindow::SetCurrentFile(const std::string& path) {
   file_path_ = path;
   file_name_ = FileNameOf(path);
   SetStatusText(file_name_);
+  // Like the view's status texts, this one also goes to the console so that
+  // scripts can follow the program.
+  std::cout << "status : " << file_name_ << std::endl;
 }
 
 void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_label(text.c_str()); }
@@ -248,12 +251,15 @@ int qxFlWindow::ForwardToView(int event) {
       view_->MouseMove(x, y);
       return 0;
     case FL_PASTE:
+      return 1;
     case FL_DND_ENTER:
     case FL_DND_DRAG:
     case FL_DND_LEAVE:
     case FL_DND_RELEASE:
-      // Drags never reach the view's mouse handling.
-      return 1;
+      // Drags go to the window's group, never to the view's mouse handling:
+      // the group makes the drop target lying over the view the widget
+      // below the mouse, and the toolkit pastes the drop into that widget.
+      return 0;
     default:
       return 0;
   }
