@@ -463,31 +463,5 @@ TEST_F(PickAtTest, NamesThePixelsOwnCellAtAnyGridSize) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST(PickAt, NamesTheCellUnderThePointerOfAWideViewOnAFineGrid) {
-  // The program's view in a 640 x 480 window: 626 x 262 pixels showing a
-  // 3840 x 2160 image cut into 16 x 9 tiles, 240 x 240 cells. The image is
-  // 262 pixels high and widened to the view's aspect, so a pixel is
-  // 2160 / 262 scene units square and the image starts 660.46 units right
-  // of the view's left edge.
-  GlTestContext gl(626, 262);
-  ASSERT_TRUE(gl.ok()) << gl.error();
-  ViewStartState(gl);
-  ViewScene scene;
-  Layout(scene, 3840, 2160, LayerSources{});
-  FrameInputs in = InputsFor(gl);
-  in.div_x = in.div_y = 240;
-  in.sub_w = 16;
-  in.sub_h = 9;
-  in.first_cell_name = 5;
-  const double unit = 2160.0 / 262;
-  const double left = (626 * unit - 3840) / 2;
-  for (const auto& [x, y] : std::vector<std::pair<int, int>>{{81, 0}, {313, 131}, {545, 261}}) {
-    const int col = static_cast<int>(((x + 0.5) * unit - left) / 16);
-    const int row = static_cast<int>((y + 0.5) * unit / 9);
-    EXPECT_EQ(PickAt(scene, in, x, y), 4 + row * 240 + col) << x << ", " << y;
-  }
-  EXPECT_EQ(PickAt(scene, in, 40, 131), -1) << "left of the image";
-}
-
 }  // namespace
 }  // namespace tessaline

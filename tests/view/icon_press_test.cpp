@@ -33,13 +33,5 @@ TEST(IconPress, AnIconActsOnlyForAClickMadeOnIt) {
   }
 }
 
-TEST(IconPress, APressElsewhereForgetsAnEarlierIconPress) {
-  IconPress press;
-  press.Press(2, kFade);
-  press.Press(kNone, kFade);  // its release was lost; this press is on the mosaic
-  EXPECT_EQ(press.Release(2), kNone);
-  EXPECT_EQ(press.Press(kFade, -1), kNone) << "no fade icon was registered";
-}
-
 }  // namespace
 }  // namespace tessaline
