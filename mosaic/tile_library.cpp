@@ -10,15 +10,16 @@
 
 #include "mosaic/cache_file.h"
 #include "mosaic/feature.h"
+#include "mosaic/geometry.h"
 #include "mosaic/image_scan.h"
 #include "settings/log_stream.h"
 
 namespace tessaline {
 namespace {
 
-// Largest touched-tile side made, in pixels (the largest texture common GL
-// drivers take; the view shows these files as textures).
-constexpr int kMaxTouchedTileSide = 16384;
+// Largest touched-tile side made, in pixels: the view shows these files as
+// textures.
+constexpr int kMaxTouchedTileSide = kMaxTextureSide;
 
 bool FileExists(const std::string& path) {
   std::error_code error;
