@@ -230,9 +230,11 @@ void qxFlWindow::ToggleFullScreen() {
 
 int qxFlWindow::ForwardToView(int event) {
   // Mouse and key events over the view arrive here, in window coordinates;
-  // the view's own handler sees none of them.
-  const int x = Fl::event_x() - view_x_;
-  const int y = Fl::event_y() - view_y_;
+  // the view's own handler sees none of them. The view moves when the
+  // window is resized and covers it in view full screen, so its offset is
+  // read at each event.
+  const int x = Fl::event_x() - view_->x();
+  const int y = Fl::event_y() - view_->y();
   switch (event) {
     case FL_PUSH:
       view_->MouseButton(Fl::event_key() - FL_Button, true, x, y);
@@ -265,8 +267,29 @@ int qxFlWindow::ForwardToView(int event) {
   }
 }
 
+namespace {
+
+bool IsMouseEvent(int event) {
+  switch (event) {
+    case FL_PUSH:
+    case FL_RELEASE:
+    case FL_DRAG:
+    case FL_MOVE:
+    case FL_MOUSEWHEEL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 int qxFlWindow::handle(int event) {
   if (ForwardToView(event)) return 1;
+  // While the view covers the window, the menu bar and the panel lie hidden
+  // under it: the mouse is the view's alone. Keys still reach the menu
+  // shortcuts.
+  if (view_->ViewFullScreen() && IsMouseEvent(event)) return 1;
   return Fl_Double_Window::handle(event);
 }
 
