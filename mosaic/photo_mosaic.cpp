@@ -13,7 +13,9 @@ namespace tessaline {
 qxPhotoMosaic::qxPhotoMosaic(MosaicConfig& config) : config_(config), library_(config_) {
   SanitizeMosaicConfig(config_, engine_log());
   SetMatchingGrid(0, 0);
-  ParseTileSizes(config_.sub_scale_list);
+  // Sizes the working image or a texture cannot hold are refused here.
+  tessaline::ParseTileSizes(config_.sub_scale_list, tile_sizes_, engine_log(),
+                            TileSizeLimitsFor(config_.image_width, config_.image_height));
   SetTileSize(0, 0, false);
   library_.Clear(config_.sub_width, config_.sub_height);
   PrintSettings();
@@ -80,7 +82,8 @@ void qxPhotoMosaic::UpdateGrid() {
 // it is appended, as at construction.
 void qxPhotoMosaic::ParseTileSizes(const std::string& text) {
   std::vector<TileSize> sizes;
-  tessaline::ParseTileSizes(text, sizes, engine_log());
+  tessaline::ParseTileSizes(text, sizes, engine_log(),
+                            TileSizeLimitsFor(config_.image_width, config_.image_height));
   tile_sizes_ = std::move(sizes);
   FindCurrentTileSize();
 }
