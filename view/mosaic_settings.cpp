@@ -1,11 +1,5 @@
 #include "view/mosaic_settings.h"
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
-#include "settings/ini_store.h"
-
 namespace tessaline {
 
 MosaicSettings CollectMosaicSettings(const MosaicConfig& config) {
@@ -41,25 +35,6 @@ bool EngineShapeChanged(const MosaicSettings& a, const MosaicSettings& b) {
          a.search_num != b.search_num || a.image_width != b.image_width ||
          a.image_height != b.image_height || a.sub_width != b.sub_width ||
          a.sub_height != b.sub_height;
-}
-
-bool SaveConfigFile(qxINI& store, const std::string& path, std::string& error) {
-  std::ostringstream text;
-  store.Write(text);
-  const std::string temporary = path + ".tmp";
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    error = "error : cannot open the file " + temporary;
-    return false;
-  }
-  out << text.str();
-  out.close();
-  if (!out || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    error = "error : cannot write the file " + path;
-    return false;
-  }
-  return true;
 }
 
 }  // namespace tessaline

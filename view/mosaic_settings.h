@@ -9,8 +9,6 @@
 
 namespace tessaline {
 
-class qxINI;
-
 struct MosaicSettings {
   int image_width = 0;  // working image, pixels
   int image_height = 0;
@@ -34,10 +32,5 @@ void StoreMosaicSettings(const MosaicSettings& settings, MosaicConfig& config);
 // size, matching grid, neighbours searched) differs: the engine must then be
 // made anew. The list and the two paths do not count.
 bool EngineShapeChanged(const MosaicSettings& before, const MosaicSettings& after);
-
-// Writes `store`'s INI text to `path` whole or not at all: first to
-// path + ".tmp", then renamed over `path`. False with one line in `error`
-// naming the file; the old file then stays as it was.
-bool SaveConfigFile(qxINI& store, const std::string& path, std::string& error);
 
 }  // namespace tessaline

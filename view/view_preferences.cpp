@@ -73,13 +73,11 @@ void qxFlGLWindow::ReplaceEngine() {
   valid(0);  // the next draw takes the new working-image scale
 }
 
+// The store writes the file whole or not at all and reports a failure
+// itself.
 void qxFlGLWindow::SaveMosaicConfig() {
   const std::string file = std::string(kProgramName) + ".cfg";
-  std::string error;
-  if (SaveConfigFile(*config_, file, error))
-    std::cout << "save : " << file << std::endl;
-  else
-    std::cout << error << std::endl;
+  if (config_->Save(config_.get(), file)) std::cout << "save : " << file << std::endl;
 }
 
 }  // namespace tessaline
