@@ -41,7 +41,11 @@ int qxFlDndBox::handle(int event) {
       std::cout << "qxFlDndBox::FL_PASTE" << std::endl;
       event_ = FL_PASTE;
       length_ = Fl::event_length();
-      text_.assign(Fl::event_text(), static_cast<std::size_t>(length_));
+      // A paste without text (or with a bad length) leaves an empty text.
+      if (Fl::event_text() && length_ > 0)
+        text_.assign(Fl::event_text(), static_cast<std::size_t>(length_));
+      else
+        text_.clear();
       // The callback runs after the paste event has returned.
       if (callback() && (when() & (FL_WHEN_CHANGED | FL_WHEN_RELEASE)))
         Fl::add_timeout(0.0, DeferredCallback, this);

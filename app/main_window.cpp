@@ -118,8 +118,20 @@ void qxFlWindow::LoadWindowSettings(const std::string& base_name) {
   store.Register("window", "height", &height_, height_);
   store.Register("window", "pos_x", &pos_x_, pos_x_);
   store.Register("window", "pos_y", &pos_y_, pos_y_);
-  if (!store.Load(base_name + ".ini"))
-    std::cout << "Failed opening the " << base_name << ".ini file!" << std::endl;
+  // The file is saved at exit with the values in use either way, so the
+  // lines that could not be read are the only thing lost.
+  switch (store.LoadFile(base_name + ".ini")) {
+    case IniLoadResult::kRead:
+      break;
+    case IniLoadResult::kNotOpened:
+      std::cout << "Failed opening the " << base_name << ".ini file!" << std::endl;
+      break;
+    case IniLoadResult::kMalformed:
+      std::cout << base_name
+                << ".ini has lines that could not be read; the values of the others are used"
+                << std::endl;
+      break;
+  }
 }
 
 void qxFlWindow::SaveWindowSettings(const std::string& base_name) {
@@ -161,6 +173,9 @@ void qxFlWindow::SetCurrentFile(const std::string& path) {
   file_path_ = path;
   file_name_ = FileNameOf(path);
   SetStatusText(file_name_);
+  // Like the view's status texts, this one also goes to the console so that
+  // scripts can follow the program.
+  std::cout << "status : " << file_name_ << std::endl;
 }
 
 void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_label(text.c_str()); }
@@ -215,9 +230,11 @@ void qxFlWindow::ToggleFullScreen() {
 
 int qxFlWindow::ForwardToView(int event) {
   // Mouse and key events over the view arrive here, in window coordinates;
-  // the view's own handler sees none of them.
-  const int x = Fl::event_x() - view_x_;
-  const int y = Fl::event_y() - view_y_;
+  // the view's own handler sees none of them. The view moves when the
+  // window is resized and covers it in view full screen, so its offset is
+  // read at each event.
+  const int x = Fl::event_x() - view_->x();
+  const int y = Fl::event_y() - view_->y();
   switch (event) {
     case FL_PUSH:
       view_->MouseButton(Fl::event_key() - FL_Button, true, x, y);
@@ -236,19 +253,43 @@ int qxFlWindow::ForwardToView(int event) {
       view_->MouseMove(x, y);
       return 0;
     case FL_PASTE:
+      return 1;
     case FL_DND_ENTER:
     case FL_DND_DRAG:
     case FL_DND_LEAVE:
     case FL_DND_RELEASE:
-      // Drags never reach the view's mouse handling.
-      return 1;
+      // Drags go to the window's group, never to the view's mouse handling:
+      // the group makes the drop target lying over the view the widget
+      // below the mouse, and the toolkit pastes the drop into that widget.
+      return 0;
     default:
       return 0;
   }
 }
 
+namespace {
+
+bool IsMouseEvent(int event) {
+  switch (event) {
+    case FL_PUSH:
+    case FL_RELEASE:
+    case FL_DRAG:
+    case FL_MOVE:
+    case FL_MOUSEWHEEL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 int qxFlWindow::handle(int event) {
   if (ForwardToView(event)) return 1;
+  // While the view covers the window, the menu bar and the panel lie hidden
+  // under it: the mouse is the view's alone. Keys still reach the menu
+  // shortcuts.
+  if (view_->ViewFullScreen() && IsMouseEvent(event)) return 1;
   return Fl_Double_Window::handle(event);
 }
 

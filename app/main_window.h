@@ -99,8 +99,8 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   Fl_Box* output_box_ = nullptr;
   Fl_Box* status_box_ = nullptr;
 
-  // Offset of the view inside this window, to make event coordinates
-  // relative to the view's top left corner.
+  // Where the view is built inside this window. Events are made relative
+  // to where it is now (it moves with resizes and view full screen).
   const int view_x_ = 7;
   const int view_y_ = 27;
 

@@ -1,5 +1,6 @@
 #include "mosaic/geometry.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <ostream>
@@ -54,7 +55,15 @@ std::optional<int> ParseSize(const std::string& token) {
 
 }  // namespace
 
-void ParseTileSizes(const std::string& text, std::vector<TileSize>& sizes, std::ostream& log) {
+TileSizeLimits TileSizeLimitsFor(int image_w, int image_h) {
+  TileSizeLimits limits;
+  limits.max_width = std::min(image_w, kMaxTextureSide);
+  limits.max_height = std::min(image_h, kMaxTextureSide);
+  return limits;
+}
+
+void ParseTileSizes(const std::string& text, std::vector<TileSize>& sizes, std::ostream& log,
+                    const TileSizeLimits& limits) {
   const std::vector<std::string> tokens = SplitTileSizeList(text);
   int pairs = 0;
   for (std::size_t i = 0; i < tokens.size() && pairs < kMaxTileSizePairs; i += 2, ++pairs) {
@@ -67,6 +76,11 @@ void ParseTileSizes(const std::string& text, std::vector<TileSize>& sizes, std::
     if (!w || !h || *w < 1 || *h < 1) {
       log << "tile scales : '" << tokens[i] << "," << tokens[i + 1]
           << "' is not a tile size and is skipped" << std::endl;
+      continue;
+    }
+    if (*w > limits.max_width || *h > limits.max_height) {
+      log << "tile scales : '" << tokens[i] << "," << tokens[i + 1] << "' is larger than "
+          << limits.max_width << " x " << limits.max_height << " and is skipped" << std::endl;
       continue;
     }
     sizes.push_back({*w, *h});

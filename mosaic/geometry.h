@@ -30,11 +30,28 @@ GridGeometry ComputeGrid(int image_w, int image_h, int sub_w, int sub_h, int mx,
 // At most this many pairs are taken from one tile-size list.
 constexpr int kMaxTileSizePairs = 100;
 
+// The largest texture side the view's GPU takes, in pixels: the
+// GL_MAX_TEXTURE_SIZE the machines we run on report. A tile's picture is
+// one texture, so no tile side may be longer.
+constexpr int kMaxTextureSide = 16384;
+
+// The largest tile size a list may offer, in working-image pixels.
+struct TileSizeLimits {
+  int max_width = kMaxTextureSide;
+  int max_height = kMaxTextureSide;
+};
+
+// A tile must fit in the working image of image_w x image_h (a larger one
+// leaves an empty grid) and in one texture.
+TileSizeLimits TileSizeLimitsFor(int image_w, int image_h);
+
 // Reads a tile-size list "w,h,w,h..." (blanks after a comma skipped, a token
 // may be in double quotes, an optional sign) and appends its pairs to
-// `sizes`. A pair with a token that is not an integer, a size below 1, or a
-// lone last token is skipped with one line on `log` naming it.
-void ParseTileSizes(const std::string& text, std::vector<TileSize>& sizes, std::ostream& log);
+// `sizes`. A pair with a token that is not an integer, a size below 1 or
+// above `limits`, or a lone last token is skipped with one line on `log`
+// naming it.
+void ParseTileSizes(const std::string& text, std::vector<TileSize>& sizes, std::ostream& log,
+                    const TileSizeLimits& limits = {});
 
 // The menu label of a tile size: "32 x 18".
 std::string TileSizeLabel(const TileSize& size);

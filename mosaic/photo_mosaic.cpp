@@ -2,6 +2,7 @@
 
 #include <boost/format.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -12,7 +13,9 @@ namespace tessaline {
 qxPhotoMosaic::qxPhotoMosaic(MosaicConfig& config) : config_(config), library_(config_) {
   SanitizeMosaicConfig(config_, engine_log());
   SetMatchingGrid(0, 0);
-  ParseTileSizes(config_.sub_scale_list);
+  // Sizes the working image or a texture cannot hold are refused here.
+  tessaline::ParseTileSizes(config_.sub_scale_list, tile_sizes_, engine_log(),
+                            TileSizeLimitsFor(config_.image_width, config_.image_height));
   SetTileSize(0, 0, false);
   library_.Clear(config_.sub_width, config_.sub_height);
   PrintSettings();
@@ -55,14 +58,7 @@ void qxPhotoMosaic::SetTileSize(int w, int h, bool reload) {
   if (w > 0) config_.sub_width = w;
   if (h > 0) config_.sub_height = h;
   UpdateGrid();
-  const TileSize current{config_.sub_width, config_.sub_height};
-  tile_size_index_ = -1;
-  for (std::size_t i = 0; i < tile_sizes_.size() && tile_size_index_ < 0; ++i)
-    if (tile_sizes_[i] == current) tile_size_index_ = static_cast<int>(i);
-  if (tile_size_index_ < 0) {
-    tile_sizes_.push_back(current);
-    tile_size_index_ = static_cast<int>(tile_sizes_.size()) - 1;
-  }
+  FindCurrentTileSize();
   if (gpu_) gpu_->CreateCellTable(grid_.div_x, grid_.div_y);
   const std::size_t cells = static_cast<std::size_t>(grid_.div_x) * grid_.div_y;
   cell_assignment_.assign(cells, 0);
@@ -82,8 +78,21 @@ void qxPhotoMosaic::UpdateGrid() {
                       config_.sub_height, config_.matching_x, config_.matching_y);
 }
 
+// The current size keeps its place in the menu: when the new list lacks it,
+// it is appended, as at construction.
 void qxPhotoMosaic::ParseTileSizes(const std::string& text) {
-  tessaline::ParseTileSizes(text, tile_sizes_, engine_log());
+  std::vector<TileSize> sizes;
+  tessaline::ParseTileSizes(text, sizes, engine_log(),
+                            TileSizeLimitsFor(config_.image_width, config_.image_height));
+  tile_sizes_ = std::move(sizes);
+  FindCurrentTileSize();
+}
+
+void qxPhotoMosaic::FindCurrentTileSize() {
+  const TileSize current{config_.sub_width, config_.sub_height};
+  const auto found = std::find(tile_sizes_.begin(), tile_sizes_.end(), current);
+  tile_size_index_ = static_cast<int>(found - tile_sizes_.begin());
+  if (found == tile_sizes_.end()) tile_sizes_.push_back(current);
 }
 
 void qxPhotoMosaic::SetMatchingGrid(int mx, int my) {

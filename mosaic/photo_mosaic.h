@@ -50,6 +50,8 @@ class qxPhotoMosaic {
   // Values of 0 or less keep the current size. With `reload` after a mosaic
   // was made, the library is emptied so the next generation loads it anew.
   void SetTileSize(int w, int h, bool reload);
+  // Replaces the offered tile sizes by those of the list `text` and finds
+  // the current size in it again (appended when the list lacks it).
   void ParseTileSizes(const std::string& text);
   // Values of 0 or less keep the current grid; the library must be loaded
   // again after a change.
@@ -96,6 +98,7 @@ class qxPhotoMosaic {
 
  private:
   void UpdateGrid();
+  void FindCurrentTileSize();
   void ChooseTarget();
   void EnsureAtlas();
   void ComposeTarget(int index);

@@ -10,19 +10,25 @@
 
 #include "mosaic/cache_file.h"
 #include "mosaic/feature.h"
+#include "mosaic/geometry.h"
 #include "mosaic/image_scan.h"
 #include "settings/log_stream.h"
 
 namespace tessaline {
 namespace {
 
-// Largest touched-tile side made, in pixels (the largest texture common GL
-// drivers take; the view shows these files as textures).
-constexpr int kMaxTouchedTileSide = 16384;
+// Largest touched-tile side made, in pixels: the view shows these files as
+// textures.
+constexpr int kMaxTouchedTileSide = kMaxTextureSide;
 
 bool FileExists(const std::string& path) {
   std::error_code error;
   return std::filesystem::exists(path, error);
+}
+
+bool IsDirectory(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
 }
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
@@ -103,12 +109,15 @@ bool TileLibrary::LoadSubImages(const std::string& dir) {
   images_path_ = ImagesPathOf(dir);
   store_.Reset(config_.sub_width, config_.sub_height);
   library_.clear();
+  failure_ = LoadFailure::kNone;
+  failure_text_.clear();
   bool cache_broken = false;
   if (FileExists(cache_path)) {
     Log() << "use the existing mosaic infomation(" << cache_path << ")" << std::endl;
     cache_broken = !ReadMosaicInfo(cache_path);
   }
-  const ImageListDiff diff = DiffImageLists(library_, ScanNames(dir), Log());
+  const std::vector<std::string> names = ScanNames(dir);
+  const ImageListDiff diff = DiffImageLists(library_, names, Log());
   Log() << "add : " << diff.added.size() << std::endl;
   Log() << "del : " << diff.deleted.size() << std::endl;
   AddSubImages(diff.added);
@@ -131,7 +140,29 @@ bool TileLibrary::LoadSubImages(const std::string& dir) {
   }
   SetProgress(3.0);
   Log() << library_.size() << " images were read. " << std::endl;
-  return !library_.empty();
+  if (!library_.empty()) return true;
+  if (!IsDirectory(dir)) return Fail(LoadFailure::kMissingFolder, dir);
+  return Fail(names.empty() ? LoadFailure::kNoPictures : LoadFailure::kNoneReadable, dir);
+}
+
+bool TileLibrary::Fail(LoadFailure failure, const std::string& dir) {
+  failure_ = failure;
+  switch (failure) {
+    case LoadFailure::kMissingFolder:
+      failure_text_ = "the images folder is missing : " + dir;
+      break;
+    case LoadFailure::kNoPictures:
+      failure_text_ = "the images folder holds no pictures : " + dir;
+      break;
+    case LoadFailure::kNoneReadable:
+      failure_text_ = "none of the pictures could be read : " + dir;
+      break;
+    case LoadFailure::kNone:
+      failure_text_.clear();
+      return true;
+  }
+  Log() << failure_text_ << std::endl;
+  return false;
 }
 
 bool TileLibrary::ReadMosaicInfo(const std::string& path) {

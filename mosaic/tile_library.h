@@ -30,6 +30,9 @@
 
 namespace tessaline {
 
+// Why a load left the library empty.
+enum class LoadFailure { kNone, kMissingFolder, kNoPictures, kNoneReadable };
+
 class TileLibrary {
  public:
   // Writes a touched-tile picture (CV_8UC3) as a PNG file; true on success.
@@ -44,7 +47,14 @@ class TileLibrary {
 
   // (Re)builds the library from the images directory `dir`; true when the
   // library is not empty afterwards. Logs its steps to the engine log.
+  // When it returns false, LastLoadFailure() says why.
   bool LoadSubImages(const std::string& dir);
+
+  // The outcome of the last load and its one-line reason for the status
+  // line (empty after a success). Written by the loading thread; read by
+  // another thread only once it has seen the load end (the `busy` flag).
+  LoadFailure LastLoadFailure() const { return failure_; }
+  const std::string& LoadFailureText() const { return failure_text_; }
 
   // Empties the library, resets the thumbnails to sw × sh and replaces the
   // index by an empty one (a tile-size change that forces a reload).
@@ -95,6 +105,7 @@ class TileLibrary {
                         const TileShape& shape) const;
   void BuildIndex();
   void MakeTouchedTiles();
+  bool Fail(LoadFailure failure, const std::string& dir);
 
   const MosaicConfig& config_;
   std::vector<SubImageInfo> library_;
@@ -108,6 +119,8 @@ class TileLibrary {
   ProgressObserver observe_progress_;
   int decode_threads_;
   std::atomic<int> pictures_decoded_{0};
+  LoadFailure failure_ = LoadFailure::kNone;
+  std::string failure_text_;
 };
 
 // Writes `bgr` as a PNG file with OpenCV; the default TileFileWriter.

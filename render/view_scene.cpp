@@ -4,7 +4,10 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace tessaline {
 
@@ -18,8 +21,12 @@ constexpr double kFrontMosaicZ = 0.0;
 constexpr double kAroundZ = 0.01;
 constexpr double kSelectedTileZ = 0.05;
 constexpr double kSelectedOutlineZ = 0.06;
-constexpr GLuint kNoName = ~0u;  // the all-ones name: nothing picked
-constexpr GLsizei kPickRegionPixels = 10;
+constexpr GLuint kNoName = ~0u;              // the all-ones name: nothing picked
+constexpr std::size_t kPickRecordWords = 4;  // name count, min depth, max depth, name
+// Side of the pick region in pixels, around the pixel's centre. Well below
+// a pixel: a quad whose edge only touches the region counts as hit, so a
+// whole pixel would also name the neighbours of the cell under it.
+constexpr double kPickRegionPixels = 1.0 / 16;
 
 Vec3d Blend(const Vec3d& start, const Vec3d& end, double e) {
   return Vec3d{e * end.x + (1 - e) * start.x, e * end.y + (1 - e) * start.y,
@@ -154,13 +161,52 @@ void DrawOverlays(const ViewScene& scene, const FrameInputs& in) {
   }
 }
 
-// One named, untextured quad per cell of the grid.
-void DrawPickCells(const ViewScene& scene, const FrameInputs& in) {
+// Columns col0 ... col1 and rows row0 ... row1 of the cell grid (inclusive;
+// empty when col0 > col1 or row0 > row1).
+struct CellSpan {
+  int col0 = 0, col1 = -1, row0 = 0, row1 = -1;
+  std::size_t Count() const {
+    if (col1 < col0 || row1 < row0) return 0;
+    return static_cast<std::size_t>(col1 - col0 + 1) * static_cast<std::size_t>(row1 - row0 + 1);
+  }
+};
+
+CellSpan WholeGrid(const FrameInputs& in) { return CellSpan{0, in.div_x - 1, 0, in.div_y - 1}; }
+
+// The cells along [from, to] (scene units from the grid's origin) of cells
+// `size` long, clamped to 0 ... count - 1.
+void SpanAlong(double from, double to, double size, int count, int& first, int& last) {
+  if (!(size > 0)) {
+    first = 0;
+    last = -1;
+    return;
+  }
+  first = std::max(0, static_cast<int>(std::floor(from / size)));
+  last = static_cast<int>(std::min<double>(count - 1, std::floor(to / size)));
+}
+
+// The cells that window pixel (x, y) touches, with one pixel to spare on
+// every side. Picking draws only these, so the pick costs the same at every
+// grid size and its records always fit the buffer.
+CellSpan CellsNearPixel(const ViewScene& scene, const FrameInputs& in, int x, int y) {
+  const ViewRect v = FitToWindow(in.window_width, in.window_height, scene.camera);
+  const double unit_x = (v.right - v.left) / in.window_width;  // scene units per pixel
+  const double unit_y = (v.bottom - v.top) / in.window_height;
+  const double gx = v.left + (x + 0.5) * unit_x - (scene.camera.x - scene.camera.w);
+  const double gy = v.top + (y + 0.5) * unit_y - (scene.camera.y - scene.camera.h);
+  CellSpan span;
+  SpanAlong(gx - unit_x, gx + unit_x, in.sub_w, in.div_x, span.col0, span.col1);
+  SpanAlong(gy - unit_y, gy + unit_y, in.sub_h, in.div_y, span.row0, span.row1);
+  return span;
+}
+
+// One named, untextured quad per cell of `span`.
+void DrawPickCells(const ViewScene& scene, const FrameInputs& in, const CellSpan& span) {
   glColor4d(0, 0, 0, 1);
   const double ox = scene.camera.x - scene.camera.w;
   const double oy = scene.camera.y - scene.camera.h;
-  for (int r = 0; r < in.div_y; ++r) {
-    for (int k = 0; k < in.div_x; ++k) {
+  for (int r = span.row0; r <= span.row1; ++r) {
+    for (int k = span.col0; k <= span.col1; ++k) {
       glLoadName(static_cast<GLuint>(in.first_cell_name + r * in.div_x + k));
       const double x0 = ox + k * in.sub_w;
       const double y0 = oy + r * in.sub_h;
@@ -172,6 +218,17 @@ void DrawPickCells(const ViewScene& scene, const FrameInputs& in) {
       glEnd();
     }
   }
+}
+
+void DrawPickSpan(const ViewScene& scene, const FrameInputs& in, const CellSpan& span) {
+  const ViewRect v = FitToWindow(in.window_width, in.window_height, scene.camera);
+  glMatrixMode(GL_PROJECTION);
+  gluOrtho2D(v.left, v.right, v.bottom, v.top);
+  glMatrixMode(GL_MODELVIEW);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  if (in.icons != nullptr) DrawIcons(*in.icons, v, in.icon_layout, in.hover_name, true);
+  DrawPickCells(scene, in, span);
+  glLoadName(kNoName);
 }
 
 }  // namespace
@@ -307,57 +364,53 @@ void DrawScene(ViewScene& scene, const FrameInputs& in) {
 }
 
 int PickAt(const ViewScene& scene, const FrameInputs& in, int x, int y) {
-  GLuint buffer[kPickBufferWords] = {};
+  const CellSpan span = CellsNearPixel(scene, in, x, y);
+  // One four-word record per name that can be hit: every icon and every
+  // cell drawn, so the buffer never overflows.
+  const std::size_t icons = in.icons != nullptr ? in.icons->size() : 0;
+  std::vector<GLuint> buffer(
+      std::max(kPickBufferWords, kPickRecordWords * (icons + span.Count() + 1)));
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
-  glSelectBuffer(static_cast<GLsizei>(kPickBufferWords), buffer);
+  glSelectBuffer(static_cast<GLsizei>(buffer.size()), buffer.data());
   glRenderMode(GL_SELECT);
   glInitNames();
   glPushName(kNoName);
 
+  // The region is the centre of the pixel under the pointer.
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
-  gluPickMatrix(x, viewport[3] - y, kPickRegionPixels, kPickRegionPixels, viewport);
+  gluPickMatrix(x + 0.5, viewport[3] - y - 0.5, kPickRegionPixels, kPickRegionPixels, viewport);
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
-  DrawPickScene(scene, in);
-  glLoadName(kNoName);
+  DrawPickSpan(scene, in, span);
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
   glPopName();
 
-  // Negative when the records overflowed the buffer.
   const GLint hits = glRenderMode(GL_RENDER);
   glMatrixMode(GL_MODELVIEW);
-  return DecodePickBuffer(buffer, kPickBufferWords, hits);
+  return DecodePickBuffer(buffer.data(), buffer.size(), hits);
 }
 
 void DrawPickScene(const ViewScene& scene, const FrameInputs& in) {
-  const ViewRect v = FitToWindow(in.window_width, in.window_height, scene.camera);
-  glMatrixMode(GL_PROJECTION);
-  gluOrtho2D(v.left, v.right, v.bottom, v.top);
-  glMatrixMode(GL_MODELVIEW);
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  if (in.icons != nullptr) DrawIcons(*in.icons, v, in.icon_layout, in.hover_name, true);
-  DrawPickCells(scene, in);
-  glLoadName(kNoName);
+  DrawPickSpan(scene, in, WholeGrid(in));
 }
 
 int DecodePickBuffer(const GLuint* buffer, std::size_t words, GLint hits) {
-  constexpr std::size_t kRecordWords = 4;  // name count, min depth, max depth, name
   if (hits <= 0 || buffer == nullptr) return -1;
   const std::size_t records = static_cast<std::size_t>(hits);
-  if (records > words / kRecordWords) return -1;
+  if (records > words / kPickRecordWords) return -1;
   std::size_t best = 0;
   for (std::size_t i = 1; i < records; ++i) {
     // Depths are unsigned words; the earliest record wins a tie.
-    if (buffer[i * kRecordWords + 1] < buffer[best * kRecordWords + 1]) best = i;
+    if (buffer[i * kPickRecordWords + 1] < buffer[best * kPickRecordWords + 1]) best = i;
   }
-  const GLuint name = buffer[best * kRecordWords + 3];
+  const GLuint name = buffer[best * kPickRecordWords + 3];
   if (name == kNoName) return -1;
   return static_cast<int>(static_cast<std::int64_t>(name) - 1);
 }

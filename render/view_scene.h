@@ -193,15 +193,17 @@ void DrawFrame(ViewScene& scene, const FrameInputs& in);
 // The layers back to front, the selected tile, icons, logo and cursor.
 void DrawScene(ViewScene& scene, const FrameInputs& in);
 
-// Selection-mode pick at window pixel (x, y), y down. Returns the picked
-// GL name minus 1: an icon index (0 ... icon count - 1), a cell value
-// first_cell_name - 1 + row * div_x + col, or -1 for nothing (also when the
-// selection buffer overflows). Leaves GL_MODELVIEW selected.
+// Selection-mode pick of the one window pixel (x, y), y down. Returns the
+// picked GL name minus 1: an icon index (0 ... icon count - 1), the cell
+// value first_cell_name - 1 + row * div_x + col of the cell under that
+// pixel's centre, or -1 for nothing. Any grid size works: only the cells
+// around the pixel are drawn, into a buffer that holds all their records.
+// Leaves GL_MODELVIEW selected.
 int PickAt(const ViewScene& scene, const FrameInputs& in, int x, int y);
 // The picking pass: icons first, then one named quad per cell.
 void DrawPickScene(const ViewScene& scene, const FrameInputs& in);
 
-// Words of the selection buffer PickAt uses.
+// Least number of words of the selection buffer PickAt uses.
 constexpr std::size_t kPickBufferWords = 128;
 
 // Decodes a selection buffer of `hits` records, each read as four words

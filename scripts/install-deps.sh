@@ -10,7 +10,7 @@ packages=(
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
   libann-dev libboost-iostreams-dev libpng-dev zlib1g-dev libgif-dev
   libftgl-dev freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
-  xvfb xauth xdotool x11-utils imagemagick ffmpeg fonts-inconsolata
+  xvfb xauth xdotool x11-utils imagemagick ffmpeg fonts-inconsolata python3-gi gir1.2-gtk-3.0
   libgtest-dev libgmock-dev libbenchmark-dev
   plasma-workspace-wallpapers mate-backgrounds ukui-wallpapers
 )

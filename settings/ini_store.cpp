@@ -3,9 +3,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <type_traits>
 
 #include "settings/ini_text.h"
+#include "settings/whole_file.h"
 
 namespace tessaline {
 namespace {
@@ -71,7 +73,7 @@ qxINI::Entry* qxINI::FindKey(const std::string& key) {
   return nullptr;
 }
 
-bool qxINI::Load(const std::string& path) {
+IniLoadResult qxINI::LoadFile(const std::string& path) {
   // A directory "opens" as a stream on this platform but is no settings file.
   std::error_code error;
   const bool is_directory = std::filesystem::is_directory(path, error);
@@ -79,13 +81,16 @@ bool qxINI::Load(const std::string& path) {
   if (!is_directory) file.open(path);
   if (!file.is_open()) {
     *console_ << "[qxINI::Load] Invalid or corrupted file specified" << std::endl;
-    return false;
+    return IniLoadResult::kNotOpened;
   }
   path_ = path;
-  return Parse(file);
+  return Parse(file) ? IniLoadResult::kRead : IniLoadResult::kMalformed;
 }
 
+bool qxINI::Load(const std::string& path) { return LoadFile(path) == IniLoadResult::kRead; }
+
 bool qxINI::Parse(std::istream& in) {
+  bool all_read = true;
   std::string section;
   std::string raw;
   while (std::getline(in, raw)) {
@@ -100,16 +105,27 @@ bool qxINI::Parse(std::istream& in) {
         AddPair(section, line.key, line.value);
         break;
       case IniLine::Kind::kUnclosedHeader:
-        *console_ << "[qxINI::Load] Header tag opened with '[' but not closed with ']'"
-                  << std::endl;
-        return false;
       case IniLine::Kind::kMissingEquals:
-        *console_ << "[qxINI::Load] Value '" << line.cleaned
-                  << "' is not a header and not a valid value, missing '='." << std::endl;
-        return false;
+      case IniLine::Kind::kUnclosedQuote:
+        // The line is skipped; the section stays that of the last good header.
+        ReportMalformed(line);
+        all_read = false;
+        break;
     }
   }
-  return true;
+  return all_read;
+}
+
+void qxINI::ReportMalformed(const IniLine& line) {
+  if (line.kind == IniLine::Kind::kUnclosedHeader) {
+    *console_ << "[qxINI::Load] Header tag opened with '[' but not closed with ']'" << std::endl;
+  } else if (line.kind == IniLine::Kind::kMissingEquals) {
+    *console_ << "[qxINI::Load] Value '" << line.cleaned
+              << "' is not a header and not a valid value, missing '='." << std::endl;
+  } else {
+    *console_ << "[qxINI::Load] Value '" << line.value << "' of key '" << line.key
+              << "' opens a quote but does not close it." << std::endl;
+  }
 }
 
 void qxINI::AddPair(const std::string& section, const std::string& key, const std::string& value) {
@@ -131,16 +147,10 @@ bool qxINI::Save(qxINI* pairs, const std::string& path) {
   }
   const std::string& destination = path.empty() ? path_ : path;
   *console_ << "saving the settings to " << destination << "..." << std::endl;
-  std::ofstream file(destination, std::ios::out | std::ios::trunc);
-  if (!file.is_open()) {
-    *console_ << "[qxINI::Save] Cannot save file at path " << destination << std::endl;
-    return false;
-  }
   RefreshTexts();
-  pairs->WriteEntries(file);
-  file.flush();
-  if (!file) {
-    // A full disk or a lost device: say so rather than report a save.
+  std::ostringstream text;
+  pairs->WriteEntries(text);
+  if (!ReplaceFile(destination, text.str())) {
     *console_ << "[qxINI::Save] Cannot save file at path " << destination << std::endl;
     return false;
   }
@@ -165,7 +175,7 @@ void qxINI::WriteEntries(std::ostream& out) const {
       out << '[' << entry.section << "]\n";
       last_section = entry.section;
     }
-    out << entry.key << '=' << entry.text << '\n';
+    out << entry.key << '=' << IniValueText(entry.text) << '\n';
   }
 }
 

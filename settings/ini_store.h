@@ -9,7 +9,10 @@
 //
 // Line syntax: see settings/ini_text.h. A registered key binds wherever it
 // stands in the file, whatever its section. Keys nobody registered are kept
-// and written back under the section they were read in.
+// and written back under the section they were read in. A malformed line is
+// reported and skipped; the lines after it are still read, so one bad line
+// never costs the values of the others. A save replaces the file whole or
+// leaves it as it was (settings/whole_file.h).
 //
 // All messages go to the console stream (standard output in the program), one
 // line each; they never reach the log stream. GUI thread only; no locking.
@@ -23,6 +26,16 @@
 #include "settings/ini_value.h"
 
 namespace tessaline {
+
+struct IniLine;
+
+// How a load went. Callers decide by the kind: only a file that could not be
+// opened may be replaced by one written with the defaults.
+enum class IniLoadResult {
+  kRead,       // every line was read
+  kNotOpened,  // no such file, or not a file; nothing changed
+  kMalformed,  // some lines were skipped; the values of the others are assigned
+};
 
 namespace ini_detail {
 template <typename T>
@@ -61,16 +74,20 @@ class qxINI {
     entries_.push_back(Entry{section, key, std::string(), IniTarget(target)});
   }
 
-  // Reads the file at `path`. False when it cannot be opened (path unchanged)
-  // or when a line is malformed (values of earlier lines stay assigned).
+  // Reads the file at `path`. When it cannot be opened the path and the
+  // values stay as they were; otherwise the path becomes `path`.
+  IniLoadResult LoadFile(const std::string& path);
+  // True only when `LoadFile` gives kRead.
   bool Load(const std::string& path);
 
-  // Reads INI text from `in` as `Load` reads a file, without touching the path.
+  // Reads INI text from `in` as `LoadFile` reads a file, without touching the
+  // path. False when a malformed line was skipped.
   bool Parse(std::istream& in);
 
   // Refreshes this store's bound entries from their variables and writes the
   // entries of `pairs` (the program always passes this store) to `path`, or
-  // to the path of the last successful load when `path` is empty.
+  // to the path of the last successful load when `path` is empty. The file is
+  // replaced whole; on failure it keeps its old bytes.
   bool Save(qxINI* pairs, const std::string& path);
 
   // Refreshes the bound entries and writes this store's INI text to `out`,
@@ -83,6 +100,8 @@ class qxINI {
   // Prints "KEYhad been registered." when the pair is taken.
   bool IsRegistered(const std::string& section, const std::string& key);
   Entry* FindKey(const std::string& key);
+  // Prints why a line cannot be read.
+  void ReportMalformed(const IniLine& line);
   void AddPair(const std::string& section, const std::string& key, const std::string& value);
   void RefreshTexts();
   void WriteEntries(std::ostream& out) const;

@@ -5,21 +5,54 @@
 namespace tessaline {
 namespace {
 
-// Cutting at each marker in turn leaves the text before the earliest one.
-void CutAt(std::string& line, const char* marker) {
-  const std::string::size_type at = line.find(marker);
-  if (at != std::string::npos) line.erase(at);
-}
+constexpr char kBlanks[] = " \t\r";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// Where the comment of a line begins, or npos.
+std::string::size_type CommentStart(const std::string& line) {
+  return std::min({line.find(';'), line.find('#'), line.find("//")});
+}
+
+char Unescaped(char c) {
+  if (c == 'n') return '\n';
+  if (c == 'r') return '\r';
+  return c;
+}
+
+// Re-reads the value of a pair from the raw line when it is quoted. The
+// first "=" of the raw line is the one that split the cleaned line, since
+// no comment can start before it.
+void ReadQuotedValue(const std::string& raw, IniLine* line) {
+  const std::string::size_type open = raw.find_first_not_of(kBlanks, raw.find('=') + 1);
+  if (open == std::string::npos || raw[open] != '"') return;
+  std::string value;
+  for (std::string::size_type i = open + 1; i < raw.size(); ++i) {
+    if (raw[i] == '"') {
+      line->value = value;
+      return;
+    }
+    if (raw[i] == '\\' && i + 1 < raw.size()) {
+      value += Unescaped(raw[++i]);
+    } else {
+      value += raw[i];
+    }
+  }
+  line->kind = IniLine::Kind::kUnclosedQuote;
+  line->value = raw.substr(open);
+}
+
+// True when "key=" + value reads back as value without quotes.
+bool ReadsBackBare(const std::string& value) {
+  if (!value.empty() && value[0] == '"') return false;
+  return value.find_first_of(" \t\r\n;#") == std::string::npos &&
+         value.find("//") == std::string::npos;
+}
 
 }  // namespace
 
 std::string CleanIniLine(const std::string& raw) {
-  std::string line = raw;
-  CutAt(line, ";");
-  CutAt(line, "#");
-  CutAt(line, "//");
+  std::string line = raw.substr(0, CommentStart(raw));
   // A CR is a blank too, so a file with CR LF line ends reads like one with LF.
   line.erase(std::remove_if(line.begin(), line.end(), IsBlank), line.end());
   return line;
@@ -48,7 +81,24 @@ IniLine ParseIniLine(const std::string& raw) {
   result.kind = IniLine::Kind::kPair;
   result.key = line.substr(0, equals);
   result.value = line.substr(equals + 1);
+  ReadQuotedValue(raw, &result);
   return result;
+}
+
+std::string IniValueText(const std::string& value) {
+  if (ReadsBackBare(value)) return value;
+  std::string text = "\"";
+  for (const char c : value) {
+    if (c == '\n') {
+      text += "\\n";
+    } else if (c == '\r') {
+      text += "\\r";
+    } else {
+      if (c == '"' || c == '\\') text += '\\';
+      text += c;
+    }
+  }
+  return text + '"';
 }
 
 }  // namespace tessaline

@@ -7,6 +7,12 @@
 // "#" or "//" on is a comment (also in the middle of a value), then every
 // space, TAB and carriage return is deleted wherever it stands. What remains
 // is nothing, a "[section]" header or a "key=value" pair.
+//
+// Quoted values: when the first non-blank character after the "=" is a double
+// quote, the value is read from the raw line up to the next unescaped double
+// quote, blanks and comment markers included; a backslash takes the next
+// character as it is, except that "\n" and "\r" stand for LF and CR. Whatever
+// follows the closing quote is ignored like a comment.
 
 #include <string>
 
@@ -19,12 +25,15 @@ struct IniLine {
     kPair,            // "key=value"; either side may be empty
     kUnclosedHeader,  // starts with "[" but has no "]"
     kMissingEquals,   // neither a header nor a pair
+    kUnclosedQuote,   // a pair whose value opens a quote and never closes it
   };
   Kind kind = Kind::kBlank;
   std::string cleaned;  // the line after comment cutting and blank removal
   std::string section;  // kHeader only
-  std::string key;      // kPair only: the text before the first "="
-  std::string value;    // kPair only: all the text after the first "="
+  std::string key;      // kPair and kUnclosedQuote: the text before the first "="
+  // kPair: all the text after the first "=", or the quoted text unescaped;
+  // kUnclosedQuote: the raw text from the opening quote on.
+  std::string value;
 };
 
 // The line without its comment and without any space, TAB or CR.
@@ -32,5 +41,10 @@ std::string CleanIniLine(const std::string& raw);
 
 // Classifies one raw line (without its line feed).
 IniLine ParseIniLine(const std::string& raw);
+
+// What a file holds after "key=" for `value`: the value itself when a bare
+// value reads back unchanged (every file the program wrote before quoting
+// existed stays byte-identical), else the value quoted and escaped.
+std::string IniValueText(const std::string& value);
 
 }  // namespace tessaline

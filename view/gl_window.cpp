@@ -70,7 +70,14 @@ void qxFlGLWindow::LoadMosaicConfig() {
   const std::string file = std::string(kProgramName) + ".cfg";
   config_ = std::make_unique<qxINI>();
   RegisterMosaicKeys(*config_, Config());
-  if (config_->Load(file)) return;
+  const IniLoadResult loaded = config_->LoadFile(file);
+  if (loaded == IniLoadResult::kRead) return;
+  // Only a missing file is replaced by the defaults: the user's own file,
+  // even with a line the store cannot read, is never overwritten.
+  if (loaded == IniLoadResult::kMalformed) {
+    view_log() << file << " has lines that could not be read; it is left as it is" << std::endl;
+    return;
+  }
   view_log() << "Failed to open the " << file << " file!" << std::endl;
   if (config_->Save(config_.get(), file)) view_log() << "save : " << file << std::endl;
 }

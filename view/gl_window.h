@@ -7,8 +7,9 @@
 // leaves the engine alone.
 //
 // The code is split by job: gl_window.cpp (construction, GL start-up,
-// drawing), view_commands.cpp (commands, idle step, zoom, auto pilot, fade)
-// and view_input.cpp (mouse and keys).
+// drawing), view_commands.cpp (commands, idle step, zoom, auto pilot, fade),
+// view_preferences.cpp (the preference dialog) and view_input.cpp (mouse
+// and keys).
 
 #include <GL/glew.h>
 
@@ -23,6 +24,7 @@
 #include "render/overlay.h"
 #include "render/texture.h"
 #include "render/view_scene.h"
+#include "view/icon_press.h"
 #include "view/mosaic_control.h"
 #include "view/view_owner.h"
 
@@ -32,12 +34,13 @@ namespace tessaline {
 
 class qxINI;
 class qxPhotoMosaic;
+struct MosaicSettings;
 
 class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
  public:
-  // Reads tessaline.cfg (writing it with the defaults when it cannot be
-  // read), creates the engine and registers the display keys in the window
-  // settings store.
+  // Reads tessaline.cfg (writing it with the defaults only when it cannot be
+  // opened; a file with unreadable lines is used and left as it is), creates
+  // the engine and registers the display keys in the window settings store.
   qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOwner* owner);
   ~qxFlGLWindow() override;
 
@@ -135,15 +138,24 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   void StopAutoPilot();
   void ChooseImagesDir();
   void EndCommand();
+  void ResetMotion();
+
+  // The preference command (view_preferences.cpp).
+  void ApplyPreferences(const MosaicSettings& before, const MosaicSettings& after,
+                        bool save_as_default);
+  void ReplaceEngine();
+  void SaveMosaicConfig();
 
   // Input.
   bool OutsideView(int x, int y) const;
   void UpdateModifier();
   int Pick(int x, int y);
   bool IsIcon(int name) const { return name >= 0 && name < IconCount(); }
+  // The icon under view pixel (x, y), -1 for none.
+  int IconUnder(int x, int y);
   void RunIconActions(int name);
-  void LeftPress(int x, int y);
-  void LeftRelease();
+  void LeftPress(int icon, int x, int y);
+  void LeftRelease(int icon);
   void EnterViewFullScreen();
   void LeaveViewFullScreen();
 
@@ -171,6 +183,7 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   std::vector<GlTexture> icon_textures_;
   int fade_icon_ = -1;
   int hover_name_ = -1;
+  IconPress icon_press_;
   int first_cell_name_ = 5;
   FrameRateMeter frame_rate_;
   std::string last_status_;

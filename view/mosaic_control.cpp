@@ -13,6 +13,9 @@ const char* const kBusyStatus = "a tile library load is running; please wait";
 bool PhotoMosaicAccess::LoadSubImages(const std::string& dir) {
   return engine_->LoadSubImages(dir);
 }
+std::string PhotoMosaicAccess::LoadFailureText() const {
+  return engine_->Library().LoadFailureText();
+}
 std::string PhotoMosaicAccess::ImageDir() const { return Config().image_dir; }
 void PhotoMosaicAccess::GenerateMosaic() { engine_->GenerateMosaic(); }
 void PhotoMosaicAccess::SetTarget(const std::string& path) { engine_->SetTarget(path); }
@@ -43,6 +46,7 @@ bool MosaicControl::Generate() {
     host_.ShowStatus(kBusyStatus);
     return false;
   }
+  load_pending_ = true;
   host_.SetAnimation(1);
   return true;
 }
@@ -85,9 +89,17 @@ MosaicControl::Poll MosaicControl::PollLoad(double progress) {
     return Poll::kLoading;
   }
   bool succeeded = true;
-  if (!state_.load_succeeded.compare_exchange_strong(succeeded, false)) return Poll::kIdle;
-  TakeUpLoad();
-  return Poll::kTakenUp;
+  if (state_.load_succeeded.compare_exchange_strong(succeeded, false)) {
+    load_pending_ = false;
+    TakeUpLoad();
+    return Poll::kTakenUp;
+  }
+  if (!load_pending_) return Poll::kIdle;
+  load_pending_ = false;
+  // busy was seen false: the worker has written its reason.
+  const std::string reason = engine_.LoadFailureText();
+  host_.ShowStatus(reason.empty() ? "the tile library could not be loaded" : reason);
+  return Poll::kFailed;
 }
 
 void MosaicControl::TakeUpLoad() {

@@ -30,6 +30,8 @@ class MosaicEngineAccess {
   // Worker thread: loads the tile library from `dir`; true when it is not
   // empty afterwards.
   virtual bool LoadSubImages(const std::string& dir) = 0;
+  // GUI thread, once a load has ended with false: why, as one line.
+  virtual std::string LoadFailureText() const = 0;
   // GUI thread, never while a load runs.
   virtual std::string ImageDir() const = 0;
   virtual void GenerateMosaic() = 0;
@@ -44,6 +46,7 @@ class PhotoMosaicAccess : public MosaicEngineAccess {
   explicit PhotoMosaicAccess(qxPhotoMosaic* engine) : engine_(engine) {}
   void Reset(qxPhotoMosaic* engine) { engine_ = engine; }
   bool LoadSubImages(const std::string& dir) override;
+  std::string LoadFailureText() const override;
   std::string ImageDir() const override;
   void GenerateMosaic() override;
   void SetTarget(const std::string& path) override;
@@ -72,8 +75,9 @@ extern const char* const kBusyStatus;
 
 class MosaicControl {
  public:
-  // What the idle step found.
-  enum class Poll { kLoading, kTakenUp, kIdle };
+  // What the idle step found. kFailed comes once per failed load, whose
+  // reason is then on the status line.
+  enum class Poll { kLoading, kTakenUp, kFailed, kIdle };
 
   MosaicControl(MosaicEngineAccess& engine, MosaicControlHost& host,
                 LoadState& state = ProgramLoadState());
@@ -95,7 +99,8 @@ class MosaicControl {
 
   // The idle step's look at the load: while it runs, the progress text
   // `progress` (the engine's load progress) goes to the status line; once it
-  // succeeded, the mosaic is generated and laid out.
+  // succeeded, the mosaic is generated and laid out; once it failed, the
+  // engine's reason replaces the progress text.
   Poll PollLoad(double progress);
 
  private:
@@ -105,6 +110,8 @@ class MosaicControl {
   MosaicControlHost& host_;
   LoadState& state_;
   bool ready_ = false;
+  // A load this control started has not been taken up or reported yet.
+  bool load_pending_ = false;
 };
 
 }  // namespace tessaline

@@ -159,6 +159,10 @@ void qxFlGLWindow::IdleStep() {
       return;
     case MosaicControl::Poll::kTakenUp:
       break;
+    case MosaicControl::Poll::kFailed:
+      // Nothing to animate; no frame-rate text may cover the reason.
+      SetAnimation(0);
+      break;
     case MosaicControl::Poll::kIdle:
       NormalFrame();
       break;
@@ -168,6 +172,10 @@ void qxFlGLWindow::IdleStep() {
 
 void qxFlGLWindow::OnMosaicTakenUp() {
   // Whatever moved belonged to the library that was replaced.
+  ResetMotion();
+}
+
+void qxFlGLWindow::ResetMotion() {
   zooming_ = false;
   next_zoom_ = false;
   zoom_frame_ = 0;
@@ -191,7 +199,9 @@ void qxFlGLWindow::NormalFrame() {
   } else {
     ZoomStep();
   }
-  frame_rate_.MeasureFrameRate();
+  // Without a mosaic there is no frame to measure, and the status line may
+  // be saying why the load failed.
+  if (Ready()) frame_rate_.MeasureFrameRate();
   ++frame_count_;
 }
 
@@ -298,18 +308,21 @@ void qxFlGLWindow::AutoPilotNext() {
 
 void qxFlGLWindow::StartAutoPilot() {
   if (!engine_->TargetLoaded() || control_.RefuseWhileBusy()) return;
-  auto_pilot_ = true;
-  zooming_ = true;
-  SetAnimation(1);
-  scene_.press_armed = false;
-  const int col = std::rand() % engine_->Grid().div_x;
-  const int row = std::rand() % engine_->Grid().div_y;
-  SelectCell(col, row);
-  if (!ZoomInto(col, row)) {
-    // A border cell: the next idle step picks an interior one.
-    zooming_ = false;
-    next_zoom_ = true;
+  // The engine draws the first cell too, from its seeded source and only
+  // among interior cells; a grid without any (an image smaller than three
+  // tiles across or down) has nowhere to go.
+  const std::optional<std::pair<int, int>> cell = engine_->PickRandomCell();
+  if (!cell) {
+    view_log() << "auto pilot : the grid has no cell to zoom into" << std::endl;
+    return;
   }
+  auto_pilot_ = true;
+  scene_.press_armed = false;
+  SelectCell(cell->first, cell->second);
+  zooming_ = ZoomInto(cell->first, cell->second);
+  // A cell without a zoom: the next idle step picks another.
+  next_zoom_ = !zooming_;
+  SetAnimation(1);
 }
 
 void qxFlGLWindow::ToggleAutoPilot() {

@@ -45,32 +45,43 @@ void qxFlGLWindow::UpdateModifier() {
 int qxFlGLWindow::Pick(int x, int y) { return PickAt(scene_, MakeFrameInputs(), x, y); }
 
 void qxFlGLWindow::MouseButton(int button, bool pressed, int x, int y) {
+  const bool outside = OutsideView(x, y);
   // A click on the picture brings the keyboard back from the panel.
-  if (pressed && !OutsideView(x, y)) take_focus();
+  if (pressed && !outside) take_focus();
   // The engine belongs to the load while one runs; before the first mosaic
-  // there is nothing to click.
-  if (OutsideView(x, y) || Busy() || !Ready()) return;
+  // there is nothing to click. Only the release of an icon press gets
+  // through anyway: the fade icon must end the fade it began.
+  const bool usable = !outside && !Busy() && Ready();
+  const bool icon_release = button == 1 && !pressed && icon_press_.Pressed() >= 0;
+  if (!usable && !icon_release) return;
   GuardEvent("mouse button", [&] {
     make_current();
     UpdateModifier();
-    const int name = Pick(x, y);
-    if (name != -1 && name < first_cell_name_) hover_name_ = name;
+    // What lies under the pointer now, never what an earlier move left.
+    const int icon = usable ? IconUnder(x, y) : -1;
     if (button == 1 && pressed)
-      LeftPress(x, y);
+      LeftPress(icon, x, y);
     else if (button == 1)
-      LeftRelease();
+      LeftRelease(icon);
     else if (button == 3 && pressed && auto_pilot_)
       StopAutoPilot();
   });
   redraw();
 }
 
-void qxFlGLWindow::LeftPress(int x, int y) {
-  if (IsIcon(hover_name_)) {
-    // The fade icon acts on press and again on release: holding it fades
-    // the mosaic out, letting go fades it back in.
-    if (fade_icon_ >= 0 && hover_name_ == fade_icon_) RunIconActions(hover_name_);
+int qxFlGLWindow::IconUnder(int x, int y) {
+  const int name = Pick(x, y);
+  return IsIcon(name) ? name : -1;
+}
+
+void qxFlGLWindow::LeftPress(int icon, int x, int y) {
+  hover_name_ = icon;
+  // The fade icon acts on press and again on release: holding it fades
+  // the mosaic out, letting go fades it back in.
+  const int fire = icon_press_.Press(icon, fade_icon_);
+  if (icon >= 0) {
     scene_.press_armed = false;
+    if (fire >= 0) RunIconActions(fire);
     return;
   }
   if (input_mode_ == 2) {
@@ -84,11 +95,14 @@ void qxFlGLWindow::LeftPress(int x, int y) {
   SelectCellAt(x, y);
 }
 
-void qxFlGLWindow::LeftRelease() {
-  if (IsIcon(hover_name_)) {
-    RunIconActions(hover_name_);
+void qxFlGLWindow::LeftRelease(int icon) {
+  if (icon_press_.Pressed() >= 0) {
+    const int fire = icon_press_.Release(icon);
+    if (fire >= 0) RunIconActions(fire);
     return;
   }
+  // A press on the mosaic let go over an icon is no click on either.
+  if (icon >= 0) scene_.press_armed = false;
   if (!scene_.press_armed || !scene_.cell_selected || zooming_ || input_mode_ == 2) return;
   scene_.press_armed = false;
   zooming_ = ZoomInto(selected_col_, selected_row_);

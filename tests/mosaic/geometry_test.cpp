@@ -83,6 +83,31 @@ TEST(Geometry, ParsingAppendsAndStopsAfterOneHundredPairs) {
   EXPECT_EQ(sizes.back(), (TileSize{100, 100}));
 }
 
+TEST(Geometry, RefusesTileSizesTheImageOrATextureCannotHold) {
+  struct Row {
+    int image_w, image_h;
+    const char* text;
+    std::vector<TileSize> sizes;
+    long skipped;  // one log line each
+  };
+  const Row rows[] = {
+      {3840, 2160, "3840,2160, 16,9", {{3840, 2160}, {16, 9}}, 0},  // the image as one tile
+      {3840, 2160, "3841,18, 32,2161, 32,18", {{32, 18}}, 2},
+      {640, 360, "64,36, 1280,720", {{64, 36}}, 1},
+      // An image wider than any texture still takes no wider tile.
+      {40000, 20000, "16385,9, 16384,16384", {{16384, 16384}}, 1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.text);
+    std::vector<TileSize> sizes;
+    std::ostringstream log;
+    ParseTileSizes(r.text, sizes, log, TileSizeLimitsFor(r.image_w, r.image_h));
+    EXPECT_EQ(sizes, r.sizes);
+    const std::string text = log.str();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), r.skipped) << text;
+  }
+}
+
 TEST(Geometry, LabelsTileSizes) {
   EXPECT_EQ(TileSizeLabel({32, 18}), "32 x 18");
   EXPECT_EQ(TileSizeLabel({7, 5}), "7 x 5");

@@ -85,6 +85,27 @@ TEST(PhotoMosaic, ConfiguredTileSizeMissingFromTheListIsAppended) {
   EXPECT_EQ(engine.SubHeight(), 9);
 }
 
+// A new list from the preference dialog replaces the menu's sizes; the size
+// in use is found again, or kept as the last entry when the list lacks it.
+TEST(PhotoMosaic, ParseTileSizesReplacesTheListAndFindsTheCurrentSize) {
+  MosaicConfig config;
+  config.sub_scale_list = "32,18, 48,27";
+  config.sub_width = 48;
+  config.sub_height = 27;
+  qxPhotoMosaic engine(config);
+  ASSERT_EQ(engine.TileSizeIndex(), 1);
+
+  engine.ParseTileSizes("16,9, 64,36, 48,27");
+  EXPECT_EQ(engine.TileSizes(), (std::vector<TileSize>{{16, 9}, {64, 36}, {48, 27}}));
+  EXPECT_EQ(engine.TileSizeIndex(), 2);
+
+  engine.ParseTileSizes("16,9");
+  engine.ParseTileSizes("16,9");
+  EXPECT_EQ(engine.TileSizes(), (std::vector<TileSize>{{16, 9}, {48, 27}}));
+  EXPECT_EQ(engine.TileSizeIndex(), 1);
+  EXPECT_EQ(engine.SubWidth(), 48);
+}
+
 TEST(PhotoMosaic, SetImageSizeRemakesWorkingImageAndTargets) {
   MosaicConfig config;
   qxPhotoMosaic engine(config);

@@ -278,6 +278,40 @@ TEST_F(TileLibraryTest, MissingFolderGivesAnEmptyLibrary) {
   EXPECT_EQ(library->LoadProgress(), 3.0);
 }
 
+TEST_F(TileLibraryTest, AnEmptyLoadSaysWhyAndASuccessForgetsIt) {
+  struct Row {
+    const char* file;  // put into the folder, or nullptr
+    const char* bytes;
+    bool folder_exists;
+    LoadFailure want;
+    const char* text;
+  };
+  const Row rows[] = {
+      {nullptr, "", false, LoadFailure::kMissingFolder, "the images folder is missing : "},
+      {nullptr, "", true, LoadFailure::kNoPictures, "the images folder holds no pictures : "},
+      {"notes.txt", "no picture", true, LoadFailure::kNoPictures,
+       "the images folder holds no pictures : "},
+      {"bad.jpg", "not a picture at all", true, LoadFailure::kNoneReadable,
+       "none of the pictures could be read : "},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    fs::remove_all(dir);
+    if (row.folder_exists) fs::create_directories(dir);
+    if (row.file) WriteBytes(dir + "/" + row.file, row.bytes);
+    auto library = MakeLibrary();
+    EXPECT_FALSE(Load(*library));
+    EXPECT_EQ(library->LastLoadFailure(), row.want);
+    EXPECT_EQ(library->LoadFailureText(), row.text + dir);
+    EXPECT_TRUE(Logged(row.text + dir));
+    fs::create_directories(dir);
+    Put("good.png", MeanPicture());
+    ASSERT_TRUE(Load(*library));
+    EXPECT_EQ(library->LastLoadFailure(), LoadFailure::kNone);
+    EXPECT_EQ(library->LoadFailureText(), "");
+  }
+}
+
 TEST_F(TileLibraryTest, EmptiedFolderRewritesTheCacheEmpty) {
   Put("a.png", MeanPicture());
   Put("b.png", Quadrants());

@@ -428,28 +428,38 @@ TEST_F(PickAtTest, NamesTheIconOverACellTheCellElsewhereAndNothingOutside) {
 
 TEST_F(PickAtTest, SkipsIconsWithoutAPictureOrHidden) {
   icons_[0].texture = 0;
-  // Cells (1, 1) and (2, 1) lie under the icon; (1, 1) is named first.
-  EXPECT_EQ(PickAt(scene_, in_, 32, 24), 1 + 1 * 3 + 1) << "icon without a picture";
+  // Pixel (32, 24) is the first of cell (2, 1), under the icon.
+  EXPECT_EQ(PickAt(scene_, in_, 32, 24), 1 + 1 * 3 + 2) << "icon without a picture";
   icons_[0].texture = icon_texture_.name();
   icons_[0].shown = false;
-  EXPECT_EQ(PickAt(scene_, in_, 32, 24), 1 + 1 * 3 + 1) << "hidden icon";
+  EXPECT_EQ(PickAt(scene_, in_, 32, 24), 1 + 1 * 3 + 2) << "hidden icon";
 }
 
-TEST_F(PickAtTest, OverflowingTheSelectionBufferPicksNothing) {
-  // 1 x 1 cells: the 10 x 10 pick region hits about 100 names, far beyond
-  // the 32 records the buffer holds.
+TEST_F(PickAtTest, NamesThePixelsOwnCellAtAnyGridSize) {
+  struct Row {
+    int div_x, div_y;
+    double sub_w, sub_h;
+    int x, y;
+    int col, row;  // the cell holding pixel (x, y)
+  };
+  // The 64 x 48 image fills the window, one scene unit per pixel. The finer
+  // grids put dozens of cells within a few pixels of the pointer.
+  const Row rows[] = {
+      {64, 48, 1, 1, 20, 20, 20, 20},                        // a cell per pixel
+      {64, 48, 1, 1, 63, 47, 63, 47},                        // the last one
+      {160, 120, 0.4, 0.4, 10, 5, 26, 13},                   // six cells per pixel
+      {240, 240, 64.0 / 240, 48.0 / 240, 40, 30, 151, 152},  // 16 x 9 tiles' grid
+      {3, 2, 16, 16, 47, 31, 2, 1},                          // the last pixel of a cell
+  };
   in_.icons = nullptr;
-  in_.div_x = 64;
-  in_.div_y = 48;
-  in_.sub_w = 1;
-  in_.sub_h = 1;
-  EXPECT_EQ(PickAt(scene_, in_, 20, 20), -1);
-  // A region of few cells still picks normally afterwards.
-  in_.div_x = 3;
-  in_.div_y = 2;
-  in_.sub_w = 16;
-  in_.sub_h = 16;
-  EXPECT_EQ(PickAt(scene_, in_, 8, 24), 4);
+  for (const Row& row : rows) {
+    in_.div_x = row.div_x;
+    in_.div_y = row.div_y;
+    in_.sub_w = row.sub_w;
+    in_.sub_h = row.sub_h;
+    EXPECT_EQ(PickAt(scene_, in_, row.x, row.y), 1 + row.row * row.div_x + row.col)
+        << row.div_x << " x " << row.div_y << " at " << row.x << ", " << row.y;
+  }
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 

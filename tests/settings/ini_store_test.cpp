@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -107,6 +112,16 @@ TEST(IniLine, CutsCommentsRemovesBlanksAndClassifies) {
       {"[gl", Kind::kUnclosedHeader, "[gl", "", "", ""},
       {"a b c", Kind::kMissingEquals, "abc", "", "", ""},
       {"x[y]", Kind::kMissingEquals, "x[y]", "", "", ""},
+      // Quoted values keep blanks and comment markers; the rest is a comment.
+      {"image_dir = \"./My Photos\" ; note", Kind::kPair, "image_dir=\"./MyPhotos\"", "",
+       "image_dir", "./My Photos"},
+      {"a=\"x;y#z//w\"", Kind::kPair, "a=\"x", "", "a", "x;y#z//w"},
+      {"a=\"q\\\"b\\\\c\\n\"", Kind::kPair, "a=\"q\\\"b\\\\c\\n\"", "", "a", "q\"b\\c\n"},
+      {"a=  \"  padded \"  trail", Kind::kPair, "a=\"padded\"trail", "", "a", "  padded "},
+      {"a=x\"y\"", Kind::kPair, "a=x\"y\"", "", "a", "x\"y\""},
+      {"a= ;\"x\"", Kind::kPair, "a=", "", "a", ""},
+      {"a=\"open", Kind::kUnclosedQuote, "a=\"open", "", "a", "\"open"},
+      {"a=\"end\\\"", Kind::kUnclosedQuote, "a=\"end\\\"", "", "a", "\"end\\\""},
   };
   for (const LineCase& c : cases) {
     SCOPED_TRACE(std::string("line '") + c.raw + "'");
@@ -260,7 +275,7 @@ TEST(qxINI, RejectedValueBeforeAnyGoodOneKeepsTheDefault) {
   EXPECT_EQ(Written(store), "[mosaic]\ntouched_tile_scale=0.95999999999999996\n");
 }
 
-TEST(qxINI, MalformedLinesStopTheLoad) {
+TEST(qxINI, SkipsAMalformedLineAndReadsTheRest) {
   struct Case {
     const char* file;
     const char* message;
@@ -269,6 +284,8 @@ TEST(qxINI, MalformedLinesStopTheLoad) {
       {"a=1\nab c ; x\nb=2\n",
        "[qxINI::Load] Value 'abc' is not a header and not a valid value, missing '='."},
       {"a=1\n[gl\nb=2\n", "[qxINI::Load] Header tag opened with '[' but not closed with ']'"},
+      {"a=1\nc = \"no end ; x\nb=2\n",
+       "[qxINI::Load] Value '\"no end ; x' of key 'c' opens a quote but does not close it."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -276,12 +293,41 @@ TEST(qxINI, MalformedLinesStopTheLoad) {
     qxINI store(console);
     int a = 0;
     int b = 0;
-    store.Register("", "a", &a, 0);
-    store.Register("", "b", &b, 0);
+    store.Register("s", "a", &a, 0);
+    store.Register("s", "b", &b, 0);
     EXPECT_FALSE(ParseText(store, c.file));
     EXPECT_EQ(a, 1);
-    EXPECT_EQ(b, 0);
-    EXPECT_EQ(Lines(console.str()).back(), c.message);
+    EXPECT_EQ(b, 2);
+    EXPECT_EQ(Lines(console.str()),
+              (std::vector<std::string>{"[setting] a : 1 (int : 1)", c.message,
+                                        "[setting] b : 2 (int : 2)"}));
+    // Nothing of the skipped line is kept.
+    EXPECT_EQ(Written(store), "[s]\na=1\nb=2\n");
+  }
+}
+
+TEST(qxINI, LoadFileTellsReadFromNotOpenedFromMalformed) {
+  TempDir dir;
+  struct Case {
+    std::string path;
+    IniLoadResult result;
+    int width;
+  };
+  const Case cases[] = {
+      {dir.Write("good.ini", "width=3\n"), IniLoadResult::kRead, 3},
+      {dir.File("missing.ini"), IniLoadResult::kNotOpened, 640},
+      {dir.Write("bad.ini", "[window\nheight=9\nwidth=4\n"), IniLoadResult::kMalformed, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::ostringstream console;
+    qxINI store(console);
+    int width = 0;
+    store.Register("window", "width", &width, 640);
+    EXPECT_EQ(store.LoadFile(c.path), c.result);
+    EXPECT_EQ(width, c.width);
+    EXPECT_EQ(store.Path(), c.result == IniLoadResult::kNotOpened ? "" : c.path);
+    EXPECT_EQ(store.Load(c.path), c.result == IniLoadResult::kRead);
   }
 }
 
@@ -440,6 +486,103 @@ TEST(qxINI, SavedFileLoadsBackToTheSameValues) {
   ASSERT_TRUE(second.Load(path));
   EXPECT_EQ(scale2, 0.1 + 0.2);  // 17 digits give the double back exactly
   EXPECT_EQ(list2, "16,9,32,18");
+}
+
+TEST(qxINI, ValuesComeBackFromAFileAsTheyWereSaved) {
+  struct Case {
+    const char* value;
+    const char* line;  // as written to the file
+  };
+  const Case cases[] = {
+      {"./My Photos", "v=\"./My Photos\""},
+      {"  lead and trail\t", "v=\"  lead and trail\t\""},
+      {"a;b#c//d", "v=\"a;b#c//d\""},
+      {"\"quoted\" \\dir\\", "v=\"\\\"quoted\\\" \\\\dir\\\\\""},
+      {"two\nlines\r", "v=\"two\\nlines\\r\""},
+      // Bare values are written as they always were.
+      {"", "v="},
+      {"./images", "v=./images"},
+      {"C:\\x\"y", "v=C:\\x\"y"},
+  };
+  TempDir dir;
+  const std::string path = dir.File("round.cfg");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    std::ostringstream console;
+    qxINI first(console);
+    std::string value;
+    first.Register("s", "v", &value, c.value);
+    ASSERT_TRUE(first.Save(&first, path));
+    EXPECT_EQ(ReadFile(path), std::string("[s]\n") + c.line + "\n");
+    qxINI second(console);
+    std::string loaded = "unset";
+    second.Register("s", "v", &loaded, "unset");
+    ASSERT_EQ(second.LoadFile(path), IniLoadResult::kRead);
+    EXPECT_EQ(loaded, c.value);
+  }
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(qxINI, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
+  TempDir dir;
+  const std::string path = dir.Write("a.ini", "width=3\n");
+  std::ostringstream console;
+  qxINI store(console);
+  std::string long_value(4096, 'x');
+  store.Register("s", "v", &long_value, long_value);
+  // A file size limit makes the write fail part way, as a full disk would.
+  rlimit old_limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  rlimit small = old_limit;
+  small.rlim_cur = 1024;
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved = store.Save(&store, path);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(Lines(console.str()).back(), "[qxINI::Save] Cannot save file at path " + path);
+  EXPECT_EQ(ReadFile(path), "width=3\n");
+  EXPECT_EQ(FolderEntries(std::filesystem::path(path).parent_path()),
+            std::vector<std::string>{"a.ini"});
+
+  // A folder nobody may create files in, even root.
+  EXPECT_FALSE(store.Save(&store, "/proc/ini_store_test.ini"));
+  EXPECT_FALSE(std::filesystem::exists("/proc/ini_store_test.ini"));
+  // A device is refused, not replaced by a regular file.
+  struct stat device {};
+  EXPECT_FALSE(store.Save(&store, "/dev/full"));
+  ASSERT_EQ(stat("/dev/full", &device), 0);
+  EXPECT_TRUE(S_ISCHR(device.st_mode));
+}
+
+TEST(qxINI, SaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
+  TempDir dir;
+  const std::string target = dir.Write("real.ini", "width=3\n");
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  const std::string link = dir.File("link.ini");
+  ASSERT_EQ(symlink("real.ini", link.c_str()), 0);  // relative to the link's folder
+  std::ostringstream console;
+  qxINI store(console);
+  int width = 0;
+  store.Register("window", "width", &width, 640);
+  ASSERT_TRUE(store.Load(link));
+  width = 5;
+  ASSERT_TRUE(store.Save(&store, ""));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFile(target), "[window]\nwidth=5\n");
+  struct stat saved {};
+  ASSERT_EQ(stat(target.c_str(), &saved), 0);
+  EXPECT_EQ(saved.st_mode & 0777, 0640u);
+  EXPECT_EQ(FolderEntries(std::filesystem::path(target).parent_path()),
+            (std::vector<std::string>{"link.ini", "real.ini"}));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ class FakeEngine : public MosaicEngineAccess {
     loading = false;
     return load_result;
   }
+  std::string LoadFailureText() const override { return failure_text; }
   std::string ImageDir() const override { return dir; }
   void GenerateMosaic() override { Call("GenerateMosaic"); }
   void SetTarget(const std::string& path) override { Call("SetTarget " + path); }
@@ -39,6 +40,7 @@ class FakeEngine : public MosaicEngineAccess {
   }
 
   std::string dir = "./images";
+  std::string failure_text;
   std::vector<TileSize> sizes = {{32, 18}, {48, 27}};
   bool load_result = true;
   std::atomic<bool> loading{false};
@@ -112,15 +114,18 @@ TEST_F(MosaicControlTest, FirstGenerateLoadsOnTheWorkerAndTheIdleStepTakesItUp) 
   EXPECT_EQ(engine_.conflicts, 0);
 }
 
-TEST_F(MosaicControlTest, AFailedLoadLeavesTheViewUnready) {
+TEST_F(MosaicControlTest, AFailedLoadSaysWhyOnceAndLeavesTheViewUnready) {
   engine_.load_result = false;
+  engine_.failure_text = "the images folder holds no pictures : ./images";
   ASSERT_TRUE(control_.Generate());
   Release();
-  const std::size_t statuses = host_.statuses.size();
-  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kIdle);
+  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kFailed);
   EXPECT_FALSE(control_.Ready());
   EXPECT_TRUE(engine_.calls.empty());
-  EXPECT_EQ(host_.statuses.size(), statuses) << "the last progress text should stay";
+  EXPECT_EQ(host_.statuses, std::vector<std::string>{engine_.failure_text});
+  // Later steps are ordinary frames and leave the reason alone.
+  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kIdle);
+  EXPECT_EQ(host_.statuses.size(), 1u);
 }
 
 TEST_F(MosaicControlTest, GenerateWithALoadedLibraryOnlyRemakesTheMosaic) {

@@ -1,0 +1,118 @@
+# The menu bar: every shortcut reaches its command while the view has the
+# keyboard, the marks follow the view, Help/Version shows its message, and
+# Alt+Enter switches the window to full screen and back.
+source "$(dirname "$0")/lib.sh" "$@"
+
+mkdir -p texture images
+cp "$SOURCE_DIR"/texture/*.png texture/
+bash "$SOURCE_DIR/scripts/sample-photos.sh" images 3 >/dev/null
+cat >tessaline.cfg <<'CFG'
+[image]
+image_width=1920
+image_height=1080
+CFG
+
+count() { grep -c -- "$1" "$2" || true; }
+wait_for_count() {
+  local pattern=$1 n=$2 file=${3:-$WORK/tessaline.log}
+  local deadline=$((SECONDS + 60))
+  until [ "$(count "$pattern" "$file")" -ge "$n" ]; do
+    [ $SECONDS -lt $deadline ] || fail "fewer than $n lines '$pattern' in $file"
+    sleep 0.2
+  done
+}
+# Waits for a visible window titled $1 and closes it with Escape.
+expect_window() {
+  local id
+  id=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) ||
+    fail "no window '$1'"
+  [ -n "${2:-}" ] && import -window "$id" "$2"
+  xdotool windowfocus --sync "$id" key Escape
+  sleep 0.5
+}
+
+start_app
+# "m": Generate.
+press m
+wait_for_line "status : photomosaic have been generated." 60 console.txt
+
+# Draw toggles: "2", "4" and "n" on; "z" switches "Zoom with selected" on
+# and with it "Around photomosaics". Their bits reach tessaline.ini below.
+for key in 2 4 n z; do press "$key"; done
+
+# "r": a random tile becomes the target and its mosaic is made.
+names=$(count "^image name : " tessaline.log)
+press r
+wait_for_count "^image name : " $((names + 1))
+
+# Shift+A: the camera command.
+press shift+a
+wait_for_line "live video input is not available : camera"
+
+# "a": the auto pilot zooms on its own; "s" stops the animation, so the
+# zooms stop; each Space is one step: 51 of them finish the running zoom.
+press a
+wait_for_count "zoom : end" 1
+press s
+sleep 0.5
+ends=$(count "zoom : end" tessaline.log)
+sleep 3
+[ "$(count "zoom : end" tessaline.log)" -eq "$ends" ] || fail "Animation did not stop the zooms"
+xdotool key --delay 40 --repeat 60 space
+wait_for_count "zoom : end" $((ends + 1))
+press s
+wait_for_count "zoom : end" $((ends + 2))
+press a  # the auto pilot stops after its running zoom
+sleep 3
+
+# "u": the tile folder is read again.
+press u
+wait_for_count "\*\*\*\* load sub images : start \*\*\*\*" 2
+wait_for_count "\*\*\*\* generate mosaic : end \*\*\*\*" 2
+
+# The dialogs of "d", Ctrl+F, Ctrl+M and Ctrl+S; Escape cancels each.
+press d
+expect_window "Image Directory"
+press ctrl+f
+expect_window "Open image file" open.png
+press ctrl+m
+expect_window "Open movie file"
+press ctrl+s
+expect_window "Save Image"
+
+# Alt+Enter: full screen over the 1280 x 1024 screen and back to the
+# window's own rectangle.
+press alt+Return
+eval "$(xdotool getwindowgeometry --shell "$WID")"
+[ "$WIDTH" -eq 1280 ] && [ "$HEIGHT" -eq 1024 ] || fail "full screen is ${WIDTH}x${HEIGHT}"
+press alt+Return
+eval "$(xdotool getwindowgeometry --shell "$WID")"
+[ "$WIDTH" -eq 640 ] && [ "$HEIGHT" -eq 480 ] && [ "$X" -eq 100 ] && [ "$Y" -eq 100 ] ||
+  fail "leaving full screen gave ${WIDTH}x${HEIGHT} at $X,$Y"
+
+# Help/Version: the message box, closed with Return.
+xdotool mousemove --window "$WID" 370 10 click 1
+sleep 0.5
+import -window root menu_help.png
+xdotool mousemove --window "$WID" 380 32 click 1
+message=
+deadline=$((SECONDS + 10))
+while [ -z "$message" ]; do
+  [ $SECONDS -lt $deadline ] || fail "Help/Version showed no message"
+  sleep 0.2
+  message=$(xdotool search --onlyvisible --class FLTK | grep -vx "$WID" | head -n 1 || true)
+done
+import -window root version.png
+xdotool windowfocus --sync "$message" key Return
+sleep 0.5
+
+press Escape
+wait_app
+[ "$APP_STATUS" -eq 1 ] || fail "Esc should end the program with status 1"
+# 65 with Logo (2), Image infomation (8), Mipmapping (32), Zoom with
+# selected (128) and Around photomosaics (16).
+expect_line "draw=251" tessaline.ini
+if [ -n "${TESSALINE_SHOTS:-}" ]; then
+  cp open.png menu_help.png version.png "$TESSALINE_SHOTS/"
+fi
+echo "menu: ok"

@@ -1,0 +1,115 @@
+# The preference dialog: "p" opens "photomosaic setting"; Cancel, closing the
+# window and OK without a change leave the engine and tessaline.cfg alone; a
+# tile size typed into the spinners with " Default" ticked reloads the tiles
+# at that size and saves it; a new tile size list replaces the offered sizes.
+source "$(dirname "$0")/lib.sh" "$@"
+
+mkdir -p texture images
+cp "$SOURCE_DIR"/texture/*.png texture/
+for colour in red green blue yellow white black orange purple; do
+  convert -size 64x36 "xc:$colour" "images/$colour.png"
+done
+convert -size 320x180 gradient:red-blue target.png
+printf '[image]\nimage_default=target.png\n' >tessaline.cfg
+count() { grep -c -- "$1" "$2" || true; }
+
+# Sends the window manager's WM_DELETE_WINDOW to window $1 (there is no
+# window manager here to do it).
+close_window() {
+  python3 -c '
+import ctypes as c, sys
+x = c.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype, x.XInternAtom.restype = c.c_void_p, c.c_ulong
+x.XInternAtom.argtypes = [c.c_void_p, c.c_char_p, c.c_int]
+x.XSendEvent.argtypes = [c.c_void_p, c.c_ulong, c.c_int, c.c_long, c.c_void_p]
+x.XFlush.argtypes = [c.c_void_p]
+class Event(c.Structure):  # XClientMessageEvent inside the 24-long XEvent
+    _fields_ = [("type", c.c_int), ("serial", c.c_ulong), ("send_event", c.c_int),
+                ("display", c.c_void_p), ("window", c.c_ulong), ("message_type", c.c_ulong),
+                ("format", c.c_int), ("data", c.c_long * 5), ("pad", c.c_long * 16)]
+d = x.XOpenDisplay(None)
+e = Event(type=33, send_event=1, display=d, window=int(sys.argv[1]), format=32,
+          message_type=x.XInternAtom(d, b"WM_PROTOCOLS", 0))
+e.data[0] = x.XInternAtom(d, b"WM_DELETE_WINDOW", 0)
+x.XSendEvent(d, e.window, 0, 0, c.byref(e))
+x.XFlush(d)' "$1"
+}
+
+open_dialog() {
+  press p
+  DLG=$(timeout 10 xdotool search --sync --onlyvisible --name '^photomosaic setting$' |
+    head -n 1) || fail "the preference dialog did not open"
+  sleep 0.3
+}
+wait_closed() {
+  local deadline=$((SECONDS + 10))
+  while xdotool search --onlyvisible --name '^photomosaic setting$' >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || fail "the preference dialog did not close"
+    sleep 0.2
+  done
+}
+click_dialog() {
+  xdotool mousemove --window "$DLG" "$1" "$2"
+  sleep 0.2
+  xdotool click 1
+  sleep 0.3
+}
+# Replaces the text of the field at dialog-relative ($1, $2) by $3.
+type_into() {
+  click_dialog "$1" "$2"
+  xdotool key ctrl+a
+  xdotool type --delay 80 "$3"
+  xdotool key Tab
+  sleep 0.2
+}
+# Tile size 16 x 9 and " Default" ticked.
+edit_dialog() {
+  type_into 150 72 16
+  type_into 260 72 9
+  click_dialog 22 317
+}
+
+start_app
+wait_for_line "sub : 32 x 18"
+cp tessaline.cfg first.cfg
+open_dialog
+edit_dialog
+click_dialog 370 317 # Cancel
+wait_closed
+open_dialog
+edit_dialog
+close_window "$DLG"
+wait_closed
+open_dialog
+click_dialog 280 317 # OK without a change
+wait_closed
+sleep 0.5
+[ "$(count "^sub : " tessaline.log)" -eq 1 ] || fail "the engine was replaced without a change"
+[ "$(count "^save : " console.txt)" -eq 0 ] || fail "tessaline.cfg was saved"
+cmp -s tessaline.cfg first.cfg || fail "tessaline.cfg changed: $(diff first.cfg tessaline.cfg)"
+
+open_dialog
+edit_dialog
+click_dialog 280 317
+wait_closed
+wait_for_line "sub : 16 x 9"
+wait_for_line "status : photomosaic have been generated." 60 console.txt
+wait_for_line "^save : tessaline.cfg" 10 console.txt
+expect_line "div : 240 x 240" tessaline.log
+for line in sub_width=16 sub_height=9 image_width=3840 sub_scale_list=32,18; do
+  expect_line "$line" tessaline.cfg
+done
+
+# Right walks from 16 x 9 to the next entry of the new list.
+open_dialog
+type_into 250 162 "16,9, 48,27"
+click_dialog 280 317
+wait_closed
+press Right
+wait_for_line "new tile size : "
+expect_line "new tile size : 48 x 27" tessaline.log
+[ "$(count "^sub : " tessaline.log)" -eq 2 ] || fail "a new list alone replaced the engine"
+press Escape
+wait_app
+[ "$APP_STATUS" -eq 1 ] || fail "the program did not end cleanly after a new engine"
+echo "preferences: ok"
