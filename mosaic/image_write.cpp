@@ -1,18 +1,14 @@
 #include "mosaic/image_write.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <vector>
+
+#include "settings/whole_file.h"
 
 namespace tessaline {
 namespace {
@@ -37,49 +33,6 @@ std::string LowerExtension(const std::string& path) {
 
 ImageWriteResult Failure(ImageWriteError error, std::string message) {
   return ImageWriteResult{error, std::move(message)};
-}
-
-bool WriteAll(int fd, const std::vector<uchar>& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Creates a fresh temporary file beside `path` that keeps its extension,
-// e.g. "dir/.out.png.4711-0.png"; -1 when none can be made. O_EXCL makes the
-// name ours even when two writers aim at the same folder.
-int CreateTemporary(const fs::path& path, const std::string& extension, std::string& temp) {
-  const std::string base = "." + path.filename().string() + "." + std::to_string(::getpid());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = (path.parent_path() / (base + "-" + std::to_string(attempt) + extension)).string();
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-// Writes `bytes` to a temporary file and renames it to `path`; on failure
-// the temporary is gone and `path` untouched.
-ImageWriteResult ReplaceFile(const std::string& path, const std::string& extension,
-                             const std::vector<uchar>& bytes) {
-  std::string temp;
-  const int fd = CreateTemporary(fs::path(path), extension, temp);
-  if (fd < 0) return Failure(ImageWriteError::kWriteFailed, std::strerror(errno));
-  bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  int error = errno;
-  if (::close(fd) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (written && std::rename(temp.c_str(), path.c_str()) == 0) return ImageWriteResult{};
-  if (written) error = errno;
-  std::remove(temp.c_str());
-  return Failure(ImageWriteError::kWriteFailed, std::strerror(error));
 }
 
 }  // namespace
@@ -121,7 +74,11 @@ ImageWriteResult WriteImageFile(const std::string& path, const cv::Mat& bgr) {
     return Failure(ImageWriteError::kEncodeFailed,
                    "cannot encode the picture as " + extension + " : " + e.what());
   }
-  return ReplaceFile(path, extension, bytes);
+  if (!ReplaceFile(path, std::string(bytes.begin(), bytes.end())))
+    return Failure(
+        ImageWriteError::kWriteFailed,
+        "cannot replace the file (not a plain file, or the folder is read-only or full)");
+  return ImageWriteResult{};
 }
 
 bool WriteImageWithOpenCv(const std::string& path, const cv::Mat& bgr) {

@@ -4,9 +4,9 @@
 //
 // The picture type follows the path's extension, in any case: .png, .bmp,
 // .jpg/.jpeg, .tif/.tiff, .webp and .ppm. A file is written whole or not at
-// all: the picture is encoded in memory, written to a temporary file in the
-// same folder and renamed over `path`; on any failure the temporary is
-// removed and an existing file at `path` is left as it was. Never throws.
+// all: the picture is encoded in memory and then replaces `path` through
+// ReplaceFile (a temporary file renamed into place); on any failure an
+// existing file at `path` is left as it was. Never throws.
 
 #include <opencv2/core.hpp>
 
@@ -20,7 +20,7 @@ enum class ImageWriteError {
   kUnknownType,   // the extension names no picture type we write
   kNoFolder,      // the folder of the path does not exist
   kEncodeFailed,  // OpenCV's encoder refused the picture
-  kWriteFailed,   // the temporary file could not be made, written or renamed
+  kWriteFailed,   // the file could not be replaced
 };
 
 struct ImageWriteResult {
