@@ -23,6 +23,13 @@ sub_scale_list=32,18,64,36
 image_default=images/BytheWater.jpg
 CFG
 [ -f images/BytheWater.jpg ] || fail "the sample photograph BytheWater.jpg is missing"
+# The view is compared with the exported mosaic scaled down: with the
+# "Mipmapping" toggle on (draw bit 32) the view averages the cells it
+# shrinks as the scaled export does.
+cat >tessaline.ini <<'INI'
+[gl]
+draw=97
+INI
 
 # The view lies at (7, 27) in the 640 x 480 window and is 626 x 262 pixels;
 # the 16:9 working image fills its height, 466 pixels wide, centred.
