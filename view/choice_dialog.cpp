@@ -64,12 +64,12 @@ qxFlRadioDialog::~qxFlRadioDialog() = default;
 void qxFlRadioDialog::BuildButtons(int default_index) {
   for (std::size_t i = 0; i < items_.size(); ++i) {
     const int y = kItemPitch * static_cast<int>(i) + kFirstItemY;
-    auto* button = new Fl_Round_Button(30, y, kItemSize, kItemSize);
+    // The whole row is the button, so a click on the text picks it too; the
+    // light is 15 pixels square at its left with the text beside it.
+    auto* button = new Fl_Round_Button(30, y, w() - 60, kItemSize);
     button->type(FL_RADIO_BUTTON);
     button->down_box(FL_ROUND_DOWN_BOX);
-    // The button is only the 15-pixel light: its text goes beside it.
     button->copy_label(items_[i].c_str());
-    button->align(FL_ALIGN_RIGHT);
     button->callback(OnItem, this);
     if (static_cast<int>(i) == default_index) button->setonly();
     buttons_.push_back(button);
