@@ -3,10 +3,7 @@
 # the status line; the drags never reach the view's mouse handling.
 source "$(dirname "$0")/lib.sh" "$@"
 
-mkdir -p texture images
-cp "$SOURCE_DIR"/texture/*.png texture/
-cp /usr/share/fonts/truetype/inconsolata/Inconsolata.otf Inconsolata.ttf
-bash "$SOURCE_DIR/scripts/sample-photos.sh" images 5 >/dev/null
+prepare_tiles 5
 cat >tessaline.cfg <<'CFG'
 [image]
 image_default=images/BytheWater.jpg
@@ -28,8 +25,6 @@ PYTHON=/usr/bin/python3  # the system one, which has the GTK bindings
   fail "python3-gi and gir1.2-gtk-3.0 are needed for the drag source"
 DRAG_PID=
 trap 'stop_pid "$DRAG_PID"; cleanup_work' EXIT
-
-count() { grep -c -- "$1" "$2" || true; }
 
 # Drags the given files from a fresh drag source window (top left of the
 # screen) to the middle of the view and drops them there.

@@ -4,11 +4,7 @@
 # the status line.
 source "$(dirname "$0")/lib.sh" "$@"
 
-mkdir -p texture images
-cp "$SOURCE_DIR"/texture/*.png texture/
-cp /usr/share/fonts/truetype/inconsolata/Inconsolata.otf Inconsolata.ttf
-bash "$SOURCE_DIR/scripts/sample-photos.sh" images 2 >/dev/null
-[ "$(ls images | wc -l)" -ge 20 ] || fail "the sample photographs are missing"
+prepare_tiles 2
 # A target from outside the tile folder, a stand-in movie file, and a folder
 # for the exports.
 mkdir out
@@ -21,17 +17,6 @@ cat >tessaline.cfg <<'CFG'
 image_width=1280
 image_height=720
 CFG
-
-count() { grep -c -- "$1" "$2" || true; }
-
-# Waits until $1 occurs at least $2 times in the log.
-wait_for_count() {
-  local deadline=$((SECONDS + 60))
-  until [ "$(count "$1" tessaline.log)" -ge "$2" ]; do
-    [ $SECONDS -lt $deadline ] || fail "fewer than $2 lines '$1' in the log"
-    sleep 0.2
-  done
-}
 
 # Opens the chooser titled $2 with the keys $1, types $3 into its file name
 # field and presses Enter. Sets CHOOSER to the chooser's window.

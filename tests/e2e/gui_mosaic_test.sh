@@ -5,13 +5,7 @@
 # zoom.
 source "$(dirname "$0")/lib.sh" "$@"
 
-mkdir -p texture images
-cp "$SOURCE_DIR"/texture/*.png texture/
-cp /usr/share/fonts/truetype/inconsolata/Inconsolata.otf Inconsolata.ttf
-# Real photographs from Debian's wallpaper packages: five of them, each with
-# its nine sections, fifty pictures.
-bash "$SOURCE_DIR/scripts/sample-photos.sh" images 5 >/dev/null
-[ "$(ls images | wc -l)" -ge 50 ] || fail "the sample photographs are missing"
+prepare_tiles 5  # fifty pictures
 
 # Two tile sizes, so that Left and Right change something; the first mosaic
 # is that of a photograph whose top and bottom differ (a pier under the
@@ -34,18 +28,6 @@ INI
 # The view lies at (7, 27) in the 640 x 480 window and is 626 x 262 pixels;
 # the 16:9 working image fills its height, 466 pixels wide, centred.
 VIEW_X=7 VIEW_Y=27 MOSAIC_X=80 MOSAIC_W=466 VIEW_H=262
-
-count() { grep -c -- "$1" "$2" || true; }
-
-# Waits until $1 occurs at least $2 times in file $3 (default the log).
-wait_for_count() {
-  local pattern=$1 n=$2 file=${3:-$WORK/tessaline.log}
-  local deadline=$((SECONDS + 60))
-  until [ "$(count "$pattern" "$file")" -ge "$n" ]; do
-    [ $SECONDS -lt $deadline ] || fail "fewer than $n lines '$pattern' in $file"
-    sleep 0.2
-  done
-}
 
 click_at() {
   xdotool mousemove --window "$WID" "$1" "$2"

@@ -7,11 +7,7 @@
 # is refused.
 source "$(dirname "$0")/lib.sh" "$@"
 
-mkdir -p texture images
-cp "$SOURCE_DIR"/texture/*.png texture/
-cp /usr/share/fonts/truetype/inconsolata/Inconsolata.otf Inconsolata.ttf
-bash "$SOURCE_DIR/scripts/sample-photos.sh" images 2 >/dev/null
-[ "$(ls images | wc -l)" -ge 10 ] || fail "the sample photographs are missing"
+prepare_tiles 2
 
 cat >tessaline.cfg <<'CFG'
 [mosaic]
@@ -20,14 +16,6 @@ sub_height=9
 sub_scale_list=16,9,32,18
 CFG
 
-count() { grep -c -- "$1" tessaline.log || true; }
-wait_for_count() {  # pattern, count: waits for that many log lines
-  local deadline=$((SECONDS + 60))
-  until [ "$(count "$1")" -ge "$2" ]; do
-    [ $SECONDS -lt $deadline ] || fail "fewer than $2 lines '$1' in the log"
-    sleep 0.2
-  done
-}
 below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 # RMSE (0 ... 1) of the view's middle in two screenshots.
 rmse() {

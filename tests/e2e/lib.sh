@@ -69,3 +69,28 @@ expect_count() {
   n=$(grep -cxF -- "$1" "$2" || true)
   [ "$n" -eq "$3" ] || fail "expected $3 lines '$1' in $2, found $n"
 }
+
+# The interface pictures, the overlay font, and images/ filled with the
+# sections of the first $1 sample photographs (real photographs from
+# Debian's wallpaper packages, about ten pictures each).
+prepare_tiles() {
+  mkdir -p texture images
+  cp "$SOURCE_DIR"/texture/*.png texture/
+  cp /usr/share/fonts/truetype/inconsolata/Inconsolata.otf Inconsolata.ttf
+  bash "$SOURCE_DIR/scripts/sample-photos.sh" images "$1" >/dev/null
+  [ "$(ls images | wc -l)" -ge "$((10 * $1))" ] || fail "the sample photographs are missing"
+}
+
+# The number of lines matching $1 in file $2 (default the log).
+count() { grep -c -- "$1" "${2:-$WORK/tessaline.log}" || true; }
+
+# Waits up to 60 seconds until $1 matches at least $2 lines of file $3
+# (default the log).
+wait_for_count() {
+  local pattern=$1 n=$2 file=${3:-$WORK/tessaline.log}
+  local deadline=$((SECONDS + 60))
+  until [ "$(count "$pattern" "$file")" -ge "$n" ]; do
+    [ $SECONDS -lt $deadline ] || fail "fewer than $n lines '$pattern' in $file"
+    sleep 0.2
+  done
+}

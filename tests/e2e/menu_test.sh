@@ -3,24 +3,13 @@
 # Alt+Enter switches the window to full screen and back.
 source "$(dirname "$0")/lib.sh" "$@"
 
-mkdir -p texture images
-cp "$SOURCE_DIR"/texture/*.png texture/
-bash "$SOURCE_DIR/scripts/sample-photos.sh" images 3 >/dev/null
+prepare_tiles 3
 cat >tessaline.cfg <<'CFG'
 [image]
 image_width=1920
 image_height=1080
 CFG
 
-count() { grep -c -- "$1" "$2" || true; }
-wait_for_count() {
-  local pattern=$1 n=$2 file=${3:-$WORK/tessaline.log}
-  local deadline=$((SECONDS + 60))
-  until [ "$(count "$pattern" "$file")" -ge "$n" ]; do
-    [ $SECONDS -lt $deadline ] || fail "fewer than $n lines '$pattern' in $file"
-    sleep 0.2
-  done
-}
 # Waits for a visible window titled $1 and closes it with Escape.
 expect_window() {
   local id

@@ -11,8 +11,6 @@ for colour in red green blue yellow white black orange purple; do
 done
 convert -size 320x180 gradient:red-blue target.png
 printf '[image]\nimage_default=target.png\n' >tessaline.cfg
-count() { grep -c -- "$1" "$2" || true; }
-
 # Sends the window manager's WM_DELETE_WINDOW to window $1 (there is no
 # window manager here to do it).
 close_window() {
