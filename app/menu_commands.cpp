@@ -42,26 +42,33 @@ void qxFlWindow::AddMenuItems() {
   view_->TileSizeLabels(menu_tile_labels_);
   menu_bar_->clear();
   for (const MenuEntry& entry : MainMenuEntries(menu_tile_labels_)) {
+    // The Draw and Photomosaic commands belong to the view, the others to
+    // this window.
+    Fl_Callback* callback = nullptr;
+    void* data = this;
     switch (entry.group) {
       case MenuGroup::kFile:
-        menu_bar_->add(entry.label.c_str(), entry.shortcut, OnFileMenu, this, entry.flags);
+        callback = OnFileMenu;
         break;
       case MenuGroup::kDraw:
-        menu_bar_->add(entry.label.c_str(), entry.shortcut, OnDrawMenu, view_, entry.flags);
+        callback = OnDrawMenu;
+        data = view_;
         break;
       case MenuGroup::kPhotomosaic:
-        menu_bar_->add(entry.label.c_str(), entry.shortcut, OnPhotomosaicMenu, view_, entry.flags);
+        callback = OnPhotomosaicMenu;
+        data = view_;
         break;
       case MenuGroup::kOpenGL:
-        menu_bar_->add(entry.label.c_str(), entry.shortcut, OnOpenGLMenu, this, entry.flags);
+        callback = OnOpenGLMenu;
         break;
       case MenuGroup::kWindow:
-        menu_bar_->add(entry.label.c_str(), entry.shortcut, OnWindowMenu, this, entry.flags);
+        callback = OnWindowMenu;
         break;
       case MenuGroup::kHelp:
-        menu_bar_->add(entry.label.c_str(), entry.shortcut, OnHelpMenu, this, entry.flags);
+        callback = OnHelpMenu;
         break;
     }
+    menu_bar_->add(entry.label.c_str(), entry.shortcut, callback, data, entry.flags);
   }
 }
 
