@@ -307,6 +307,5 @@ void qxFlWindow::OnStartStop(Fl_Widget*, void* window) {
 void qxFlWindow::OnSlider(Fl_Widget* slider, void* window) {
   static_cast<qxFlWindow*>(window)->view_->OnSlider(static_cast<Fl_Valuator*>(slider));
 }
-void qxFlWindow::OnOutput(Fl_Widget*, void*) {}
 
 }  // namespace tessaline

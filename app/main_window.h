@@ -48,6 +48,9 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   void ImportImage();
   void ImportMovie();
   void ExportImage();
+  // The "Output " switch (app/movie_output.cpp): asks for the movie file and
+  // switches the view's recording to `on`.
+  void ChooseMovieOutput(int on);
 
   // Remembers the last opened, dropped or exported file and shows its name
   // (the part after the last "\" or "/") on the status line.

@@ -79,6 +79,12 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   void ChangeTileSize(int index);
   void OpenImage(const std::string& path);
   void ToggleVideoInput(const std::string& path);
+  // Recording of the view while live input runs (view_recording.cpp): on = 1
+  // opens `file` and records, on = 0 finishes the file.
+  void SetRecording(int on, const std::string& file);
+  // Appends the current mosaic blended with the source frame; false when no
+  // file is open.
+  bool WriteRecordingFrame();
   void EditPreferences();
   void OnSlider(Fl_Valuator* slider);
   // Writes the current mosaic to `path`; the hidden key "x" writes
