@@ -150,6 +150,8 @@ void qxFlWindow::Quit() {
   // The process ends below; a load still running must not be cut off while
   // it writes its cache and tile files.
   WaitForLoad();
+  // No destructor runs: a recording is finished here or its file is lost.
+  if (view_->Recording()) view_->SetRecording(0, "output.avi");
   SaveWindowSettings(kProgramName);
   std::exit(1);
 }

@@ -24,6 +24,7 @@
 #include "render/overlay.h"
 #include "render/texture.h"
 #include "render/view_scene.h"
+#include "video/movie_recorder.h"
 #include "view/icon_press.h"
 #include "view/mosaic_control.h"
 #include "view/view_owner.h"
@@ -152,6 +153,10 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   void ReplaceEngine();
   void SaveMosaicConfig();
 
+  // Recording (view_recording.cpp).
+  void StartRecordingFile(const std::string& file);
+  void FinishRecordingFile();  // logs how the file ended
+
   // Input.
   bool OutsideView(int x, int y) const;
   void UpdateModifier();
@@ -207,7 +212,9 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   int selected_row_ = -1;
   int input_mode_ = 0;  // 0 still image, 2 movie or camera
   bool auto_pilot_ = false;
-  bool recording_ = false;  // a recording of the view runs
+  bool recording_ = false;      // a recording of the view runs
+  MovieRecorder video_writer_;  // open only while recording_
+  std::string output_file_;     // the file most recently opened for recording
   int frame_count_ = 0;
   bool view_full_screen_ = false;
   int mouse_x_ = 0;  // position of the last move, view pixels

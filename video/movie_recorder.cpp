@@ -1,0 +1,108 @@
+#include "video/movie_recorder.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+#include "video/video_codec.h"
+
+namespace tessaline {
+namespace {
+
+// "dir/run1.avi" gives "dir/run1.partial.avi": the extension stays last so
+// the writer still picks the container by it.
+std::string PartialPath(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return path + ".partial";
+  return path.substr(0, dot) + ".partial" + path.substr(dot);
+}
+
+}  // namespace
+
+cv::Mat BlendFrames(const cv::Mat& source, const cv::Mat& mosaic, double alpha) {
+  if (mosaic.empty()) return cv::Mat();
+  alpha = std::clamp(alpha, 0.0, 1.0);
+  cv::Mat under = cv::Mat::zeros(mosaic.size(), mosaic.type());
+  if (!source.empty() && source.type() == mosaic.type()) {
+    if (source.size() == mosaic.size())
+      under = source;
+    else
+      cv::resize(source, under, mosaic.size(), 0, 0, cv::INTER_AREA);
+  }
+  cv::Mat blended;
+  // addWeighted rounds to nearest and saturates to 0..255 for 8-bit data.
+  cv::addWeighted(under, 1.0 - alpha, mosaic, alpha, 0.0, blended);
+  return blended;
+}
+
+double RecordingRate(double rate) { return rate < 1.0 ? 30.0 : rate; }
+
+std::string RecordingBaseName(const std::string& path) {
+  std::size_t cut = path.rfind('\\');
+  if (cut == std::string::npos) cut = path.rfind('/');
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+MovieRecorder::~MovieRecorder() {
+  std::string ignored;
+  Close(ignored);
+}
+
+bool MovieRecorder::Open(const std::string& path, double rate, cv::Size size,
+                         std::string& message) {
+  // An open movie is finished, never dropped unfinished.
+  if (!Close(message)) return false;
+  const int codec = CodecForPath(path);
+  if (codec == -1) {
+    message = "cannot record to " + path + " : the name has no extension to choose a codec by";
+    return false;
+  }
+  const std::string partial = PartialPath(path);
+  try {
+    writer_.open(partial, cv::CAP_FFMPEG, codec, RecordingRate(rate), size, true);
+  } catch (const std::exception& error) {
+    message = "cannot record to " + path + " : " + error.what();
+    return false;
+  }
+  if (!writer_.isOpened()) {
+    std::remove(partial.c_str());
+    message = "cannot record to " + path + " : the video writer refuses the file, codec or size " +
+              std::to_string(size.width) + " x " + std::to_string(size.height);
+    return false;
+  }
+  path_ = path;
+  partial_path_ = partial;
+  size_ = size;
+  frames_ = 0;
+  return true;
+}
+
+bool MovieRecorder::Write(const cv::Mat& frame) {
+  if (!writer_.isOpened() || frame.empty() || frame.type() != CV_8UC3) return false;
+  if (frame.size() == size_) {
+    writer_.write(frame);
+  } else {
+    cv::Mat scaled;
+    cv::resize(frame, scaled, size_, 0, 0, cv::INTER_AREA);
+    writer_.write(scaled);
+  }
+  ++frames_;
+  return true;
+}
+
+bool MovieRecorder::Close(std::string& message) {
+  if (!writer_.isOpened()) return true;
+  // Releasing the writer writes the container's index and trailer.
+  writer_.release();
+  if (std::rename(partial_path_.c_str(), path_.c_str()) != 0) {
+    message = "cannot finish the recording " + path_ + " : it stays in " + partial_path_;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tessaline
