@@ -26,6 +26,7 @@ void qxFlWindow::ChooseMovieOutput(int on) {
 void qxFlWindow::OnOutput(Fl_Widget* button, void* window) {
   auto* self = static_cast<qxFlWindow*>(window);
   self->ChooseMovieOutput(static_cast<Fl_Button*>(button)->value());
+  self->view_->take_focus();  // keys go to the view again, as after the other buttons
 }
 
 }  // namespace tessaline

@@ -68,7 +68,8 @@ TEST(MovieRecorder, WritesOneFramePerWriteAtTheRateAppearingOnlyWhenClosed) {
     double expected_rate;
   } rows[] = {
       {"run1.avi", 25, {64, 48}, 25},
-      {"still.avi", 0, {64, 48}, 30},    // no rate reported
+      {"still.avi", 0, {64, 48}, 30},  // no rate reported
+      {"run2.mp4", 25, {64, 48}, 25},
       {"scaled.mkv", 25, {32, 24}, 25},  // frames of another size
   };
   for (const Row& row : rows) {
@@ -85,7 +86,7 @@ TEST(MovieRecorder, WritesOneFramePerWriteAtTheRateAppearingOnlyWhenClosed) {
     EXPECT_EQ(movie.size, cv::Size(64, 48)) << row.name;
   }
   // Only the finished movies are left.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 3);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 4);
 }
 
 TEST(MovieRecorder, RefusesAPathItCannotRecordToWithAMessage) {
