@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "mosaic/geometry.h"
+#include "mosaic/live_source.h"
 #include "mosaic/matcher.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/mosaic_gpu.h"
@@ -43,6 +44,9 @@ class qxPhotoMosaic {
   void SetGpu(std::unique_ptr<MosaicGpu> gpu);
   MosaicGpu* Gpu() { return gpu_.get(); }
   void SetImageWriter(ImageWriter writer) { write_image_ = std::move(writer); }
+  // The live sources' implementations; without them nothing opens.
+  void SetMovieOpener(MovieOpener opener) { open_movie_ = std::move(opener); }
+  void SetCameraFactory(CameraFactory factory) { make_camera_ = std::move(factory); }
 
   // Geometry.
   void PrintSettings() const;
@@ -78,6 +82,25 @@ class qxPhotoMosaic {
   // The picture of mosaic target `index`, empty when it holds none.
   cv::Mat MosaicImage(int index = kCurrentMosaic);
 
+  // Live input (live_input.cpp). OpenMovie and OpenCamera make the movie or
+  // camera the source; NextLiveFrame pulls one frame into the working image
+  // and makes its mosaic, false when there is none (the source ended or was
+  // lost, which also ends the camera); CloseLiveInput stops a camera (false
+  // for a movie or no source).
+  bool OpenMovie(const std::string& path);
+  int ListCameras(std::vector<std::string>& names);
+  bool OpenCamera(int index);
+  bool NextLiveFrame();
+  bool CloseLiveInput();
+  // -1 none, -2 a movie, else the camera's device index.
+  int InputSource() const { return input_source_; }
+  int LastCamera() const { return last_camera_; }
+  int SourceWidth() const { return source_width_; }
+  int SourceHeight() const { return source_height_; }
+  double FrameRate() const { return frame_rate_; }
+  // Frames pulled from the current source since it was opened.
+  int LiveFrameCount() const { return live_frames_; }
+
   // State read by the view.
   int ImageWidth() const { return config_.image_width; }
   int ImageHeight() const { return config_.image_height; }
@@ -105,6 +128,10 @@ class qxPhotoMosaic {
   void SwapMosaics();
   void ComputeAroundMosaics(const std::array<int, 8>& neighbours, class Stopwatch& watch);
   std::string TilePath(int tile) const;
+  enum class LivePull { kNew, kSame, kEnd };
+  LivePull PullLiveFrame();
+  void MakeLiveMosaic();
+  void DropCamera();
 
   MosaicConfig& config_;
   std::unique_ptr<MosaicGpu> gpu_;
@@ -126,6 +153,17 @@ class qxPhotoMosaic {
   std::vector<int> cell_assignment_;
   std::vector<unsigned char> cell_table_bytes_;
   std::array<unsigned int, 8> around_textures_{};
+  MovieOpener open_movie_;
+  CameraFactory make_camera_;
+  std::unique_ptr<LiveSource> movie_;
+  std::unique_ptr<CameraCapture> camera_;
+  cv::Mat frame_;  // the last source frame
+  int input_source_ = -1;
+  int last_camera_ = 0;
+  int source_width_ = 960;
+  int source_height_ = 720;
+  double frame_rate_ = 30.0;
+  int live_frames_ = 0;
   // Without a GPU: the assignment behind each mosaic target, composed into
   // a picture only when someone asks for it.
   std::array<std::vector<int>, kMosaicTargetCount> cpu_assignments_;

@@ -11,6 +11,7 @@ packages=(
   libann-dev libboost-iostreams-dev libpng-dev zlib1g-dev libgif-dev
   libftgl-dev freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
   xvfb xauth xdotool x11-utils imagemagick ffmpeg fonts-inconsolata python3-gi gir1.2-gtk-3.0
+  gstreamer1.0-plugins-base
   libgtest-dev libgmock-dev libbenchmark-dev
   plasma-workspace-wallpapers mate-backgrounds ukui-wallpapers
 )

@@ -41,6 +41,7 @@ qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOw
   end();
   LoadMosaicConfig();
   engine_ = std::make_unique<qxPhotoMosaic>(Config());
+  AttachLiveSources(*engine_);
   engine_access_.Reset(engine_.get());
   tile_size_index_ = engine_->TileSizeIndex();
   RegisterDisplayKeys();

@@ -8,8 +8,8 @@
 //
 // The code is split by job: gl_window.cpp (construction, GL start-up,
 // drawing), view_commands.cpp (commands, idle step, zoom, auto pilot, fade),
-// view_preferences.cpp (the preference dialog) and view_input.cpp (mouse
-// and keys).
+// view_preferences.cpp (the preference dialog), view_live.cpp (movie and
+// camera input) and view_input.cpp (mouse and keys).
 
 #include <GL/glew.h>
 
@@ -36,6 +36,9 @@ namespace tessaline {
 class qxINI;
 class qxPhotoMosaic;
 struct MosaicSettings;
+
+// Gives `engine` the movie and camera sources of the video library.
+void AttachLiveSources(qxPhotoMosaic& engine);
 
 class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
  public:
@@ -79,7 +82,11 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   void ToggleFade();
   void ChangeTileSize(int index);
   void OpenImage(const std::string& path);
+  // A movie (`path`) or, with an empty path, a camera chosen in a dialog
+  // becomes the source; while live input runs, ends it (view_live.cpp).
   void ToggleVideoInput(const std::string& path);
+  // One frame of live input: pulls it and shows its mosaic.
+  void LiveStep();
   // Recording of the view while live input runs (view_recording.cpp): on = 1
   // opens `file` and records, on = 0 finishes the file.
   void SetRecording(int on, const std::string& file);
@@ -146,6 +153,11 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   void ChooseImagesDir();
   void EndCommand();
   void ResetMotion();
+
+  // Live input (view_live.cpp).
+  void StartLiveInput(bool camera);
+  void EndLiveInput();
+  bool OpenChosenCamera();
 
   // The preference command (view_preferences.cpp).
   void ApplyPreferences(const MosaicSettings& before, const MosaicSettings& after,

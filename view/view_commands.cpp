@@ -86,14 +86,6 @@ void qxFlGLWindow::ChooseImagesDir() {
   control_.SetReady(false);
 }
 
-void qxFlGLWindow::ToggleVideoInput(const std::string& path) {
-  // Movie and camera input are not built into this version: the icon and
-  // the menu item keep their place and only say so.
-  view_log() << "live video input is not available : " << (path.empty() ? "camera" : path)
-             << std::endl;
-  owner_->UpdateMenuStates();
-}
-
 void qxFlGLWindow::StartStop() {
   GuardEvent("Start/Stop", [this] {
     // Stopping the idle step during a load would leave the load untaken.
@@ -173,6 +165,12 @@ void qxFlGLWindow::IdleStep() {
 void qxFlGLWindow::OnMosaicTakenUp() {
   // Whatever moved belonged to the library that was replaced.
   ResetMotion();
+  if (input_mode_ != 2) return;
+  if (engine_->InputSource() >= 0) {
+    SetAnimation(1);  // a camera streams on
+  } else {
+    LiveStep();  // a movie shows its frame and waits for Start/Stop
+  }
 }
 
 void qxFlGLWindow::ResetMotion() {
@@ -188,8 +186,8 @@ void qxFlGLWindow::ResetMotion() {
 
 void qxFlGLWindow::NormalFrame() {
   if (input_mode_ == 2) {
-    // Live input steps its frames here once it is built in.
     scene_.press_armed = false;
+    LiveStep();
   } else if (auto_pilot_ || !zooming_) {
     if (next_zoom_) AutoPilotNext();
     if (zooming_)

@@ -61,9 +61,11 @@ void qxFlGLWindow::ReplaceEngine() {
   scene_.selected_tile = 0;
   // Made before the old one goes, so that a failure leaves a whole engine.
   auto fresh = std::make_unique<qxPhotoMosaic>(Config());
+  AttachLiveSources(*fresh);
   engine_access_.Reset(fresh.get());
   engine_ = std::move(fresh);
   control_.SetReady(false);
+  input_mode_ = 0;  // a live source went with the old engine
   if (has_gpu)
     StartEngineGpu();  // also sets the working-image size
   else

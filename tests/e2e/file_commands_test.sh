@@ -68,7 +68,7 @@ wait_for_count "^cannot write the mosaic image to .*missing/out.png : " 1
 
 # A movie reaches the live input.
 choose ctrl+m "Open movie file" clip.mp4
-wait_for_count "^live video input is not available : .*clip.mp4$" 1
+wait_for_count "^movie file had not been found$" 1
 
 if [ -n "${TESSALINE_SHOTS:-}" ]; then
   cp chooser.png "$TESSALINE_SHOTS/file_chooser.png"

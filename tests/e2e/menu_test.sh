@@ -34,9 +34,10 @@ names=$(count "^image name : " tessaline.log)
 press r
 wait_for_count "^image name : " $((names + 1))
 
-# Shift+A: the camera command.
+# Shift+A: the camera command; this machine has no camera.
 press shift+a
-wait_for_line "live video input is not available : camera"
+wait_for_line "^camera had not been found$"
+expect_line "no video capture device was found" console.txt
 
 # "a": the auto pilot zooms on its own; "s" stops the animation, so the
 # zooms stop; each Space is one step: 51 of them finish the running zoom.

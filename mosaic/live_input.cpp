@@ -1,0 +1,145 @@
+// qxPhotoMosaic: movie and camera input. Every pulled frame becomes the
+// working image and gets a fresh mosaic, composed as GenerateMosaic does.
+
+#include <opencv2/imgproc.hpp>
+
+#include "mosaic/photo_mosaic.h"
+#include "settings/log_stream.h"
+
+namespace tessaline {
+
+bool FitToWorkingImage(const cv::Mat& frame, cv::Mat& working) {
+  if (frame.size() == working.size()) {
+    frame.copyTo(working);
+    return true;
+  }
+  cv::resize(frame, working, working.size(), 0, 0, cv::INTER_LINEAR);
+  return false;
+}
+
+bool qxPhotoMosaic::OpenMovie(const std::string& path) {
+  movie_.reset();
+  std::unique_ptr<LiveSource> movie = open_movie_ ? open_movie_(path) : nullptr;
+  if (!movie) {
+    engine_log() << "movie file had not been found" << std::endl;
+    return false;
+  }
+  movie_ = std::move(movie);
+  input_source_ = -2;
+  source_width_ = movie_->Width();
+  source_height_ = movie_->Height();
+  frame_rate_ = movie_->Rate();
+  live_frames_ = 0;
+  target_tile_ = -1;  // no tile is the target: every tile may be used
+  engine_log() << "[File Input] " << std::endl;
+  engine_log() << " size      : " << source_width_ << " x " << source_height_ << std::endl;
+  engine_log() << " framerate : " << frame_rate_ << " fps" << std::endl;
+  frame_.release();
+  return true;
+}
+
+void qxPhotoMosaic::DropCamera() {
+  camera_.reset();
+  engine_log() << "camera had not been found" << std::endl;
+}
+
+int qxPhotoMosaic::ListCameras(std::vector<std::string>& names) {
+  names.clear();
+  if (!camera_ && make_camera_) camera_ = make_camera_();
+  if (!camera_ || !camera_->Ready()) {
+    DropCamera();
+    return 0;
+  }
+  camera_->ListDevices(names);
+  return static_cast<int>(names.size());
+}
+
+bool qxPhotoMosaic::OpenCamera(int index) {
+  if (!camera_ && make_camera_) camera_ = make_camera_();
+  if (!camera_ || !camera_->Ready()) {
+    DropCamera();
+    return false;
+  }
+  std::vector<std::string> names;
+  camera_->ListDevices(names);
+  if (index < 0 || index >= static_cast<int>(names.size())) index = 0;
+  int width = 0;
+  int height = 0;
+  if (names.empty() || !camera_->OpenDevice(index, width, height)) {
+    DropCamera();
+    return false;
+  }
+  input_source_ = last_camera_ = index;
+  source_width_ = width;
+  source_height_ = height;
+  frame_rate_ = 30.0;  // the device's own rate is not asked for
+  live_frames_ = 0;
+  target_tile_ = -1;
+  engine_log() << "[Capture from camera] " << std::endl;
+  engine_log() << " size      : " << width << " x " << height << std::endl;
+  engine_log() << " framerate : " << frame_rate_ << " fps" << std::endl;
+  camera_->Run();
+  frame_.release();
+  return true;
+}
+
+bool qxPhotoMosaic::CloseLiveInput() {
+  if (input_source_ < 0) return false;
+  last_camera_ = input_source_;
+  if (camera_) {
+    camera_->Stop();
+    camera_.reset();
+  }
+  movie_.reset();
+  input_source_ = -1;
+  return true;
+}
+
+// The source's next frame into frame_.
+qxPhotoMosaic::LivePull qxPhotoMosaic::PullLiveFrame() {
+  if (input_source_ == -2) return movie_ && movie_->Read(frame_) ? LivePull::kNew : LivePull::kEnd;
+  if (!camera_) return LivePull::kEnd;
+  switch (camera_->CopyFrame(frame_)) {
+    case CameraCapture::Frame::kLost:
+      engine_log() << "camera was lost : live input ends" << std::endl;
+      return LivePull::kEnd;
+    case CameraCapture::Frame::kNone:
+      return LivePull::kSame;
+    case CameraCapture::Frame::kNew:
+      return LivePull::kNew;
+  }
+  return LivePull::kEnd;
+}
+
+bool qxPhotoMosaic::NextLiveFrame() {
+  if (input_source_ == -1) return false;
+  const LivePull pull = PullLiveFrame();
+  // A camera with nothing new keeps its last mosaic: the same frame would
+  // only be matched again.
+  if (pull == LivePull::kSame) return true;
+  if (pull == LivePull::kEnd || frame_.empty() || frame_.type() != CV_8UC3) {
+    if (movie_ || camera_)  // once, when the running source ends
+      engine_log() << "live input : end after " << live_frames_ << " frames" << std::endl;
+    CloseLiveInput();
+    movie_.reset();
+    frame_.release();
+    return false;
+  }
+  ++live_frames_;
+  MakeLiveMosaic();
+  return true;
+}
+
+// The frame's mosaic: the working image turns the picture ring, then a fresh
+// assignment is composed into the current mosaic target.
+void qxPhotoMosaic::MakeLiveMosaic() {
+  if (working_image_.empty())
+    working_image_.create(config_.image_height, config_.image_width, CV_8UC3);
+  FitToWorkingImage(frame_, working_image_);
+  if (gpu_) gpu_->UploadWorkingImage(working_image_);
+  target_loaded_ = true;
+  ComputeMosaic(kCurrentMosaic, working_image_, true);
+  mosaic_valid_ = !library_.Empty();
+}
+
+}  // namespace tessaline

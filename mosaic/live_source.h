@@ -1,0 +1,66 @@
+#pragma once
+// Live target sources seen from the engine: a movie file and a camera. The
+// engine keeps only these interfaces, so it needs no video library; the
+// OpenCV and Video4Linux implementations live in video/ and reach the
+// engine through the factories below (given by the view). Tests use fakes.
+//
+// Frames are CV_8UC3, blue-green-red, top row first. GUI thread only; an
+// implementation may read on a thread of its own behind these calls.
+
+#include <opencv2/core.hpp>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessaline {
+
+// An open movie file.
+class LiveSource {
+ public:
+  virtual ~LiveSource() = default;
+  // The next frame into `frame`; false at the end of the movie or at the
+  // first frame that cannot be decoded.
+  virtual bool Read(cv::Mat& frame) = 0;
+  // As the file reports them (0 when it does not).
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual double Rate() const = 0;
+};
+
+// Opens `path`; null when it cannot be opened or decoded.
+using MovieOpener = std::function<std::unique_ptr<LiveSource>(const std::string& path)>;
+
+// The camera side. Creating the object finds the devices; destroying it
+// stops a running one and releases everything it holds.
+class CameraCapture {
+ public:
+  enum class Frame { kNew, kNone, kLost };
+
+  virtual ~CameraCapture() = default;
+  // Whether any capture device was found at creation.
+  virtual bool Ready() const = 0;
+  // Display names of the devices, in device order.
+  virtual void ListDevices(std::vector<std::string>& names) = 0;
+  // Opens device `index` (its frames are then width x height); false when it
+  // cannot be opened.
+  virtual bool OpenDevice(int index, int& width, int& height) = 0;
+  // Starts streaming: from now on the newest frame is kept.
+  virtual void Run() = 0;
+  // kNew: the newest frame, not handed out before, is now in `frame`;
+  // kNone: nothing new yet (`frame` untouched); kLost: the device stopped
+  // delivering (unplugged, the stream ended) and will not come back.
+  virtual Frame CopyFrame(cv::Mat& frame) = 0;
+  virtual void Stop() = 0;
+};
+
+// Creates a camera object (the devices are looked up anew each time).
+using CameraFactory = std::function<std::unique_ptr<CameraCapture>()>;
+
+// Puts `frame` into `working` (already allocated at the working size): a
+// plain copy when the sizes agree, else a bilinear stretch to the full size
+// (the aspect ratio is not kept). Returns true when it was copied.
+bool FitToWorkingImage(const cv::Mat& frame, cv::Mat& working);
+
+}  // namespace tessaline

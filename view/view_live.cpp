@@ -1,0 +1,106 @@
+// qxFlGLWindow: live input. A movie or a camera replaces the still target;
+// every idle step pulls one frame, whose mosaic the engine composes, and the
+// layers show it. GUI thread; the camera reads on its own thread (video/).
+
+#include <GL/glew.h>
+
+#include <FL/Fl.H>
+
+#include <memory>
+#include <vector>
+
+#include "mosaic/photo_mosaic.h"
+#include "settings/log_stream.h"
+#include "video/live_capture.h"
+#include "view/choice_dialog.h"
+#include "view/gl_window.h"
+
+namespace tessaline {
+
+void AttachLiveSources(qxPhotoMosaic& engine) {
+  engine.SetMovieOpener(OpenMovieFile);
+  engine.SetCameraFactory(MakeSystemCameraCapture);
+}
+
+void qxFlGLWindow::ToggleVideoInput(const std::string& path) {
+  // The load worker has the engine to itself until it ends.
+  if (control_.RefuseWhileBusy()) {
+    owner_->UpdateMenuStates();
+    return;
+  }
+  make_current();
+  if (input_mode_ == 2) {
+    EndLiveInput();
+  } else {
+    if (!Ready()) Generate();  // the load runs while the source opens
+    const bool opened = path.empty() ? OpenChosenCamera() : engine_->OpenMovie(path);
+    if (opened) StartLiveInput(path.empty());
+  }
+  owner_->UpdateMenuStates();
+}
+
+void qxFlGLWindow::StartLiveInput(bool camera) {
+  input_mode_ = 2;
+  Layout(engine_->ImageWidth(), engine_->ImageHeight());
+  scene_.front = 0;
+  if (camera) {
+    SetAnimation(1);  // a camera streams at once
+  } else {
+    IdleStep();  // a movie shows its first frame and waits for Start/Stop
+  }
+}
+
+void qxFlGLWindow::EndLiveInput() {
+  view_log() << "live input : closed after " << engine_->LiveFrameCount() << " frames" << std::endl;
+  engine_->CloseLiveInput();
+  SetAnimation(0);
+  input_mode_ = 0;
+  scene_.press_armed = true;
+  // The last frame stays the target: its still mosaic is made again.
+  Generate();
+  if (recording_) SetRecording(0, "output.avi");
+}
+
+// Lists the cameras, lets the user pick one and opens it.
+bool qxFlGLWindow::OpenChosenCamera() {
+  std::vector<std::string> names;
+  if (engine_->ListCameras(names) == 0) return false;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    view_log() << "Camera " << i << " : " << names[i] << std::endl;
+  auto dialog =
+      std::make_unique<qxFlRadioDialog>("Choose a device", names, engine_->LastCamera(), window());
+  dialog->set_modal();
+  dialog->show();
+  // Idle steps and redraws go on while the dialog is up.
+  while (dialog->shown()) Fl::wait();
+  take_focus();
+  if (!dialog->Accepted()) return false;
+  const int chosen = dialog->Selected();
+  dialog.reset();
+  make_current();
+  return engine_->OpenCamera(chosen);
+}
+
+void qxFlGLWindow::LiveStep() {
+  if (!engine_->NextLiveFrame()) {
+    SetAnimation(0);
+    if (recording_) SetRecording(0, "output.avi");
+    return;
+  }
+  if (MosaicGpu* gpu = engine_->Gpu()) {
+    // Both pairs show the newest frame, whichever of them is in front.
+    for (int i = 0; i < 2; ++i) {
+      scene_.ImageLayer(i).texture = gpu->ImageTexture(0);
+      scene_.MosaicLayer(i).texture = gpu->MosaicTexture(kCurrentMosaic);
+    }
+  }
+  for (int i = 0; i < 2; ++i) {
+    scene_.ImageLayer(i).info_lines.clear();
+    scene_.MosaicLayer(i).info_lines.clear();
+    scene_.ImageLayer(i).alpha = 1.0;
+    scene_.MosaicLayer(i).alpha = scene_.alpha;
+  }
+  if (recording_) WriteRecordingFrame();
+}
+
+}  // namespace tessaline
