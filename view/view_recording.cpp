@@ -2,34 +2,12 @@
 
 #include <GL/glew.h>
 
-#include <type_traits>
-#include <utility>
-
 #include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
 #include "view/event_guard.h"
 #include "view/gl_window.h"
 
 namespace tessaline {
-namespace {
-
-template <typename Engine, typename = void>
-struct HasFrameRate : std::false_type {};
-template <typename Engine>
-struct HasFrameRate<Engine, std::void_t<decltype(std::declval<Engine&>().FrameRate())>>
-    : std::true_type {};
-
-// The live source's frames per second. An engine without movie input
-// reports none, and the recording then runs at the camera rate of 30.
-template <typename Engine>
-double SourceFrameRate(Engine& engine) {
-  if constexpr (HasFrameRate<Engine>::value)
-    return static_cast<double>(engine.FrameRate());
-  else
-    return 0.0;
-}
-
-}  // namespace
 
 void qxFlGLWindow::SetRecording(int on, const std::string& file) {
   GuardEvent("recording", [&] {
@@ -46,7 +24,8 @@ void qxFlGLWindow::SetRecording(int on, const std::string& file) {
 void qxFlGLWindow::StartRecordingFile(const std::string& file) {
   // The frames are the working size: the mosaic texture's and the source's.
   const cv::Size size(engine_->ImageWidth(), engine_->ImageHeight());
-  const double rate = RecordingRate(SourceFrameRate(*engine_));
+  // A camera or a movie without a rate is recorded at 30 frames per second.
+  const double rate = RecordingRate(engine_->FrameRate());
   std::string message;
   if (!video_writer_.Open(file, rate, size, message)) {
     recording_ = false;

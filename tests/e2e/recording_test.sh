@@ -1,0 +1,99 @@
+# Recording the view: with a movie as the live input the "Output " switch
+# asks for a file in "Movie Output"; playing the movie to its end writes one
+# video frame per frame pulled while recording, at the movie's rate, each the
+# mosaic blended over the source frame by alpha; a name the writer refuses
+# leaves recording off with one line.
+source "$(dirname "$0")/lib.sh" "$@"
+
+prepare_tiles 2
+# A 2 s movie at 25 fps, and a small working size that keeps each frame's
+# mosaic quick.
+ffmpeg -loglevel error -f lavfi -i testsrc=duration=2:size=320x240:rate=25 \
+  -c:v mpeg4 -q:v 2 clip.mp4 || fail "ffmpeg cannot make the movie"
+cat >tessaline.cfg <<'CFG'
+[image]
+image_width=640
+image_height=360
+CFG
+# Half mosaic, half source frame.
+cat >tessaline.ini <<'INI'
+[mosaic]
+alpha=0.5
+INI
+
+click_at() {
+  xdotool mousemove --window "$WID" "$1" "$2"
+  sleep 0.4
+  xdotool click 1
+  sleep 0.4
+}
+# Opens the chooser titled $1 (already on its way), types $2 and Enter.
+type_into_chooser() {
+  local chooser
+  chooser=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) ||
+    fail "no window '$1'"
+  xdotool windowfocus --sync "$chooser"
+  sleep 0.3
+  xdotool type --delay 40 "$2"
+  sleep 0.3
+  xdotool key Return
+  sleep 0.4
+}
+rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }
+below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+
+# In the 640 x 480 window: Generate, Start/Stop and the Output switch.
+GENERATE="52 318" START_STOP="52 348" OUTPUT="406 348"
+
+start_app
+click_at $GENERATE
+wait_for_line "status : photomosaic have been generated." 60 console.txt
+press ctrl+m
+type_into_chooser "Open movie file" clip.mp4
+wait_for_line "^ framerate : 25 fps$"
+
+# The movie shows its first frame and waits; the switch asks for the file.
+click_at $OUTPUT
+type_into_chooser "Movie Output" run1.avi
+wait_for_line "^Output : .*/run1.avi$"
+import -window "$WID" recording.png
+click_at $START_STOP
+wait_for_line "^live input : end after 50 frames$" 120
+wait_for_line "^recording end : .*/run1.avi : [0-9]* frames$"
+written=$(sed -n 's/^recording end : .* : \([0-9]*\) frames$/\1/p' tessaline.log)
+# All but the first frame, pulled before the switch was on.
+[ "$written" -eq 49 ] || fail "the view wrote $written frames, not 49"
+
+read -r frames rate < <(ffprobe -v error -count_frames -select_streams v:0 \
+  -show_entries stream=nb_read_frames,r_frame_rate -of csv=p=0 run1.avi |
+  awk -F, '{ print $2, $1 }')
+[ "$frames" -eq 49 ] || fail "run1.avi holds $frames frames, not 49"
+[ "$rate" = "25/1" ] || fail "run1.avi plays at $rate, not 25/1"
+[ ! -e run1.partial.avi ] || fail "the unfinished recording was left behind"
+
+# The last video frame is the last mosaic (exported now) averaged with the
+# movie's last frame at the working size.
+press x
+wait_for_line "saved the mosaic image to mosaic_export.png"
+ffmpeg -loglevel error -i clip.mp4 -vf "select=eq(n\,49),scale=640:360" -frames:v 1 source.png
+ffmpeg -loglevel error -i run1.avi -vf "select=eq(n\,48)" -frames:v 1 last.png
+convert source.png mosaic_export.png -evaluate-sequence mean expected.png
+blended=$(rmse last.png expected.png)
+below "$blended" 0.04 || fail "the last video frame is not the blend (RMSE $blended)"
+below "$blended" "$(rmse last.png mosaic_export.png)" || fail "the video shows the bare mosaic"
+below "$blended" "$(rmse last.png source.png)" || fail "the video shows the bare source frame"
+
+# A folder that does not exist: one line, no recording, no file.
+click_at $OUTPUT
+type_into_chooser "Movie Output" missing/run2.avi
+wait_for_line "^cannot record to .*missing/run2.avi : "
+[ "$(count "^Output : ")" -eq 1 ] || fail "a refused file was reported as the output"
+[ ! -e missing ] || fail "a refused recording left files"
+
+if [ -n "${TESSALINE_SHOTS:-}" ]; then
+  cp recording.png "$TESSALINE_SHOTS/recording.png"
+fi
+press Escape
+wait_app
+[ "$APP_STATUS" -eq 1 ] || fail "Esc should end the program with status 1"
+echo "recording: ok"
