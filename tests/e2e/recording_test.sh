@@ -39,6 +39,11 @@ type_into_chooser() {
   xdotool key Return
   sleep 0.4
 }
+# Prints the frame count and the rate of movie $1.
+probe() {
+  ffprobe -v error -count_frames -select_streams v:0 \
+    -show_entries stream=nb_read_frames,r_frame_rate -of csv=p=0 "$1" | awk -F, '{ print $2, $1 }'
+}
 rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }
 below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 
@@ -64,11 +69,7 @@ written=$(sed -n 's/^recording end : .* : \([0-9]*\) frames$/\1/p' tessaline.log
 # All but the first frame, pulled before the switch was on.
 [ "$written" -eq 49 ] || fail "the view wrote $written frames, not 49"
 
-read -r frames rate < <(ffprobe -v error -count_frames -select_streams v:0 \
-  -show_entries stream=nb_read_frames,r_frame_rate -of csv=p=0 run1.avi |
-  awk -F, '{ print $2, $1 }')
-[ "$frames" -eq 49 ] || fail "run1.avi holds $frames frames, not 49"
-[ "$rate" = "25/1" ] || fail "run1.avi plays at $rate, not 25/1"
+[ "$(probe run1.avi)" = "49 25/1" ] || fail "run1.avi is '$(probe run1.avi)', not 49 frames at 25/1"
 [ ! -e run1.partial.avi ] || fail "the unfinished recording was left behind"
 
 # The last video frame is the last mosaic (exported now) averaged with the
@@ -90,10 +91,44 @@ wait_for_line "^cannot record to .*missing/run2.avi : "
 [ "$(count "^Output : ")" -eq 1 ] || fail "a refused file was reported as the output"
 [ ! -e missing ] || fail "a refused recording left files"
 
+# Ends the live input (whatever the name; the still mosaic is made again at
+# once) and opens movie $1.
+reopen_movie() {
+  local closed
+  closed=$(count "^live input : closed after ")
+  press ctrl+m
+  type_into_chooser "Open movie file" clip.mp4
+  wait_for_count "^live input : closed after " $((closed + 1))
+  press ctrl+m
+  type_into_chooser "Open movie file" "$1"
+}
+
+# A movie of 3 frames at one frame per 2 s is recorded at 30 frames per
+# second.
+ffmpeg -loglevel error -f lavfi -i testsrc=duration=6:size=320x240:rate=1/2 \
+  -c:v mpeg4 -q:v 2 slow.mp4 || fail "ffmpeg cannot make the slow movie"
+reopen_movie slow.mp4
+wait_for_line "^ framerate : 0.5 fps$"
+click_at $OUTPUT
+type_into_chooser "Movie Output" run3.avi
+wait_for_line "^Output : .*/run3.avi$"
+click_at $START_STOP
+wait_for_line "^recording end : .*/run3.avi : 2 frames$" 60
+[ "$(probe run3.avi)" = "2 30/1" ] || fail "run3.avi is '$(probe run3.avi)', not 2 frames at 30/1"
+
+# Quitting while recording finishes the file: three single steps, then Esc.
+reopen_movie clip.mp4
+wait_for_count "^ framerate : 25 fps$" 2
+click_at $OUTPUT
+type_into_chooser "Movie Output" run4.avi
+wait_for_line "^Output : .*/run4.avi$"
+for step in 1 2 3; do press space; done
 if [ -n "${TESSALINE_SHOTS:-}" ]; then
   cp recording.png "$TESSALINE_SHOTS/recording.png"
 fi
 press Escape
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "Esc should end the program with status 1"
+expect_line "recording end : $WORK/run4.avi : 3 frames" tessaline.log
+[ "$(probe run4.avi)" = "3 25/1" ] || fail "run4.avi is '$(probe run4.avi)', not 3 frames at 25/1"
 echo "recording: ok"
