@@ -76,6 +76,7 @@ click_at 320 158
 wait_for_count "^live input : closed after 50 frames$" 1
 open_movie long.mp4
 press s
+import -window "$WID" movie_playing.png
 click_at 320 158
 wait_for_count "^live input : closed after " 2
 n=$(frames_of "live input : closed after")
@@ -109,7 +110,7 @@ n=$(frames_of "live input : closed after")
 [ "$n" -ge 5 ] || fail "the camera streamed only $n frames"
 
 if [ -n "${TESSALINE_SHOTS:-}" ]; then
-  cp movie_first.png camera.png dialog.png "$TESSALINE_SHOTS/"
+  cp movie_first.png movie_playing.png camera.png dialog.png "$TESSALINE_SHOTS/"
 fi
 press Escape
 wait_app
