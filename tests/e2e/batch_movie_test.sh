@@ -47,6 +47,11 @@ for frame in frame1.png frame2.png frame3.png; do
   done
 done
 
+# The GLSL pass in a hidden GL context composes the very same movie.
+run --tiles tiles --tile 32x18 --size 320x180 --k 3 --seed 5 --movie in.mp4 --out gpu.avi --gpu
+expect_status 0 "a mosaic movie on the GPU"
+cmp -s out.avi gpu.avi || fail "the GPU mosaic movie differs from the CPU one"
+
 # Failures: one line, the documented status, no output.
 run --tiles tiles --tile 32x18 --size 320x180 --movie missing.mp4 --out m.avi
 expect_status 1 "a missing movie"
