@@ -6,6 +6,7 @@
 // --gpu, by the program's GLSL pass in a hidden GL context; with --movie it
 // makes the mosaic movie of every frame of a movie.
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <exception>
@@ -191,6 +192,9 @@ int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
 // Loads the library and makes the mosaic movie of options.movie, with the
 // frame count on the progress bar.
 int MakeMovie(const BatchOptions& options, MosaicConfig& config) {
+  // FFmpeg's own messages (a damaged packet, a missing index) would come on
+  // top of the run's one line; a value set by the user is kept.
+  setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
   std::unique_ptr<HiddenGlContext> context;
   if (!OpenGpuContext(options, context)) return kBatchFailed;
   LoadDisplay display;

@@ -53,10 +53,11 @@ expect_status 0 "a mosaic movie on the GPU"
 cmp -s out.avi gpu.avi || fail "the GPU mosaic movie differs from the CPU one"
 
 # Failures: one line, the documented status, no output.
-run --tiles tiles --tile 32x18 --size 320x180 --movie missing.mp4 --out m.avi
-expect_status 1 "a missing movie"
-[ "$(wc -l <err.txt)" -eq 1 ] && grep -q "^tessaline-batch: cannot read the movie missing.mp4" err.txt ||
-  fail "a missing movie gave no clear line"
+head -c 3000 /dev/urandom >junk.mp4
+run --tiles tiles --tile 32x18 --size 320x180 --movie junk.mp4 --out m.avi
+expect_status 1 "a movie that is none"
+[ "$(wc -l <err.txt)" -eq 1 ] && grep -q "^tessaline-batch: cannot read the movie junk.mp4" err.txt ||
+  fail "a movie that is none gave no clear line"
 run --tiles tiles --movie in.mp4 --out m.gif
 expect_status 2 "a GIF movie"
 grep -q "^tessaline-batch: cannot write a movie to 'm.gif'" err.txt || fail "a GIF movie gave no clear line"
