@@ -240,7 +240,8 @@ std::string BatchUsage() {
          "cache and the touched-tile (.tle) files into DIR. With --target it then makes\n"
          "the photomosaic of that picture at the working size and writes it to FILE;\n"
          "with --movie the mosaic of every frame of a movie, as a movie at its frame rate.\n"
-         "  --tiles DIR    the tile folder to load (with --target, default: image_dir)\n"
+         "  --tiles DIR    the tile folder to load (with --target or --movie, default:\n"
+         "                 image_dir)\n"
          "  --tile WxH     tile size for this run, e.g. 32x18 (default: sub_width x sub_height)\n"
          "  --grid MXxMY   matching grid for this run, e.g. 2x2 (default: matching_x x "
          "matching_y)\n"
@@ -260,9 +261,10 @@ std::string BatchUsage() {
          "  --gpu          compose the mosaic with the GLSL pass in a hidden OpenGL context\n"
          "                 (needs an X display with GLX in DISPLAY) instead of on the CPU\n"
          "  --help         show this text\n"
-         "Exit status: 0 when the library is not empty (and the mosaic was written), 1 when\n"
-         "the library is empty, the target cannot be read or the mosaic cannot be written,\n"
-         "2 for a bad command line (or --gpu without a display).\n";
+         "Exit status: 0 when the library is not empty (and the mosaic or movie was\n"
+         "written), 1 when the library is empty, the target or movie cannot be read or\n"
+         "the result cannot be written, 2 for a bad command line (or --gpu without a\n"
+         "display).\n";
 }
 
 std::string MovieProgressText(int done, int total, int width) {
