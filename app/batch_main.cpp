@@ -3,8 +3,10 @@
 // same cache and touched-tile files), so a large photo collection can be
 // prepared ahead of time or from a script; with --target it also makes the
 // mosaic of a picture and writes it to a file, composed on the CPU or, with
-// --gpu, by the program's GLSL pass in a hidden GL context.
+// --gpu, by the program's GLSL pass in a hidden GL context; with --movie it
+// makes the mosaic movie of every frame of a movie.
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <exception>
@@ -24,6 +26,8 @@
 #include "render/hidden_gl_context.h"
 #include "settings/ini_store.h"
 #include "settings/log_stream.h"
+#include "video/batch_movie.h"
+#include "video/video_codec.h"
 
 namespace tessaline {
 namespace {
@@ -34,9 +38,10 @@ class TerminalProgress {
  public:
   explicit TerminalProgress(bool enabled) : enabled_(enabled) {}
 
-  void Show(double p) {
+  void Show(double p) { ShowText(ProgressBarText(p, 30)); }
+
+  void ShowText(const std::string& text) {
     if (!enabled_) return;
-    const std::string text = ProgressBarText(p, 30);
     if (shown_ && text == last_) return;
     std::cerr << "\r\033[K" << text << std::flush;
     last_ = text;
@@ -126,7 +131,10 @@ class LoadDisplay {
     library.SetLogStreams(&log_, &console_);
     library.SetProgressObserver([this](double p) { bar_.Show(p); });
   }
+  void ShowMovie(int done, int total) { bar_.ShowText(MovieProgressText(done, total, 30)); }
   void Done() { bar_.Clear(); }
+  // The engine log, taking the bar off its line first.
+  std::ostream& Log() { return log_; }
 
  private:
   TerminalProgress bar_;
@@ -149,21 +157,29 @@ bool LoadTiles(const std::string& dir, const MosaicConfig& config) {
   return state.load_succeeded;
 }
 
+// With --gpu, makes the hidden GL context the run composes in; false with
+// one line on standard error when there is none.
+bool OpenGpuContext(const BatchOptions& options, std::unique_ptr<HiddenGlContext>& context) {
+  if (!options.gpu) return true;
+  context = std::make_unique<HiddenGlContext>();
+  if (context->ok()) return true;
+  std::cerr << "tessaline-batch: --gpu : " << context->error() << "\n";
+  return false;
+}
+
+std::string TilesDir(const BatchOptions& options, const MosaicConfig& config) {
+  return options.tiles_dir.empty() ? config.image_dir : options.tiles_dir;
+}
+
 // Loads the library and makes the mosaic of options.target; with --gpu in a
 // hidden GL context, which must outlive the engine the run makes.
 int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
   // Declared first so that it goes last, after every GL object made in it.
   std::unique_ptr<HiddenGlContext> context;
-  if (options.gpu) {
-    context = std::make_unique<HiddenGlContext>();
-    if (!context->ok()) {
-      std::cerr << "tessaline-batch: --gpu : " << context->error() << "\n";
-      return kBatchFailed;
-    }
-  }
+  if (!OpenGpuContext(options, context)) return kBatchFailed;
   LoadDisplay display;
   BatchMosaicJob job;
-  job.tiles_dir = options.tiles_dir.empty() ? config.image_dir : options.tiles_dir;
+  job.tiles_dir = TilesDir(options, config);
   job.target = options.target;
   job.out_path = options.out_path;
   job.has_seed = options.has_seed;
@@ -171,6 +187,30 @@ int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
   job.prepare_library = [&display](TileLibrary& library) { display.Attach(library); };
   if (context) job.gpu = std::make_unique<GlMosaicGpu>();
   return MakeBatchMosaic(job, config, std::cerr);
+}
+
+// Loads the library and makes the mosaic movie of options.movie, with the
+// frame count on the progress bar.
+int MakeMovie(const BatchOptions& options, MosaicConfig& config) {
+  // FFmpeg's own messages (a damaged packet, a missing index) would come on
+  // top of the run's one line; a value set by the user is kept.
+  setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
+  std::unique_ptr<HiddenGlContext> context;
+  if (!OpenGpuContext(options, context)) return kBatchFailed;
+  LoadDisplay display;
+  BatchMovieJob job;
+  job.tiles_dir = TilesDir(options, config);
+  job.movie = options.movie;
+  job.out_path = options.out_path;
+  job.alpha = options.alpha;
+  job.has_seed = options.has_seed;
+  job.seed = options.seed;
+  job.prepare_library = [&display](TileLibrary& library) { display.Attach(library); };
+  job.progress = [&display](int done, int total) { display.ShowMovie(done, total); };
+  if (context) job.gpu = std::make_unique<GlMosaicGpu>();
+  const int status = MakeBatchMovie(job, config, display.Log(), std::cerr);
+  display.Done();
+  return status;
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -184,7 +224,7 @@ int Run(const std::vector<std::string>& args) {
     std::cout << BatchUsage();
     return kBatchDone;
   }
-  if (options.tiles_dir.empty() && options.target.empty()) {
+  if (options.tiles_dir.empty() && options.target.empty() && options.movie.empty()) {
     std::cerr << "tessaline-batch: nothing to do : give --tiles DIR\n" << BatchUsage();
     return kBatchBadCommandLine;
   }
@@ -192,11 +232,17 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "tessaline-batch: --gpu needs an X display with GLX : DISPLAY is not set\n";
     return kBatchBadCommandLine;
   }
+  if (!options.movie.empty() && CodecForPath(options.out_path) == -1) {
+    std::cerr << "tessaline-batch: cannot write a movie to '" << options.out_path
+              << "' : give a file of type " << WritableMovieTypes() << "\n";
+    return kBatchBadCommandLine;
+  }
   MosaicConfig& config = Config();
   ReadConfiguration(config);
   ApplyOverrides(options, config);
   SanitizeMosaicConfig(config, engine_log());
   if (!options.target.empty()) return MakeMosaic(options, config);
+  if (!options.movie.empty()) return MakeMovie(options, config);
   return LoadTiles(options.tiles_dir, config) ? kBatchDone : kBatchFailed;
 }
 

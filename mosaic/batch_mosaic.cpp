@@ -19,15 +19,6 @@ bool LoadBatchTarget(qxPhotoMosaic& engine, const std::string& target) {
   return engine.TargetLoaded();
 }
 
-// Loads the library on this thread through the load worker, so that the log
-// shows the same start and end lines as the program's load.
-bool LoadLibrary(qxPhotoMosaic& engine, const std::string& dir) {
-  LoadState state;
-  TryStartLoad(state);
-  LoadWorker([&] { return engine.LoadSubImages(dir); }, state);
-  return state.load_succeeded;
-}
-
 // Generates the mosaic and writes it; false with the reason in `errors`.
 bool GenerateAndWrite(qxPhotoMosaic& engine, const std::string& out_path, std::ostream& errors) {
   // The writer is called only when there is a picture to write, which tells
@@ -48,6 +39,13 @@ bool GenerateAndWrite(qxPhotoMosaic& engine, const std::string& out_path, std::o
 
 }  // namespace
 
+bool LoadBatchLibrary(qxPhotoMosaic& engine, const std::string& dir) {
+  LoadState state;
+  TryStartLoad(state);
+  LoadWorker([&] { return engine.LoadSubImages(dir); }, state);
+  return state.load_succeeded;
+}
+
 int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& errors) {
   qxPhotoMosaic engine(config);
   if (job.gpu) {
@@ -56,7 +54,7 @@ int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& err
   }
   engine.SetImageSize(config.image_width, config.image_height);
   if (job.prepare_library) job.prepare_library(engine.Library());
-  if (!LoadLibrary(engine, job.tiles_dir)) {
+  if (!LoadBatchLibrary(engine, job.tiles_dir)) {
     errors << "tessaline-batch: no tile pictures in " << job.tiles_dir << " : no mosaic is made\n";
     return kBatchFailed;
   }

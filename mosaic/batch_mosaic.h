@@ -36,6 +36,13 @@ struct BatchMosaicJob {
   std::function<void(TileLibrary&)> prepare_library;
 };
 
+class qxPhotoMosaic;
+
+// Loads `engine`'s library from `dir` on this thread through the load
+// worker, so that the log shows the same start and end lines as the
+// program's load; false when the library stays empty.
+bool LoadBatchLibrary(qxPhotoMosaic& engine, const std::string& dir);
+
 // Runs `job` with `config`, which already holds this run's values (working
 // size, tile size, search_num...); the engine writes the sizes in use back
 // into it. Returns kBatchDone when the mosaic was written, else kBatchFailed

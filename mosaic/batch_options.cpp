@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "mosaic/image_write.h"
@@ -44,6 +45,35 @@ bool ParseSeed(const std::string& text, unsigned int& seed) {
   if (value > 4294967295ULL) return false;
   seed = static_cast<unsigned int>(value);
   return true;
+}
+
+// A blend weight: a decimal number from 0 to 1, nothing after it.
+bool ParseAlpha(const std::string& text, double& alpha) {
+  if (text.empty() || text.size() > 20 ||
+      text.find_first_not_of("0123456789.") != std::string::npos)
+    return false;
+  char* end = nullptr;
+  alpha = std::strtod(text.c_str(), &end);
+  return end == text.c_str() + text.size() && alpha >= 0.0 && alpha <= 1.0;
+}
+
+// The options of the movie run; rows for the table below.
+std::vector<OptionRow> MovieOptionRows() {
+  return {
+      {"--movie", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         if (value.empty()) error = "--movie needs a movie file";
+         o.movie = value;
+         return !value.empty();
+       }},
+      {"--alpha", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         o.has_alpha = ParseAlpha(value, o.alpha);
+         if (!o.has_alpha)
+           error = "invalid value for --alpha : '" + value + "' (expected a number from 0 to 1)";
+         return o.has_alpha;
+       }},
+  };
 }
 
 // The options that shape the mosaic; rows for the table below.
@@ -117,6 +147,7 @@ const std::vector<OptionRow>& OptionTable() {
   static const std::vector<OptionRow> table = [] {
     std::vector<OptionRow> rows = LibraryOptionRows();
     for (OptionRow& row : MosaicOptionRows()) rows.push_back(std::move(row));
+    for (OptionRow& row : MovieOptionRows()) rows.push_back(std::move(row));
     return rows;
   }();
   return table;
@@ -163,15 +194,22 @@ bool ParseEachArgument(const std::vector<std::string>& args, BatchOptions& optio
 // Options that only make sense together.
 bool CheckCombination(const BatchOptions& o, std::string& error) {
   if (o.help) return true;
-  if (!o.target.empty() && o.out_path.empty()) {
+  if (!o.target.empty() && !o.movie.empty()) {
+    error = "--target and --movie cannot be given together : make one mosaic at a time";
+  } else if (!o.target.empty() && o.out_path.empty()) {
     error = "--target needs --out FILE for the mosaic";
-  } else if (o.target.empty() && !o.out_path.empty()) {
-    error = "--out needs --target PATH (or --target -1 for a random tile)";
-  } else if (!o.out_path.empty() && !IsWritableImagePath(o.out_path)) {
+  } else if (!o.movie.empty() && o.out_path.empty()) {
+    error = "--movie needs --out FILE for the mosaic movie";
+  } else if (o.target.empty() && o.movie.empty() && !o.out_path.empty()) {
+    error = "--out needs --target PATH (or --target -1 for a random tile) or --movie PATH";
+  } else if (!o.target.empty() && !IsWritableImagePath(o.out_path)) {
     error = "cannot write a mosaic to '" + o.out_path + "' : give a file of type " +
             WritableImageTypes();
-  } else if (o.target.empty() && (o.image_width > 0 || o.search_num > 0 || o.has_seed || o.gpu)) {
-    error = "--size, --k, --seed and --gpu shape a mosaic : give --target and --out too";
+  } else if (o.has_alpha && o.movie.empty()) {
+    error = "--alpha blends the frames of a movie : give --movie and --out too";
+  } else if (o.target.empty() && o.movie.empty() &&
+             (o.image_width > 0 || o.search_num > 0 || o.has_seed || o.gpu)) {
+    error = "--size, --k, --seed and --gpu shape a mosaic : give --target or --movie, and --out";
   }
   return error.empty();
 }
@@ -194,18 +232,26 @@ std::string BatchUsage() {
   return "usage: tessaline-batch --tiles DIR [--tile WxH] [--grid MXxMY]\n"
          "       tessaline-batch [--tiles DIR] --target PATH --out FILE [--size WxH] [--k N]\n"
          "                       [--seed N] [--gpu] [--tile WxH] [--grid MXxMY]\n"
+         "       tessaline-batch [--tiles DIR] --movie PATH --out FILE [--alpha A] [--size WxH]\n"
+         "                       [--k N] [--seed N] [--gpu] [--tile WxH] [--grid MXxMY]\n"
          "Loads the tile library from DIR as tessaline does, without a window: reads\n"
          "tessaline.cfg from the working directory when it exists (never writes it),\n"
          "logs to the console and tessaline.log, and writes the image information\n"
          "cache and the touched-tile (.tle) files into DIR. With --target it then makes\n"
-         "the photomosaic of that picture at the working size and writes it to FILE.\n"
-         "  --tiles DIR    the tile folder to load (with --target, default: image_dir)\n"
+         "the photomosaic of that picture at the working size and writes it to FILE;\n"
+         "with --movie the mosaic of every frame of a movie, as a movie at its frame rate.\n"
+         "  --tiles DIR    the tile folder to load (with --target or --movie, default:\n"
+         "                 image_dir)\n"
          "  --tile WxH     tile size for this run, e.g. 32x18 (default: sub_width x sub_height)\n"
          "  --grid MXxMY   matching grid for this run, e.g. 2x2 (default: matching_x x "
          "matching_y)\n"
          "  --target PATH  the picture to make a mosaic of; -1 takes a random tile's picture\n"
+         "  --movie PATH   the movie to make a mosaic movie of, frame by frame\n"
          "  --out FILE     the mosaic picture to write, its type by the extension\n"
-         "                 (.png, .bmp, .jpg, .jpeg, .tif, .tiff, .webp, .ppm)\n"
+         "                 (.png, .bmp, .jpg, .jpeg, .tif, .tiff, .webp, .ppm); with --movie\n"
+         "                 the movie (.avi, .mp4, .mov, .mkv, .webm, .mpg and others)\n"
+         "  --alpha A      with --movie: each frame is mosaic x A + source x (1 - A),\n"
+         "                 0 to 1 (default: 1, the pure mosaic)\n"
          "  --size WxH     working size, the size of the mosaic, e.g. 3840x2160\n"
          "                 (default: image_width x image_height)\n"
          "  --k N          each cell takes one of its N nearest tiles at random, 1 to 1000\n"
@@ -215,9 +261,22 @@ std::string BatchUsage() {
          "  --gpu          compose the mosaic with the GLSL pass in a hidden OpenGL context\n"
          "                 (needs an X display with GLX in DISPLAY) instead of on the CPU\n"
          "  --help         show this text\n"
-         "Exit status: 0 when the library is not empty (and the mosaic was written), 1 when\n"
-         "the library is empty, the target cannot be read or the mosaic cannot be written,\n"
-         "2 for a bad command line (or --gpu without a display).\n";
+         "Exit status: 0 when the library is not empty (and the mosaic or movie was\n"
+         "written), 1 when the library is empty, the target or movie cannot be read or\n"
+         "the result cannot be written, 2 for a bad command line (or --gpu without a\n"
+         "display).\n";
+}
+
+std::string MovieProgressText(int done, int total, int width) {
+  const std::string frame = "frame " + std::to_string(done);
+  if (total <= 0) return frame;
+  const double fraction = std::clamp(static_cast<double>(done) / total, 0.0, 1.0);
+  const int cells = std::max(width, 1);
+  const int filled = static_cast<int>(fraction * cells);
+  char percent[8];
+  std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100.0));
+  return "[" + std::string(filled, '#') + std::string(cells - filled, ' ') + "] " + percent + " " +
+         frame + " of " + std::to_string(total);
 }
 
 std::string ProgressBarText(double p, int width) {

@@ -7,7 +7,9 @@
 //   --tile WxH       tile size for this run (instead of sub_width × sub_height)
 //   --grid MXxMY     matching grid for this run (matching_x × matching_y)
 //   --target PATH    make the mosaic of PATH ("-1": of a random tile)
-//   --out FILE       where the mosaic goes (.png, .bmp, .jpg or .jpeg)
+//   --movie PATH     make the mosaic movie of every frame of PATH
+//   --out FILE       where the mosaic goes (a picture, or with --movie a movie)
+//   --alpha A        with --movie: mosaic × A + frame × (1 − A), 0 to 1
 //   --size WxH       working size for this run (image_width × image_height)
 //   --k N            tiles drawn from per cell for this run (search_num)
 //   --seed N         seed of the random choices, for a reproducible mosaic
@@ -28,8 +30,11 @@ struct BatchOptions {
   int grid_x = 0;  // 0: as configured
   int grid_y = 0;
   std::string target;    // empty: only load the library; "-1": a random tile
-  std::string out_path;  // given exactly when `target` is
-  int image_width = 0;   // 0: as configured
+  std::string movie;     // empty: no movie; excludes `target`
+  std::string out_path;  // given exactly when `target` or `movie` is
+  bool has_alpha = false;
+  double alpha = 1.0;   // given only with `movie`
+  int image_width = 0;  // 0: as configured
   int image_height = 0;
   int search_num = 0;  // 0: as configured
   bool has_seed = false;
@@ -56,5 +61,10 @@ std::string BatchUsage();
 // status line names them: thumbnails (p <= 1), kd-tree (1 < p <= 2), tle
 // files (2 < p <= 3).
 std::string ProgressBarText(double p, int width);
+
+// One line of the movie run's terminal progress display after `done` of
+// `total` frames, e.g. "[#####     ]  50% frame 25 of 50"; with `total`
+// unknown (0 or less) "frame 25" alone.
+std::string MovieProgressText(int done, int total, int width);
 
 }  // namespace tessaline

@@ -31,6 +31,7 @@ bool qxPhotoMosaic::OpenMovie(const std::string& path) {
   frame_rate_ = movie_->Rate();
   live_frames_ = 0;
   target_tile_ = -1;  // no tile is the target: every tile may be used
+  target_name_ = path.substr(path.find_last_of("/\\") + 1);
   engine_log() << "[File Input] " << std::endl;
   engine_log() << " size      : " << source_width_ << " x " << source_height_ << std::endl;
   engine_log() << " framerate : " << frame_rate_ << " fps" << std::endl;
@@ -75,6 +76,7 @@ bool qxPhotoMosaic::OpenCamera(int index) {
   frame_rate_ = 30.0;  // the device's own rate is not asked for
   live_frames_ = 0;
   target_tile_ = -1;
+  target_name_ = names[static_cast<std::size_t>(index)];
   engine_log() << "[Capture from camera] " << std::endl;
   engine_log() << " size      : " << width << " x " << height << std::endl;
   engine_log() << " framerate : " << frame_rate_ << " fps" << std::endl;

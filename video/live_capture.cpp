@@ -50,23 +50,40 @@ int ApiFor(CameraDevice::Kind kind) {
 // so a reader stuck in a device call can be left behind safely.
 struct ReaderState {
   std::mutex mutex;
-  std::condition_variable finished_signal;
+  std::condition_variable changed;
   cv::Mat newest;
   bool fresh = false;
-  bool lost = false;
+  bool open_done = false;
+  bool opened = false;
+  int width = 0;
+  int height = 0;
   bool finished = false;
   std::atomic<bool> stop{false};
-  std::unique_ptr<cv::VideoCapture> capture;
 };
 
-// Reads until stopped or until the device fails three reads in a row.
-void ReadFrames(std::shared_ptr<ReaderState> state) {
+// Opens the device, then reads until stopped or until the device fails
+// three reads in a row. The capture lives and dies on this thread.
+void ReadFrames(std::shared_ptr<ReaderState> state, CameraDevice device) {
+  cv::VideoCapture capture;
+  bool opened = false;
+  try {
+    opened = capture.open(device.source, ApiFor(device.kind));
+  } catch (const cv::Exception&) {
+  }
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->opened = opened;
+    state->width = opened ? static_cast<int>(capture.get(cv::CAP_PROP_FRAME_WIDTH)) : 0;
+    state->height = opened ? static_cast<int>(capture.get(cv::CAP_PROP_FRAME_HEIGHT)) : 0;
+    state->open_done = true;
+  }
+  state->changed.notify_all();
   int failures = 0;
   cv::Mat frame;
-  while (!state->stop.load() && failures < 3) {
+  while (opened && !state->stop.load() && failures < 3) {
     bool read = false;
     try {
-      read = state->capture->read(frame) && !frame.empty() && frame.type() == CV_8UC3;
+      read = capture.read(frame) && !frame.empty() && frame.type() == CV_8UC3;
     } catch (const cv::Exception&) {
     }
     failures = read ? 0 : failures + 1;
@@ -75,12 +92,19 @@ void ReadFrames(std::shared_ptr<ReaderState> state) {
     cv::swap(state->newest, frame);
     state->fresh = true;
   }
-  std::lock_guard<std::mutex> lock(state->mutex);
-  state->lost = failures >= 3;
-  state->capture.reset();
-  state->finished = true;
-  state->finished_signal.notify_all();
+  capture.release();
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->finished = true;
+  }
+  state->changed.notify_all();
 }
+
+// A network source may take a while to answer; one that takes longer than
+// this is given up, so that the GUI thread is never held longer.
+constexpr auto kOpenWait = std::chrono::seconds(10);
+// A read takes about one frame time.
+constexpr auto kStopWait = std::chrono::milliseconds(500);
 
 class VideoCameraCapture : public CameraCapture {
  public:
@@ -95,11 +119,19 @@ class VideoCameraCapture : public CameraCapture {
     for (const CameraDevice& device : devices_) names.push_back(device.name);
   }
   bool OpenDevice(int index, int& width, int& height) override;
-  void Run() override;
+  // The reader keeps the newest frame from the moment the device is open.
+  void Run() override {}
   Frame CopyFrame(cv::Mat& frame) override;
   void Stop() override;
 
  private:
+  // Waits at most `limit` for `done`; false when it did not come.
+  template <typename Predicate>
+  bool WaitFor(std::chrono::milliseconds limit, Predicate done) {
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    return state_->changed.wait_for(lock, limit, done);
+  }
+
   std::vector<CameraDevice> devices_;
   std::shared_ptr<ReaderState> state_;
   std::thread reader_;
@@ -108,23 +140,17 @@ class VideoCameraCapture : public CameraCapture {
 bool VideoCameraCapture::OpenDevice(int index, int& width, int& height) {
   Stop();
   if (index < 0 || index >= static_cast<int>(devices_.size())) return false;
-  const CameraDevice& device = devices_[static_cast<std::size_t>(index)];
-  auto capture = std::make_unique<cv::VideoCapture>();
-  try {
-    if (!capture->open(device.source, ApiFor(device.kind))) return false;
-  } catch (const cv::Exception&) {
+  state_ = std::make_shared<ReaderState>();
+  reader_ = std::thread(ReadFrames, state_, devices_[static_cast<std::size_t>(index)]);
+  ReaderState& state = *state_;
+  const bool answered = WaitFor(kOpenWait, [&state] { return state.open_done; });
+  if (!answered || !state.opened) {
+    Stop();
     return false;
   }
-  width = static_cast<int>(capture->get(cv::CAP_PROP_FRAME_WIDTH));
-  height = static_cast<int>(capture->get(cv::CAP_PROP_FRAME_HEIGHT));
-  state_ = std::make_shared<ReaderState>();
-  state_->capture = std::move(capture);
+  width = state.width;
+  height = state.height;
   return true;
-}
-
-void VideoCameraCapture::Run() {
-  if (!state_ || reader_.joinable()) return;
-  reader_ = std::thread(ReadFrames, state_);
 }
 
 CameraCapture::Frame VideoCameraCapture::CopyFrame(cv::Mat& frame) {
@@ -135,20 +161,17 @@ CameraCapture::Frame VideoCameraCapture::CopyFrame(cv::Mat& frame) {
     state_->fresh = false;
     return Frame::kNew;
   }
-  return state_->lost || state_->finished ? Frame::kLost : Frame::kNone;
+  return state_->finished ? Frame::kLost : Frame::kNone;
 }
 
 void VideoCameraCapture::Stop() {
   if (!state_) return;
   state_->stop = true;
   if (reader_.joinable()) {
-    // A read takes one frame time; a device that hangs in it is left to
-    // finish on its own rather than holding up the caller.
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    const bool done = state_->finished_signal.wait_for(lock, std::chrono::milliseconds(500),
-                                                       [this] { return state_->finished; });
-    lock.unlock();
-    if (done)
+    // A device that hangs in a call is left to finish on its own rather
+    // than holding up the caller; the thread keeps what it uses.
+    ReaderState& state = *state_;
+    if (WaitFor(kStopWait, [&state] { return state.finished; }))
       reader_.join();
     else
       reader_.detach();

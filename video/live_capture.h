@@ -1,9 +1,10 @@
 #pragma once
 // The engine's live sources over OpenCV's video capture: movie files through
 // the FFmpeg back end, and cameras (Video4Linux devices, URLs, GStreamer
-// pipelines) read on a small reader thread of their own that keeps only the
-// newest frame, so that a stalled or unplugged device never holds up the GUI
-// thread.
+// pipelines) opened and read on a small reader thread of their own that
+// keeps only the newest frame. The GUI thread waits at most ten seconds for
+// an open and half a second for a stop; a device that hangs longer is left
+// to its thread, so a stalled or unplugged device never holds the GUI.
 
 #include <memory>
 #include <string>

@@ -82,6 +82,7 @@ bool qxFlGLWindow::OpenChosenCamera() {
 }
 
 void qxFlGLWindow::LiveStep() {
+  const int frames_before = engine_->LiveFrameCount();
   if (!engine_->NextLiveFrame()) {
     SetAnimation(0);
     if (recording_) SetRecording(0, "output.avi");
@@ -100,7 +101,8 @@ void qxFlGLWindow::LiveStep() {
     scene_.ImageLayer(i).alpha = 1.0;
     scene_.MosaicLayer(i).alpha = scene_.alpha;
   }
-  if (recording_) WriteRecordingFrame();
+  // A camera with nothing new yet repeats no frame in the recording.
+  if (recording_ && engine_->LiveFrameCount() != frames_before) WriteRecordingFrame();
 }
 
 }  // namespace tessaline

@@ -92,6 +92,29 @@ TEST(BatchOptions, ReadsTheMosaicOptions) {
   }
 }
 
+TEST(BatchOptions, ReadsTheMovieOptions) {
+  struct Row {
+    std::vector<std::string> args;
+    double alpha;
+  };
+  const Row rows[] = {
+      {{"--movie", "a.mp4", "--out", "m.avi"}, 1.0},
+      {{"--movie=a.mp4", "--out=m.avi", "--alpha", "0"}, 0.0},
+      {{"--alpha=.25", "--movie", "a.mp4", "--out", "m.avi", "--gpu", "--k", "2"}, 0.25},
+  };
+  for (const Row& row : rows) {
+    BatchOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseBatchArguments(row.args, o, error)) << error;
+    EXPECT_EQ(o.movie, "a.mp4");
+    EXPECT_EQ(o.out_path, "m.avi");
+    EXPECT_TRUE(o.target.empty());
+    EXPECT_DOUBLE_EQ(o.alpha, row.alpha);
+  }
+  EXPECT_EQ(MovieProgressText(25, 50, 10), "[#####     ]  50% frame 25 of 50");
+  EXPECT_EQ(MovieProgressText(7, 0, 10), "frame 7");
+}
+
 TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
   struct Row {
     std::vector<std::string> args;
@@ -135,6 +158,15 @@ TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
       {{"--tiles", "p", "--k", "2"}, "--target"},
       {{"--tiles", "p", "--seed", "2"}, "--target"},
       {{"--tiles", "p", "--gpu"}, "--target"},
+      // The movie options.
+      {{"--movie", "a.mp4"}, "--out"},
+      {{"--movie=", "--out", "m.mp4"}, "--movie"},
+      {{"--movie", "a.mp4", "--target", "a.png", "--out", "m.png"}, "--movie"},
+      {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "1.5"}, "1.5"},
+      {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "-0.1"}, "-0.1"},
+      {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "0.5x"}, "0.5x"},
+      {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "nan"}, "nan"},
+      {{"--target", "a", "--out", "m.png", "--alpha", "0.5"}, "--movie"},
   };
   for (const Row& row : rows) {
     BatchOptions options;

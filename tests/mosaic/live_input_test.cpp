@@ -109,7 +109,7 @@ class LiveInput : public ::testing::Test {
   }
   void GiveMovie(std::deque<cv::Mat> frames) {
     engine_->SetMovieOpener([frames](const std::string& path) -> std::unique_ptr<LiveSource> {
-      if (path != "movie.mp4") return nullptr;
+      if (path != "movie.mp4" && path != "clips/movie.mp4") return nullptr;
       return std::make_unique<FakeMovie>(frames);
     });
   }
@@ -124,8 +124,9 @@ TEST_F(LiveInput, MovieFramesBecomeMosaicsUntilItEnds) {
   engine_->GenerateMosaic();
   const cv::Mat last(36, 64, CV_8UC3, cv::Scalar(10, 20, 30));
   GiveMovie({cv::Mat(36, 64, CV_8UC3, cv::Scalar(200, 0, 0)), last});
-  ASSERT_TRUE(engine_->OpenMovie("movie.mp4"));
+  ASSERT_TRUE(engine_->OpenMovie("clips/movie.mp4"));
   EXPECT_EQ(engine_->InputSource(), -2);
+  EXPECT_EQ(engine_->TargetName(), "movie.mp4");
   EXPECT_DOUBLE_EQ(engine_->FrameRate(), 29.97);
   EXPECT_TRUE(engine_->NextLiveFrame());
   EXPECT_TRUE(engine_->NextLiveFrame());

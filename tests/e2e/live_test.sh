@@ -1,0 +1,118 @@
+# Live input: a movie opened with Ctrl+M shows the mosaic of its first frame,
+# Start/Stop plays it to its end, a click on the view ends it early; a
+# GStreamer source listed in cameras.txt, chosen in "Choose a device",
+# streams live mosaics until a click on the view.
+source "$(dirname "$0")/lib.sh" "$@"
+
+prepare_tiles 2
+ffmpeg -loglevel error -f lavfi -i testsrc=size=320x180:rate=25 -t 2 -pix_fmt yuv420p \
+  -movflags +faststart movie.mp4 ||
+  fail "ffmpeg could not make the movie"
+# A long one, to be stopped by a click while it plays.
+ffmpeg -loglevel error -f lavfi -i testsrc=size=320x180:rate=25 -t 40 -pix_fmt yuv420p long.mp4 ||
+  fail "ffmpeg could not make the long movie"
+# Half of the movie: its stream ends in the middle of a frame.
+head -c "$(($(stat -c %s movie.mp4) / 2))" movie.mp4 >cut.mp4
+cat >cameras.txt <<'TXT'
+# one source per line
+Test pattern = videotestsrc pattern=ball ! video/x-raw,width=320,height=180,framerate=25/1 ! videoconvert ! appsink
+broken line without a source
+TXT
+# A small working size keeps every frame quick.
+cat >tessaline.cfg <<'CFG'
+[mosaic]
+sub_width=16
+sub_height=9
+sub_scale_list=16,9
+[image]
+image_width=640
+image_height=360
+CFG
+
+click_at() {
+  xdotool mousemove --window "$WID" "$1" "$2"
+  sleep 0.3
+  xdotool click 1
+  sleep 0.3
+}
+open_movie() {
+  press ctrl+m
+  CHOOSER=$(timeout 20 xdotool search --sync --onlyvisible --name "^Open movie file\$" | head -n 1) ||
+    fail "no movie chooser"
+  xdotool windowfocus --sync "$CHOOSER"
+  sleep 0.3
+  xdotool type --delay 40 "$1"
+  sleep 0.3
+  xdotool key Return
+  sleep 0.4
+}
+# The number in the last line "$1 N frames" of the log.
+frames_of() { grep -- "^$1 [0-9]* frames$" tessaline.log | tail -n 1 | sed 's/.* \([0-9]*\) frames$/\1/'; }
+
+start_app
+click_at 52 318
+wait_for_line "status : photomosaic have been generated." 60 console.txt
+
+# A file that is no movie changes nothing.
+touch empty.mp4
+open_movie empty.mp4
+wait_for_count "^movie file had not been found$" 1
+
+# The movie: its size and rate, and the mosaic of the first frame at once.
+open_movie movie.mp4
+wait_for_count "^\[File Input\] $" 1
+expect_line " size      : 320 x 180" tessaline.log
+expect_line " framerate : 25 fps" tessaline.log
+press x
+wait_for_count "^saved the mosaic image to mosaic_export.png$" 1
+import -window "$WID" movie_first.png
+# Start/Stop plays it to the end: each of its 50 frames once.
+press s
+wait_for_count "^live input : end after [0-9]* frames$" 1
+[ "$(frames_of "live input : end after")" -eq 50 ] || fail "the movie did not play 50 frames"
+# A click ends the input (the still mosaic is made again), then the movie
+# opens anew, plays, and a click during playback ends it early.
+click_at 320 158
+wait_for_count "^live input : closed after 50 frames$" 1
+open_movie long.mp4
+press s
+import -window "$WID" movie_playing.png
+click_at 320 158
+wait_for_count "^live input : closed after " 2
+n=$(frames_of "live input : closed after")
+[ "$n" -ge 1 ] && [ "$n" -lt 1000 ] || fail "a click did not end the playing movie ($n frames)"
+[ "$(count "^live input : end after")" -eq 1 ] || fail "the stopped movie ran to its end"
+
+# A truncated movie ends cleanly at its last good frame.
+open_movie cut.mp4
+press s
+wait_for_count "^live input : end after [0-9]* frames$" 2
+kill -0 "$APP_PID" || fail "the truncated movie ended the program"
+[ "$(frames_of "live input : end after")" -lt 50 ] || fail "the truncated movie had every frame"
+click_at 320 158
+wait_for_count "^live input : closed after " 3
+
+# The camera list: the skipped line is logged, the pattern is chosen.
+press shift+a
+DIALOG=$(timeout 20 xdotool search --sync --onlyvisible --name "^Choose a device\$" | head -n 1) ||
+  fail "no device dialog"
+expect_line "Camera 0 : Test pattern" tessaline.log
+expect_count "cameras.txt : line 3 skipped : not name = URL or pipeline" tessaline.log 1
+import -window "$DIALOG" dialog.png
+xdotool mousemove --window "$DIALOG" 60 77 click 1
+wait_for_count "^\[Capture from camera\] $" 1
+expect_count " size      : 320 x 180" tessaline.log 4
+sleep 2
+import -window "$WID" camera.png
+click_at 320 158
+wait_for_count "^live input : closed after " 4
+n=$(frames_of "live input : closed after")
+[ "$n" -ge 5 ] || fail "the camera streamed only $n frames"
+
+if [ -n "${TESSALINE_SHOTS:-}" ]; then
+  cp movie_first.png movie_playing.png camera.png dialog.png "$TESSALINE_SHOTS/"
+fi
+press Escape
+wait_app
+[ "$APP_STATUS" -eq 1 ] || fail "Esc should end the program with status 1"
+echo "live: ok"

@@ -1,0 +1,65 @@
+#include "video/batch_movie.h"
+
+#include <cstdlib>
+#include <ostream>
+#include <utility>
+
+#include "mosaic/batch_mosaic.h"
+#include "mosaic/photo_mosaic.h"
+#include "video/movie_mosaic.h"
+
+namespace tessaline {
+namespace {
+
+// Share of the wall time, in percent, that a stage was busy.
+int Percent(double part, double wall) {
+  return wall > 0.0 ? static_cast<int>(part / wall * 100.0 + 0.5) : 0;
+}
+
+void LogSummary(const MovieMosaicResult& result, std::ostream& log) {
+  const MovieStageTimes& t = result.times;
+  log << "movie : " << result.frames << " frames at " << result.rate << " fps in " << t.wall
+      << " s (" << (t.wall > 0.0 ? result.frames / t.wall : 0.0) << " frames per second)"
+      << std::endl;
+  log << "movie stages (busy share of the run) : decode " << Percent(t.decode, t.wall)
+      << " %, mosaic " << Percent(t.compose, t.wall) << " %, encode " << Percent(t.encode, t.wall)
+      << " %" << std::endl;
+}
+
+}  // namespace
+
+int MakeBatchMovie(BatchMovieJob& job, MosaicConfig& config, std::ostream& log,
+                   std::ostream& errors) {
+  qxPhotoMosaic engine(config);
+  if (job.gpu) {
+    job.gpu->BuildPrograms();
+    engine.SetGpu(std::move(job.gpu));
+  }
+  engine.SetImageSize(config.image_width, config.image_height);
+  if (job.prepare_library) job.prepare_library(engine.Library());
+  if (!LoadBatchLibrary(engine, job.tiles_dir)) {
+    errors << "tessaline-batch: no tile pictures in " << job.tiles_dir << " : no movie is made\n";
+    return kBatchFailed;
+  }
+  if (job.has_seed) std::srand(job.seed);
+  MovieMosaicJob movie;
+  movie.in_path = job.movie;
+  movie.out_path = job.out_path;
+  movie.width = engine.ImageWidth();
+  movie.height = engine.ImageHeight();
+  movie.alpha = job.alpha;
+  movie.progress = job.progress;
+  movie.compose = [&engine](const cv::Mat& frame) {
+    engine.ComputeMosaic(kCurrentMosaic, frame, true);
+    return engine.MosaicImage(kCurrentMosaic);
+  };
+  const MovieMosaicResult result = MakeMosaicMovie(movie);
+  if (!result.ok) {
+    errors << "tessaline-batch: " << result.message << "\n";
+    return kBatchFailed;
+  }
+  LogSummary(result, log);
+  return kBatchDone;
+}
+
+}  // namespace tessaline

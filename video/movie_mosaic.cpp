@@ -1,0 +1,232 @@
+#include "video/movie_mosaic.h"
+
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <chrono>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "video/bounded_queue.h"
+#include "video/video_codec.h"
+
+namespace tessaline {
+namespace {
+
+double Seconds() {
+  using Clock = std::chrono::steady_clock;
+  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+// A hidden name beside `out` with the same extension, which the FFmpeg
+// writer reads to choose the container.
+std::string TemporaryPath(const std::string& out) {
+  const std::filesystem::path path(out);
+  const std::string name = "." + path.stem().string() + ".part" + path.extension().string();
+  return (path.parent_path() / name).string();
+}
+
+// `frame` (freshly decoded, owned) at the working size: kept when it has
+// that size, else stretched bilinearly without keeping the aspect ratio.
+cv::Mat ToWorkingSize(cv::Mat frame, const cv::Size& size) {
+  if (frame.type() != CV_8UC3) {
+    cv::Mat bgr;
+    cv::cvtColor(frame, bgr, frame.channels() == 4 ? cv::COLOR_BGRA2BGR : cv::COLOR_GRAY2BGR);
+    frame = bgr;
+  }
+  if (frame.size() == size) return frame;
+  cv::Mat scaled;
+  cv::resize(frame, scaled, size, 0, 0, cv::INTER_LINEAR);
+  return scaled;
+}
+
+// The three stages of one run and what they share. Each time field is
+// written by its own stage's thread only and read after the joins.
+class Pipeline {
+ public:
+  Pipeline(const MovieMosaicJob& job, cv::VideoCapture& capture, cv::VideoWriter& writer, int total)
+      : job_(job),
+        capture_(capture),
+        writer_(writer),
+        total_(total),
+        decoded_(static_cast<std::size_t>(job.queue_frames)),
+        composed_(static_cast<std::size_t>(job.queue_frames)) {}
+
+  // Runs the stages until the input ends or one fails; joins both threads.
+  void Run() {
+    std::thread decode;
+    std::thread encode;
+    try {
+      decode = std::thread([this] { Guard([this] { DecodeLoop(); }); });
+      encode = std::thread([this] { Guard([this] { EncodeLoop(); }); });
+      Guard([this] { ComposeLoop(); });
+    } catch (const std::exception& error) {
+      Fail(std::string("cannot start the movie threads : ") + error.what());
+    }
+    if (decode.joinable()) decode.join();
+    if (encode.joinable()) encode.join();
+  }
+
+  std::string Failure() {
+    std::lock_guard<std::mutex> lock(failure_mutex_);
+    return failure_;
+  }
+  int Frames() const { return written_; }
+  MovieStageTimes Times() const { return times_; }
+
+ private:
+  template <typename F>
+  void Guard(F stage) {
+    try {
+      stage();
+    } catch (const std::exception& error) {
+      Fail(error.what());
+    } catch (...) {
+      Fail("unknown error");
+    }
+  }
+
+  // The first failure wins; every stage then stops at its next hand-over.
+  void Fail(const std::string& message) {
+    {
+      std::lock_guard<std::mutex> lock(failure_mutex_);
+      if (failure_.empty()) failure_ = message.empty() ? "unknown error" : message;
+    }
+    decoded_.Cancel();
+    composed_.Cancel();
+  }
+
+  void DecodeLoop() {
+    const cv::Size size(job_.width, job_.height);
+    for (;;) {
+      const double start = Seconds();
+      cv::Mat frame;
+      // A read error is the end of the movie: what came before stays good.
+      if (!capture_.read(frame) || frame.empty()) break;
+      cv::Mat working = ToWorkingSize(std::move(frame), size);
+      times_.decode += Seconds() - start;
+      if (!decoded_.Push(std::move(working))) return;
+    }
+    decoded_.Finish();
+  }
+
+  void ComposeLoop() {
+    int done = 0;
+    while (std::optional<cv::Mat> frame = decoded_.Pop()) {
+      const double start = Seconds();
+      const cv::Mat mosaic = job_.compose(*frame);
+      if (mosaic.size() != frame->size() || mosaic.type() != CV_8UC3) {
+        Fail("no mosaic was made of frame " + std::to_string(done + 1));
+        return;
+      }
+      cv::Mat out = BlendMosaic(mosaic, *frame, job_.alpha);
+      times_.compose += Seconds() - start;
+      if (!composed_.Push(std::move(out))) return;
+      if (job_.progress) job_.progress(++done, total_);
+    }
+    composed_.Finish();
+  }
+
+  void EncodeLoop() {
+    while (std::optional<cv::Mat> frame = composed_.Pop()) {
+      const double start = Seconds();
+      writer_.write(*frame);
+      times_.encode += Seconds() - start;
+      ++written_;
+    }
+    // Finishing the file (trailer, index) is part of encoding.
+    const double start = Seconds();
+    writer_.release();
+    times_.encode += Seconds() - start;
+  }
+
+  const MovieMosaicJob& job_;
+  cv::VideoCapture& capture_;
+  cv::VideoWriter& writer_;
+  const int total_;
+  BoundedQueue<cv::Mat> decoded_;
+  BoundedQueue<cv::Mat> composed_;
+  std::mutex failure_mutex_;
+  std::string failure_;
+  int written_ = 0;
+  MovieStageTimes times_;
+};
+
+// Opens the input and the temporary output; false with the reason.
+bool OpenMovies(const MovieMosaicJob& job, const std::string& temporary, cv::VideoCapture& capture,
+                cv::VideoWriter& writer, MovieMosaicResult& result) {
+  if (!capture.open(job.in_path, cv::CAP_FFMPEG) || !capture.isOpened()) {
+    result.message = "cannot read the movie " + job.in_path;
+    return false;
+  }
+  result.rate = MovieFrameRate(capture.get(cv::CAP_PROP_FPS));
+  const int codec = CodecForPath(job.out_path);
+  if (codec == -1) {
+    result.message = "cannot write a movie to " + job.out_path + " : give a file of type " +
+                     WritableMovieTypes();
+    return false;
+  }
+  const cv::Size size(job.width, job.height);
+  if (!writer.open(temporary, cv::CAP_FFMPEG, codec, result.rate, size, true) ||
+      !writer.isOpened()) {
+    result.message = "cannot write the movie to " + job.out_path;
+    return false;
+  }
+  return true;
+}
+
+// Runs the stages and puts the finished file in place.
+void RunPipeline(const MovieMosaicJob& job, const std::string& temporary, cv::VideoCapture& capture,
+                 cv::VideoWriter& writer, MovieMosaicResult& result) {
+  const double frame_count = capture.get(cv::CAP_PROP_FRAME_COUNT);
+  const int total = frame_count > 0 && frame_count < 1e9 ? static_cast<int>(frame_count) : 0;
+  Pipeline pipeline(job, capture, writer, total);
+  pipeline.Run();
+  writer.release();
+  result.frames = pipeline.Frames();
+  result.times = pipeline.Times();
+  result.message = pipeline.Failure();
+  if (result.message.empty() && result.frames == 0)
+    result.message = "no frame could be read from the movie " + job.in_path;
+  std::error_code error;
+  if (result.message.empty()) std::filesystem::rename(temporary, job.out_path, error);
+  if (error) result.message = "cannot write the movie to " + job.out_path;
+  result.ok = result.message.empty();
+}
+
+}  // namespace
+
+double MovieFrameRate(double reported) { return reported >= 1.0 ? reported : 30.0; }
+
+cv::Mat BlendMosaic(const cv::Mat& mosaic, const cv::Mat& source, double alpha) {
+  if (alpha >= 1.0) return mosaic;
+  cv::Mat out;
+  cv::addWeighted(mosaic, alpha, source, 1.0 - alpha, 0.0, out);
+  return out;
+}
+
+MovieMosaicResult MakeMosaicMovie(const MovieMosaicJob& job) {
+  const double start = Seconds();
+  MovieMosaicResult result;
+  const std::string temporary = TemporaryPath(job.out_path);
+  try {
+    cv::VideoCapture capture;
+    cv::VideoWriter writer;
+    if (job.width < 1 || job.height < 1 || !job.compose)
+      result.message = "no working size or mosaic maker for the movie";
+    else if (OpenMovies(job, temporary, capture, writer, result))
+      RunPipeline(job, temporary, capture, writer, result);
+  } catch (const std::exception& error) {
+    result.message = error.what();
+  }
+  if (!result.ok) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+  }
+  result.times.wall = Seconds() - start;
+  return result;
+}
+
+}  // namespace tessaline
