@@ -58,7 +58,7 @@ bool MovieRecorder::Open(const std::string& path, double rate, cv::Size size,
   if (!Close(message)) return false;
   const int codec = CodecForPath(path);
   if (codec == -1) {
-    message = "cannot record to " + path + " : the name has no extension to choose a codec by";
+    message = "cannot record to " + path + " : the name ends in none of " + WritableMovieTypes();
     return false;
   }
   const std::string partial = PartialPath(path);

@@ -38,8 +38,8 @@ class MovieRecorder {
 
   // Starts a movie at `path` of `size` pixels and `rate` frames per second,
   // finishing a file still open first. False with one line in `message`
-  // when the extension names no codec or the writer refuses the path, codec
-  // or size; nothing is left at `path` then.
+  // when the extension is not a known movie type or the writer refuses the
+  // path, codec or size; nothing is left at `path` then.
   bool Open(const std::string& path, double rate, cv::Size size, std::string& message);
   // Appends one BGR frame, scaled to the movie's size when it differs.
   // False when no file is open or the frame is empty or not 8-bit BGR.

@@ -9,7 +9,8 @@
 // The code is split by job: gl_window.cpp (construction, GL start-up,
 // drawing), view_commands.cpp (commands, idle step, zoom, auto pilot, fade),
 // view_preferences.cpp (the preference dialog), view_live.cpp (movie and
-// camera input) and view_input.cpp (mouse and keys).
+// camera input), view_recording.cpp (recording the view to a movie file) and
+// view_input.cpp (mouse and keys).
 
 #include <GL/glew.h>
 

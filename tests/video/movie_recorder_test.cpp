@@ -91,7 +91,8 @@ TEST(MovieRecorder, WritesOneFramePerWriteAtTheRateAppearingOnlyWhenClosed) {
 
 TEST(MovieRecorder, RefusesAPathItCannotRecordToWithAMessage) {
   TempFolder folder;
-  for (const std::string& path : {folder / "no_extension", folder / "missing/run1.avi"}) {
+  for (const std::string& path :
+       {folder / "no_extension", folder / "run1.xyz", folder / "missing/run1.avi"}) {
     MovieRecorder recorder;
     std::string message;
     EXPECT_FALSE(recorder.Open(path, 25, {64, 48}, message)) << path;
