@@ -65,6 +65,7 @@ bool MovieRecorder::Open(const std::string& path, double rate, cv::Size size,
   try {
     writer_.open(partial, cv::CAP_FFMPEG, codec, RecordingRate(rate), size, true);
   } catch (const std::exception& error) {
+    std::remove(partial.c_str());
     message = "cannot record to " + path + " : " + error.what();
     return false;
   }
