@@ -66,8 +66,14 @@ bool qxPhotoMosaic::OpenCamera(int index) {
   if (index < 0 || index >= static_cast<int>(names.size())) index = 0;
   int width = 0;
   int height = 0;
-  if (names.empty() || !camera_->OpenDevice(index, width, height)) {
+  if (names.empty()) {
     DropCamera();
+    return false;
+  }
+  if (!camera_->OpenDevice(index, width, height)) {
+    camera_.reset();
+    engine_log() << "camera could not be opened : " << names[static_cast<std::size_t>(index)]
+                 << std::endl;
     return false;
   }
   input_source_ = last_camera_ = index;
