@@ -109,7 +109,8 @@ qxPhotoMosaic::LivePull qxPhotoMosaic::PullLiveFrame() {
   if (!camera_) return LivePull::kEnd;
   switch (camera_->CopyFrame(frame_)) {
     case CameraCapture::Frame::kLost:
-      engine_log() << "camera was lost : live input ends" << std::endl;
+      engine_log() << "camera was lost : live input ends after " << live_frames_ << " frames"
+                   << std::endl;
       return LivePull::kEnd;
     case CameraCapture::Frame::kNone:
       return LivePull::kSame;
@@ -126,7 +127,7 @@ bool qxPhotoMosaic::NextLiveFrame() {
   // only be matched again.
   if (pull == LivePull::kSame) return true;
   if (pull == LivePull::kEnd || frame_.empty() || frame_.type() != CV_8UC3) {
-    if (movie_ || camera_)  // once, when the running source ends
+    if (movie_)  // once, when the running movie ends (a lost camera said so)
       engine_log() << "live input : end after " << live_frames_ << " frames" << std::endl;
     CloseLiveInput();
     movie_.reset();

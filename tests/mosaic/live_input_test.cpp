@@ -210,8 +210,8 @@ TEST_F(LiveInput, LostCameraEndsLiveInputWithOneLine) {
   EXPECT_EQ(engine_->LastCamera(), 1);
   EXPECT_FALSE(world_.running);
   const std::vector<std::string> lines = LinesSince("---- live test ----");
-  EXPECT_EQ(Count(lines, "camera was lost : live input ends"), 1);
-  EXPECT_EQ(Count(lines, "live input : end after 1 frames"), 1);
+  EXPECT_EQ(Count(lines, "camera was lost : live input ends after 1 frames"), 1);
+  EXPECT_EQ(Count(lines, "live input : end after 1 frames"), 0);
 }
 
 TEST(FitToWorkingImage, CopiesAFrameOfTheWorkingSizeAndStretchesAnyOther) {
