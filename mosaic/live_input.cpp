@@ -66,8 +66,14 @@ bool qxPhotoMosaic::OpenCamera(int index) {
   if (index < 0 || index >= static_cast<int>(names.size())) index = 0;
   int width = 0;
   int height = 0;
-  if (names.empty() || !camera_->OpenDevice(index, width, height)) {
+  if (names.empty()) {
     DropCamera();
+    return false;
+  }
+  if (!camera_->OpenDevice(index, width, height)) {
+    camera_.reset();
+    engine_log() << "camera could not be opened : " << names[static_cast<std::size_t>(index)]
+                 << std::endl;
     return false;
   }
   input_source_ = last_camera_ = index;
@@ -103,7 +109,8 @@ qxPhotoMosaic::LivePull qxPhotoMosaic::PullLiveFrame() {
   if (!camera_) return LivePull::kEnd;
   switch (camera_->CopyFrame(frame_)) {
     case CameraCapture::Frame::kLost:
-      engine_log() << "camera was lost : live input ends" << std::endl;
+      engine_log() << "camera was lost : live input ends after " << live_frames_ << " frames"
+                   << std::endl;
       return LivePull::kEnd;
     case CameraCapture::Frame::kNone:
       return LivePull::kSame;
@@ -120,7 +127,7 @@ bool qxPhotoMosaic::NextLiveFrame() {
   // only be matched again.
   if (pull == LivePull::kSame) return true;
   if (pull == LivePull::kEnd || frame_.empty() || frame_.type() != CV_8UC3) {
-    if (movie_ || camera_)  // once, when the running source ends
+    if (movie_)  // once, when the running movie ends (a lost camera said so)
       engine_log() << "live input : end after " << live_frames_ << " frames" << std::endl;
     CloseLiveInput();
     movie_.reset();

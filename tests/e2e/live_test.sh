@@ -17,6 +17,7 @@ cat >cameras.txt <<'TXT'
 # one source per line
 Test pattern = videotestsrc pattern=ball ! video/x-raw,width=320,height=180,framerate=25/1 ! videoconvert ! appsink
 broken line without a source
+Short clip = videotestsrc num-buffers=40 ! video/x-raw,width=320,height=180,framerate=25/1 ! videoconvert ! appsink
 TXT
 # A small working size keeps every frame quick.
 cat >tessaline.cfg <<'CFG'
@@ -92,14 +93,22 @@ kill -0 "$APP_PID" || fail "the truncated movie ended the program"
 click_at 320 158
 wait_for_count "^live input : closed after " 3
 
-# The camera list: the skipped line is logged, the pattern is chosen.
-press shift+a
-DIALOG=$(timeout 20 xdotool search --sync --onlyvisible --name "^Choose a device\$" | head -n 1) ||
-  fail "no device dialog"
+# Opens "Choose a device" and sets DIALOG to it.
+device_dialog() {
+  press shift+a
+  DIALOG=$(timeout 20 xdotool search --sync --onlyvisible --name "^Choose a device\$" | head -n 1) ||
+    fail "no device dialog"
+  xdotool windowfocus --sync "$DIALOG"
+  sleep 0.3
+}
+# The camera list: the skipped line is logged, the pattern is chosen (the
+# first device is preselected; OK is at the bottom left).
+device_dialog
 expect_line "Camera 0 : Test pattern" tessaline.log
+expect_line "Camera 1 : Short clip" tessaline.log
 expect_count "cameras.txt : line 3 skipped : not name = URL or pipeline" tessaline.log 1
 import -window "$DIALOG" dialog.png
-xdotool mousemove --window "$DIALOG" 60 77 click 1
+xdotool mousemove --window "$DIALOG" 60 97 click 1
 wait_for_count "^\[Capture from camera\] $" 1
 expect_count " size      : 320 x 180" tessaline.log 4
 sleep 2
@@ -108,6 +117,17 @@ click_at 320 158
 wait_for_count "^live input : closed after " 4
 n=$(frames_of "live input : closed after")
 [ "$n" -ge 5 ] || fail "the camera streamed only $n frames"
+
+# A source that goes away while streaming ends live input with one line,
+# and the program goes on: a click makes the still mosaic again.
+device_dialog
+xdotool mousemove --window "$DIALOG" 40 57 click 1
+sleep 0.3
+xdotool mousemove --window "$DIALOG" 60 97 click 1
+wait_for_count "^\[Capture from camera\] $" 2
+wait_for_count "^camera was lost : live input ends after [0-9]* frames$" 1
+click_at 320 158
+wait_for_count "^live input : closed after " 5
 
 if [ -n "${TESSALINE_SHOTS:-}" ]; then
   cp movie_first.png movie_playing.png camera.png dialog.png "$TESSALINE_SHOTS/"

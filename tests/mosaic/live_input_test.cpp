@@ -38,6 +38,7 @@ struct CameraWorld {
   std::vector<std::vector<std::string>> listings;  // one per ListDevices, the last repeats
   std::deque<CameraCapture::Frame> frames;         // kLost once empty
   int opened = -1;
+  bool opens = true;
   bool running = false;
 };
 
@@ -51,6 +52,7 @@ class FakeCamera : public CameraCapture {
     if (world_.listings.size() > 1) world_.listings.erase(world_.listings.begin());
   }
   bool OpenDevice(int index, int& width, int& height) override {
+    if (!world_.opens) return false;
     world_.opened = index;
     width = 64;
     height = 48;
@@ -175,7 +177,7 @@ TEST_F(LiveInput, CameraIndexOutOfRangeOpensTheFirstDevice) {
   }
 }
 
-TEST_F(LiveInput, NoCameraOrAListThatEmptiesBeforeOpeningStartsNothing) {
+TEST_F(LiveInput, NoCameraAnEmptiedListOrAFailedOpenStartsNothing) {
   std::vector<std::string> names;
   world_.listings = {{}};
   EXPECT_EQ(engine_->ListCameras(names), 0);
@@ -184,7 +186,13 @@ TEST_F(LiveInput, NoCameraOrAListThatEmptiesBeforeOpeningStartsNothing) {
   EXPECT_FALSE(engine_->OpenCamera(0));
   EXPECT_EQ(engine_->InputSource(), -1);
   EXPECT_EQ(world_.opened, -1);
-  EXPECT_EQ(Count(LinesSince("---- live test ----"), "camera had not been found"), 2);
+  world_.opens = false;
+  world_.listings = {{"cam a"}};
+  EXPECT_FALSE(engine_->OpenCamera(0));
+  EXPECT_EQ(engine_->InputSource(), -1);
+  const std::vector<std::string> lines = LinesSince("---- live test ----");
+  EXPECT_EQ(Count(lines, "camera had not been found"), 2);
+  EXPECT_EQ(Count(lines, "camera could not be opened : cam a"), 1);
 }
 
 TEST_F(LiveInput, LostCameraEndsLiveInputWithOneLine) {
@@ -202,8 +210,8 @@ TEST_F(LiveInput, LostCameraEndsLiveInputWithOneLine) {
   EXPECT_EQ(engine_->LastCamera(), 1);
   EXPECT_FALSE(world_.running);
   const std::vector<std::string> lines = LinesSince("---- live test ----");
-  EXPECT_EQ(Count(lines, "camera was lost : live input ends"), 1);
-  EXPECT_EQ(Count(lines, "live input : end after 1 frames"), 1);
+  EXPECT_EQ(Count(lines, "camera was lost : live input ends after 1 frames"), 1);
+  EXPECT_EQ(Count(lines, "live input : end after 1 frames"), 0);
 }
 
 TEST(FitToWorkingImage, CopiesAFrameOfTheWorkingSizeAndStretchesAnyOther) {
