@@ -113,10 +113,20 @@ wait_for_count "^\[Capture from camera\] $" 1
 expect_count " size      : 320 x 180" tessaline.log 4
 sleep 2
 import -window "$WID" camera.png
+# Recorded: the "Output " switch (406, 348) asks for the file; a click on the
+# view ends the input and with it the recording, at the camera's 30 fps.
+click_at 406 348
+type_into_chooser "Movie Output" camera.avi
+wait_for_line "^Output : .*/camera.avi$"
+sleep 2
 click_at 320 158
 wait_for_count "^live input : closed after " 4
 n=$(frames_of "live input : closed after")
 [ "$n" -ge 5 ] || fail "the camera streamed only $n frames"
+wait_for_line "^recording end : .*camera.avi : [0-9]* frames$"
+read -r recorded rate <<<"$(probe camera.avi)"
+[ "$rate" = "30/1" ] || fail "the camera was recorded at $rate"
+[ "$recorded" -ge 5 ] || fail "the camera recording holds $recorded frames"
 
 # A source that goes away while streaming ends live input with one line,
 # and the program goes on: a click makes the still mosaic again.

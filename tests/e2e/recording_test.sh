@@ -27,24 +27,6 @@ click_at() {
   xdotool click 1
   sleep 0.4
 }
-# Types $2 into the chooser titled $1 (already on its way) and presses
-# Enter; with $2 empty it presses Escape instead.
-type_into_chooser() {
-  local chooser
-  chooser=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) ||
-    fail "no window '$1'"
-  xdotool windowfocus --sync "$chooser"
-  sleep 0.3
-  [ -z "$2" ] || xdotool type --delay 40 "$2"
-  sleep 0.3
-  xdotool key "$([ -n "$2" ] && echo Return || echo Escape)"
-  sleep 0.4
-}
-# Prints the frame count and the rate of movie $1.
-probe() {
-  ffprobe -v error -count_frames -select_streams v:0 \
-    -show_entries stream=nb_read_frames,r_frame_rate -of csv=p=0 "$1" | awk -F, '{ print $2, $1 }'
-}
 rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }
 below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 
