@@ -43,6 +43,13 @@ class qxPhotoMosaic;
 // program's load; false when the library stays empty.
 bool LoadBatchLibrary(qxPhotoMosaic& engine, const std::string& dir);
 
+// Gives `engine` its GPU side (null: the CPU composes), its working size and
+// the library of `tiles_dir`; false, with one line saying that no `product`
+// is made, when the folder holds no tile pictures.
+bool SetUpBatchEngine(qxPhotoMosaic& engine, std::unique_ptr<MosaicGpu> gpu,
+                      const std::function<void(TileLibrary&)>& prepare_library,
+                      const std::string& tiles_dir, const char* product, std::ostream& errors);
+
 // Runs `job` with `config`, which already holds this run's values (working
 // size, tile size, search_num...); the engine writes the sizes in use back
 // into it. Returns kBatchDone when the mosaic was written, else kBatchFailed

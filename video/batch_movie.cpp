@@ -31,16 +31,9 @@ void LogSummary(const MovieMosaicResult& result, std::ostream& log) {
 int MakeBatchMovie(BatchMovieJob& job, MosaicConfig& config, std::ostream& log,
                    std::ostream& errors) {
   qxPhotoMosaic engine(config);
-  if (job.gpu) {
-    job.gpu->BuildPrograms();
-    engine.SetGpu(std::move(job.gpu));
-  }
-  engine.SetImageSize(config.image_width, config.image_height);
-  if (job.prepare_library) job.prepare_library(engine.Library());
-  if (!LoadBatchLibrary(engine, job.tiles_dir)) {
-    errors << "tessaline-batch: no tile pictures in " << job.tiles_dir << " : no movie is made\n";
+  if (!SetUpBatchEngine(engine, std::move(job.gpu), job.prepare_library, job.tiles_dir, "movie",
+                        errors))
     return kBatchFailed;
-  }
   if (job.has_seed) std::srand(job.seed);
   MovieMosaicJob movie;
   movie.in_path = job.movie;
