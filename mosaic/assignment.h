@@ -7,10 +7,10 @@
 // Cells are addressed by column cx and row cy (y down); the cell assignment
 // and the cell table are row-major: cell (cx, cy) is entry cx + cy × DivX.
 //
-// Random numbers come from a RandomSource, the C library's rand() unless a
-// test passes its own. The engine seeds rand() once, so the order in which
-// draws are made is part of the behaviour: it is stated for each operation.
-// Everything here runs on the GUI thread (rand() is not thread-safe).
+// Random numbers come from a RandomSource: the engine passes its own seeded
+// one, so the order in which draws are made is part of the behaviour: it is
+// stated for each operation. The default, the C library's rand(), is for
+// tests and benchmarks. Everything here runs on the GUI thread.
 
 #include <array>
 #include <cstddef>

@@ -66,9 +66,9 @@ int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& err
   if (!SetUpBatchEngine(engine, std::move(job.gpu), job.prepare_library, job.tiles_dir, "mosaic",
                         errors))
     return kBatchFailed;
-  // After the engine seeded the generator with the time: every draw from
+  // After the engine seeded its source with the time: every draw from
   // here on (random target, choice among the k nearest) follows the seed.
-  if (job.has_seed) std::srand(job.seed);
+  if (job.has_seed) engine.Seed(job.seed);
   if (!LoadBatchTarget(engine, job.target)) {
     errors << "tessaline-batch: cannot read the target picture "
            << (job.target == "-1" ? "of a random tile" : job.target) << "\n";

@@ -9,8 +9,8 @@
 namespace tessaline {
 
 LoadState& ProgramLoadState() {
-  // Never destroyed: a detached worker may still release the lock while
-  // the program's static objects are being destroyed.
+  // Never destroyed: Quit ends the process without joining, and a worker
+  // may still release the lock while static objects are being destroyed.
   static LoadState* state = new LoadState;
   return *state;
 }
@@ -39,10 +39,9 @@ bool TryStartLoad(LoadState& state) {
   return true;
 }
 
-bool StartLoad(LoadFunction load, LoadState& state) {
-  if (!TryStartLoad(state)) return false;
-  std::thread([load = std::move(load), &state] { LoadWorker(load, state); }).detach();
-  return true;
+std::thread StartLoad(LoadFunction load, LoadState& state) {
+  if (!TryStartLoad(state)) return std::thread();
+  return std::thread([load = std::move(load), &state] { LoadWorker(load, state); });
 }
 
 void WaitForLoad(LoadState& state) {

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 namespace tessaline {
 
@@ -50,10 +51,11 @@ void LoadWorker(const LoadFunction& load, LoadState& state = ProgramLoadState())
 // LoadWorker exactly once.
 bool TryStartLoad(LoadState& state = ProgramLoadState());
 
-// GUI thread: TryStartLoad, then LoadWorker on a new detached thread. False
-// when a load is already running. Whatever `load` uses (the engine) must
-// stay alive until `busy` is seen false.
-bool StartLoad(LoadFunction load, LoadState& state = ProgramLoadState());
+// GUI thread: TryStartLoad, then LoadWorker on a new thread that the caller
+// owns and joins (once `busy` is seen false the join returns at once). Not
+// joinable when a load is already running. Whatever `load` uses (the engine)
+// must stay alive until the thread is joined.
+std::thread StartLoad(LoadFunction load, LoadState& state = ProgramLoadState());
 
 // Blocks until no worker holds the load lock; for shutting down, so that
 // nothing the running load uses is destroyed under it.

@@ -71,7 +71,9 @@ bool qxPhotoMosaic::LoadTarget(const std::string& path) {
   return true;
 }
 
-int qxPhotoMosaic::RandomTileIndex() { return tessaline::RandomTileIndex(library_.Entries()); }
+int qxPhotoMosaic::RandomTileIndex() {
+  return tessaline::RandomTileIndex(library_.Entries(), draw_);
+}
 
 void qxPhotoMosaic::SetTarget(const std::string& path) {
   if (path != "-1") {
@@ -141,7 +143,7 @@ void qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
       matching, grid_.div_x, grid_.div_y, config_.matching_x, config_.matching_y,
       CandidatesToRequest(config_.search_num, target_tile_));
   ComputeAssignment(candidates, config_.search_num, target_tile_, store, cell_assignment_,
-                    cell_table_bytes_);
+                    cell_table_bytes_, draw_);
   ComposeTarget(index);
 }
 
@@ -221,7 +223,7 @@ void qxPhotoMosaic::ComputeAroundMosaics(const std::array<int, 8>& neighbours, S
 
 std::optional<std::pair<int, int>> qxPhotoMosaic::PickRandomCell() {
   const std::optional<CellPick> pick = tessaline::PickRandomCell(
-      cell_assignment_, grid_.div_x, grid_.div_y, library_.Entries(), target_tile_);
+      cell_assignment_, grid_.div_x, grid_.div_y, library_.Entries(), target_tile_, draw_);
   if (!pick) return std::nullopt;
   target_tile_ = pick->tile;
   return std::make_pair(pick->cx, pick->cy);

@@ -3,7 +3,6 @@
 #include <boost/format.hpp>
 
 #include <algorithm>
-#include <cstdlib>
 #include <ctime>
 
 #include "settings/log_stream.h"
@@ -19,7 +18,7 @@ qxPhotoMosaic::qxPhotoMosaic(MosaicConfig& config) : config_(config), library_(c
   SetTileSize(0, 0, false);
   library_.Clear(config_.sub_width, config_.sub_height);
   PrintSettings();
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  Seed(static_cast<unsigned>(std::time(nullptr)));
 }
 
 qxPhotoMosaic::~qxPhotoMosaic() = default;

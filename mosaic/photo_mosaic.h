@@ -15,10 +15,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "mosaic/assignment.h"
 #include "mosaic/geometry.h"
 #include "mosaic/live_source.h"
 #include "mosaic/matcher.h"
@@ -78,6 +80,12 @@ class qxPhotoMosaic {
   void SelectCell(int cx, int cy);
   bool ZoomIntoCell(int cx, int cy, bool around);
   std::optional<std::pair<int, int>> PickRandomCell();
+  // The engine's one random source, behind every draw it makes (random
+  // target, choice among the k nearest, auto-pilot cell) and the view's. It
+  // is seeded with the time at construction; Seed makes the draws repeat.
+  void Seed(unsigned int seed) { random_.seed(seed); }
+  // A non-negative random int, as rand() gives.
+  int DrawRandom() { return static_cast<int>(random_() >> 1); }
   bool SaveMosaicImage(const std::string& path);
   // The picture of mosaic target `index`, empty when it holds none.
   cv::Mat MosaicImage(int index = kCurrentMosaic);
@@ -134,6 +142,8 @@ class qxPhotoMosaic {
   void DropCamera();
 
   MosaicConfig& config_;
+  std::mt19937 random_;
+  const RandomSource draw_ = [this] { return DrawRandom(); };
   std::unique_ptr<MosaicGpu> gpu_;
   ImageWriter write_image_;
   GridGeometry grid_;

@@ -34,7 +34,7 @@ int MakeBatchMovie(BatchMovieJob& job, MosaicConfig& config, std::ostream& log,
   if (!SetUpBatchEngine(engine, std::move(job.gpu), job.prepare_library, job.tiles_dir, "movie",
                         errors))
     return kBatchFailed;
-  if (job.has_seed) std::srand(job.seed);
+  if (job.has_seed) engine.Seed(job.seed);
   MovieMosaicJob movie;
   movie.in_path = job.movie;
   movie.out_path = job.out_path;

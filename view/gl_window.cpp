@@ -50,7 +50,8 @@ qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOw
 qxFlGLWindow::~qxFlGLWindow() {
   // A recording still running is finished so its file stays playable.
   FinishRecordingFile();
-  if (idle_running_) Fl::remove_idle(IdleCallback, this);
+  Fl::remove_idle(IdleCallback, this);
+  Fl::remove_timeout(ResumeCallback, this);
   // A load still running uses the engine: it must end before the engine goes.
   WaitForLoad();
   config_.reset();

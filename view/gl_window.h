@@ -145,6 +145,10 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
 
   // Commands and animation.
   static void IdleCallback(void* view);
+  static void ResumeCallback(void* view);
+  // The running animation waits `seconds` before its next idle step; an FLTK
+  // timeout brings it back, so events are handled meanwhile.
+  void PauseAnimation(double seconds);
   void NormalFrame();
   void FadeStep();
   void SelectCell(int col, int row);
@@ -187,8 +191,9 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   int view_h_;
   double scale_x_ = 1.0;  // working-image pixels per view pixel
   double scale_y_ = 1.0;
-  int modifier_ = 1;  // 2 with Shift, 3 with Ctrl, else 1
-  bool idle_running_ = false;
+  int modifier_ = 1;           // 2 with Shift, 3 with Ctrl, else 1
+  bool idle_running_ = false;  // the animation is on (stepping or paused)
+  bool idle_paused_ = false;   // on, waiting for ResumeCallback
   ViewOwner* owner_;
   std::uint32_t font_size_ = 14;
   std::string font_file_ = "Inconsolata.ttf";

@@ -25,6 +25,12 @@ std::vector<TileSize> PhotoMosaicAccess::TileSizes() const { return engine_->Til
 MosaicControl::MosaicControl(MosaicEngineAccess& engine, MosaicControlHost& host, LoadState& state)
     : engine_(engine), host_(host), state_(state) {}
 
+MosaicControl::~MosaicControl() { JoinLoad(); }
+
+void MosaicControl::JoinLoad() {
+  if (load_thread_.joinable()) load_thread_.join();
+}
+
 bool MosaicControl::RefuseWhileBusy() {
   if (!Busy()) return false;
   host_.ShowStatus(kBusyStatus);
@@ -42,7 +48,10 @@ bool MosaicControl::Generate() {
   // change on the GUI thread while it loads.
   MosaicEngineAccess* engine = &engine_;
   const std::string dir = engine_.ImageDir();
-  if (!StartLoad([engine, dir] { return engine->LoadSubImages(dir); }, state_)) {
+  // The last worker has cleared busy (or none ran): this join is brief.
+  JoinLoad();
+  load_thread_ = StartLoad([engine, dir] { return engine->LoadSubImages(dir); }, state_);
+  if (!load_thread_.joinable()) {
     host_.ShowStatus(kBusyStatus);
     return false;
   }
@@ -88,6 +97,8 @@ MosaicControl::Poll MosaicControl::PollLoad(double progress) {
     host_.ShowStatus(LoadProgressText(progress));
     return Poll::kLoading;
   }
+  // The worker is past its load; only the lock release is left.
+  JoinLoad();
   bool succeeded = true;
   if (state_.load_succeeded.compare_exchange_strong(succeeded, false)) {
     load_pending_ = false;

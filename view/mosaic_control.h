@@ -14,6 +14,7 @@
 // the worker.
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "mosaic/geometry.h"
@@ -81,9 +82,15 @@ class MosaicControl {
 
   MosaicControl(MosaicEngineAccess& engine, MosaicControlHost& host,
                 LoadState& state = ProgramLoadState());
+  // Waits for a load still running: it uses the engine.
+  ~MosaicControl();
+  MosaicControl(const MosaicControl&) = delete;
+  MosaicControl& operator=(const MosaicControl&) = delete;
 
   bool Busy() const { return state_.busy.load(); }
   bool Ready() const { return ready_; }
+  // A load thread was started and has not been joined yet.
+  bool HoldsLoadThread() const { return load_thread_.joinable(); }
   void SetReady(bool ready) { ready_ = ready; }
 
   // True when a load runs: shows kBusyStatus. Every engine-changing command
@@ -105,6 +112,7 @@ class MosaicControl {
 
  private:
   void TakeUpLoad();
+  void JoinLoad();
 
   MosaicEngineAccess& engine_;
   MosaicControlHost& host_;
@@ -112,6 +120,8 @@ class MosaicControl {
   bool ready_ = false;
   // A load this control started has not been taken up or reported yet.
   bool load_pending_ = false;
+  // The worker of the last load; joined once it has cleared busy.
+  std::thread load_thread_;
 };
 
 }  // namespace tessaline

@@ -6,10 +6,8 @@
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Valuator.H>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
@@ -128,11 +126,27 @@ bool qxFlGLWindow::ExportMosaic(const std::string& path) {
 void qxFlGLWindow::SetAnimation(int on) {
   const bool run = on < 0 ? !idle_running_ : on != 0;
   if (run == idle_running_) return;
-  if (run)
-    Fl::add_idle(IdleCallback, this);
-  else
+  if (run) {
+    if (!idle_paused_) Fl::add_idle(IdleCallback, this);
+  } else {
     Fl::remove_idle(IdleCallback, this);
+    Fl::remove_timeout(ResumeCallback, this);
+    idle_paused_ = false;
+  }
   idle_running_ = run;
+}
+
+void qxFlGLWindow::PauseAnimation(double seconds) {
+  if (!idle_running_ || idle_paused_ || seconds <= 0.0) return;
+  Fl::remove_idle(IdleCallback, this);
+  idle_paused_ = true;
+  Fl::add_timeout(seconds, ResumeCallback, this);
+}
+
+void qxFlGLWindow::ResumeCallback(void* view) {
+  auto* self = static_cast<qxFlGLWindow*>(view);
+  self->idle_paused_ = false;
+  if (self->idle_running_) Fl::add_idle(IdleCallback, self);
 }
 
 void qxFlGLWindow::IdleCallback(void* view) {
@@ -147,7 +161,7 @@ void qxFlGLWindow::IdleStep() {
     case MosaicControl::Poll::kLoading:
       // Polling as fast as the loop spins would take a core from the load;
       // a hundred looks a second keep the status line lively enough.
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      PauseAnimation(0.01);
       return;
     case MosaicControl::Poll::kTakenUp:
       break;
@@ -288,8 +302,9 @@ void qxFlGLWindow::ZoomStep() {
     view_log() << "zoom : end" << std::endl;
   }
   ++zoom_frame_;
-  // Slows the zoom down to the "Sleep " slider's pace (whole milliseconds).
-  std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(zoom_pause_ms_)));
+  // Slows the zoom down to the "Sleep " slider's pace (whole milliseconds);
+  // the frame just posed is drawn during the pause.
+  PauseAnimation(static_cast<int>(zoom_pause_ms_) / 1000.0);
 }
 
 void qxFlGLWindow::AutoPilotNext() {

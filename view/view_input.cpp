@@ -24,8 +24,9 @@ struct RestoreRect {
 };
 RestoreRect view_restore;
 
-// 2 or 3 with equal chance: the two lifted-tile styles.
-int RandomLiftedStyle() { return std::rand() / (RAND_MAX + 1.0) < 0.5 ? 2 : 3; }
+// 2 or 3 with equal chance (from the engine's source): the two lifted-tile
+// styles.
+int RandomLiftedStyle(qxPhotoMosaic& engine) { return engine.DrawRandom() % 2 == 0 ? 2 : 3; }
 
 }  // namespace
 
@@ -91,7 +92,8 @@ void qxFlGLWindow::LeftPress(int icon, int x, int y) {
   }
   if (zooming_) return;
   scene_.press_armed = true;
-  scene_.elevate_style = (draw_flags_ & kDrawTileElevating) ? RandomLiftedStyle() : kElevateOutline;
+  scene_.elevate_style =
+      (draw_flags_ & kDrawTileElevating) ? RandomLiftedStyle(*engine_) : kElevateOutline;
   SelectCellAt(x, y);
 }
 

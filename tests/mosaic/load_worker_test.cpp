@@ -55,19 +55,20 @@ TEST(LoadWorker, HoldsTheLockForTheWholeLoad) {
   std::promise<void> entered;
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
-  ASSERT_TRUE(StartLoad(
+  std::thread worker = StartLoad(
       [&] {
         entered.set_value();
         released.wait();
         return true;
       },
-      state));
+      state);
+  ASSERT_TRUE(worker.joinable());
   entered.get_future().wait();
   EXPECT_FALSE(state.load_lock.try_lock()) << "a load ran without the load lock";
   EXPECT_TRUE(state.busy);
-  EXPECT_FALSE(StartLoad([] { return true; }, state));
+  EXPECT_FALSE(StartLoad([] { return true; }, state).joinable());
   release.set_value();
-  WaitForLoad(state);
+  worker.join();
   EXPECT_FALSE(state.busy);
   EXPECT_TRUE(state.load_succeeded);
 }

@@ -237,5 +237,39 @@ TEST(MosaicGeneration, AutoPilotPicksInteriorCellsAndMovesTheTarget) {
   }
 }
 
+TEST(MosaicGeneration, EnginesSeededAlikeDrawAlikeEachFromItsOwnSource) {
+  TileFolder folder(40);
+  MosaicConfig config_a = SmallConfig(folder.Path(), 4);
+  MosaicConfig config_b = config_a;
+  qxPhotoMosaic a(config_a);
+  qxPhotoMosaic b(config_b);
+  a.Seed(11);
+  b.Seed(11);
+  // All of a's draws come before b's: one shared source would give b others.
+  struct Draws {
+    int target;
+    std::vector<int> assignment;
+    std::vector<std::pair<int, int>> cells;
+    std::vector<int> numbers;
+  };
+  auto draw = [](qxPhotoMosaic& engine) {
+    Draws d;
+    engine.GenerateMosaic();
+    d.target = engine.TargetTile();
+    d.assignment = engine.CellAssignment();
+    for (int i = 0; i < 5; ++i)
+      d.cells.push_back(engine.PickRandomCell().value_or(std::pair{-1, -1}));
+    for (int i = 0; i < 5; ++i) d.numbers.push_back(engine.DrawRandom());
+    return d;
+  };
+  const Draws da = draw(a);
+  const Draws db = draw(b);
+  EXPECT_EQ(da.target, db.target);
+  EXPECT_EQ(da.assignment, db.assignment);
+  EXPECT_EQ(da.cells, db.cells);
+  EXPECT_EQ(da.numbers, db.numbers);
+  for (int n : da.numbers) EXPECT_GE(n, 0);
+}
+
 }  // namespace
 }  // namespace tessaline

@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <future>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tessaline {
@@ -112,6 +114,29 @@ TEST_F(MosaicControlTest, FirstGenerateLoadsOnTheWorkerAndTheIdleStepTakesItUp) 
   EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kIdle);
   EXPECT_EQ(engine_.calls.size(), 1u);
   EXPECT_EQ(engine_.conflicts, 0);
+}
+
+TEST_F(MosaicControlTest, TheLoadThreadIsJoinedWhenTakenUpAndOnDestruction) {
+  ASSERT_TRUE(control_.Generate());
+  engine_.entered.get_future().wait();
+  EXPECT_TRUE(control_.HoldsLoadThread());
+  EXPECT_EQ(control_.PollLoad(0.5), MosaicControl::Poll::kLoading);
+  EXPECT_TRUE(control_.HoldsLoadThread());
+  Release();
+  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kTakenUp);
+  EXPECT_FALSE(control_.HoldsLoadThread());
+
+  // A control destroyed during a load waits for it (the load uses the engine).
+  FakeEngine engine;
+  LoadState state;
+  auto control = std::make_unique<MosaicControl>(engine, host_, state);
+  ASSERT_TRUE(control->Generate());
+  engine.entered.get_future().wait();
+  std::thread releaser([&engine] { engine.release.set_value(); });
+  control.reset();
+  EXPECT_FALSE(engine.loading);
+  EXPECT_FALSE(state.busy);
+  releaser.join();
 }
 
 TEST_F(MosaicControlTest, AFailedLoadSaysWhyOnceAndLeavesTheViewUnready) {
