@@ -14,8 +14,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <vector>
 
 #include "app/dnd_box.h"
+#include "app/window_geometry.h"
 #include "mosaic/load_worker.h"
 #include "settings/window_settings.h"
 #include "view/gl_window.h"
@@ -132,15 +134,36 @@ void qxFlWindow::LoadWindowSettings(const std::string& base_name) {
                 << std::endl;
       break;
   }
+  KeepWindowOnScreen(base_name);
+}
+
+void qxFlWindow::KeepWindowOnScreen(const std::string& base_name) {
+  std::vector<WindowRect> work_areas;
+  for (int screen = 0; screen < Fl::screen_count(); ++screen) {
+    WindowRect area;
+    Fl::screen_work_area(area.x, area.y, area.w, area.h, screen);
+    work_areas.push_back(area);
+  }
+  if (WindowRectUsable({pos_x_, pos_y_, width_, height_}, work_areas)) return;
+  std::cout << base_name << ".ini window " << width_ << " x " << height_ << " at " << pos_x_ << ", "
+            << pos_y_ << " is too small or off the screen; opening at " << kDefaultWindowRect.w
+            << " x " << kDefaultWindowRect.h << " at " << kDefaultWindowRect.x << ", "
+            << kDefaultWindowRect.y << std::endl;
+  pos_x_ = kDefaultWindowRect.x;
+  pos_y_ = kDefaultWindowRect.y;
+  width_ = kDefaultWindowRect.w;
+  height_ = kDefaultWindowRect.h;
 }
 
 void qxFlWindow::SaveWindowSettings(const std::string& base_name) {
   qxINI* store = WindowSettings();
   if (!store) return;
-  width_ = w();
-  height_ = h();
-  pos_x_ = x();
-  pos_y_ = y();
+  // Full screen is not a size to open at next time: keep the rectangle the
+  // window had before it.
+  width_ = full_screen_ ? restore_w_ : w();
+  height_ = full_screen_ ? restore_h_ : h();
+  pos_x_ = full_screen_ ? restore_x_ : x();
+  pos_y_ = full_screen_ ? restore_y_ : y();
   if (store->Save(store, base_name + ".ini"))
     std::cout << "save : " << base_name << ".ini" << std::endl;
   DeleteWindowSettings();

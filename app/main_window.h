@@ -38,6 +38,9 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
 
   void LoadWindowSettings(const std::string& base_name);
   void SaveWindowSettings(const std::string& base_name);
+  // Falls back to the default rectangle, with one console line, when the
+  // loaded one is too small, too large or off every screen.
+  void KeepWindowOnScreen(const std::string& base_name);
 
   // File/Quit: saves the window settings and ends the process with status 1
   // without running the destructor, so the settings are saved exactly once.

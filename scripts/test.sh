@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds tessaline twice (plain, and with
-# AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test: the unit
+# Installs what is missing, builds tessaline twice (Release as users build it,
+# and with AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test: the unit
 # tests in both builds, the end-to-end tests under Xvfb, and each fuzz target
 # for a bounded time. Exits non-zero on any failure. Needs no display and no
 # standard input.
@@ -11,8 +11,10 @@ fuzz_seconds=${TESSALINE_FUZZ_SECONDS:-30}
 
 bash "$root/scripts/install-deps.sh"
 
+# Release, not RelWithDebInfo: -O3 brings warnings -O2 does not, and this is
+# the build users make; one optimised build keeps CI within its time.
 echo "== build (plain)"
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALINE_WERROR=ON >/dev/null
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DTESSALINE_WERROR=ON >/dev/null
 cmake --build "$root/build" -j"$jobs"
 
 echo "== build (sanitizers)"

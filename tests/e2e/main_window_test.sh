@@ -1,5 +1,6 @@
 # The main window: first start without settings, Esc quits with status 1 after
-# saving once, and the saved geometry is restored on the next start.
+# saving once, the saved geometry is restored on the next start, full screen
+# is not saved, and a saved geometry that cannot be shown is not used.
 source "$(dirname "$0")/lib.sh" "$@"
 
 start_app
@@ -38,4 +39,31 @@ eval "$(xdotool getwindowgeometry --shell "$WID")"
 press Escape
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "third run did not quit with status 1"
+
+# Quitting while full screen saves the rectangle the window had before.
+start_app
+press alt+Return
+eval "$(xdotool getwindowgeometry --shell "$WID")"
+[ "$WIDTH" -eq 1280 ] && [ "$HEIGHT" -eq 1024 ] || fail "full screen is ${WIDTH}x${HEIGHT}"
+press Escape
+wait_app
+for line in "width=800" "height=600" "pos_x=150" "pos_y=120"; do
+  expect_line "$line" tessaline.ini
+done
+
+# A saved size that is empty or a position off the screen opens at the
+# default rectangle, with one line saying so.
+for row in "width=0|0 x 600 at 150, 120" "pos_x=-5000|800 x 600 at -5000, 120" \
+  "height=2000|800 x 2000 at 150, 120"; do
+  bad=${row%%|*}
+  sed -i "s/^${bad%%=*}=.*/$bad/" tessaline.ini
+  start_app
+  expect_count "tessaline.ini window ${row#*|} is too small or off the screen; opening at 640 x 480 at 100, 100" console.txt 1
+  eval "$(xdotool getwindowgeometry --shell "$WID")"
+  [ "$WIDTH" -eq 640 ] && [ "$HEIGHT" -eq 480 ] && [ "$X" -eq 100 ] && [ "$Y" -eq 100 ] ||
+    fail "with $bad the window is ${WIDTH}x${HEIGHT} at $X,$Y"
+  press Escape
+  wait_app
+  sed -i "s/^width=.*/width=800/; s/^height=.*/height=600/; s/^pos_x=.*/pos_x=150/; s/^pos_y=.*/pos_y=120/" tessaline.ini
+done
 echo "main window: ok"
