@@ -5,16 +5,11 @@
 #include <FL/Fl_Menu_Item.H>
 
 #include "view/draw_toggles.h"
+#include "view/input_mode.h"
 
 namespace tessaline {
 
 const char* const kVersionMessage = "OpenGL Application by FLTK\n  version 1.0";
-
-namespace {
-
-constexpr int kLiveInput = 2;
-
-}  // namespace
 
 std::string TileSizeMenuLabel(const std::string& label) {
   return "Photomosaic/Tile size/" + label + "  ";

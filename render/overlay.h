@@ -28,7 +28,8 @@ class FTPixmapFont;
 
 namespace tessaline {
 
-// Bits of the view's draw_flags read by the drawing passes.
+// Bits of the view's draw_flags, read by the drawing passes and the view's
+// animations. Bits 0 to 7 are the Draw menu's toggles, in its order.
 enum DrawFlag : int {
   kDrawIcons = 1,
   kDrawLogo = 2,
@@ -36,6 +37,11 @@ enum DrawFlag : int {
   kDrawImageInfo = 8,
   kDrawAround = 16,
   kDrawMipmapping = 32,  // the mosaic layers are sampled through their mipmaps
+  kDrawTileElevating = 64,
+  kDrawZoomWithSelected = 128,
+  // No menu toggle: only from the "draw" key. With kDrawZoomWithSelected the
+  // zoom starts from the lifted tile's size.
+  kDrawZoomFromLiftedTile = 256,
   kDrawLogConsole = 512,
 };
 

@@ -137,7 +137,7 @@ struct LayerSources {
 struct FrameInputs {
   int window_width = 1;  // pixels
   int window_height = 1;
-  int draw_flags = kDrawIcons | 64;
+  int draw_flags = kDrawIcons | kDrawTileElevating;
   bool ready = false;  // a library is loaded and a mosaic made
   bool zooming = false;
   bool auto_pilot = false;

@@ -1,5 +1,7 @@
 #include "view/draw_toggles.h"
 
+#include "render/overlay.h"
+
 namespace tessaline {
 
 int DrawToggleIndex(const std::string& name) {
@@ -9,12 +11,11 @@ int DrawToggleIndex(const std::string& name) {
 }
 
 int ToggledDrawFlags(int flags, const std::string& name) {
-  constexpr int kZoomWithSelected = 7;
-  constexpr int kAround = 4;
   const int i = DrawToggleIndex(name);
   if (i < 0) return flags;
-  flags ^= 1 << i;
-  if (i == kZoomWithSelected && (flags & (1 << i))) flags ^= 1 << kAround;
+  const int bit = 1 << i;
+  flags ^= bit;
+  if (bit == kDrawZoomWithSelected && (flags & bit)) flags ^= kDrawAround;
   return flags;
 }
 

@@ -157,7 +157,7 @@ void qxFlGLWindow::RegisterIcons() {
       [this] { return owner_->IsFullScreen(); }, true);
   AddIcon(
       "texture/icon_video.png", "texture/icon_photos.png", [this] { ToggleVideoInput(""); },
-      [this] { return input_mode_ == 2; }, true);
+      [this] { return input_mode_ == kLiveInput; }, true);
   AddIcon(
       "texture/random.png", "", [this] { ToggleAutoPilot(); }, {}, true);
   fade_icon_ = AddIcon(

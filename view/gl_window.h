@@ -27,6 +27,7 @@
 #include "render/view_scene.h"
 #include "video/movie_recorder.h"
 #include "view/icon_press.h"
+#include "view/input_mode.h"
 #include "view/mosaic_control.h"
 #include "view/view_owner.h"
 
@@ -218,7 +219,7 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   std::string last_status_;
 
   int tile_size_index_ = 0;
-  int draw_flags_ = 65;  // "Icon" and "Tile elevating"
+  int draw_flags_ = kDrawIcons | kDrawTileElevating;
   bool zooming_ = false;
   bool next_zoom_ = false;
   int zoom_frame_ = 0;
@@ -228,7 +229,7 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   double fade_alpha_ = 1.0;
   int selected_col_ = -1;
   int selected_row_ = -1;
-  int input_mode_ = 0;  // 0 still image, 2 movie or camera
+  int input_mode_ = kStillInput;
   bool auto_pilot_ = false;
   bool recording_ = false;      // a recording of the view runs
   MovieRecorder video_writer_;  // open only while recording_

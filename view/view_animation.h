@@ -11,14 +11,6 @@
 
 namespace tessaline {
 
-// Bits of draw_flags read by the animations (the drawing passes read the
-// others).
-constexpr int kDrawTileElevating = 64;
-constexpr int kDrawZoomWithSelected = 128;
-// No menu toggle: only from the "draw" key. With kDrawZoomWithSelected the
-// zoom starts from the lifted tile's size.
-constexpr int kDrawZoomFromLiftedTile = 256;
-
 // A zoom lasts kZoomFrames + 1 idle steps: progress t = frame / kZoomFrames.
 constexpr int kZoomFrames = 50;
 

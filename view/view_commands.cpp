@@ -179,7 +179,7 @@ void qxFlGLWindow::IdleStep() {
 void qxFlGLWindow::OnMosaicTakenUp() {
   // Whatever moved belonged to the library that was replaced.
   ResetMotion();
-  if (input_mode_ != 2) return;
+  if (input_mode_ != kLiveInput) return;
   if (engine_->InputSource() >= 0) {
     SetAnimation(1);  // a camera streams on
   } else {
@@ -199,7 +199,7 @@ void qxFlGLWindow::ResetMotion() {
 }
 
 void qxFlGLWindow::NormalFrame() {
-  if (input_mode_ == 2) {
+  if (input_mode_ == kLiveInput) {
     scene_.press_armed = false;
     LiveStep();
   } else if (auto_pilot_ || !zooming_) {

@@ -85,7 +85,7 @@ void qxFlGLWindow::LeftPress(int icon, int x, int y) {
     if (fire >= 0) RunIconActions(fire);
     return;
   }
-  if (input_mode_ == 2) {
+  if (input_mode_ == kLiveInput) {
     ToggleVideoInput("");  // a press on the picture ends live input
     scene_.press_armed = false;
     return;
@@ -105,7 +105,7 @@ void qxFlGLWindow::LeftRelease(int icon) {
   }
   // A press on the mosaic let go over an icon is no click on either.
   if (icon >= 0) scene_.press_armed = false;
-  if (!scene_.press_armed || !scene_.cell_selected || zooming_ || input_mode_ == 2) return;
+  if (!scene_.press_armed || !scene_.cell_selected || zooming_ || input_mode_ == kLiveInput) return;
   scene_.press_armed = false;
   zooming_ = ZoomInto(selected_col_, selected_row_);
   SetAnimation(1);

@@ -29,7 +29,7 @@ void qxFlGLWindow::ToggleVideoInput(const std::string& path) {
     return;
   }
   make_current();
-  if (input_mode_ == 2) {
+  if (input_mode_ == kLiveInput) {
     EndLiveInput();
   } else {
     if (!Ready()) Generate();  // the load runs while the source opens
@@ -40,7 +40,7 @@ void qxFlGLWindow::ToggleVideoInput(const std::string& path) {
 }
 
 void qxFlGLWindow::StartLiveInput(bool camera) {
-  input_mode_ = 2;
+  input_mode_ = kLiveInput;
   Layout(engine_->ImageWidth(), engine_->ImageHeight());
   scene_.front = 0;
   if (camera) {
@@ -54,7 +54,7 @@ void qxFlGLWindow::EndLiveInput() {
   view_log() << "live input : closed after " << engine_->LiveFrameCount() << " frames" << std::endl;
   engine_->CloseLiveInput();
   SetAnimation(0);
-  input_mode_ = 0;
+  input_mode_ = kStillInput;
   scene_.press_armed = true;
   // The last frame stays the target: its still mosaic is made again.
   Generate();

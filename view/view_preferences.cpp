@@ -65,7 +65,7 @@ void qxFlGLWindow::ReplaceEngine() {
   engine_access_.Reset(fresh.get());
   engine_ = std::move(fresh);
   control_.SetReady(false);
-  input_mode_ = 0;  // a live source went with the old engine
+  input_mode_ = kStillInput;  // a live source went with the old engine
   if (has_gpu)
     StartEngineGpu();  // also sets the working-image size
   else
