@@ -171,6 +171,18 @@ std::string TilesDir(const BatchOptions& options, const MosaicConfig& config) {
   return options.tiles_dir.empty() ? config.image_dir : options.tiles_dir;
 }
 
+// What both runs take from the command line: the tiles folder, the output,
+// the seed, the library's load display and, with a GL context, the GPU side.
+void FillEngineJob(const BatchOptions& options, const MosaicConfig& config, bool gpu,
+                   LoadDisplay& display, BatchEngineJob& job) {
+  job.tiles_dir = TilesDir(options, config);
+  job.out_path = options.out_path;
+  job.has_seed = options.has_seed;
+  job.seed = options.seed;
+  job.prepare_library = [&display](TileLibrary& library) { display.Attach(library); };
+  if (gpu) job.gpu = std::make_unique<GlMosaicGpu>();
+}
+
 // Loads the library and makes the mosaic of options.target; with --gpu in a
 // hidden GL context, which must outlive the engine the run makes.
 int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
@@ -179,13 +191,8 @@ int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
   if (!OpenGpuContext(options, context)) return kBatchFailed;
   LoadDisplay display;
   BatchMosaicJob job;
-  job.tiles_dir = TilesDir(options, config);
+  FillEngineJob(options, config, context != nullptr, display, job);
   job.target = options.target;
-  job.out_path = options.out_path;
-  job.has_seed = options.has_seed;
-  job.seed = options.seed;
-  job.prepare_library = [&display](TileLibrary& library) { display.Attach(library); };
-  if (context) job.gpu = std::make_unique<GlMosaicGpu>();
   return MakeBatchMosaic(job, config, std::cerr);
 }
 
@@ -199,15 +206,10 @@ int MakeMovie(const BatchOptions& options, MosaicConfig& config) {
   if (!OpenGpuContext(options, context)) return kBatchFailed;
   LoadDisplay display;
   BatchMovieJob job;
-  job.tiles_dir = TilesDir(options, config);
+  FillEngineJob(options, config, context != nullptr, display, job);
   job.movie = options.movie;
-  job.out_path = options.out_path;
   job.alpha = options.alpha;
-  job.has_seed = options.has_seed;
-  job.seed = options.seed;
-  job.prepare_library = [&display](TileLibrary& library) { display.Attach(library); };
   job.progress = [&display](int done, int total) { display.ShowMovie(done, total); };
-  if (context) job.gpu = std::make_unique<GlMosaicGpu>();
   const int status = MakeBatchMovie(job, config, display.Log(), std::cerr);
   display.Done();
   return status;

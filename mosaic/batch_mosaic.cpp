@@ -46,26 +46,23 @@ bool LoadBatchLibrary(qxPhotoMosaic& engine, const std::string& dir) {
   return state.load_succeeded;
 }
 
-bool SetUpBatchEngine(qxPhotoMosaic& engine, std::unique_ptr<MosaicGpu> gpu,
-                      const std::function<void(TileLibrary&)>& prepare_library,
-                      const std::string& tiles_dir, const char* product, std::ostream& errors) {
-  if (gpu) {
-    gpu->BuildPrograms();
-    engine.SetGpu(std::move(gpu));
+bool SetUpBatchEngine(qxPhotoMosaic& engine, BatchEngineJob& job, const char* product,
+                      std::ostream& errors) {
+  if (job.gpu) {
+    job.gpu->BuildPrograms();
+    engine.SetGpu(std::move(job.gpu));
   }
   engine.SetImageSize(engine.ImageWidth(), engine.ImageHeight());
-  if (prepare_library) prepare_library(engine.Library());
-  if (LoadBatchLibrary(engine, tiles_dir)) return true;
-  errors << "tessaline-batch: no tile pictures in " << tiles_dir << " : no " << product
+  if (job.prepare_library) job.prepare_library(engine.Library());
+  if (LoadBatchLibrary(engine, job.tiles_dir)) return true;
+  errors << "tessaline-batch: no tile pictures in " << job.tiles_dir << " : no " << product
          << " is made\n";
   return false;
 }
 
 int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& errors) {
   qxPhotoMosaic engine(config);
-  if (!SetUpBatchEngine(engine, std::move(job.gpu), job.prepare_library, job.tiles_dir, "mosaic",
-                        errors))
-    return kBatchFailed;
+  if (!SetUpBatchEngine(engine, job, "mosaic", errors)) return kBatchFailed;
   // After the engine seeded its source with the time: every draw from
   // here on (random target, choice among the k nearest) follows the seed.
   if (job.has_seed) engine.Seed(job.seed);

@@ -25,15 +25,19 @@ constexpr int kBatchDone = 0;
 constexpr int kBatchFailed = 1;          // empty library, unreadable target, unwritable mosaic
 constexpr int kBatchBadCommandLine = 2;  // also --gpu without a display
 
-struct BatchMosaicJob {
+// What every batch run (a mosaic, a mosaic movie) asks of its engine.
+struct BatchEngineJob {
   std::string tiles_dir;
-  std::string target;     // a picture path, or "-1" for the picture of a random tile
-  std::string out_path;   // the extension chooses PNG, BMP or JPEG
+  std::string out_path;   // the extension chooses the picture type or codec
   bool has_seed = false;  // without a seed the engine's own (the time) stays
   unsigned int seed = 0;
   std::unique_ptr<MosaicGpu> gpu;  // null: compose on the CPU
   // Called with the engine's library before it loads (log streams, progress).
   std::function<void(TileLibrary&)> prepare_library;
+};
+
+struct BatchMosaicJob : BatchEngineJob {
+  std::string target;  // a picture path, or "-1" for the picture of a random tile
 };
 
 class qxPhotoMosaic;
@@ -43,12 +47,11 @@ class qxPhotoMosaic;
 // program's load; false when the library stays empty.
 bool LoadBatchLibrary(qxPhotoMosaic& engine, const std::string& dir);
 
-// Gives `engine` its GPU side (null: the CPU composes), its working size and
-// the library of `tiles_dir`; false, with one line saying that no `product`
+// Gives `engine` the job's GPU side (null: the CPU composes), its working
+// size and the library of the job's tiles folder; false, with one line saying that no `product`
 // is made, when the folder holds no tile pictures.
-bool SetUpBatchEngine(qxPhotoMosaic& engine, std::unique_ptr<MosaicGpu> gpu,
-                      const std::function<void(TileLibrary&)>& prepare_library,
-                      const std::string& tiles_dir, const char* product, std::ostream& errors);
+bool SetUpBatchEngine(qxPhotoMosaic& engine, BatchEngineJob& job, const char* product,
+                      std::ostream& errors);
 
 // Runs `job` with `config`, which already holds this run's values (working
 // size, tile size, search_num...); the engine writes the sizes in use back

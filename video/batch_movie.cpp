@@ -31,9 +31,7 @@ void LogSummary(const MovieMosaicResult& result, std::ostream& log) {
 int MakeBatchMovie(BatchMovieJob& job, MosaicConfig& config, std::ostream& log,
                    std::ostream& errors) {
   qxPhotoMosaic engine(config);
-  if (!SetUpBatchEngine(engine, std::move(job.gpu), job.prepare_library, job.tiles_dir, "movie",
-                        errors))
-    return kBatchFailed;
+  if (!SetUpBatchEngine(engine, job, "movie", errors)) return kBatchFailed;
   if (job.has_seed) engine.Seed(job.seed);
   MovieMosaicJob movie;
   movie.in_path = job.movie;

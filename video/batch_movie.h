@@ -13,21 +13,17 @@
 #include <memory>
 #include <string>
 
+#include "mosaic/batch_mosaic.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/mosaic_gpu.h"
 #include "mosaic/tile_library.h"
 
 namespace tessaline {
 
-struct BatchMovieJob {
-  std::string tiles_dir;
-  std::string movie;     // the input movie
-  std::string out_path;  // the extension chooses the codec (CodecForPath)
-  double alpha = 1.0;    // mosaic × alpha + frame × (1 − alpha)
-  bool has_seed = false;
-  unsigned int seed = 0;
-  std::unique_ptr<MosaicGpu> gpu;  // null: compose on the CPU
-  std::function<void(TileLibrary&)> prepare_library;
+// out_path's extension chooses the codec (CodecForPath).
+struct BatchMovieJob : BatchEngineJob {
+  std::string movie;   // the input movie
+  double alpha = 1.0;  // mosaic × alpha + frame × (1 − alpha)
   // Frames done and the frame count the movie reports (0: unknown).
   std::function<void(int done, int total)> progress;
 };
