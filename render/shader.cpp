@@ -48,20 +48,6 @@ const char* const kResizeFragmentSource =
     "ImgH; varying vec4 vPos; void main(void) { gl_FragColor = texture2D(ImgTex, "
     "gl_TexCoord[0].st); }";
 
-GlProgram& GlProgram::operator=(GlProgram&& other) noexcept {
-  if (this != &other) {
-    Reset();
-    name_ = other.name_;
-    other.name_ = 0;
-  }
-  return *this;
-}
-
-void GlProgram::Reset() {
-  if (name_ != 0) glDeleteProgram(name_);
-  name_ = 0;
-}
-
 std::vector<char> PrepareShaderSource(const std::string& text) {
   std::vector<char> source(text.begin(), text.end());
   for (char& c : source) {

@@ -14,25 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "render/gl_object.h"
+
 namespace tessaline {
-
-// Owns one program name (0 = none). Move-only.
-class GlProgram {
- public:
-  GlProgram() = default;
-  explicit GlProgram(GLuint name) : name_(name) {}
-  ~GlProgram() { Reset(); }
-  GlProgram(GlProgram&& other) noexcept : name_(other.name_) { other.name_ = 0; }
-  GlProgram& operator=(GlProgram&& other) noexcept;
-  GlProgram(const GlProgram&) = delete;
-  GlProgram& operator=(const GlProgram&) = delete;
-
-  GLuint name() const { return name_; }
-  void Reset();
-
- private:
-  GLuint name_ = 0;
-};
 
 // One built program and where its sources came from.
 struct ShaderProgram {

@@ -109,31 +109,6 @@ cv::Mat ReadPicture(const std::string& path) {
 
 }  // namespace
 
-GlTexture& GlTexture::operator=(GlTexture&& other) noexcept {
-  if (this != &other) {
-    Reset();
-    name_ = other.Release();
-  }
-  return *this;
-}
-
-GlTexture GlTexture::Generate() {
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  return GlTexture(name);
-}
-
-void GlTexture::Reset() {
-  if (name_ != 0) glDeleteTextures(1, &name_);
-  name_ = 0;
-}
-
-GLuint GlTexture::Release() {
-  const GLuint name = name_;
-  name_ = 0;
-  return name;
-}
-
 void SetTextureParameters(TextureKind kind) {
   GLint min_filter = GL_LINEAR;
   GLint mag_filter = GL_LINEAR;

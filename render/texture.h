@@ -1,8 +1,8 @@
 #pragma once
-// Every OpenGL texture the program makes: the owning handle, the kinds with
-// their filters, wraps and formats, the engine's texture set (target-picture
-// ring, mosaic slots, tile atlas, cell table) and the routines that fill
-// them.
+// Every OpenGL texture the program makes: the kinds with their filters,
+// wraps and formats, the engine's texture set (target-picture ring, mosaic
+// slots, tile atlas, cell table) and the routines that fill them. The
+// owning handle, GlTexture, is in gl_object.h.
 //
 // All textures are GL_TEXTURE_2D with unsigned bytes per sample. Pictures
 // come as cv::Mat, 8 bits per channel, top row first, blue first for colour;
@@ -22,33 +22,9 @@
 #include <vector>
 
 #include "mosaic/sub_image.h"
+#include "render/gl_object.h"
 
 namespace tessaline {
-
-// Owns one texture name (0 = none, deletes nothing). Move-only.
-class GlTexture {
- public:
-  GlTexture() = default;
-  explicit GlTexture(GLuint name) : name_(name) {}
-  ~GlTexture() { Reset(); }
-  GlTexture(GlTexture&& other) noexcept : name_(other.Release()) {}
-  GlTexture& operator=(GlTexture&& other) noexcept;
-  GlTexture(const GlTexture&) = delete;
-  GlTexture& operator=(const GlTexture&) = delete;
-
-  // A freshly generated name.
-  static GlTexture Generate();
-
-  GLuint name() const { return name_; }
-  explicit operator bool() const { return name_ != 0; }
-  // Deletes the texture (if any); the handle becomes empty.
-  void Reset();
-  // Gives up ownership without deleting.
-  GLuint Release();
-
- private:
-  GLuint name_ = 0;
-};
 
 // What a texture is for; fixes its filters, wrap mode and mipmapping.
 enum class TextureKind {
