@@ -65,7 +65,9 @@ class MosaicGpu {
 
   // Composes the mosaic of the uploaded cell table and atlas into target
   // `index` (see above) at the working size. False, with one log line, when
-  // there is no such target, atlas or table.
+  // there is no such target, atlas or table, or the atlas's tiles do not
+  // make the table's grid; the target then holds no mosaic (MosaicTexture
+  // gives 0, ReadMosaic an empty Mat).
   virtual bool RenderMosaic(int /*index*/) { return false; }
 
   // Texture names for drawing: the colour texture of mosaic target `index`

@@ -84,6 +84,11 @@ bool GlMosaicGpu::CanRender(const OffscreenTarget& target) const {
 
 bool GlMosaicGpu::RenderMosaic(int index) {
   const int physical = PhysicalTarget(index);
+  if (physical >= 0) {
+    // What the target held before is not this mosaic: after a failed pass
+    // it shows, and reads back, nothing rather than an older picture.
+    RecordMosaic(index, physical, 0);
+  }
   if (physical < 0 || targets_[physical].framebuffer.name() == 0) {
     engine_log() << "no offscreen target for the mosaic" << std::endl;
     return false;

@@ -1,6 +1,5 @@
 #include "render/offscreen.h"
 
-#include <cstdlib>
 #include <ostream>
 
 #include "settings/log_stream.h"
@@ -92,34 +91,10 @@ void PopTargetMatrices() {
 
 }  // namespace
 
-GlFramebuffer& GlFramebuffer::operator=(GlFramebuffer&& other) noexcept {
-  if (this != &other) {
-    Reset();
-    name_ = other.name_;
-    other.name_ = 0;
-  }
-  return *this;
-}
-
-GlFramebuffer GlFramebuffer::Generate() {
-  GLuint name = 0;
-  glGenFramebuffersEXT(1, &name);
-  return GlFramebuffer(name);
-}
-
-void GlFramebuffer::Reset() {
-  if (name_ != 0) glDeleteFramebuffersEXT(1, &name_);
-  name_ = 0;
-}
-
 bool CheckFramebufferStatus() {
   const GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
   engine_log() << FramebufferStatusLine(status) << std::endl;
   return status == GL_FRAMEBUFFER_COMPLETE_EXT;
-}
-
-void RequireCompleteFramebuffer() {
-  if (!CheckFramebufferStatus()) std::exit(EXIT_FAILURE);
 }
 
 bool CreateOffscreenTarget(OffscreenTarget& target, int width, int height, bool force) {
@@ -148,9 +123,12 @@ bool CreateOffscreenTarget(OffscreenTarget& target, int width, int height, bool 
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target.framebuffer.name());
   glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
                             target.texture.name(), 0);
-  RequireCompleteFramebuffer();
+  const bool complete = CheckFramebufferStatus();
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, previous);
-  return true;
+  // A target nothing can be drawn into must not pass for one: the pass
+  // would report a mosaic that was never composed.
+  if (!complete) DestroyOffscreenTarget(target);
+  return complete;
 }
 
 void DestroyOffscreenTarget(OffscreenTarget& target) {

@@ -12,28 +12,10 @@
 
 #include <GL/glew.h>
 
+#include "render/gl_object.h"
 #include "render/texture.h"
 
 namespace tessaline {
-
-// Owns one framebuffer object name (0 = none). Move-only.
-class GlFramebuffer {
- public:
-  GlFramebuffer() = default;
-  explicit GlFramebuffer(GLuint name) : name_(name) {}
-  ~GlFramebuffer() { Reset(); }
-  GlFramebuffer(GlFramebuffer&& other) noexcept : name_(other.name_) { other.name_ = 0; }
-  GlFramebuffer& operator=(GlFramebuffer&& other) noexcept;
-  GlFramebuffer(const GlFramebuffer&) = delete;
-  GlFramebuffer& operator=(const GlFramebuffer&) = delete;
-
-  static GlFramebuffer Generate();
-  GLuint name() const { return name_; }
-  void Reset();
-
- private:
-  GLuint name_ = 0;
-};
 
 // One render target. Empty (framebuffer 0, size 0) until created.
 struct OffscreenTarget {
@@ -47,9 +29,9 @@ struct OffscreenTarget {
 // Makes `target` width x height with a fresh colour texture. Without
 // `force`, a target that already has that size is kept as it is (same
 // names, same picture). A size of 0 or beyond GL_MAX_TEXTURE_SIZE gives
-// false with one log line and an empty target. A framebuffer that GL does
-// not accept as complete ends the program (RequireCompleteFramebuffer). The
-// caller's framebuffer binding is restored; texture 0 is left bound.
+// false with one log line and an empty target; so does a framebuffer that GL
+// does not accept as complete (its status line is logged). The caller's
+// framebuffer binding is restored; texture 0 is left bound.
 bool CreateOffscreenTarget(OffscreenTarget& target, int width, int height, bool force);
 
 // Deletes the target's texture and framebuffer; the record becomes empty.
@@ -58,10 +40,6 @@ void DestroyOffscreenTarget(OffscreenTarget& target);
 // Logs the status of the bound GL_FRAMEBUFFER_EXT as one line ("Framebuffer
 // complete." or an "[ERROR] ..." line) and gives true when complete.
 bool CheckFramebufferStatus();
-
-// CheckFramebufferStatus, and when incomplete ends the process with
-// EXIT_FAILURE: no picture could ever be composed.
-void RequireCompleteFramebuffer();
 
 // What one synthesis pass reads: the program (0 draws with none), the atlas
 // and its layout, the cell table of div_x x div_y cells.

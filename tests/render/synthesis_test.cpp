@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <opencv2/core.hpp>
 #include <sstream>
@@ -292,19 +293,40 @@ TEST_F(SynthesisTest, FramebufferStatusLines) {
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 }
 
-// The child re-runs this test alone, so it makes its own GL context.
-TEST(SynthesisDeathTest, IncompleteFramebufferEndsWithAFailureStatus) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        GlTestContext gl;
-        if (!gl.ok()) std::exit(0);  // the status below then tells
-        GlFramebuffer framebuffer = GlFramebuffer::Generate();
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer.name());
-        RequireCompleteFramebuffer();
-        std::exit(0);
-      },
-      ::testing::ExitedWithCode(EXIT_FAILURE), "");
+// After a good mosaic, each way a pass can fail; the failed pass must not
+// leave the older picture behind to be shown or exported as if just drawn.
+TEST_F(SynthesisTest, FailedPassLeavesNoStaleMosaicInItsTarget) {
+  struct Case {
+    const char* label;
+    std::function<void()> spoil;
+  };
+  const SubImageStore store = MakeLibrary(3, 4, 3);
+  const std::vector<Case> cases = {
+      {"no atlas (library too wide)",
+       [this, &store] {
+         gpu_.SetAtlasSizeLimit(6);
+         gpu_.UploadAtlas(store.Composite(), 4, 3);
+         gpu_.SetAtlasSizeLimit(0);
+       }},
+      {"atlas of another tile size",
+       [this] {
+         const SubImageStore other = MakeLibrary(3, 2, 3);
+         ASSERT_TRUE(gpu_.UploadAtlas(other.Composite(), 2, 3));
+       }},
+      {"target too large",
+       [this] { gpu_.CreateOffscreenTargets(1 << 20, 12, 10, 8); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_TRUE(Render(store, MakeAssignment(20, 3, {}), 20, 12));
+    // Twice round the slots: the pass goes into the target holding that mosaic.
+    gpu_.SwapMosaicSlots();
+    gpu_.SwapMosaicSlots();
+    c.spoil();
+    EXPECT_FALSE(gpu_.RenderMosaic(kCurrentMosaic));
+    EXPECT_EQ(gpu_.MosaicTexture(kCurrentMosaic), 0u);
+    EXPECT_TRUE(gpu_.ReadMosaic(kCurrentMosaic).empty());
+  }
 }
 
 TEST_F(SynthesisTest, OffscreenTargetOfAnImpossibleSizeIsRefused) {
