@@ -147,8 +147,7 @@ void qxPhotoMosaic::MakeLiveMosaic() {
   FitToWorkingImage(frame_, working_image_);
   if (gpu_) gpu_->UploadWorkingImage(working_image_);
   target_loaded_ = true;
-  ComputeMosaic(kCurrentMosaic, working_image_, true);
-  mosaic_valid_ = !library_.Empty();
+  mosaic_valid_ = ComputeMosaic(kCurrentMosaic, working_image_, true);
 }
 
 }  // namespace tessaline

@@ -103,7 +103,7 @@ void qxPhotoMosaic::ChooseTarget() {
   LoadTarget(TilePath(target_tile_));
 }
 
-void qxPhotoMosaic::GenerateMosaic() {
+bool qxPhotoMosaic::GenerateMosaic() {
   Stopwatch watch;
   if (library_.Empty()) {
     SetImageSize(config_.image_width, config_.image_height);
@@ -112,17 +112,17 @@ void qxPhotoMosaic::GenerateMosaic() {
   if (library_.Empty()) {
     engine_log() << "no tile images in " << config_.image_dir << " : no mosaic is made"
                  << std::endl;
-    return;
+    return false;
   }
   watch.Lap("tiles");
   if (!target_loaded_) ChooseTarget();
   watch.Lap("load");
   SwapMosaics();
-  ComputeMosaic(kCurrentMosaic, working_image_, true);
-  mosaic_valid_ = true;
+  mosaic_valid_ = ComputeMosaic(kCurrentMosaic, working_image_, true);
   watch.Lap("mosaic");
   const double total = watch.PrintAll(engine_log());
   engine_log() << "average time : " << generate_average.Add(total) << std::endl;
+  return mosaic_valid_;
 }
 
 void qxPhotoMosaic::SwapMosaics() {
@@ -135,8 +135,8 @@ void qxPhotoMosaic::EnsureAtlas() {
   atlas_uploaded_ = gpu_->UploadAtlas(library_.Composite(), config_.sub_width, config_.sub_height);
 }
 
-void qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching) {
-  if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return;
+bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching) {
+  if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
   const cv::Size matching_size(grid_.matching_w, grid_.matching_h);
   const cv::Mat matching = is_matching ? source : MakeMatchingImage(source, matching_size);
   const CellCandidates candidates = matcher_.MatchCells(
@@ -144,22 +144,26 @@ void qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
       CandidatesToRequest(config_.search_num, target_tile_));
   ComputeAssignment(candidates, config_.search_num, target_tile_, store, cell_assignment_,
                     cell_table_bytes_, draw_);
-  ComposeTarget(index);
+  if (ComposeTarget(index)) return true;
+  // Nothing of this assignment reaches the screen: a click must not pick a
+  // cell of it, nor zoom into one.
+  if (store) cell_assignment_.clear();
+  return false;
 }
 
 // Hands the cell table to the GPU pass, or keeps the assignment for a CPU
 // composition on demand.
-void qxPhotoMosaic::ComposeTarget(int index) {
+bool qxPhotoMosaic::ComposeTarget(int index) {
   if (gpu_) {
     EnsureAtlas();
     gpu_->UploadCellTable(cell_table_bytes_);
-    gpu_->RenderMosaic(index);
-    return;
+    return gpu_->RenderMosaic(index);
   }
   std::vector<int>& tiles = cpu_assignments_[static_cast<std::size_t>(index)];
   tiles.resize(cell_table_bytes_.size() / 4);
   for (std::size_t cell = 0; cell < tiles.size(); ++cell)
     tiles[cell] = UnpackTileIndex(&cell_table_bytes_[cell * 4]);
+  return true;
 }
 
 cv::Mat qxPhotoMosaic::MosaicImage(int index) {
@@ -171,13 +175,18 @@ cv::Mat qxPhotoMosaic::MosaicImage(int index) {
                        config_.image_height);
 }
 
+bool qxPhotoMosaic::HasCellTable() const {
+  return cell_assignment_.size() == static_cast<std::size_t>(grid_.div_x) * grid_.div_y;
+}
+
 void qxPhotoMosaic::SelectCell(int cx, int cy) {
-  if (cx < 0 || cy < 0 || cx >= grid_.div_x || cy >= grid_.div_y) return;
+  if (cx < 0 || cy < 0 || cx >= grid_.div_x || cy >= grid_.div_y || !HasCellTable()) return;
   target_tile_ = cell_assignment_[static_cast<std::size_t>(cx + cy * grid_.div_x)];
 }
 
 bool qxPhotoMosaic::ZoomIntoCell(int cx, int cy, bool around) {
-  if (!IsInteriorCell(cx, cy, grid_.div_x, grid_.div_y) || library_.Empty()) return false;
+  if (!IsInteriorCell(cx, cy, grid_.div_x, grid_.div_y) || library_.Empty() || !HasCellTable())
+    return false;
   Stopwatch watch;
   const int tile = cell_assignment_[static_cast<std::size_t>(cx + cy * grid_.div_x)];
   const std::optional<std::array<int, 8>> neighbours =
@@ -188,14 +197,13 @@ bool qxPhotoMosaic::ZoomIntoCell(int cx, int cy, bool around) {
   target_tile_ = tile;
   watch.Lap("load");
   SwapMosaics();
-  ComputeMosaic(kCurrentMosaic, working_image_, true);
+  mosaic_valid_ = ComputeMosaic(kCurrentMosaic, working_image_, true);
   watch.Lap("mosaicking");
   watch.Lap("texture");
-  mosaic_valid_ = true;
-  if (around && neighbours) ComputeAroundMosaics(*neighbours, watch);
+  if (around && neighbours && mosaic_valid_) ComputeAroundMosaics(*neighbours, watch);
   const double total = watch.PrintAll(engine_log());
   engine_log() << "average time : " << zoom_average.Add(total) << std::endl;
-  return true;
+  return mosaic_valid_;
 }
 
 void qxPhotoMosaic::ComputeAroundMosaics(const std::array<int, 8>& neighbours, Stopwatch& watch) {

@@ -73,10 +73,15 @@ class qxPhotoMosaic {
   bool LoadTarget(const std::string& path);
   void SetTarget(const std::string& path);  // "-1": a random tile
   int RandomTileIndex();
-  void GenerateMosaic();
+  // False when no mosaic was made: no library, or the GPU pass failed (the
+  // mosaic is then not valid and its cell table is dropped).
+  bool GenerateMosaic();
   // Matches `source` (a picture, or with `is_matching` already the matching
-  // image) and composes mosaic target `index` (kCurrentMosaic ...).
-  void ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching = false);
+  // image) and composes mosaic target `index` (kCurrentMosaic ...). False
+  // when nothing was composed; with `store`, the cell table is then empty,
+  // so that no cell of a mosaic that is not shown can be picked.
+  bool ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching = false);
+  // Both do nothing, or give false, without a cell table (see above).
   void SelectCell(int cx, int cy);
   bool ZoomIntoCell(int cx, int cy, bool around);
   std::optional<std::pair<int, int>> PickRandomCell();
@@ -132,7 +137,8 @@ class qxPhotoMosaic {
   void FindCurrentTileSize();
   void ChooseTarget();
   void EnsureAtlas();
-  void ComposeTarget(int index);
+  bool ComposeTarget(int index);
+  bool HasCellTable() const;
   void SwapMosaics();
   void ComputeAroundMosaics(const std::array<int, 8>& neighbours, class Stopwatch& watch);
   std::string TilePath(int tile) const;

@@ -41,7 +41,8 @@ int MakeBatchMovie(BatchMovieJob& job, MosaicConfig& config, std::ostream& log,
   movie.alpha = job.alpha;
   movie.progress = job.progress;
   movie.compose = [&engine](const cv::Mat& frame) {
-    engine.ComputeMosaic(kCurrentMosaic, frame, true);
+    // A frame whose pass failed must not be given the previous mosaic.
+    if (!engine.ComputeMosaic(kCurrentMosaic, frame, true)) return cv::Mat();
     return engine.MosaicImage(kCurrentMosaic);
   };
   const MovieMosaicResult result = MakeMosaicMovie(movie);

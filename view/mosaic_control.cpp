@@ -9,6 +9,7 @@
 namespace tessaline {
 
 const char* const kBusyStatus = "a tile library load is running; please wait";
+const char* const kNotDrawnStatus = "the photomosaic could not be drawn; the log says why";
 
 bool PhotoMosaicAccess::LoadSubImages(const std::string& dir) {
   return engine_->LoadSubImages(dir);
@@ -17,7 +18,7 @@ std::string PhotoMosaicAccess::LoadFailureText() const {
   return engine_->Library().LoadFailureText();
 }
 std::string PhotoMosaicAccess::ImageDir() const { return Config().image_dir; }
-void PhotoMosaicAccess::GenerateMosaic() { engine_->GenerateMosaic(); }
+bool PhotoMosaicAccess::GenerateMosaic() { return engine_->GenerateMosaic(); }
 void PhotoMosaicAccess::SetTarget(const std::string& path) { engine_->SetTarget(path); }
 void PhotoMosaicAccess::SetTileSize(int w, int h) { engine_->SetTileSize(w, h, true); }
 std::vector<TileSize> PhotoMosaicAccess::TileSizes() const { return engine_->TileSizes(); }
@@ -40,7 +41,7 @@ bool MosaicControl::RefuseWhileBusy() {
 bool MosaicControl::Generate() {
   if (RefuseWhileBusy()) return false;
   if (ready_) {
-    engine_.GenerateMosaic();
+    GenerateAndReport();
     host_.LayoutScene();
     return true;
   }
@@ -116,12 +117,19 @@ MosaicControl::Poll MosaicControl::PollLoad(double progress) {
 void MosaicControl::TakeUpLoad() {
   ready_ = true;
   view_log() << "**** generate mosaic : start ****" << std::endl;
-  engine_.GenerateMosaic();  // uploads the atlas first: needs the GL context
+  // Uploads the atlas first: needs the GL context.
+  const bool drawn = GenerateAndReport();
   host_.LayoutScene();
   host_.OnMosaicTakenUp();
   view_log() << "**** generate mosaic : end ****" << std::endl;
-  host_.ShowStatus("photomosaic have been generated.");
+  if (drawn) host_.ShowStatus("photomosaic have been generated.");
   host_.UpdateMenuStates();
+}
+
+bool MosaicControl::GenerateAndReport() {
+  if (engine_.GenerateMosaic()) return true;
+  host_.ShowStatus(kNotDrawnStatus);
+  return false;
 }
 
 }  // namespace tessaline

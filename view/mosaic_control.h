@@ -35,7 +35,8 @@ class MosaicEngineAccess {
   virtual std::string LoadFailureText() const = 0;
   // GUI thread, never while a load runs.
   virtual std::string ImageDir() const = 0;
-  virtual void GenerateMosaic() = 0;
+  // False when no mosaic was drawn (the engine logged why).
+  virtual bool GenerateMosaic() = 0;
   virtual void SetTarget(const std::string& path) = 0;  // "-1": a random tile
   virtual void SetTileSize(int w, int h) = 0;           // the library is loaded again
   virtual std::vector<TileSize> TileSizes() const = 0;
@@ -49,7 +50,7 @@ class PhotoMosaicAccess : public MosaicEngineAccess {
   bool LoadSubImages(const std::string& dir) override;
   std::string LoadFailureText() const override;
   std::string ImageDir() const override;
-  void GenerateMosaic() override;
+  bool GenerateMosaic() override;
   void SetTarget(const std::string& path) override;
   void SetTileSize(int w, int h) override;
   std::vector<TileSize> TileSizes() const override;
@@ -73,6 +74,8 @@ class MosaicControlHost {
 
 // The status text of a refused command.
 extern const char* const kBusyStatus;
+// The status text when a mosaic was asked for and none could be drawn.
+extern const char* const kNotDrawnStatus;
 
 class MosaicControl {
  public:
@@ -106,12 +109,15 @@ class MosaicControl {
 
   // The idle step's look at the load: while it runs, the progress text
   // `progress` (the engine's load progress) goes to the status line; once it
-  // succeeded, the mosaic is generated and laid out; once it failed, the
-  // engine's reason replaces the progress text.
+  // succeeded, the mosaic is generated and laid out (the status line says
+  // whether it was drawn); once it failed, the engine's reason replaces the
+  // progress text.
   Poll PollLoad(double progress);
 
  private:
   void TakeUpLoad();
+  // Generates, and says on the status line when nothing was drawn.
+  bool GenerateAndReport();
   void JoinLoad();
 
   MosaicEngineAccess& engine_;

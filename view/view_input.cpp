@@ -171,7 +171,8 @@ void qxFlGLWindow::SelectCellAt(int x, int y) {
   const GridGeometry& grid = engine_->Grid();
   const CellPosition cell =
       CellAt(pixel.x, pixel.y, engine_->SubWidth(), engine_->SubHeight(), grid.div_x, grid.div_y);
-  if (cell.column < 0 || cell.row < 0) return;
+  // A mosaic that was not drawn has no cells to pick (its table is empty).
+  if (cell.column < 0 || cell.row < 0 || engine_->CellAssignment().empty()) return;
   if (cell.column != selected_col_ || cell.row != selected_row_) {
     const TileLibrary& library = engine_->Library();
     selected_tile_ =

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -162,6 +163,51 @@ TEST(MosaicGeneration, EmptyFolderMakesNoMosaicAndExportRefuses) {
   EXPECT_FALSE(engine.SaveMosaicImage(out));
   EXPECT_FALSE(fs::exists(out));
   fs::remove_all(empty);
+}
+
+// A GPU side whose passes succeed until `fail` is set. It reads back a
+// picture for any target, as a GPU still holding an older mosaic would.
+class SwitchableGpu : public MosaicGpu {
+ public:
+  explicit SwitchableGpu(const bool& fail) : fail_(fail) {}
+  void CreateCellTable(int, int) override {}
+  void CreateOffscreenTargets(int w, int h, int, int) override { size_ = cv::Size(w, h); }
+  bool UploadAtlas(const cv::Mat&, int, int) override { return true; }
+  bool RenderMosaic(int) override { return !fail_; }
+  cv::Mat ReadMosaic(int) const override { return cv::Mat(size_, CV_8UC3, cv::Scalar::all(7)); }
+
+ private:
+  const bool& fail_;
+  cv::Size size_;
+};
+
+TEST(MosaicGeneration, FailedGpuPassLeavesNothingToAnnounceExportOrPick) {
+  TileFolder folder(25);
+  MosaicConfig config = SmallConfig(folder.Path(), 1);
+  qxPhotoMosaic engine(config);
+  bool fail = false;
+  engine.SetGpu(std::make_unique<SwitchableGpu>(fail));
+  ASSERT_TRUE(engine.GenerateMosaic());
+  ASSERT_EQ(engine.CellAssignment().size(), 10u * 9u);
+
+  fail = true;
+  EXPECT_FALSE(engine.ZoomIntoCell(4, 3, true));
+  EXPECT_FALSE(engine.GenerateMosaic());
+  EXPECT_FALSE(engine.MosaicValid());
+  EXPECT_TRUE(engine.CellAssignment().empty());
+  const int target = engine.TargetTile();
+  engine.SelectCell(4, 3);
+  EXPECT_EQ(engine.TargetTile(), target);
+  EXPECT_FALSE(engine.ZoomIntoCell(4, 3, true));
+  EXPECT_FALSE(engine.PickRandomCell());
+  const std::string out = folder.Path() + "/not_drawn.png";
+  EXPECT_FALSE(engine.SaveMosaicImage(out));
+  EXPECT_FALSE(fs::exists(out));
+
+  fail = false;
+  EXPECT_TRUE(engine.GenerateMosaic());
+  EXPECT_EQ(engine.CellAssignment().size(), 10u * 9u);
+  EXPECT_TRUE(engine.SaveMosaicImage(out));
 }
 
 TEST(MosaicGeneration, ExportsTheCurrentMosaicByExtension) {

@@ -26,7 +26,10 @@ class FakeEngine : public MosaicEngineAccess {
   }
   std::string LoadFailureText() const override { return failure_text; }
   std::string ImageDir() const override { return dir; }
-  void GenerateMosaic() override { Call("GenerateMosaic"); }
+  bool GenerateMosaic() override {
+    Call("GenerateMosaic");
+    return generate_result;
+  }
   void SetTarget(const std::string& path) override { Call("SetTarget " + path); }
   void SetTileSize(int w, int h) override {
     Call("SetTileSize " + std::to_string(w) + "x" + std::to_string(h));
@@ -45,6 +48,7 @@ class FakeEngine : public MosaicEngineAccess {
   std::string failure_text;
   std::vector<TileSize> sizes = {{32, 18}, {48, 27}};
   bool load_result = true;
+  bool generate_result = true;
   std::atomic<bool> loading{false};
   mutable std::atomic<int> conflicts{0};
   std::vector<std::string> calls;
@@ -151,6 +155,17 @@ TEST_F(MosaicControlTest, AFailedLoadSaysWhyOnceAndLeavesTheViewUnready) {
   // Later steps are ordinary frames and leave the reason alone.
   EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kIdle);
   EXPECT_EQ(host_.statuses.size(), 1u);
+}
+
+TEST_F(MosaicControlTest, AMosaicThatWasNotDrawnIsNeverAnnounced) {
+  engine_.generate_result = false;
+  ASSERT_TRUE(control_.Generate());
+  Release();
+  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kTakenUp);
+  EXPECT_EQ(host_.statuses, std::vector<std::string>{kNotDrawnStatus});
+  // Generating again with the library loaded says the same.
+  ASSERT_TRUE(control_.Generate());
+  EXPECT_EQ(host_.statuses, (std::vector<std::string>{kNotDrawnStatus, kNotDrawnStatus}));
 }
 
 TEST_F(MosaicControlTest, GenerateWithALoadedLibraryOnlyRemakesTheMosaic) {
