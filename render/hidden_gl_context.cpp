@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "render/gl_capabilities.h"
+
 namespace tessaline {
 
 struct HiddenGlContext::Handles {
@@ -129,7 +131,9 @@ bool HiddenGlContext::Open() {
     error_ = "cannot initialise GLEW in the hidden context";
     return false;
   }
-  return true;
+  // Before anything calls an entry point the context may not have.
+  error_ = CheckCurrentGl();
+  return error_.empty();
 }
 
 HiddenGlContext::~HiddenGlContext() {

@@ -27,7 +27,8 @@ class HiddenGlContext {
   HiddenGlContext(const HiddenGlContext&) = delete;
   HiddenGlContext& operator=(const HiddenGlContext&) = delete;
 
-  // False when no context could be made; error() then says why in one line.
+  // False when no context could be made, or it lacks what the program needs
+  // (render/gl_capabilities.h); error() then says why in one line.
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
   int width() const { return width_; }
