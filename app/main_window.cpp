@@ -8,6 +8,7 @@
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Scroll.H>
 #include <FL/Fl_Value_Slider.H>
+#include <FL/fl_ask.H>
 #include <FL/x.H>
 #include <X11/Xatom.h>
 
@@ -167,6 +168,25 @@ void qxFlWindow::SaveWindowSettings(const std::string& base_name) {
   if (store->Save(store, base_name + ".ini"))
     std::cout << "save : " << base_name << ".ini" << std::endl;
   DeleteWindowSettings();
+}
+
+const char* const kGlAlertTitle = "tessaline : OpenGL";
+
+void qxFlWindow::EndForUnusableGl(const std::string& message) {
+  std::cerr << message << std::endl;
+  exit_status_ = kUnusableGlStatus;
+  gl_failure_ = message;
+  // Called while the view draws: a modal dialog opened here would run the
+  // event loop from inside the drawing.
+  Fl::add_timeout(0.0, ShowGlFailure, this);
+}
+
+void qxFlWindow::ShowGlFailure(void* data) {
+  auto* window = static_cast<qxFlWindow*>(data);
+  fl_message_title(kGlAlertTitle);
+  fl_alert("%s", window->gl_failure_.c_str());
+  // The last window gone, Fl::run returns and main ends with the status.
+  window->hide();
 }
 
 void qxFlWindow::Quit() {

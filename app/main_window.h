@@ -23,6 +23,10 @@ namespace tessaline {
 class qxFlDndBox;
 class qxFlGLWindow;
 
+// How the program ends when its OpenGL cannot run it (File/Quit ends with 1).
+constexpr int kUnusableGlStatus = 3;
+extern const char* const kGlAlertTitle;
+
 class qxFlWindow : public Fl_Double_Window, public ViewOwner {
  public:
   qxFlWindow(int w, int h, const char* title);
@@ -45,6 +49,13 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   // File/Quit: saves the window settings and ends the process with status 1
   // without running the destructor, so the settings are saved exactly once.
   [[noreturn]] void Quit();
+
+  // The view's GL context cannot run the program: the message goes to
+  // standard error at once and, from the event loop, into an alert titled
+  // kGlAlertTitle; then the window closes, Fl::run returns and main gives
+  // ExitStatus(), kUnusableGlStatus.
+  void EndForUnusableGl(const std::string& message) override;
+  int ExitStatus() const { return exit_status_; }
 
   // The file commands (File menu; app/file_commands.cpp): each asks for a
   // path with a file chooser and does nothing when none is chosen.
@@ -70,6 +81,7 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   // (Re)fills the menu bar; the Tile size entries follow the view's list.
   void AddMenuItems();
   static void RebuildMenu(void* window);
+  static void ShowGlFailure(void* window);
   void ApplyMenuMarks();
   void BuildControlPanel(int w, int h);
   int ForwardToView(int event);
@@ -116,6 +128,8 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   std::string file_name_;
   std::string file_path_;
   bool full_screen_ = false;
+  int exit_status_ = 0;
+  std::string gl_failure_;
   int restore_x_ = 0, restore_y_ = 0, restore_w_ = 0, restore_h_ = 0;
 };
 

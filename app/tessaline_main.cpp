@@ -18,5 +18,6 @@ int main(int argc, char** argv) {
   fl_register_images();
   Fl::scheme("gtk+");
   tessaline::qxFlWindow window(640, 480, "tessaline");
-  return Fl::run();
+  const int status = Fl::run();
+  return window.ExitStatus() != 0 ? window.ExitStatus() : status;
 }

@@ -64,10 +64,6 @@ std::string MissingGlText(const GlCapabilities& found) {
   return missing.empty() ? std::string() : kLacksPrefix + Join(missing);
 }
 
-std::string GlewFailureText(const std::string& reason) {
-  return kLacksPrefix + std::string("GLEW cannot start on it (") + reason + ")";
-}
-
 GlCapabilities ReadGlCapabilities() {
   GlCapabilities found;
   found.version = GlString(GL_VERSION);
@@ -80,6 +76,15 @@ GlCapabilities ReadGlCapabilities() {
   return found;
 }
 
-std::string CheckCurrentGl() { return MissingGlText(ReadGlCapabilities()); }
+std::string CheckCurrentGl(unsigned int glew_status) {
+  GlCapabilities found = ReadGlCapabilities();
+  if (glew_status == GLEW_OK) return MissingGlText(found);
+  // GLEW read no extension list: only the versions can be judged.
+  found.framebuffer_objects = true;
+  const std::string missing = MissingGlText(found);
+  if (!missing.empty()) return missing;
+  return kLacksPrefix + std::string("GLEW cannot start on it (") +
+         reinterpret_cast<const char*>(glewGetErrorString(glew_status)) + ")";
+}
 
 }  // namespace tessaline

@@ -25,14 +25,14 @@ struct GlCapabilities {
 // Empty when nothing is missing.
 std::string MissingGlText(const GlCapabilities& found);
 
-// The same line when GLEW could not even start on the context.
-std::string GlewFailureText(const std::string& reason);
-
 // Reads the capabilities of the current context, GLEW initialised, with GL
 // 1.1 calls only; clears the error a query of an unknown name leaves.
 GlCapabilities ReadGlCapabilities();
 
-// ReadGlCapabilities then MissingGlText.
-std::string CheckCurrentGl();
+// What the current context lacks, once glewInit gave `glew_status`, as
+// MissingGlText says it; "" when nothing. When GLEW could not start (an
+// indirect display gives no version at all) the version speaks for the
+// context, or else the line names GLEW's reason.
+std::string CheckCurrentGl(unsigned int glew_status);
 
 }  // namespace tessaline

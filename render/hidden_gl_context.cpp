@@ -132,7 +132,7 @@ bool HiddenGlContext::Open() {
     return false;
   }
   // Before anything calls an entry point the context may not have.
-  error_ = CheckCurrentGl();
+  error_ = CheckCurrentGl(GLEW_OK);
   return error_.empty();
 }
 

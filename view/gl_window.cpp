@@ -13,6 +13,7 @@
 #include "mosaic/load_worker.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/photo_mosaic.h"
+#include "render/gl_capabilities.h"
 #include "render/gl_mosaic_gpu.h"
 #include "settings/ini_store.h"
 #include "settings/log_stream.h"
@@ -115,8 +116,9 @@ void qxFlGLWindow::ReleaseGlResources() {
   if (engine_) engine_->SetGpu(nullptr);
 }
 
-void qxFlGLWindow::InitializeGL() {
-  view_log() << "OpenGL Ver. " << reinterpret_cast<const char*>(glGetString(GL_VERSION))
+bool qxFlGLWindow::InitializeGL() {
+  const GLubyte* version = glGetString(GL_VERSION);
+  view_log() << "OpenGL Ver. " << (version ? reinterpret_cast<const char*>(version) : "")
              << std::endl;
   const GLenum glew = glewInit();
   if (glew != GLEW_OK)
@@ -125,8 +127,15 @@ void qxFlGLWindow::InitializeGL() {
   else
     view_log() << "GLEW OK : Glew Ver. "
                << reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)) << std::endl;
-  if (!glewIsSupported("GL_VERSION_2_0"))
-    view_log() << "ERROR: Support for necessary OpenGL extensions missing." << std::endl;
+  // Checked before any entry point beyond OpenGL 1.1 is called: a missing
+  // one would crash the program instead of telling the user.
+  const std::string missing = CheckCurrentGl(glew);
+  if (!missing.empty()) {
+    gl_unusable_ = true;
+    view_log() << missing << std::endl;
+    owner_->EndForUnusableGl(missing);
+    return false;
+  }
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
@@ -140,6 +149,7 @@ void qxFlGLWindow::InitializeGL() {
   RegisterIcons();
   StartEngineGpu();
   Layout(engine_->ImageWidth(), engine_->ImageHeight());
+  return true;
 }
 
 int qxFlGLWindow::OpenFont(const std::string& path) {
@@ -256,7 +266,8 @@ FrameInputs qxFlGLWindow::MakeFrameInputs() const {
 
 void qxFlGLWindow::draw() {
   GuardEvent("drawing the view", [this] {
-    if (!context_valid()) InitializeGL();
+    if (gl_unusable_) return;
+    if (!context_valid() && !InitializeGL()) return;
     if (!valid()) UpdateViewSize();
     DrawFrame(scene_, MakeFrameInputs());
   });

@@ -54,8 +54,10 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   int handle(int event) override;
   void resize(int x, int y, int w, int h) override;
 
-  // GL start-up, run by draw() whenever the GL context is new.
-  void InitializeGL();
+  // GL start-up, run by draw() whenever the GL context is new. False, with
+  // the owner told, when the context lacks what the program needs; nothing
+  // is drawn from then on.
+  bool InitializeGL();
   // 0 when the font opened, 1 otherwise.
   int OpenFont(const std::string& path);
   // Registers an icon button; the alternate picture is shown while `state`
@@ -190,6 +192,7 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
 
   int view_w_;
   int view_h_;
+  bool gl_unusable_ = false;
   double scale_x_ = 1.0;  // working-image pixels per view pixel
   double scale_y_ = 1.0;
   int modifier_ = 1;           // 2 with Shift, 3 with Ctrl, else 1

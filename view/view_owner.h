@@ -15,6 +15,10 @@ class ViewOwner {
   virtual void UpdateMenuStates() = 0;
   virtual void ToggleFullScreen() = 0;
   virtual bool IsFullScreen() const = 0;
+  // The view's GL context lacks what the program needs (`message`, one
+  // line, already in the log): the view draws nothing more, and the owner
+  // tells the user and ends the program.
+  virtual void EndForUnusableGl(const std::string& message) = 0;
 };
 
 }  // namespace tessaline

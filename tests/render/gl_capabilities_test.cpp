@@ -41,7 +41,7 @@ TEST(GlCapabilities, NamesEachMissingPartWithWhatWasFound) {
 TEST(GlCapabilities, TheTestContextHasEverythingAndIsLeftWithoutAnError) {
   GlTestContext gl;
   ASSERT_TRUE(gl.ok()) << gl.error();
-  EXPECT_EQ(CheckCurrentGl(), "");
+  EXPECT_EQ(CheckCurrentGl(GLEW_OK), "");
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
