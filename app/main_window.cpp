@@ -196,6 +196,8 @@ void qxFlWindow::Quit() {
   // No destructor runs: a recording is finished here or its file is lost.
   if (view_->Recording()) view_->SetRecording(0, "output.avi");
   SaveWindowSettings(kProgramName);
+  // Nor is any GL object freed by a destructor: free them in their context.
+  view_->ReleaseGl();
   std::exit(1);
 }
 

@@ -136,6 +136,12 @@ bool HiddenGlContext::Open() {
   return error_.empty();
 }
 
+bool HiddenGlContext::MakeCurrent() {
+  if (handles_->display == nullptr || handles_->context == nullptr) return false;
+  return glXMakeContextCurrent(handles_->display, handles_->pbuffer, handles_->pbuffer,
+                               handles_->context) == True;
+}
+
 HiddenGlContext::~HiddenGlContext() {
   Display* display = handles_->display;
   if (display == nullptr) return;

@@ -31,6 +31,10 @@ class HiddenGlContext {
   // (render/gl_capabilities.h); error() then says why in one line.
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
+  // Makes this context current again on the calling thread (after another
+  // was), so that what was made in it can be used or deleted; false when
+  // there is no context.
+  bool MakeCurrent();
   int width() const { return width_; }
   int height() const { return height_; }
 

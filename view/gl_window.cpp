@@ -57,17 +57,7 @@ qxFlGLWindow::~qxFlGLWindow() {
   WaitForLoad();
   config_.reset();
   icons_.clear();
-  // GL names can only be deleted with this view's context current; while
-  // the window still has one, free them, otherwise just forget them.
-  if (context()) {
-    make_current();
-    ReleaseGlResources();
-  } else {
-    for (GlTexture& texture : icon_textures_) texture.Release();
-    logo_texture_.Release();
-    cursor_texture_.Release();
-    selected_tile_.Release();
-  }
+  ReleaseGl();
   engine_.reset();
 }
 
@@ -108,12 +98,17 @@ void qxFlGLWindow::TileSizeLabels(std::vector<std::string>& labels) const {
 // anything new is made, so no fresh name can be hit.
 void qxFlGLWindow::ReleaseGlResources() {
   icons_.clear();
-  icon_textures_.clear();
-  logo_texture_.Reset();
-  cursor_texture_.Reset();
-  selected_tile_.Reset();
+  gl_.Reset();
   scene_.selected_tile = 0;
   if (engine_) engine_->SetGpu(nullptr);
+}
+
+void qxFlGLWindow::ReleaseGl() {
+  icons_.clear();
+  scene_.selected_tile = 0;
+  ReleaseInOwnContext(*this, gl_, [this] {
+    if (engine_) engine_->SetGpu(nullptr);
+  });
 }
 
 bool qxFlGLWindow::InitializeGL() {
@@ -143,8 +138,8 @@ bool qxFlGLWindow::InitializeGL() {
   // re-created context is rare enough to wait for it.
   WaitForLoad();
   ReleaseGlResources();
-  LoadPngTexture("texture/logo.png", logo_texture_);
-  LoadPngTexture("texture/cursor.png", cursor_texture_);
+  LoadPngTexture("texture/logo.png", gl_.logo);
+  LoadPngTexture("texture/cursor.png", gl_.cursor);
   OpenFont(font_file_);
   RegisterIcons();
   StartEngineGpu();
@@ -189,8 +184,8 @@ int qxFlGLWindow::AddIcon(const std::string& picture, const std::string& alterna
   icon.state = std::move(state);
   icon.shown = shown;
   icons_.push_back(std::move(icon));
-  icon_textures_.push_back(std::move(normal));
-  icon_textures_.push_back(std::move(other));
+  gl_.icons.push_back(std::move(normal));
+  gl_.icons.push_back(std::move(other));
   first_cell_name_ = IconCount() + 1;
   return IconCount() - 1;
 }
@@ -246,8 +241,8 @@ FrameInputs qxFlGLWindow::MakeFrameInputs() const {
   in.auto_pilot = auto_pilot_;
   in.icons = &icons_;
   in.hover_name = hover_name_;
-  in.logo_texture = logo_texture_.name();
-  in.cursor_texture = cursor_texture_.name();
+  in.logo_texture = gl_.logo.name();
+  in.cursor_texture = gl_.cursor.name();
   in.font = &OverlayFont::Global();
   in.mouse_x = mouse_x_;
   in.mouse_y = mouse_y_;

@@ -29,6 +29,7 @@
 #include "view/icon_press.h"
 #include "view/input_mode.h"
 #include "view/mosaic_control.h"
+#include "view/view_gl_objects.h"
 #include "view/view_owner.h"
 
 class Fl_Valuator;
@@ -42,7 +43,7 @@ struct MosaicSettings;
 // Gives `engine` the movie and camera sources of the video library.
 void AttachLiveSources(qxPhotoMosaic& engine);
 
-class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
+class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlContextHolder {
  public:
   // Reads tessaline.cfg (writing it with the defaults only when it cannot be
   // opened; a file with unreadable lines is used and left as it is), creates
@@ -53,6 +54,11 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   void draw() override;
   int handle(int event) override;
   void resize(int x, int y, int w, int h) override;
+
+  // Frees the view's GL objects and the engine's GPU side with the view's
+  // context current (before the process ends with std::exit, which runs no
+  // destructor); without a context only forgets them.
+  void ReleaseGl();
 
   // GL start-up, run by draw() whenever the GL context is new. False, with
   // the owner told, when the context lacks what the program needs; nothing
@@ -137,6 +143,10 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   void UpdateMenuStates() override;
   void OnMosaicTakenUp() override;
 
+  // GlContextHolder
+  bool HasGlContext() const override { return context() != nullptr; }
+  void MakeGlContextCurrent() override { make_current(); }
+
   // Construction and start-up.
   void LoadMosaicConfig();
   void RegisterDisplayKeys();
@@ -206,14 +216,12 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost {
   PhotoMosaicAccess engine_access_{nullptr};
   MosaicControl control_;
 
-  // Drawing: the scene (layers, camera, selection, alpha) and the interface
-  // textures, all in this view's GL context.
+  // Drawing: the scene (layers, camera, selection, alpha) and the view's GL
+  // objects (gl_.selected_tile is scene_.selected_tile), all in this view's
+  // GL context.
   ViewScene scene_;
-  GlTexture logo_texture_;
-  GlTexture cursor_texture_;
-  GlTexture selected_tile_;  // the selected cell's tile; scene_.selected_tile
+  ViewGlObjects gl_;
   ViewIconList icons_;
-  std::vector<GlTexture> icon_textures_;
   int fade_icon_ = -1;
   int hover_name_ = -1;
   IconPress icon_press_;

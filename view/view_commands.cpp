@@ -266,7 +266,7 @@ bool qxFlGLWindow::ZoomInto(int col, int row) {
   }
   TakeZoomTextures();
   // The next selection fetches its tile picture again.
-  selected_tile_.Reset();
+  gl_.selected_tile.Reset();
   scene_.selected_tile = 0;
   selected_col_ = selected_row_ = -1;
   return true;

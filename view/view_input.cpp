@@ -175,10 +175,10 @@ void qxFlGLWindow::SelectCellAt(int x, int y) {
   if (cell.column < 0 || cell.row < 0 || engine_->CellAssignment().empty()) return;
   if (cell.column != selected_col_ || cell.row != selected_row_) {
     const TileLibrary& library = engine_->Library();
-    selected_tile_ =
+    gl_.selected_tile =
         LoadTileTexture(cell.column, cell.row, grid.div_x, grid.div_y, engine_->CellAssignment(),
                         library.Entries(), library.ImagesPath());
-    scene_.selected_tile = selected_tile_.name();
+    scene_.selected_tile = gl_.selected_tile.name();
   }
   SelectCell(cell.column, cell.row);
   hover_name_ = -1;

@@ -57,7 +57,7 @@ void qxFlGLWindow::ReplaceEngine() {
   if (has_gpu) make_current();
   // Zooms, auto pilot and the selection belong to the old mosaic.
   ResetMotion();
-  selected_tile_.Reset();
+  gl_.selected_tile.Reset();
   scene_.selected_tile = 0;
   // Made before the old one goes, so that a failure leaves a whole engine.
   auto fresh = std::make_unique<qxPhotoMosaic>(Config());

@@ -329,6 +329,29 @@ TEST_F(SynthesisTest, FailedPassLeavesNoStaleMosaicInItsTarget) {
   }
 }
 
+// What the GPU side made (programs, targets' framebuffers and textures, the
+// atlas and cell table) goes with it when its context is current.
+TEST_F(SynthesisTest, DestroyingTheGpuSideDeletesEveryName) {
+  auto gpu = std::make_unique<GlMosaicGpu>();
+  gpu->BuildPrograms();
+  const SubImageStore store = MakeLibrary(3, 4, 3);
+  gpu->CreateOffscreenTargets(20, 12, 10, 8);
+  gpu->CreateCellTable(5, 4);
+  ASSERT_TRUE(gpu->UploadAtlas(store.Composite(), 4, 3));
+  gpu->UploadCellTable(CellTable(MakeAssignment(20, 3, {})));
+  ASSERT_TRUE(gpu->RenderMosaic(kCurrentMosaic));
+  const GLuint program = gpu->Programs().synthesis.program.name();
+  const GLuint framebuffer = gpu->Target(kCurrentMosaic)->framebuffer.name();
+  const std::vector<GLuint> textures = {gpu->MosaicTexture(kCurrentMosaic),
+                                        gpu->Textures().atlas.name(), gpu->Textures().table.name()};
+  ASSERT_TRUE(glIsProgram(program));
+  ASSERT_TRUE(glIsFramebufferEXT(framebuffer));
+  gpu.reset();
+  EXPECT_FALSE(glIsProgram(program));
+  EXPECT_FALSE(glIsFramebufferEXT(framebuffer));
+  for (GLuint texture : textures) EXPECT_FALSE(glIsTexture(texture)) << texture;
+}
+
 TEST_F(SynthesisTest, OffscreenTargetOfAnImpossibleSizeIsRefused) {
   OffscreenTarget target;
   EXPECT_FALSE(CreateOffscreenTarget(target, 0, 10, false));
