@@ -259,7 +259,8 @@ bool qxFlGLWindow::ZoomInto(int col, int row) {
   start.touched_tile_scale = Config().touched_tile_scale;
   StartZoomPoses(scene_, start);
   if (!engine_->ZoomIntoCell(col, row, draw_flags_ & kDrawAround)) {
-    // A border cell has no mosaic to grow: back to the rest pose.
+    // A border cell has no mosaic to grow, and a failed pass drew none:
+    // back to the rest pose.
     scene_.front = 1 - scene_.front;
     LayoutScene();
     return false;
