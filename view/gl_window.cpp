@@ -124,6 +124,8 @@ bool qxFlGLWindow::InitializeGL() {
                << reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)) << std::endl;
   // Checked before any entry point beyond OpenGL 1.1 is called: a missing
   // one would crash the program instead of telling the user.
+  if (glew != GLEW_OK || !glewIsSupported("GL_VERSION_2_0"))
+    view_log() << "ERROR: Support for necessary OpenGL extensions missing." << std::endl;
   const std::string missing = CheckCurrentGl(glew);
   if (!missing.empty()) {
     gl_unusable_ = true;
