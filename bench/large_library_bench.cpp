@@ -13,8 +13,8 @@
 //   mosaic, which also uploads the atlas, is reported apart
 //   (first_mosaic_ms). 50,000 tiles are more rows than a texture has, so
 //   the atlas lays them out in several columns of rows; the mosaic case
-//   checks that every cell drawn from a tile past the first column shows
-//   exactly that tile's thumbnail.
+//   checks that every cell shows exactly its tile's thumbnail, and that
+//   cells drawn from tiles past the first column are among them.
 //
 // The pictures (64 × 36 JPEG, twice the tile size) are made once under the
 // system temporary folder and reused; TESSALINE_BENCH_TILES sets their
@@ -228,24 +228,22 @@ GpuEngine* GetGpuEngine(benchmark::State& state) {
   return &gpu;
 }
 
-// Cells of the current mosaic whose tile lies past the atlas's first
-// column that differ from their tile's thumbnail; `checked` counts those
-// compared.
-int WrongLaterColumnCells(GpuEngine& gpu, int& checked) {
+// Cells of the current mosaic that differ from their tile's thumbnail;
+// `later` counts the cells drawn from tiles past the atlas's first column.
+int WrongCells(GpuEngine& gpu, int& later) {
   const AtlasLayout& layout = gpu.Textures().atlas_layout;
   const cv::Mat mosaic = gpu.engine->MosaicImage(kCurrentMosaic);
   const GridGeometry& grid = gpu.engine->Grid();
   const std::vector<int>& cells = gpu.engine->CellAssignment();
   int wrong = 0;
-  checked = 0;
+  later = 0;
   for (int cy = 0; cy < grid.div_y; ++cy) {
     for (int cx = 0; cx < grid.div_x; ++cx) {
       const int tile = cells[static_cast<std::size_t>(cx + cy * grid.div_x)];
-      if (tile < layout.rows) continue;
+      if (tile >= layout.rows) ++later;
       const cv::Rect cell(cx * layout.tile_w, cy * layout.tile_h, layout.tile_w, layout.tile_h);
       const cv::Mat& thumb = gpu.engine->Library().Thumbnail(static_cast<std::size_t>(tile));
-      ++checked;
-      if (cv::norm(mosaic(cell), thumb, cv::NORM_INF) != 0) ++wrong;
+      if (mosaic.empty() || cv::norm(mosaic(cell), thumb, cv::NORM_INF) != 0) ++wrong;
     }
   }
   return wrong;
@@ -259,16 +257,16 @@ void BM_Mosaic(benchmark::State& state) {
     gpu->engine->GenerateMosaic();
     glFinish();
   }
-  int checked = 0;
-  const int wrong = WrongLaterColumnCells(*gpu, checked);
+  int later = 0;
+  const int wrong = WrongCells(*gpu, later);
   const AtlasLayout& layout = gpu->Textures().atlas_layout;
   state.counters["atlas_columns"] = layout.tiles_per_row;
   state.counters["first_mosaic_ms"] = gpu->first_mosaic_ms;
-  state.counters["later_column_cells"] = checked;
-  if (layout.tiles_per_row < 2 || checked == 0)
+  state.counters["later_column_cells"] = later;
+  if (wrong != 0)
+    state.SkipWithError("cells of the mosaic show another picture than their tile");
+  else if (layout.tiles_per_row < 2 || later == 0)
     state.SkipWithError("no cell came from past the atlas's first column");
-  else if (wrong != 0)
-    state.SkipWithError("cells past the atlas's first column show the wrong tile");
   SetMemoryCounters(state);
 }
 BENCHMARK(BM_Mosaic)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -23,13 +23,13 @@ cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_WERR
   -DTESSALINE_SANITIZE=ON -DTESSALINE_BENCH=OFF >/dev/null
 cmake --build "$root/build-asan" -j"$jobs"
 
-# Only the test programs that cover the threads (the load worker, the decode
-# pool, the matcher's workers, the log sink): a whole third build would
-# double CI's time.
+# Only the test programs that cover the threads (the load worker and the
+# view's hand-over of its result, the decode pool, the matcher's workers,
+# the log sink): a whole third build would double CI's time.
 echo "== build (thread sanitizer)"
 cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_WERROR=ON \
   -DTESSALINE_TSAN=ON -DTESSALINE_BENCH=OFF >/dev/null
-cmake --build "$root/build-tsan" -j"$jobs" --target mosaic_tests settings_tests
+cmake --build "$root/build-tsan" -j"$jobs" --target mosaic_tests settings_tests view_tests
 
 echo "== build (fuzz targets)"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -53,6 +53,7 @@ echo "== threaded unit tests (thread sanitizer build)"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp
 "$root/build-tsan/tests/mosaic_tests" --gtest_brief=1
 "$root/build-tsan/tests/settings_tests" --gtest_brief=1
+"$root/build-tsan/tests/view_tests" --gtest_brief=1
 
 for f in $fuzzers; do
   echo "== fuzz $f for ${fuzz_seconds}s"
