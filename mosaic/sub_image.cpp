@@ -28,7 +28,11 @@ void SubImageStore::PointViews() {
 void SubImageStore::Grow() {
   const int pixels = thumb_width_ * thumb_height_;
   const int held = static_cast<int>(images_.size());
-  cv::Mat larger(std::max(64, 2 * rows_.rows), pixels, CV_8UC3);
+  // The first block holds a few MB of thumbnails, never fewer than one:
+  // tiles may be as large as the working image.
+  const std::size_t row_bytes = static_cast<std::size_t>(pixels) * 3;
+  const int first = static_cast<int>(std::clamp<std::size_t>((4u << 20) / row_bytes, 1, 1024));
+  cv::Mat larger(rows_.rows == 0 ? first : 2 * rows_.rows, pixels, CV_8UC3);
   if (held > 0) rows_.rowRange(0, held).copyTo(larger.rowRange(0, held));
   // Views handed out before keep the old rows alive and unchanged.
   rows_ = larger;

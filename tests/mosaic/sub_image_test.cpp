@@ -154,6 +154,12 @@ TEST(SubImageStore, ThumbnailsSurviveGrowthAndRemoval) {
     ASSERT_EQ(cv::norm(atlas.row(i).reshape(3, 2), numbered(expected), cv::NORM_INF), 0.0)
         << "atlas row " << i;
   }
+  // Tiles as large as a working image grow the buffer one at a time.
+  store.Reset(1280, 1280);
+  for (int n = 0; n < 3; ++n) {
+    ASSERT_TRUE(store.Add(cv::Mat(1280, 1280, CV_8UC3, cv::Scalar(n, 0, 7))));
+  }
+  for (int n = 0; n < 3; ++n) EXPECT_EQ(number_of(store.At(n)), n);
 }
 
 TEST(SubImageStore, CompositeRowIsThumbnailPackedRowAfterRow) {
