@@ -21,6 +21,7 @@
 #include "mosaic/batch_options.h"
 #include "mosaic/load_worker.h"
 #include "mosaic/mosaic_config.h"
+#include "mosaic/size_limits.h"
 #include "mosaic/tile_library.h"
 #include "render/gl_mosaic_gpu.h"
 #include "render/hidden_gl_context.h"
@@ -243,6 +244,13 @@ int Run(const std::vector<std::string>& args) {
   ReadConfiguration(config);
   ApplyOverrides(options, config);
   SanitizeMosaicConfig(config, engine_log());
+  // A CPU run has no texture to outgrow; a GPU run is checked again with
+  // its own driver's limit once the context is open.
+  const std::string refusal = SizeRefusal(config, options.gpu ? kMaxTextureSide : 0);
+  if (!refusal.empty()) {
+    std::cerr << "tessaline-batch: " << refusal << "\n";
+    return kBatchBadCommandLine;
+  }
   if (!options.target.empty()) return MakeMosaic(options, config);
   if (!options.movie.empty()) return MakeMovie(options, config);
   return LoadTiles(options.tiles_dir, config) ? kBatchDone : kBatchFailed;

@@ -9,6 +9,13 @@ if(TESSALINE_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(tessaline_flags INTERFACE -fsanitize=address,undefined)
 endif()
+if(TESSALINE_TSAN)
+  if(TESSALINE_SANITIZE)
+    message(FATAL_ERROR "ThreadSanitizer and AddressSanitizer cannot share a build")
+  endif()
+  target_compile_options(tessaline_flags INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(tessaline_flags INTERFACE -fsanitize=thread)
+endif()
 
 if(TESSALINE_FUZZ)
   # Coverage instrumentation for every library the fuzz targets link.

@@ -7,6 +7,7 @@
 #include "mosaic/image_write.h"
 #include "mosaic/load_worker.h"
 #include "mosaic/photo_mosaic.h"
+#include "mosaic/size_limits.h"
 
 namespace tessaline {
 namespace {
@@ -49,6 +50,11 @@ bool LoadBatchLibrary(qxPhotoMosaic& engine, const std::string& dir) {
 bool SetUpBatchEngine(qxPhotoMosaic& engine, BatchEngineJob& job, const char* product,
                       std::ostream& errors) {
   if (job.gpu) {
+    const std::string refusal = SizeRefusal(engine.Configuration(), job.gpu->MaxTextureSide());
+    if (!refusal.empty()) {
+      errors << "tessaline-batch: " << refusal << " : no " << product << " is made\n";
+      return false;
+    }
     job.gpu->BuildPrograms();
     engine.SetGpu(std::move(job.gpu));
   }

@@ -23,7 +23,7 @@ namespace tessaline {
 // Exit statuses of tessaline-batch.
 constexpr int kBatchDone = 0;
 constexpr int kBatchFailed = 1;          // empty library, unreadable target, unwritable mosaic
-constexpr int kBatchBadCommandLine = 2;  // also --gpu without a display
+constexpr int kBatchBadCommandLine = 2;  // also --gpu without a display, sizes refused
 
 // What every batch run (a mosaic, a mosaic movie) asks of its engine.
 struct BatchEngineJob {
@@ -49,7 +49,7 @@ bool LoadBatchLibrary(qxPhotoMosaic& engine, const std::string& dir);
 
 // Gives `engine` the job's GPU side (null: the CPU composes), its working
 // size and the library of the job's tiles folder; false, with one line saying that no `product`
-// is made, when the folder holds no tile pictures.
+// is made, when the folder holds no tile pictures or the GPU cannot hold the sizes.
 bool SetUpBatchEngine(qxPhotoMosaic& engine, BatchEngineJob& job, const char* product,
                       std::ostream& errors);
 

@@ -121,10 +121,16 @@ void FindDistinct(const std::vector<unsigned char>& features, std::size_t dim,
 // values) to `query`, and the least of them. Built for AVX2 as well as for
 // the baseline, chosen at load time by the processor, since this loop is
 // where matching spends its time.
-__attribute__((target_clones("avx2", "default"))) std::int32_t ScanLanes(const std::int16_t* lanes,
-                                                                         int dim,
-                                                                         const std::int16_t* query,
-                                                                         std::int32_t* distances) {
+// The load-time choice runs before ThreadSanitizer's runtime is up, and its
+// instrumented resolver would crash the program there: that build keeps the
+// baseline alone.
+#if defined(__SANITIZE_THREAD__)
+#define TESSALINE_SCAN_CLONES
+#else
+#define TESSALINE_SCAN_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+TESSALINE_SCAN_CLONES std::int32_t ScanLanes(const std::int16_t* lanes, int dim,
+                                             const std::int16_t* query, std::int32_t* distances) {
   std::int32_t acc[kBlock] = {};
   for (int j = 0; j < dim; ++j, lanes += kBlock) {
     const std::int16_t q = query[j];

@@ -20,6 +20,8 @@
 #include <opencv2/core.hpp>
 #include <vector>
 
+#include "mosaic/geometry.h"
+
 namespace tessaline {
 
 constexpr int kMosaicTargetCount = 10;
@@ -40,6 +42,10 @@ class MosaicGpu {
   // The two mosaic and eight neighbour targets at the working size and one
   // at the matching size; a target that already has its size is kept.
   virtual void CreateOffscreenTargets(int image_w, int image_h, int matching_w, int matching_h) = 0;
+
+  // The longest side a texture may have: tiles, the working image and the
+  // matching image longer than this are refused before a load.
+  virtual int MaxTextureSide() const { return kMaxTextureSide; }
 
   // Builds (again) the synthesis and resize programs; prints the GLSL build
   // progress on standard output. At GL start-up and after new settings.

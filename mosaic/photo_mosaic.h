@@ -115,6 +115,7 @@ class qxPhotoMosaic {
   int LiveFrameCount() const { return live_frames_; }
 
   // State read by the view.
+  const MosaicConfig& Configuration() const { return config_; }
   int ImageWidth() const { return config_.image_width; }
   int ImageHeight() const { return config_.image_height; }
   int SubWidth() const { return config_.sub_width; }

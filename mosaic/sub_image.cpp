@@ -1,5 +1,6 @@
 #include "mosaic/sub_image.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 
@@ -11,8 +12,31 @@ bool IsThumbName(const std::string& name) {
 
 void SubImageStore::Reset(int width, int height) {
   images_.clear();
+  rows_.release();
   thumb_width_ = width;
   thumb_height_ = height;
+}
+
+cv::Mat SubImageStore::RowView(int row) const {
+  return rows_.row(row).reshape(3, thumb_height_);
+}
+
+void SubImageStore::PointViews() {
+  for (std::size_t i = 0; i < images_.size(); ++i) images_[i] = RowView(static_cast<int>(i));
+}
+
+void SubImageStore::Grow() {
+  const int pixels = thumb_width_ * thumb_height_;
+  const int held = static_cast<int>(images_.size());
+  // The first block holds a few MB of thumbnails, never fewer than one:
+  // tiles may be as large as the working image.
+  const std::size_t row_bytes = static_cast<std::size_t>(pixels) * 3;
+  const int first = static_cast<int>(std::clamp<std::size_t>((4u << 20) / row_bytes, 1, 1024));
+  cv::Mat larger(rows_.rows == 0 ? first : 2 * rows_.rows, pixels, CV_8UC3);
+  if (held > 0) rows_.rowRange(0, held).copyTo(larger.rowRange(0, held));
+  // Views handed out before keep the old rows alive and unchanged.
+  rows_ = larger;
+  PointViews();
 }
 
 bool SubImageStore::Add(const cv::Mat& image) {
@@ -20,11 +44,27 @@ bool SubImageStore::Add(const cv::Mat& image) {
       image.rows != thumb_height_) {
     return false;
   }
-  images_.push_back(image.clone());  // clone() is always continuous
+  if (static_cast<int>(images_.size()) == rows_.rows) Grow();
+  cv::Mat view = RowView(static_cast<int>(images_.size()));
+  image.copyTo(view);  // same size and type: written in place
+  images_.push_back(view);
   return true;
 }
 
-void SubImageStore::Erase(const std::vector<int>& indices) { EraseAt(images_, indices); }
+void SubImageStore::Erase(const std::vector<int>& indices) {
+  std::vector<int> kept(images_.size());
+  for (std::size_t i = 0; i < kept.size(); ++i) kept[i] = static_cast<int>(i);
+  EraseAt(kept, indices);
+  // kept is ascending and kept[j] >= j: each row moves down onto rows
+  // already moved or removed.
+  const std::size_t row_bytes = rows_.empty() ? 0 : rows_.step[0];
+  for (std::size_t j = 0; j < kept.size(); ++j) {
+    if (kept[j] != static_cast<int>(j))
+      std::memmove(rows_.ptr(static_cast<int>(j)), rows_.ptr(kept[j]), row_bytes);
+  }
+  images_.resize(kept.size());
+  PointViews();
+}
 
 const cv::Mat& SubImageStore::At(std::size_t i) const {
   assert(i < images_.size() && "thumbnail index past the end of the store");
@@ -33,13 +73,7 @@ const cv::Mat& SubImageStore::At(std::size_t i) const {
 
 cv::Mat SubImageStore::Composite() const {
   if (images_.empty()) return cv::Mat();
-  const int pixels = thumb_width_ * thumb_height_;
-  cv::Mat atlas(static_cast<int>(images_.size()), pixels, CV_8UC3);
-  const std::size_t row_bytes = static_cast<std::size_t>(pixels) * 3;
-  for (std::size_t i = 0; i < images_.size(); ++i) {
-    std::memcpy(atlas.ptr(static_cast<int>(i)), images_[i].data, row_bytes);
-  }
-  return atlas;
+  return rows_.rowRange(0, static_cast<int>(images_.size()));
 }
 
 std::string TouchedTilePath(const std::string& picture_path) {

@@ -58,8 +58,11 @@ void EraseAt(std::vector<T>& items, const std::vector<int>& indices) {
 }
 
 // The thumbnails of the library: CV_8UC3 images (blue, green, red; top row
-// first) of exactly ThumbWidth() × ThumbHeight() pixels, each stored as an
-// independent continuous copy.
+// first) of exactly ThumbWidth() × ThumbHeight() pixels, each continuous.
+// They lie one per row in a single buffer, which is the atlas image itself:
+// a library of 50,000 tiles would otherwise hold a small allocation per
+// thumbnail (and the heap holes the load's temporary pictures leave between
+// them), and a second whole copy while the atlas is made.
 class SubImageStore {
  public:
   // Releases every thumbnail and sets the size later Add calls must match.
@@ -70,7 +73,9 @@ class SubImageStore {
   // library entry out as well.
   bool Add(const cv::Mat& image);
 
-  // Removes the thumbnails at `indices`, with the rules of EraseAt.
+  // Removes the thumbnails at `indices`, with the rules of EraseAt. The
+  // later thumbnails move down: pictures taken from At() or Composite()
+  // before show other tiles afterwards.
   void Erase(const std::vector<int>& indices);
 
   // Thumbnail i; i must be below Size().
@@ -81,13 +86,22 @@ class SubImageStore {
 
   // The atlas image: CV_8UC3, ThumbWidth() × ThumbHeight() pixels wide and
   // Size() rows high; row i holds thumbnail i's pixels row after row. An
-  // empty Mat when the store is empty.
+  // empty Mat when the store is empty. It shares the store's pixels (no
+  // copy): read it, never write it.
   cv::Mat Composite() const;
 
  private:
+  // Makes room for twice the thumbnails, moving those held.
+  void Grow();
+  // Points images_ at the first images_.size() rows of rows_.
+  void PointViews();
+  // Thumbnail `row`'s pixels as a ThumbWidth() × ThumbHeight() picture.
+  cv::Mat RowView(int row) const;
+
   int thumb_width_ = 0;
   int thumb_height_ = 0;
-  std::vector<cv::Mat> images_;
+  cv::Mat rows_;                 // capacity rows of ThumbWidth() × ThumbHeight() pixels
+  std::vector<cv::Mat> images_;  // views of the rows in use
 };
 
 // Path of the enlarged "touched tile" copy of a picture: the extension (the

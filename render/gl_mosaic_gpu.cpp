@@ -26,6 +26,12 @@ void GlMosaicGpu::CreateOffscreenTargets(int image_w, int image_h, int matching_
   CreateOffscreenTarget(matching_target_, matching_w, matching_h, false);
 }
 
+int GlMosaicGpu::MaxTextureSide() const {
+  GLint side = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
+  return side > 0 ? side : kMaxTextureSide;
+}
+
 void GlMosaicGpu::BuildPrograms() { programs_ = BuildMosaicPrograms(); }
 
 unsigned int GlMosaicGpu::UploadWorkingImage(const cv::Mat& image) {

@@ -26,6 +26,7 @@ class GlMosaicGpu : public MosaicGpu {
 
   void CreateCellTable(int div_x, int div_y) override;
   void CreateOffscreenTargets(int image_w, int image_h, int matching_w, int matching_h) override;
+  int MaxTextureSide() const override;
   void BuildPrograms() override;
   unsigned int UploadWorkingImage(const cv::Mat& image) override;
   bool UploadAtlas(const cv::Mat& composite, int tile_w, int tile_h) override;

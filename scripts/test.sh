@@ -2,7 +2,8 @@
 # Installs what is missing, builds tessaline twice (Release as users build it,
 # and with AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test: the unit
 # tests in both builds, the end-to-end tests under Xvfb, and each fuzz target
-# for a bounded time. Exits non-zero on any failure. Needs no display and no
+# for a bounded time. A third, small build with ThreadSanitizer runs the unit
+# tests of the code that shares data between threads. Exits non-zero on any failure. Needs no display and no
 # standard input.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,6 +23,14 @@ cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_WERR
   -DTESSALINE_SANITIZE=ON -DTESSALINE_BENCH=OFF >/dev/null
 cmake --build "$root/build-asan" -j"$jobs"
 
+# Only the test programs that cover the threads (the load worker and the
+# view's hand-over of its result, the decode pool, the matcher's workers,
+# the log sink): a whole third build would double CI's time.
+echo "== build (thread sanitizer)"
+cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_WERROR=ON \
+  -DTESSALINE_TSAN=ON -DTESSALINE_BENCH=OFF >/dev/null
+cmake --build "$root/build-tsan" -j"$jobs" --target mosaic_tests settings_tests view_tests
+
 echo "== build (fuzz targets)"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTESSALINE_WERROR=ON -DTESSALINE_FUZZ=ON -DTESSALINE_BENCH=OFF >/dev/null
@@ -39,6 +48,12 @@ echo "== tests (plain build)"
 ctest --test-dir "$root/build" --output-on-failure
 echo "== unit tests (sanitizer build)"
 ctest --test-dir "$root/build-asan" --output-on-failure -LE e2e
+
+echo "== threaded unit tests (thread sanitizer build)"
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp
+"$root/build-tsan/tests/mosaic_tests" --gtest_brief=1
+"$root/build-tsan/tests/settings_tests" --gtest_brief=1
+"$root/build-tsan/tests/view_tests" --gtest_brief=1
 
 for f in $fuzzers; do
   echo "== fuzz $f for ${fuzz_seconds}s"

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "mosaic/photo_mosaic.h"
+#include "mosaic/size_limits.h"
 #include "settings/log_stream.h"
 #include "view/command_text.h"
 
@@ -22,6 +23,12 @@ bool PhotoMosaicAccess::GenerateMosaic() { return engine_->GenerateMosaic(); }
 void PhotoMosaicAccess::SetTarget(const std::string& path) { engine_->SetTarget(path); }
 void PhotoMosaicAccess::SetTileSize(int w, int h) { engine_->SetTileSize(w, h, true); }
 std::vector<TileSize> PhotoMosaicAccess::TileSizes() const { return engine_->TileSizes(); }
+std::string PhotoMosaicAccess::SizeRefusal() const {
+  return tessaline::SizeRefusal(Config(), MaxTextureSide());
+}
+int PhotoMosaicAccess::MaxTextureSide() const {
+  return engine_->Gpu() ? engine_->Gpu()->MaxTextureSide() : kMaxTextureSide;
+}
 
 MosaicControl::MosaicControl(MosaicEngineAccess& engine, MosaicControlHost& host, LoadState& state)
     : engine_(engine), host_(host), state_(state) {}
@@ -44,6 +51,12 @@ bool MosaicControl::Generate() {
     GenerateAndReport();
     host_.LayoutScene();
     return true;
+  }
+  const std::string refusal = engine_.SizeRefusal();
+  if (!refusal.empty()) {
+    view_log() << "no tile library is loaded : " << refusal << std::endl;
+    host_.ShowStatus(refusal);
+    return false;
   }
   // The worker gets its own copy of the folder name: the configuration may
   // change on the GUI thread while it loads.

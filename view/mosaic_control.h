@@ -40,6 +40,9 @@ class MosaicEngineAccess {
   virtual void SetTarget(const std::string& path) = 0;  // "-1": a random tile
   virtual void SetTileSize(int w, int h) = 0;           // the library is loaded again
   virtual std::vector<TileSize> TileSizes() const = 0;
+  // GUI thread: why the configured sizes cannot be loaded and made into a
+  // mosaic (see SizeRefusal), or empty.
+  virtual std::string SizeRefusal() const { return std::string(); }
 };
 
 // The engine of the program behind MosaicEngineAccess.
@@ -54,6 +57,10 @@ class PhotoMosaicAccess : public MosaicEngineAccess {
   void SetTarget(const std::string& path) override;
   void SetTileSize(int w, int h) override;
   std::vector<TileSize> TileSizes() const override;
+  std::string SizeRefusal() const override;
+  // The GPU's largest texture side; before the view gave the engine its GPU
+  // side, the one the machines we run on report.
+  int MaxTextureSide() const;
 
  private:
   qxPhotoMosaic* engine_;
@@ -101,6 +108,8 @@ class MosaicControl {
   bool RefuseWhileBusy();
 
   // The commands; false when refused (or, for a tile size, out of range).
+  // A load whose sizes the engine refuses does not start: the reason goes
+  // to the log and the status line.
   bool Generate();
   bool Random();
   bool UpdateImages();

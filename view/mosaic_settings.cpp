@@ -1,5 +1,9 @@
 #include "view/mosaic_settings.h"
 
+#include <sstream>
+
+#include "mosaic/size_limits.h"
+
 namespace tessaline {
 
 MosaicSettings CollectMosaicSettings(const MosaicConfig& config) {
@@ -35,6 +39,16 @@ bool EngineShapeChanged(const MosaicSettings& a, const MosaicSettings& b) {
          a.search_num != b.search_num || a.image_width != b.image_width ||
          a.image_height != b.image_height || a.sub_width != b.sub_width ||
          a.sub_height != b.sub_height;
+}
+
+std::string SettingsRefusal(const MosaicSettings& settings, const MosaicConfig& config,
+                            int max_texture_side) {
+  MosaicConfig trial = config;
+  StoreMosaicSettings(settings, trial);
+  // The new engine mends these values and logs them itself.
+  std::ostringstream unheard;
+  SanitizeMosaicConfig(trial, unheard);
+  return SizeRefusal(trial, max_texture_side);
 }
 
 }  // namespace tessaline

@@ -33,4 +33,11 @@ void StoreMosaicSettings(const MosaicSettings& settings, MosaicConfig& config);
 // made anew. The list and the two paths do not count.
 bool EngineShapeChanged(const MosaicSettings& before, const MosaicSettings& after);
 
+// Why the engine could not work with `settings` stored into a copy of
+// `config` (after the engine's own mending of out-of-range values), for a
+// GPU whose textures are at most `max_texture_side` per side; empty when it
+// could.
+std::string SettingsRefusal(const MosaicSettings& settings, const MosaicConfig& config,
+                            int max_texture_side);
+
 }  // namespace tessaline

@@ -11,6 +11,7 @@
 
 #include "mosaic/photo_mosaic.h"
 #include "settings/ini_store.h"
+#include "settings/log_stream.h"
 #include "settings/window_settings.h"
 #include "view/gl_window.h"
 #include "view/mosaic_settings.h"
@@ -39,6 +40,14 @@ void qxFlGLWindow::EditPreferences() {
 void qxFlGLWindow::ApplyPreferences(const MosaicSettings& before, const MosaicSettings& after,
                                     bool save_as_default) {
   const bool reshape = EngineShapeChanged(before, after);
+  // Refused before anything changes: the engine and its library stay as
+  // they were, and so does the configuration a later save writes.
+  const std::string refusal = SettingsRefusal(after, Config(), engine_access_.MaxTextureSide());
+  if (!refusal.empty()) {
+    view_log() << "the settings are not applied : " << refusal << std::endl;
+    ShowStatus(refusal);
+    return;
+  }
   StoreMosaicSettings(after, Config());
   if (reshape) ReplaceEngine();
   if (after.sub_scale_list != before.sub_scale_list) {

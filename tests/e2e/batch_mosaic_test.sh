@@ -73,6 +73,20 @@ run "${common[@]}" --target target.png --out gpu.png --seed 5 --gpu
 expect_status 0 "a mosaic on the GPU"
 grep -qx "GLSL link (mosaic synthesis)" out.txt || fail "the synthesis program was not built"
 cmp -s m.png gpu.png || fail "the GPU mosaic differs from the CPU mosaic"
+# Sizes no memory holds are refused before the load, in one line, instead of
+# an allocation failure after it.
+run "${common[@]}" --size 16384x16384 --tile 1x1 --grid 32x32 --target target.png --out huge.png
+expect_status 2 "a matching image of 524288 x 524288"
+expect_one_error_line "a matching image of 524288 x 524288" "the matching image 524288 x 524288 needs"
+[ ! -e huge.png ] || fail "a mosaic was written at refused sizes"
+run "${common[@]}" --size 3840x2160 --tile 1x1 --k 1000 --target target.png --out huge.png
+expect_status 2 "1000 candidates of 8 million cells"
+expect_one_error_line "1000 candidates of 8 million cells" "search_num 1000 over 3840 x 2160 cells"
+# The GPU's own limit: a matching image past the texture side.
+run "${common[@]}" --size 3840x2160 --tile 1x1 --grid 8x8 --target target.png --out huge.png --gpu
+expect_status 2 "a matching image past the texture side"
+expect_one_error_line "a matching image past the texture side" "the matching image 30720 x 17280 is larger"
+
 STATUS=0
 env -u DISPLAY "$BATCH" "${common[@]}" --target target.png --out nodisplay.png --gpu \
   >out.txt 2>err.txt || STATUS=$?

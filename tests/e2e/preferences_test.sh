@@ -1,7 +1,8 @@
 # The preference dialog: "p" opens "photomosaic setting"; Cancel, closing the
 # window and OK without a change leave the engine and tessaline.cfg alone; a
 # tile size typed into the spinners with " Default" ticked reloads the tiles
-# at that size and saves it; a new tile size list replaces the offered sizes.
+# at that size and saves it; a new tile size list replaces the offered sizes;
+# sizes the GPU cannot hold are refused and the program goes on.
 source "$(dirname "$0")/lib.sh" "$@"
 
 mkdir -p texture images
@@ -107,6 +108,25 @@ press Right
 wait_for_line "new tile size : "
 expect_line "new tile size : 48 x 27" tessaline.log
 [ "$(count "^sub : " tessaline.log)" -eq 2 ] || fail "a new list alone replaced the engine"
+
+# Tiles of 2 x 2 with a 10 x 2 grid ask for a matching image 19200 pixels
+# wide, past the GPU's texture side: refused in one line before anything
+# changes, and the program goes on at the sizes it had.
+wait_for_count "^status : photomosaic have been generated." 2 console.txt
+cp tessaline.cfg before_refusal.cfg
+open_dialog
+type_into 150 72 2
+type_into 260 72 2
+type_into 150 102 10
+click_dialog 280 317
+wait_closed
+wait_for_line "^the settings are not applied : the matching image 19200 x 2160 is larger than the largest texture side [0-9]*$"
+wait_for_line "^status : the matching image 19200 x 2160 is larger" 10 console.txt
+[ "$(count "^sub : " tessaline.log)" -eq 2 ] || fail "the refused settings replaced the engine"
+cmp -s tessaline.cfg before_refusal.cfg || fail "the refused settings changed tessaline.cfg"
+press Left
+wait_for_line "new tile size : 16 x 9"
+wait_for_count "^status : photomosaic have been generated." 3 console.txt
 press Escape
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "the program did not end cleanly after a new engine"

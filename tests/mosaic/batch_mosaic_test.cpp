@@ -5,6 +5,8 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
+#include <filesystem>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -105,6 +107,35 @@ TEST(BatchMosaic, EachCellIsTheTileNearestToItsPartOfTheTarget) {
     const int quadrant = (cx >= 10 ? 1 : 0) + (cy >= 10 ? 2 : 0);
     EXPECT_EQ(colours[cell], kColours[quadrant]) << "cell " << cx << ", " << cy;
   }
+}
+
+// A GPU whose textures are shorter than the working image: the run stops
+// before the load, in one line, and writes nothing.
+TEST(BatchMosaic, AGpuTooSmallForTheWorkingSizeMakesNoMosaic) {
+  struct SmallGpu : MosaicGpu {
+    explicit SmallGpu(int& made) : targets_made(made) {}
+    void CreateCellTable(int, int) override {}
+    void CreateOffscreenTargets(int, int, int, int) override { ++targets_made; }
+    int MaxTextureSide() const override { return 256; }
+    int& targets_made;
+  };
+  int targets_made = 0;
+  TempFolder folder;
+  WriteTiles(folder, 12);
+  MosaicConfig config = SmallConfig();
+  BatchMosaicJob job;
+  job.tiles_dir = folder / "tiles";
+  job.target = WriteQuadrantTarget(folder);
+  job.out_path = folder / "m.png";
+  job.gpu = std::make_unique<SmallGpu>(targets_made);
+  std::ostringstream errors;
+  EXPECT_EQ(MakeBatchMosaic(job, config, errors), kBatchFailed);
+  EXPECT_EQ(errors.str(),
+            "tessaline-batch: the working size 320 x 180 is larger than the largest texture "
+            "side 256 : no mosaic is made\n");
+  EXPECT_EQ(targets_made, 0);
+  EXPECT_FALSE(std::filesystem::exists(folder / "m.png"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "tiles/mosaic_info2x2-16x9.pmc"));
 }
 
 TEST(BatchMosaic, TheSameSeedGivesTheSameFileAndAnotherSeedAnotherMosaic) {

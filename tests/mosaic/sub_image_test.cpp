@@ -126,6 +126,42 @@ TEST(SubImageStore, EraseUsesPositionsBeforeRemoval) {
   }
 }
 
+// The thumbnails share one buffer that grows as the library does: every
+// thumbnail must survive the moves of growth and of removal, and a picture
+// taken before a growth must keep its pixels.
+TEST(SubImageStore, ThumbnailsSurviveGrowthAndRemoval) {
+  auto numbered = [](int n) {
+    return cv::Mat(2, 3, CV_8UC3, cv::Scalar(n % 251, n / 251, 7));
+  };
+  auto number_of = [](const cv::Mat& thumb) {
+    const cv::Vec3b p = thumb.at<cv::Vec3b>(1, 2);
+    return p[0] + 251 * p[1];
+  };
+  SubImageStore store;
+  store.Reset(3, 2);
+  store.Add(numbered(0));
+  const cv::Mat first = store.At(0);
+  for (int n = 1; n < 1000; ++n) ASSERT_TRUE(store.Add(numbered(n)));
+  EXPECT_EQ(number_of(first), 0);
+  store.Erase({0, 500, 999});
+  ASSERT_EQ(store.Size(), 997u);
+  const cv::Mat atlas = store.Composite();
+  ASSERT_EQ(atlas.rows, 997);
+  for (int i = 0; i < 997; ++i) {
+    const int expected = i < 499 ? i + 1 : i + 2;
+    ASSERT_TRUE(store.At(i).isContinuous());
+    ASSERT_EQ(number_of(store.At(i)), expected) << "thumbnail " << i;
+    ASSERT_EQ(cv::norm(atlas.row(i).reshape(3, 2), numbered(expected), cv::NORM_INF), 0.0)
+        << "atlas row " << i;
+  }
+  // Tiles as large as a working image grow the buffer one at a time.
+  store.Reset(1280, 1280);
+  for (int n = 0; n < 3; ++n) {
+    ASSERT_TRUE(store.Add(cv::Mat(1280, 1280, CV_8UC3, cv::Scalar(n, 0, 7))));
+  }
+  for (int n = 0; n < 3; ++n) EXPECT_EQ(number_of(store.At(n)), n);
+}
+
 TEST(SubImageStore, CompositeRowIsThumbnailPackedRowAfterRow) {
   SubImageStore store;
   store.Reset(3, 2);

@@ -38,6 +38,7 @@ class FakeEngine : public MosaicEngineAccess {
     if (loading) ++conflicts;
     return sizes;
   }
+  std::string SizeRefusal() const override { return refusal; }
 
   void Call(const std::string& name) {
     if (loading) ++conflicts;
@@ -46,6 +47,7 @@ class FakeEngine : public MosaicEngineAccess {
 
   std::string dir = "./images";
   std::string failure_text;
+  std::string refusal;
   std::vector<TileSize> sizes = {{32, 18}, {48, 27}};
   bool load_result = true;
   bool generate_result = true;
@@ -92,6 +94,24 @@ class MosaicControlTest : public ::testing::Test {
   MosaicControl control_{engine_, host_, state_};
   bool released_ = false;
 };
+
+// Sizes the engine refuses stop every command that would start a load, with
+// the reason on the status line; once they are mended the load starts.
+TEST_F(MosaicControlTest, RefusedSizesStartNoLoad) {
+  engine_.refusal = "the matching image 122880 x 69120 is larger than the largest texture side 16384";
+  EXPECT_FALSE(control_.Generate());
+  EXPECT_FALSE(control_.ChangeTileSize(1));
+  EXPECT_FALSE(control_.UpdateImages());
+  EXPECT_FALSE(control_.Busy());
+  EXPECT_FALSE(control_.HoldsLoadThread());
+  EXPECT_EQ(host_.statuses, std::vector<std::string>(3, engine_.refusal));
+  EXPECT_EQ(control_.PollLoad(0.0), MosaicControl::Poll::kIdle);
+
+  engine_.refusal.clear();
+  EXPECT_TRUE(control_.Generate());
+  Release();
+  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kTakenUp);
+}
 
 TEST_F(MosaicControlTest, FirstGenerateLoadsOnTheWorkerAndTheIdleStepTakesItUp) {
   engine_.dir = "/pictures";
