@@ -112,7 +112,7 @@ Decoded Decode(const std::string& bytes, int feature = kFeature, int w = kW, int
   // Leftovers from an earlier call must not survive a failed decode.
   d.library.resize(3);
   d.thumbs.resize(3);
-  d.ok = DecodeMosaicInfo(bytes, feature, w, h, d.library, d.thumbs, d.error);
+  d.ok = static_cast<bool>(DecodeMosaicInfo(bytes, feature, w, h, d.library, d.thumbs, d.error));
   return d;
 }
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "mosaic/cache_file.h"
+#include "mosaic/feature.h"
 #include "tests/mosaic/temp_folder.h"
 
 namespace tessaline {
@@ -189,9 +190,6 @@ TEST_F(TileLibraryTest, FirstLoadReadsPicturesAndWritesCacheAndTouchedTiles) {
   std::string error;
   ASSERT_TRUE(ReadMosaicInfoFile(CachePath(), 12, 4, 3, cached, thumbs, error)) << error;
   EXPECT_EQ(cached.size(), 2u);
-  EXPECT_EQ(library->Index().count(), 2);
-  EXPECT_EQ(library->Query({255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255}),
-            std::vector<int>{static_cast<int>(bi)});
   EXPECT_EQ(library->LoadProgress(), 3.0);
 }
 
@@ -388,7 +386,7 @@ TEST_F(TileLibraryTest, UnreadablePicturesAreSkippedSilentlyAndRetried) {
   Put("good.png", MeanPicture());
   WriteBytes(dir + "/bad.jpg", "not a picture at all");
   WriteBytes(dir + "/empty.png", "");
-  WriteBytes(dir + "/fake.gif", "GIF89a but nothing after");
+  WriteBytes(dir + "/fake.gif", "GIF89a");  // cut off before its size
   auto library = MakeLibrary();
   ASSERT_TRUE(Load(*library));
   EXPECT_TRUE(Logged("add : 4"));
