@@ -614,3 +614,223 @@ TEST(DecodePool, OneThreadRunsEverythingOnTheCaller) {
 
 }  // namespace
 }  // namespace tessaline
+
+namespace tessaline {
+namespace {
+
+// Jobs that hold their cost in bytes for a moment and record the most bytes
+// and the most jobs held at once.
+struct MemoryProbe {
+  std::mutex mutex;
+  std::uint64_t held = 0;
+  std::uint64_t peak = 0;
+  int running = 0;
+  bool over_budget_shared = false;  // a job over the budget ran beside another
+
+  std::size_t Run(std::size_t i, std::uint64_t cost, std::uint64_t budget) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      held += cost;
+      ++running;
+      peak = std::max(peak, held);
+      if (running > 1 && held > budget) over_budget_shared = true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::lock_guard<std::mutex> lock(mutex);
+    held -= cost;
+    --running;
+    return i;
+  }
+};
+
+TEST(DecodePool, RunningJobsStayWithinTheMemoryBudget) {
+  struct Case {
+    const char* what;
+    std::vector<std::uint64_t> costs;
+    std::uint64_t budget;
+    int threads;
+  };
+  const Case cases[] = {
+      {"equal jobs, two fit", std::vector<std::uint64_t>(12, 40), 100, 4},
+      {"one fits at a time", std::vector<std::uint64_t>(6, 60), 100, 3},
+      {"larger than the budget runs alone", {150, 10, 10, 150, 10, 10, 10}, 100, 3},
+      {"unknown sizes cost nothing", std::vector<std::uint64_t>(8, 0), 1, 4},
+  };
+  for (const Case& c : cases) {
+    MemoryProbe probe;
+    JobLimits limits;
+    limits.threads = c.threads;
+    limits.budget = c.budget;
+    limits.cost = [&](std::size_t i) { return c.costs[i]; };
+    std::vector<std::size_t> order;
+    EXPECT_TRUE(RunInOrder<std::size_t>(
+        c.costs.size(), limits,
+        [&](std::size_t i) { return probe.Run(i, c.costs[i], c.budget); },
+        [&](std::size_t i, std::size_t& result) {
+          EXPECT_EQ(result, i);
+          order.push_back(i);
+        }))
+        << c.what;
+    EXPECT_EQ(order.size(), c.costs.size()) << c.what;
+    const std::uint64_t largest = *std::max_element(c.costs.begin(), c.costs.end());
+    EXPECT_LE(probe.peak, std::max(c.budget, largest)) << c.what;
+    EXPECT_FALSE(probe.over_budget_shared) << c.what;
+  }
+}
+
+TEST(DecodePool, AThrowingJobEndsTheRunOnTheCallerAfterJoiningEveryThread) {
+  const std::vector<std::function<void()>> throws = {
+      [] { throw std::bad_alloc(); },
+      [] { cv::Mat(-1, -1, CV_8UC3); },  // OpenCV's own exception
+      [] { throw std::runtime_error("decoder gave up"); },
+  };
+  for (std::size_t t = 0; t < throws.size(); ++t) {
+    for (int threads : {1, 4}) {
+      std::atomic<int> running{0};
+      std::vector<std::size_t> consumed;
+      JobLimits limits;
+      limits.threads = threads;
+      bool thrown = false;
+      try {
+        RunInOrder<std::size_t>(
+            40, limits,
+            [&](std::size_t i) {
+              ++running;
+              std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              --running;
+              if (i == 5) throws[t]();
+              return i;
+            },
+            [&](std::size_t i, std::size_t&) { consumed.push_back(i); });
+      } catch (const std::exception&) {
+        thrown = true;
+      }
+      EXPECT_TRUE(thrown) << t << " on " << threads;
+      EXPECT_EQ(running.load(), 0) << "a job still runs after the return";
+      EXPECT_LE(consumed.size(), 5u);
+      for (std::size_t i = 0; i < consumed.size(); ++i) EXPECT_EQ(consumed[i], i);
+    }
+  }
+}
+
+TEST(DecodePool, CancelStartsNoFurtherJob) {
+  for (int threads : {1, 3}) {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> started{0};
+    JobLimits limits;
+    limits.threads = threads;
+    limits.cancel = &cancel;
+    const bool complete = RunInOrder<int>(
+        100, limits,
+        [&](std::size_t i) {
+          ++started;
+          if (i == 3) cancel = true;
+          return 0;
+        },
+        [](std::size_t, int&) {});
+    EXPECT_FALSE(complete);
+    EXPECT_LE(started.load(), 4 + threads) << threads;
+  }
+}
+
+// A PNG that declares w × h pixels and holds none: a forged header is how a
+// few bytes on disk ask for gigabytes.
+std::string PngHeaderOnly(std::uint32_t w, std::uint32_t h) {
+  std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+  for (std::uint32_t side : {w, h})
+    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<char>(side >> shift));
+  png += std::string("\x08\x02\0\0\0", 5) + std::string(4, '\0');  // 8-bit RGB, CRC
+  return png + std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+}
+
+TEST_F(TileLibraryTest, PictureTooLargeForTheBudgetIsSkippedWithOneLine) {
+  Put("a.png", MeanPicture());  // 5 × 3: 45 bytes
+  Put("b.png", Quadrants());    // 4 × 4: 48 bytes
+  WriteBytes(dir + "/huge.png", PngHeaderOnly(30000, 30000));
+  struct Case {
+    std::uint64_t budget;  // 0: the default
+    std::vector<std::string> kept;
+    std::vector<std::string> skipped;
+  };
+  const Case cases[] = {
+      {0, {"/a.png", "/b.png"}, {"/huge.png (30000 x 30000)"}},
+      {46, {"/a.png"}, {"/b.png (4 x 4)", "/huge.png (30000 x 30000)"}},
+  };
+  for (const Case& c : cases) {
+    fs::remove(CachePath());
+    auto library = MakeLibrary();
+    if (c.budget != 0) library->SetDecodeBudget(c.budget);
+    ASSERT_TRUE(Load(*library));
+    std::vector<std::string> names = Names(*library);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, c.kept);
+    EXPECT_EQ(library->PicturesDecoded(), static_cast<int>(c.kept.size()));
+    EXPECT_EQ(LinesContaining("too large to decode"), static_cast<int>(c.skipped.size()));
+    for (const std::string& skipped : c.skipped)
+      EXPECT_TRUE(Logged("too large to decode, skipped : " + skipped)) << log.str();
+  }
+}
+
+TEST_F(TileLibraryTest, ThrowingDecoderStopsTheLoadWithOneLineAndKeepsTheCache) {
+  for (int i = 0; i < 8; ++i) Put("p" + std::to_string(i) + ".png", MeanPicture());
+  for (int threads : {1, 3}) {
+    fs::remove(CachePath());
+    auto library = MakeLibrary(threads);
+    library->SetPictureDecoder([](const std::string& path) {
+      if (path.find("p5") != std::string::npos) throw std::bad_alloc();
+      return DecodeTilePicture(path);
+    });
+    EXPECT_FALSE(Load(*library));
+    EXPECT_EQ(library->LastLoadFailure(), LoadFailure::kStopped);
+    EXPECT_EQ(library->LoadFailureText(), "error : the load stopped : std::bad_alloc");
+    EXPECT_EQ(LinesContaining("the load stopped"), 1);
+    EXPECT_TRUE(library->Empty());
+    EXPECT_FALSE(fs::exists(CachePath())) << "a partial cache was written";
+  }
+}
+
+TEST_F(TileLibraryTest, CancelledLoadLeavesTheCacheAsItWasAndTheNextLoadCompletes) {
+  for (int i = 0; i < 6; ++i) Put("p" + std::to_string(i) + ".png", MeanPicture());
+  auto library = MakeLibrary();
+  ASSERT_TRUE(Load(*library));
+  const std::string old_cache = ReadBytes(CachePath());
+  for (int i = 6; i < 20; ++i) Put("p" + std::to_string(i) + ".png", Quadrants());
+  std::atomic<bool> cancel{false};
+  library->SetCancelFlag(&cancel);
+  library->SetPictureDecoder([&](const std::string& path) {
+    cancel = true;  // the quit comes while the first new picture decodes
+    return DecodeTilePicture(path);
+  });
+  EXPECT_FALSE(Load(*library));
+  EXPECT_EQ(library->LastLoadFailure(), LoadFailure::kCancelled);
+  EXPECT_TRUE(library->Empty());
+  EXPECT_LT(library->PicturesDecoded(), 14);
+  EXPECT_EQ(ReadBytes(CachePath()), old_cache);
+
+  cancel = false;
+  library->SetPictureDecoder(DecodeTilePicture);
+  ASSERT_TRUE(Load(*library));
+  EXPECT_EQ(library->Size(), 20u);
+  EXPECT_TRUE(Logged("add : 14"));
+}
+
+TEST_F(TileLibraryTest, TouchedTileCutShortIsMadeAgain) {
+  Put("a.png", MeanPicture());
+  Put("b.png", Quadrants());
+  auto library = MakeLibrary();
+  ASSERT_TRUE(Load(*library));
+  const std::string whole = ReadBytes(dir + "/b.tle");
+  for (const std::string& broken : {whole.substr(0, whole.size() / 2), std::string("junk")}) {
+    WriteBytes(dir + "/b.tle", broken);
+    ASSERT_TRUE(Load(*library));
+    EXPECT_EQ(library->PicturesDecoded(), 1) << "only b is decoded again";
+    const cv::Mat tle = cv::imread(dir + "/b.tle", cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(tle.size(), cv::Size(8, 6));
+  }
+  // No temporary file of the whole-file writes is left behind.
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
+}  // namespace
+}  // namespace tessaline
