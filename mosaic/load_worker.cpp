@@ -36,8 +36,11 @@ bool TryStartLoad(LoadState& state) {
   bool idle = false;
   if (!state.busy.compare_exchange_strong(idle, true)) return false;
   state.load_succeeded.store(false);
+  state.cancel.store(false);
   return true;
 }
+
+void CancelLoad(LoadState& state) { state.cancel.store(true); }
 
 std::thread StartLoad(LoadFunction load, LoadState& state) {
   if (!TryStartLoad(state)) return std::thread();

@@ -11,6 +11,7 @@ namespace tessaline {
 const char* const kBusyStatus = "a tile library load is running; please wait";
 
 bool PhotoMosaicAccess::LoadSubImages(const std::string& dir) {
+  engine_->Library().SetCancelFlag(cancel_);
   return engine_->LoadSubImages(dir);
 }
 std::string PhotoMosaicAccess::LoadFailureText() const {
