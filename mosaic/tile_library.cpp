@@ -110,6 +110,8 @@ bool TileLibrary::LoadSubImages(const std::string& dir) {
     return Fail(LoadFailure::kStopped, error.err);  // what() spans several lines
   } catch (const std::exception& error) {
     return Fail(LoadFailure::kStopped, error.what());
+  } catch (...) {
+    return Fail(LoadFailure::kStopped, "an unknown error");
   }
 }
 
