@@ -127,7 +127,8 @@ CacheReadError DecodeCount(ByteCursor& in, int feature_size, int sw, int sh, int
   if (static_cast<std::uint64_t>(count) > in.Left() / smallest_record) {
     error = "record count " + std::to_string(count) + " does not fit in " +
             std::to_string(in.Left()) + " bytes";
-    return CacheReadError::kBadCount;
+    // Most often a file cut short: its records end before the count does.
+    return CacheReadError::kTruncated;
   }
   return CacheReadError::kNone;
 }

@@ -49,8 +49,8 @@ enum class CacheReadError {
   kMissing,        // no file at the path
   kUnreadable,     // there, but it cannot be opened or read
   kBadShape,       // the record shape asked for is impossible
-  kBadCount,       // the record count is negative or cannot fit
-  kTruncated,      // the bytes end inside a record
+  kBadCount,       // the record count is negative
+  kTruncated,      // the bytes end inside a record or before `count` of them
   kBadRecord,      // a name, size or flag no writer makes
   kTrailingBytes,  // bytes after the last record
 };
