@@ -57,17 +57,6 @@ TEST(LoadWorker, AThrowingLoadStillEndsAsFailed) {
   }
 }
 
-TEST(LoadWorker, CancelHoldsUntilTheNextLoadStarts) {
-  LoadState state;
-  CancelLoad(state);
-  EXPECT_TRUE(state.cancel);
-  ASSERT_TRUE(TryStartLoad(state));
-  EXPECT_FALSE(state.cancel) << "a quit asked for before must not stop a new load";
-  CancelLoad(state);
-  LoadWorker([&] { return !state.cancel; }, state);
-  EXPECT_FALSE(state.load_succeeded);
-}
-
 TEST(LoadWorker, RefusesASecondLoadWhileOneRuns) {
   LoadState state;
   state.load_succeeded = true;  // left over from an earlier load

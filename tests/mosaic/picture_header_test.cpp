@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/mosaic/temp_folder.h"
-
 namespace tessaline {
 namespace {
 
@@ -70,28 +68,6 @@ TEST(PictureHeader, ReadsTheDeclaredSizeOfEachType) {
       EXPECT_EQ(size->height, c.height) << c.what;
     }
   }
-}
-
-TEST(PictureHeader, WholePngFileNeedsItsEndChunk) {
-  TempFolder folder;
-  const std::string png = Encoded(".png", 8, 6);
-  struct Case {
-    const char* what;
-    std::string bytes;
-    bool whole;
-  };
-  const Case cases[] = {
-      {"whole", png, true},
-      {"cut short", png.substr(0, png.size() - 5), false},
-      {"half", png.substr(0, png.size() / 2), false},
-      {"garbage", std::string(png.size(), 'x'), false},
-      {"empty", "", false},
-  };
-  for (const Case& c : cases) {
-    WriteBytes(folder / "t.tle", c.bytes);
-    EXPECT_EQ(IsWholePngFile(folder / "t.tle"), c.whole) << c.what;
-  }
-  EXPECT_FALSE(IsWholePngFile(folder / "missing.tle"));
 }
 
 }  // namespace
