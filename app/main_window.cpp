@@ -45,7 +45,9 @@ qxFlWindow::qxFlWindow(int w, int h, const char* title)
 
 qxFlWindow::~qxFlWindow() {
   // A running tile-library load uses the view's engine: let it end before
-  // the children (the view with its engine) are deleted.
+  // the children (the view with its engine) are deleted. Its result would
+  // not be used: it stops at the next picture.
+  CancelLoad();
   WaitForLoad();
   Fl::remove_timeout(RebuildMenu, this);
   SaveWindowSettings(kProgramName);
@@ -191,7 +193,9 @@ void qxFlWindow::ShowGlFailure(void* data) {
 
 void qxFlWindow::Quit() {
   // The process ends below; a load still running must not be cut off while
-  // it writes its cache and tile files.
+  // it writes its cache and tile files. Asked to stop, it ends within a
+  // picture or so and writes no cache, so the old one stays whole.
+  CancelLoad();
   WaitForLoad();
   // No destructor runs: a recording is finished here or its file is lost.
   if (view_->Recording()) view_->SetRecording(0, "output.avi");

@@ -87,8 +87,8 @@ void AddTile(const fs::path& dir, int i, std::mt19937& random, std::vector<SubIm
   cv::Mat picture;
   cv::resize(thumb, picture, cv::Size(2 * kSubW, 2 * kSubH), 0, 0, cv::INTER_LINEAR);
   cv::imwrite(dir.string() + name, picture);
-  // The load only checks that a touched tile exists.
-  std::ofstream(TouchedTilePath(dir.string() + name));
+  // A whole PNG, so that the load has no touched tile to make.
+  WritePngWithOpenCv(TouchedTilePath(dir.string() + name), thumb);
   SubImageInfo info;
   info.name = name;
   info.width = picture.cols;
@@ -103,7 +103,7 @@ void AddTile(const fs::path& dir, int i, std::mt19937& random, std::vector<SubIm
 // The folder of `tiles` tiles with its cache, made on first use; "complete"
 // marks a finished set. Empty when it cannot be made.
 std::string TileFolder(int tiles) {
-  const fs::path dir = kRoot / ("tiles" + std::to_string(tiles));
+  const fs::path dir = kRoot / ("whole_tiles" + std::to_string(tiles));
   if (fs::exists(dir / "complete")) return dir.string();
   fs::create_directories(dir);
   std::mt19937 random(static_cast<unsigned>(tiles));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <utility>
 
@@ -54,44 +55,45 @@ class ByteCursor {
 
 // Reads the name of record `index`; false with `error` when it does not fit
 // or is not a plausible name.
-bool DecodeName(ByteCursor& in, int index, std::string& name, std::string& error) {
+CacheReadError DecodeName(ByteCursor& in, int index, std::string& name, std::string& error) {
   const std::string where = "record " + std::to_string(index) + " : ";
   if (in.Left() < 4) {
     error = where + "cut off before its name length";
-    return false;
+    return CacheReadError::kTruncated;
   }
   const std::int32_t length = in.Int32();
   if (length < 1 || length > kMaxCacheNameLength) {
     error = where + "bad name length " + std::to_string(length);
-    return false;
+    return CacheReadError::kBadRecord;
   }
   if (in.Left() < static_cast<std::uint64_t>(length)) {
     error = where + "name length " + std::to_string(length) + " runs past the end";
-    return false;
+    return CacheReadError::kTruncated;
   }
   name.assign(in.Take(static_cast<std::size_t>(length)), static_cast<std::size_t>(length));
   if (name.find('\0') != std::string::npos) {
     error = where + "name contains a NUL byte";
-    return false;
+    return CacheReadError::kBadRecord;
   }
-  return true;
+  return CacheReadError::kNone;
 }
 
 // Reads one whole record; false with `error` on the first fault.
-bool DecodeRecord(ByteCursor& in, int index, int feature_size, int sw, int sh, SubImageInfo& info,
+CacheReadError DecodeRecord(ByteCursor& in, int index, int feature_size, int sw, int sh, SubImageInfo& info,
                   cv::Mat& thumb, std::string& error) {
-  if (!DecodeName(in, index, info.name, error)) return false;
+  const CacheReadError name_error = DecodeName(in, index, info.name, error);
+  if (name_error != CacheReadError::kNone) return name_error;
   const std::string where = "record " + std::to_string(index) + " : ";
   if (in.Left() < RecordTailSize(feature_size, sw, sh)) {
     error = where + "cut off after its name";
-    return false;
+    return CacheReadError::kTruncated;
   }
   info.width = in.Int32();
   info.height = in.Int32();
   if (info.width <= 0 || info.height <= 0) {
     error = where + "bad picture size " + std::to_string(info.width) + " x " +
             std::to_string(info.height);
-    return false;
+    return CacheReadError::kBadRecord;
   }
   info.mean_r = in.Byte();
   info.mean_g = in.Byte();
@@ -101,56 +103,59 @@ bool DecodeRecord(ByteCursor& in, int index, int feature_size, int sw, int sh, S
   const unsigned char flag = in.Byte();
   if (flag > 1) {
     error = where + "bad thumb flag " + std::to_string(flag);
-    return false;
+    return CacheReadError::kBadRecord;
   }
   info.is_thumb = IsThumbName(info.name);
   thumb.create(sh, sw, CV_8UC3);
   std::memcpy(thumb.data, in.Take(static_cast<std::size_t>(sw) * sh * 3),
               static_cast<std::size_t>(sw) * sh * 3);
-  return true;
+  return CacheReadError::kNone;
 }
 
 // Reads the record count and checks that that many records could fit.
-bool DecodeCount(ByteCursor& in, int feature_size, int sw, int sh, int& count, std::string& error) {
+CacheReadError DecodeCount(ByteCursor& in, int feature_size, int sw, int sh, int& count, std::string& error) {
   if (in.Left() < 4) {
     error = "too short for the record count";
-    return false;
+    return CacheReadError::kTruncated;
   }
   count = in.Int32();
   if (count < 0) {
     error = "negative record count " + std::to_string(count);
-    return false;
+    return CacheReadError::kBadCount;
   }
   const std::uint64_t smallest_record = 4 + 1 + RecordTailSize(feature_size, sw, sh);
   if (static_cast<std::uint64_t>(count) > in.Left() / smallest_record) {
     error = "record count " + std::to_string(count) + " does not fit in " +
             std::to_string(in.Left()) + " bytes";
-    return false;
+    // Most often a file cut short: its records end before the count does.
+    return CacheReadError::kTruncated;
   }
-  return true;
+  return CacheReadError::kNone;
 }
 
-bool DecodeAll(const std::string& bytes, int feature_size, int sw, int sh,
-               std::vector<SubImageInfo>& library, std::vector<cv::Mat>& thumbs,
-               std::string& error) {
+CacheReadError DecodeAll(const std::string& bytes, int feature_size, int sw, int sh,
+                         std::vector<SubImageInfo>& library, std::vector<cv::Mat>& thumbs,
+                         std::string& error) {
   if (feature_size < 0 || sw <= 0 || sh <= 0) {
     error = "bad record shape : feature " + std::to_string(feature_size) + ", tile " +
             std::to_string(sw) + " x " + std::to_string(sh);
-    return false;
+    return CacheReadError::kBadShape;
   }
   ByteCursor in(bytes);
   int count = 0;
-  if (!DecodeCount(in, feature_size, sw, sh, count, error)) return false;
+  CacheReadError kind = DecodeCount(in, feature_size, sw, sh, count, error);
+  if (kind != CacheReadError::kNone) return kind;
   library.resize(static_cast<std::size_t>(count));
   thumbs.resize(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
-    if (!DecodeRecord(in, i, feature_size, sw, sh, library[i], thumbs[i], error)) return false;
+    kind = DecodeRecord(in, i, feature_size, sw, sh, library[i], thumbs[i], error);
+    if (kind != CacheReadError::kNone) return kind;
   }
   if (in.Left() != 0) {
     error = std::to_string(in.Left()) + " bytes after the last record";
-    return false;
+    return CacheReadError::kTrailingBytes;
   }
-  return true;
+  return CacheReadError::kNone;
 }
 
 // Reads a whole file into memory; false when it cannot be opened or read.
@@ -213,35 +218,37 @@ std::string EncodeMosaicInfo(const std::vector<SubImageInfo>& library, const Sub
   return out;
 }
 
-bool DecodeMosaicInfo(const std::string& bytes, int feature_size, int sw, int sh,
-                      std::vector<SubImageInfo>& out, std::vector<cv::Mat>& thumbs_out,
-                      std::string& error) {
+CacheReadResult DecodeMosaicInfo(const std::string& bytes, int feature_size, int sw, int sh,
+                                 std::vector<SubImageInfo>& out, std::vector<cv::Mat>& thumbs_out,
+                                 std::string& error) {
   // Decode into locals so that a failure leaves nothing half-read behind.
   std::vector<SubImageInfo> library;
   std::vector<cv::Mat> thumbs;
   out.clear();
   thumbs_out.clear();
-  if (!DecodeAll(bytes, feature_size, sw, sh, library, thumbs, error)) return false;
+  const CacheReadError kind = DecodeAll(bytes, feature_size, sw, sh, library, thumbs, error);
+  if (kind != CacheReadError::kNone) return CacheReadResult{kind};
   out = std::move(library);
   thumbs_out = std::move(thumbs);
-  return true;
+  return CacheReadResult{};
 }
 
-bool ReadMosaicInfoFile(const std::string& path, int feature_size, int sw, int sh,
-                        std::vector<SubImageInfo>& out, std::vector<cv::Mat>& thumbs_out,
-                        std::string& error) {
+CacheReadResult ReadMosaicInfoFile(const std::string& path, int feature_size, int sw, int sh,
+                                   std::vector<SubImageInfo>& out,
+                                   std::vector<cv::Mat>& thumbs_out, std::string& error) {
   out.clear();
   thumbs_out.clear();
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) {
     error = "error : cannot open the file " + path;
-    return false;
+    std::error_code ignored;
+    const bool missing = !std::filesystem::exists(path, ignored);
+    return CacheReadResult{missing ? CacheReadError::kMissing : CacheReadError::kUnreadable};
   }
-  if (!DecodeMosaicInfo(bytes, feature_size, sw, sh, out, thumbs_out, error)) {
-    error = "error : broken cache file " + path + " : " + error;
-    return false;
-  }
-  return true;
+  const CacheReadResult result =
+      DecodeMosaicInfo(bytes, feature_size, sw, sh, out, thumbs_out, error);
+  if (!result) error = "error : broken cache file " + path + " : " + error;
+  return result;
 }
 
 bool WriteMosaicInfoFile(const std::string& path, const std::vector<SubImageInfo>& library,

@@ -42,6 +42,28 @@ namespace tessaline {
 // this is far above anything a real tile directory holds.
 constexpr int kMaxCacheNameLength = 4096;
 
+// Why a cache file was not read. Only the first two are about the file
+// itself; the others say how its bytes are broken.
+enum class CacheReadError {
+  kNone,
+  kMissing,        // no file at the path
+  kUnreadable,     // there, but it cannot be opened or read
+  kBadShape,       // the record shape asked for is impossible
+  kBadCount,       // the record count is negative
+  kTruncated,      // the bytes end inside a record or before `count` of them
+  kBadRecord,      // a name, size or flag no writer makes
+  kTrailingBytes,  // bytes after the last record
+};
+
+struct CacheReadResult {
+  CacheReadError error = CacheReadError::kNone;
+  explicit operator bool() const { return error == CacheReadError::kNone; }
+  // The file could not be had at all, as opposed to being broken.
+  bool NotRead() const {
+    return error == CacheReadError::kMissing || error == CacheReadError::kUnreadable;
+  }
+};
+
 // Empty when `library` and `store` can be written as a cache file that the
 // reader accepts; otherwise the reason (entry and thumbnail counts differ,
 // features of different lengths, a name the reader would reject, a size
@@ -56,19 +78,21 @@ std::string EncodeMosaicInfo(const std::vector<SubImageInfo>& library, const Sub
 
 // Parses cache file bytes written for `feature_size` (MX × MY × 3) feature
 // bytes and sw × sh thumbnails. On success fills `out` and `thumbs_out`
-// (CV_8UC3 sw × sh, entry i with thumbnail i) and returns true. On failure
-// both are left empty, `error` holds one line saying what is wrong and where
-// (without the file name), and false is returned.
-bool DecodeMosaicInfo(const std::string& bytes, int feature_size, int sw, int sh,
-                      std::vector<SubImageInfo>& out, std::vector<cv::Mat>& thumbs_out,
-                      std::string& error);
+// (CV_8UC3 sw × sh, entry i with thumbnail i) and returns a true result.
+// On failure both are left empty, `error` holds one line saying what is
+// wrong and where (without the file name), and the result says which kind
+// of fault it is.
+CacheReadResult DecodeMosaicInfo(const std::string& bytes, int feature_size, int sw, int sh,
+                                 std::vector<SubImageInfo>& out, std::vector<cv::Mat>& thumbs_out,
+                                 std::string& error);
 
 // Reads the whole file at `path` in one go and decodes it. On failure the
 // outputs are empty and `error` is one line naming the file, for the caller
-// to print: "error : cannot open the file " + path when it cannot be read.
-bool ReadMosaicInfoFile(const std::string& path, int feature_size, int sw, int sh,
-                        std::vector<SubImageInfo>& out, std::vector<cv::Mat>& thumbs_out,
-                        std::string& error);
+// to print: "error : cannot open the file " + path when it cannot be read
+// (kMissing or kUnreadable).
+CacheReadResult ReadMosaicInfoFile(const std::string& path, int feature_size, int sw, int sh,
+                                   std::vector<SubImageInfo>& out,
+                                   std::vector<cv::Mat>& thumbs_out, std::string& error);
 
 // Writes the cache for `library` and `store` to `path`: first to path +
 // ".tmp" in the same folder, then renamed over `path`, so a crash during the

@@ -26,12 +26,12 @@ bool IsWalkableDirectory(const fs::directory_entry& entry) {
   return entry.is_directory(error) && !entry.is_symlink(error);
 }
 
-// True when the entry is a file candidate: anything that is neither a
-// directory nor a link to one.
+// True when the entry is a file candidate: a regular file or a link to
+// one. A FIFO, socket or device named like a picture is not: opening a FIFO
+// blocks until someone writes to it, which would hang the load for good.
 bool IsFileEntry(const fs::directory_entry& entry) {
   std::error_code error;
-  if (!entry.is_symlink(error)) return !entry.is_directory(error);
-  return !fs::is_directory(entry.path(), error);
+  return fs::is_regular_file(entry.path(), error);
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ const std::vector<std::string>& ImagePatterns();
 // Paths are `dir` + "/" + ... as the listing joins them ("dir/" + ... when
 // `dir` ends with a separator). Symbolic links to directories are not
 // followed (so a link loop cannot make the walk endless) and are not files
-// either; links to files count as files. A directory that cannot be read is
+// either. Only regular files and links to them count as files: FIFOs,
+// sockets and devices never do. A directory that cannot be read is
 // skipped. A `dir` that is not an existing directory gives an empty list.
 std::vector<std::string> ScanImageFiles(const std::string& dir,
                                         const std::vector<std::string>& patterns);

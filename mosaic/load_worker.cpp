@@ -25,6 +25,8 @@ void LoadWorker(const LoadFunction& load, LoadState& state) {
     // Not expected (the load reports its own failures), but a worker that
     // died here would leave busy set for good.
     engine_log() << "error : the load stopped : " << error.what() << std::endl;
+  } catch (...) {
+    engine_log() << "error : the load stopped : an unknown error" << std::endl;
   }
   engine_log() << "**** load sub images : end ****" << std::endl;
   if (ok) state.load_succeeded.store(true);
@@ -36,8 +38,11 @@ bool TryStartLoad(LoadState& state) {
   bool idle = false;
   if (!state.busy.compare_exchange_strong(idle, true)) return false;
   state.load_succeeded.store(false);
+  state.cancel.store(false);
   return true;
 }
+
+void CancelLoad(LoadState& state) { state.cancel.store(true); }
 
 std::thread StartLoad(LoadFunction load, LoadState& state) {
   if (!TryStartLoad(state)) return std::thread();

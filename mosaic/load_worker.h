@@ -27,6 +27,9 @@ struct LoadState {
   // The last finished load left a non-empty library. Cleared by the starter,
   // set by the worker, cleared by the GUI thread when it takes the library up.
   std::atomic<bool> load_succeeded{false};
+  // Asks the running load to stop between pictures (it then ends as failed
+  // and writes no cache). Set by CancelLoad, cleared when a load starts.
+  std::atomic<bool> cancel{false};
   // Held by a worker for the whole of its load.
   std::mutex load_lock;
 };
@@ -47,7 +50,7 @@ void LoadWorker(const LoadFunction& load, LoadState& state = ProgramLoadState())
 
 // GUI thread: claims the load state for a new load. False (and nothing
 // changes) while a load is running; otherwise sets `busy`, clears
-// `load_succeeded` and returns true, after which the caller must run
+// `load_succeeded` and `cancel` and returns true, after which the caller must run
 // LoadWorker exactly once.
 bool TryStartLoad(LoadState& state = ProgramLoadState());
 
@@ -56,6 +59,10 @@ bool TryStartLoad(LoadState& state = ProgramLoadState());
 // joinable when a load is already running. Whatever `load` uses (the engine)
 // must stay alive until the thread is joined.
 std::thread StartLoad(LoadFunction load, LoadState& state = ProgramLoadState());
+
+// Asks a running load to stop soon; for quitting, so that the program does
+// not wait for a whole first load of a large folder. Any thread.
+void CancelLoad(LoadState& state = ProgramLoadState());
 
 // Blocks until no worker holds the load lock; for shutting down, so that
 // nothing the running load uses is destroyed under it.

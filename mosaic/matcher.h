@@ -2,7 +2,8 @@
 // Exact nearest-tile search fast enough to match every cell of a mosaic.
 //
 // The feature index (FeatureIndex, a k-d tree of the ANN library) is the
-// library's reference index, but one of its queries costs 13-18 µs on a
+// reference the tests and benchmarks check this matcher against; the
+// program itself builds none. One of its queries costs 13-18 µs on a
 // library of 10,000 tiles and its search cannot run on two threads at once.
 // TileMatcher answers the same question exactly, from the same tile
 // features, for all cells of a matching image at once:

@@ -12,7 +12,9 @@
 #include "mosaic/feature.h"
 #include "mosaic/geometry.h"
 #include "mosaic/image_scan.h"
+#include "mosaic/picture_header.h"
 #include "settings/log_stream.h"
+#include "settings/whole_file.h"
 
 namespace tessaline {
 namespace {
@@ -29,10 +31,6 @@ bool FileExists(const std::string& path) {
 bool IsDirectory(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_directory(path, error);
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 // trunc(side × scale), or 0 when that is no usable picture side.
@@ -52,18 +50,17 @@ bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr) {
   } catch (const std::exception&) {
     return false;
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
+  // Whole or not at all: a crash mid-write would otherwise leave a file
+  // that exists, so it is not remade, yet does not decode.
+  return ReplaceFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 TileLibrary::TileLibrary(const MosaicConfig& config)
     : config_(config),
-      index_(std::make_unique<FeatureIndex>(config.matching_x * config.matching_y * 3,
-                                            config.search_num)),
       write_tile_file_(WritePngWithOpenCv),
-      decode_threads_(DefaultDecodeThreads()) {
+      decode_picture_(DecodeTilePicture),
+      decode_threads_(DefaultDecodeThreads()),
+      decode_budget_(DecodeBudgetBytes()) {
   store_.Reset(config.sub_width, config.sub_height);
 }
 
@@ -96,8 +93,6 @@ TileShape TileLibrary::Shape() const {
 void TileLibrary::Clear(int sw, int sh) {
   library_.clear();
   store_.Reset(sw, sh);
-  index_ = std::make_unique<FeatureIndex>(config_.matching_x * config_.matching_y * 3,
-                                          config_.search_num);
 }
 
 bool TileLibrary::LoadSubImages(const std::string& dir) {
@@ -107,10 +102,22 @@ bool TileLibrary::LoadSubImages(const std::string& dir) {
   const std::string cache_path = MosaicInfoPath(dir, config_.matching_x, config_.matching_y,
                                                 config_.sub_width, config_.sub_height);
   images_path_ = ImagesPathOf(dir);
-  store_.Reset(config_.sub_width, config_.sub_height);
-  library_.clear();
   failure_ = LoadFailure::kNone;
   failure_text_.clear();
+  try {
+    return LoadFrom(dir, cache_path);
+  } catch (const cv::Exception& error) {
+    return Fail(LoadFailure::kStopped, error.err);  // what() spans several lines
+  } catch (const std::exception& error) {
+    return Fail(LoadFailure::kStopped, error.what());
+  } catch (...) {
+    return Fail(LoadFailure::kStopped, "an unknown error");
+  }
+}
+
+bool TileLibrary::LoadFrom(const std::string& dir, const std::string& cache_path) {
+  store_.Reset(config_.sub_width, config_.sub_height);
+  library_.clear();
   bool cache_broken = false;
   if (FileExists(cache_path)) {
     Log() << "use the existing mosaic infomation(" << cache_path << ")" << std::endl;
@@ -120,7 +127,9 @@ bool TileLibrary::LoadSubImages(const std::string& dir) {
   const ImageListDiff diff = DiffImageLists(library_, names, Log());
   Log() << "add : " << diff.added.size() << std::endl;
   Log() << "del : " << diff.deleted.size() << std::endl;
-  AddSubImages(diff.added);
+  // A cancelled load writes no cache: the old one (or none) stays, and the
+  // next load finds what is missing.
+  if (!AddSubImages(SizeUp(diff.added))) return Fail(LoadFailure::kCancelled, dir);
   if (!diff.deleted.empty()) {
     EraseAt(library_, diff.deleted);
     store_.Erase(diff.deleted);
@@ -134,9 +143,8 @@ bool TileLibrary::LoadSubImages(const std::string& dir) {
   Log() << "readed image : " << store_.Size() << std::endl;
   if (!library_.empty()) {
     SetProgress(1.0);
-    BuildIndex();
     SetProgress(2.0);
-    MakeTouchedTiles();
+    if (!MakeTouchedTiles()) return Fail(LoadFailure::kCancelled, dir);
   }
   SetProgress(3.0);
   Log() << library_.size() << " images were read. " << std::endl;
@@ -145,21 +153,32 @@ bool TileLibrary::LoadSubImages(const std::string& dir) {
   return Fail(names.empty() ? LoadFailure::kNoPictures : LoadFailure::kNoneReadable, dir);
 }
 
-bool TileLibrary::Fail(LoadFailure failure, const std::string& dir) {
+bool TileLibrary::Fail(LoadFailure failure, const std::string& detail) {
   failure_ = failure;
   switch (failure) {
     case LoadFailure::kMissingFolder:
-      failure_text_ = "the images folder is missing : " + dir;
+      failure_text_ = "the images folder is missing : " + detail;
       break;
     case LoadFailure::kNoPictures:
-      failure_text_ = "the images folder holds no pictures : " + dir;
+      failure_text_ = "the images folder holds no pictures : " + detail;
       break;
     case LoadFailure::kNoneReadable:
-      failure_text_ = "none of the pictures could be read : " + dir;
+      failure_text_ = "none of the pictures could be read : " + detail;
+      break;
+    case LoadFailure::kCancelled:
+      failure_text_ = "the load was cancelled : " + detail;
+      break;
+    case LoadFailure::kStopped:
+      failure_text_ = "error : the load stopped : " + detail;
       break;
     case LoadFailure::kNone:
       failure_text_.clear();
       return true;
+  }
+  // Half a library is no use to anyone: the caller sees none.
+  if (failure == LoadFailure::kCancelled || failure == LoadFailure::kStopped) {
+    library_.clear();
+    store_.Reset(config_.sub_width, config_.sub_height);
   }
   Log() << failure_text_ << std::endl;
   return false;
@@ -170,11 +189,12 @@ bool TileLibrary::ReadMosaicInfo(const std::string& path) {
   std::vector<cv::Mat> thumbs;
   std::string error;
   const int feature_size = config_.matching_x * config_.matching_y * 3;
-  if (!ReadMosaicInfoFile(path, feature_size, config_.sub_width, config_.sub_height, entries,
-                          thumbs, error)) {
+  const CacheReadResult result = ReadMosaicInfoFile(path, feature_size, config_.sub_width,
+                                                    config_.sub_height, entries, thumbs, error);
+  if (!result) {
     // A file that cannot be opened is the cache's console message; a file
     // that does not parse is ignored as a whole and said so in the log.
-    if (StartsWith(error, "error : cannot open the file ")) {
+    if (result.NotRead()) {
       Console() << error << std::endl;
       return true;
     }
@@ -219,38 +239,66 @@ std::vector<std::string> TileLibrary::ScanNames(const std::string& dir) const {
   return names;
 }
 
-std::vector<bool> TileLibrary::TouchedTileOwners(const std::vector<std::string>& names,
+bool TileLibrary::FitsBudget(int width, int height) const {
+  return DecodedBytes(PictureSize{width, height}) <= decode_budget_;
+}
+
+std::vector<TileLibrary::NewPicture> TileLibrary::SizeUp(const std::vector<std::string>& names) {
+  // Headers only: a few hundred bytes a picture, on the loading thread, so
+  // the skip lines come out in scan order.
+  std::vector<NewPicture> pictures;
+  pictures.reserve(names.size());
+  for (const std::string& name : names) {
+    if (Cancelled()) break;  // AddSubImages says so
+    const std::optional<PictureSize> size = ReadPictureSize(images_path_ + name);
+    if (size && !FitsBudget(size->width, size->height)) {
+      Log() << "too large to decode, skipped : " << name << " (" << size->width << " x "
+            << size->height << ")" << std::endl;
+      continue;
+    }
+    pictures.push_back(NewPicture{name, size ? DecodedBytes(*size) : 0});
+  }
+  return pictures;
+}
+
+std::vector<bool> TileLibrary::TouchedTileOwners(const std::vector<NewPicture>& pictures,
                                                  const TileShape& shape) const {
   // Several pictures can share a touched-tile path (beach.jpg, beach.png).
   // Made one at a time, the first library entry with that path writes it;
   // decoding threads write only for a path no entry before them shares, so
   // that no two threads write one file and the winner is the same. Entries
   // kept from the cache come first in the library and are made later, after
-  // the index, like every entry whose file is still missing then.
-  std::vector<bool> owners(names.size(), false);
+  // the decodes, like every entry whose file is still missing then.
+  std::vector<bool> owners(pictures.size(), false);
   if (shape.tle_width == 0) return owners;
   std::unordered_set<std::string> claimed;
   for (const SubImageInfo& info : library_)
     claimed.insert(TouchedTilePath(images_path_ + info.name));
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::string path = TouchedTilePath(images_path_ + names[i]);
-    owners[i] = claimed.insert(path).second && !FileExists(path);
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    const std::string path = TouchedTilePath(images_path_ + pictures[i].name);
+    owners[i] = claimed.insert(path).second && !IsWholePngFile(path);
   }
   return owners;
 }
 
-void TileLibrary::AddSubImages(const std::vector<std::string>& names) {
-  if (names.empty()) {
+bool TileLibrary::AddSubImages(const std::vector<NewPicture>& pictures) {
+  if (Cancelled()) return false;
+  if (pictures.empty()) {
     SetProgress(1.0);
-    return;
+    return true;
   }
   const TileShape shape = Shape();
-  const std::vector<bool> owners = TouchedTileOwners(names, shape);
-  const double count = static_cast<double>(names.size());
+  const std::vector<bool> owners = TouchedTileOwners(pictures, shape);
+  const double count = static_cast<double>(pictures.size());
+  JobLimits limits;
+  limits.threads = decode_threads_;
+  limits.budget = decode_budget_;
+  limits.cost = [&](std::size_t i) { return pictures[i].bytes; };
+  limits.cancel = cancel_;
   using Result = std::optional<TileRecord>;
-  RunInOrder<Result>(
-      names.size(), decode_threads_,
-      [&](std::size_t i) { return DecodeNew(names[i], shape, owners[i]); },
+  return RunInOrder<Result>(
+      pictures.size(), limits,
+      [&](std::size_t i) { return DecodeNew(pictures[i].name, shape, owners[i]); },
       [&](std::size_t i, Result& record) {
         if (record && store_.Add(record->thumbnail)) library_.push_back(std::move(record->info));
         SetProgress(static_cast<double>(i) / count);
@@ -263,7 +311,7 @@ std::optional<TileRecord> TileLibrary::DecodeNew(const std::string& name, const 
   if (name.find("pmc") != std::string::npos) return std::nullopt;
   const std::string full_path = images_path_ + name;
   ++pictures_decoded_;
-  const cv::Mat picture = DecodeTilePicture(full_path);
+  const cv::Mat picture = decode_picture_(full_path);
   if (picture.empty()) return std::nullopt;
   try {
     TileRecord record = MakeTileRecord(picture, name, shape);
@@ -283,16 +331,7 @@ void TileLibrary::WriteTouchedTile(const std::string& tle_path, const cv::Mat& p
   }
 }
 
-void TileLibrary::BuildIndex() {
-  index_ = std::make_unique<FeatureIndex>(config_.matching_x * config_.matching_y * 3,
-                                          config_.search_num);
-  std::vector<ColourFeature> features;
-  features.reserve(library_.size());
-  for (const SubImageInfo& info : library_) features.push_back(info.feature);
-  BuildFeatureIndex(*index_, features);
-}
-
-void TileLibrary::MakeTouchedTiles() {
+bool TileLibrary::MakeTouchedTiles() {
   const TileShape shape = Shape();
   if (shape.tle_width == 0) {
     Log() << "invalid touched_tile_scale : " << config_.touched_tile_scale
@@ -300,16 +339,22 @@ void TileLibrary::MakeTouchedTiles() {
   }
   const double count = static_cast<double>(library_.size());
   for (std::size_t i = 0; i < library_.size(); ++i) {
-    const std::string full_path = images_path_ + library_[i].name;
+    if (Cancelled()) return false;
+    const SubImageInfo& info = library_[i];
+    const std::string full_path = images_path_ + info.name;
     const std::string tle_path = TouchedTilePath(full_path);
-    if (shape.tle_width != 0 && !FileExists(tle_path)) {
+    // A file cut short (a crash of an older version, a full disk) is made
+    // again; the view shows the photo until then.
+    if (shape.tle_width != 0 && FitsBudget(info.width, info.height) &&
+        !IsWholePngFile(tle_path)) {
       ++pictures_decoded_;
-      const cv::Mat picture = DecodeTilePicture(full_path);
+      const cv::Mat picture = decode_picture_(full_path);
       if (!picture.empty()) WriteTouchedTile(tle_path, picture, shape);
     }
     // Computed from the count, not summed, so the last step lands on 3.
     SetProgress(2.0 + static_cast<double>(i + 1) / count);
   }
+  return true;
 }
 
 }  // namespace tessaline

@@ -1,20 +1,25 @@
 #pragma once
 // The tile library: every picture found under the images directory, with its
 // thumbnail at the current tile size, mean colour, colour feature and size,
-// in a fixed order whose positions are the tile indices; plus the feature
-// index over it and the image-information cache that makes a reload cheap.
+// in a fixed order whose positions are the tile indices; plus the
+// image-information cache that makes a reload cheap.
 //
 // LoadSubImages reads the cache ("mosaic_info<MX>x<MY>-<SW>x<SH>.pmc" in the
 // images directory), scans the directory, decodes only the pictures the
 // cache does not know (on several threads), drops entries whose files are
-// gone, rewrites the cache when anything changed, builds the index and makes
-// each picture's enlarged ".tle" copy once.
+// gone, rewrites the cache when anything changed, and makes each picture's
+// enlarged ".tle" copy once (again when the file there is not a whole PNG).
+// A picture whose header declares more pixels than the decode budget holds
+// is skipped with one log line; decodes run together only while their
+// pictures fit in that budget. A cancelled load, or one a decoding thread
+// failed in, ends with an empty library and leaves the cache as it was.
 //
 // Threads: one thread at a time loads (the load worker, or the GUI thread
 // when nothing else runs). While a load runs, other threads may read only
 // LoadProgress(). Accessors are for the owner's thread once no load runs.
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -24,14 +29,20 @@
 #include <opencv2/core.hpp>
 
 #include "mosaic/decode_pool.h"
-#include "mosaic/feature_index.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/sub_image.h"
 
 namespace tessaline {
 
 // Why a load left the library empty.
-enum class LoadFailure { kNone, kMissingFolder, kNoPictures, kNoneReadable };
+enum class LoadFailure {
+  kNone,
+  kMissingFolder,
+  kNoPictures,
+  kNoneReadable,
+  kCancelled,  // the cancel flag was set
+  kStopped,    // a decode threw (out of memory, a decoder's own error)
+};
 
 class TileLibrary {
  public:
@@ -40,6 +51,9 @@ class TileLibrary {
   using TileFileWriter = std::function<bool(const std::string& path, const cv::Mat& bgr)>;
   // Told every new value of the load progress, on the loading thread.
   using ProgressObserver = std::function<void(double)>;
+  // Decodes a tile picture as DecodeTilePicture does; called from the
+  // decoding threads, several at once.
+  using PictureDecoder = std::function<cv::Mat(const std::string& path)>;
 
   // Reads matching_x/y, sub_width/height, search_num and touched_tile_scale
   // from `config` at every load; `config` must outlive the library.
@@ -56,8 +70,8 @@ class TileLibrary {
   LoadFailure LastLoadFailure() const { return failure_; }
   const std::string& LoadFailureText() const { return failure_text_; }
 
-  // Empties the library, resets the thumbnails to sw × sh and replaces the
-  // index by an empty one (a tile-size change that forces a reload).
+  // Empties the library and resets the thumbnails to sw × sh (a tile-size
+  // change that forces a reload).
   void Clear(int sw, int sh);
 
   std::size_t Size() const { return library_.size(); }
@@ -69,12 +83,8 @@ class TileLibrary {
   cv::Mat Composite() const { return store_.Composite(); }
   // The images directory with a trailing separator; + name = full path.
   const std::string& ImagesPath() const { return images_path_; }
-  // 0 to 3: 0..1 reading pictures, 1..2 index, 2..3 touched tiles, 3 done.
-  // Any thread.
+  // 0 to 3: 0..1 reading pictures, 2..3 touched tiles, 3 done. Any thread.
   double LoadProgress() const { return load_progress_.load(); }
-  // The k nearest tiles to a cell feature (see FeatureIndex::Query).
-  std::vector<int> Query(const std::vector<int>& query) { return index_->Query(query); }
-  FeatureIndex& Index() { return *index_; }
 
   // Where log lines go; by default the calling thread's engine log, and for
   // the cache's own messages standard output.
@@ -83,6 +93,13 @@ class TileLibrary {
   void SetProgressObserver(ProgressObserver observer) { observe_progress_ = std::move(observer); }
   // Decoding threads for new pictures; 1 decodes on the loading thread.
   void SetDecodeThreads(int threads) { decode_threads_ = threads; }
+  // Bytes of decoded pictures the load may hold at once (DecodeBudgetBytes
+  // by default).
+  void SetDecodeBudget(std::uint64_t bytes) { decode_budget_ = bytes; }
+  void SetPictureDecoder(PictureDecoder decoder) { decode_picture_ = std::move(decoder); }
+  // A flag that, once set, makes a running load stop between pictures; null
+  // for none. Must outlive every load.
+  void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   // Number of pictures decoded by the last load (new pictures and touched
   // tiles made from scratch).
   int PicturesDecoded() const { return pictures_decoded_; }
@@ -96,34 +113,44 @@ class TileLibrary {
   bool ReadMosaicInfo(const std::string& path);
   bool WriteMosaicInfo(const std::string& path);
   std::vector<std::string> ScanNames(const std::string& dir) const;
-  std::vector<bool> TouchedTileOwners(const std::vector<std::string>& names,
+  struct NewPicture {
+    std::string name;
+    std::uint64_t bytes;  // decoded size from the header; 0 when unknown
+  };
+  bool LoadFrom(const std::string& dir, const std::string& cache_path);
+  bool Cancelled() const { return cancel_ != nullptr && cancel_->load(); }
+  bool FitsBudget(int width, int height) const;
+  std::vector<NewPicture> SizeUp(const std::vector<std::string>& names);
+  std::vector<bool> TouchedTileOwners(const std::vector<NewPicture>& pictures,
                                       const TileShape& shape) const;
-  void AddSubImages(const std::vector<std::string>& names);
+  bool AddSubImages(const std::vector<NewPicture>& pictures);
   std::optional<TileRecord> DecodeNew(const std::string& name, const TileShape& shape,
                                       bool make_touched_tile);
   void WriteTouchedTile(const std::string& tle_path, const cv::Mat& picture,
                         const TileShape& shape) const;
-  void BuildIndex();
-  void MakeTouchedTiles();
-  bool Fail(LoadFailure failure, const std::string& dir);
+  bool MakeTouchedTiles();
+  bool Fail(LoadFailure failure, const std::string& detail);
 
   const MosaicConfig& config_;
   std::vector<SubImageInfo> library_;
   SubImageStore store_;
   std::string images_path_;
   std::atomic<double> load_progress_{0.0};
-  std::unique_ptr<FeatureIndex> index_;
   std::ostream* log_ = nullptr;      // not owned; null: engine_log() of the caller
   std::ostream* console_ = nullptr;  // not owned; null: std::cout
   TileFileWriter write_tile_file_;
   ProgressObserver observe_progress_;
+  PictureDecoder decode_picture_;
   int decode_threads_;
+  std::uint64_t decode_budget_;
+  const std::atomic<bool>* cancel_ = nullptr;
   std::atomic<int> pictures_decoded_{0};
   LoadFailure failure_ = LoadFailure::kNone;
   std::string failure_text_;
 };
 
-// Writes `bgr` as a PNG file with OpenCV; the default TileFileWriter.
+// Writes `bgr` as a PNG file with OpenCV, whole or not at all (see
+// ReplaceFile); the default TileFileWriter.
 bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr);
 
 }  // namespace tessaline

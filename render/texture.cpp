@@ -269,10 +269,13 @@ GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,
   // blue first like every OpenCV image.
   const std::string touched = TouchedTilePath(path);
   std::error_code error;
-  const bool use_touched = std::filesystem::is_regular_file(touched, error);
-  const cv::Mat picture = ReadPicture(use_touched ? touched : path);
+  cv::Mat picture;
+  if (std::filesystem::is_regular_file(touched, error)) picture = ReadPicture(touched);
+  // A touched-tile file cut short or damaged shows the photo instead; the
+  // next load makes the file again.
+  if (picture.empty()) picture = ReadPicture(path);
   if (picture.empty()) {
-    support_log() << "cannot read a tile picture : " << (use_touched ? touched : path) << std::endl;
+    support_log() << "cannot read a tile picture : " << path << std::endl;
     return GlTexture();
   }
   GlTexture texture;

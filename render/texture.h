@@ -129,7 +129,8 @@ void CreateCellTable(int div_x, int div_y, MosaicTextureSet& set);
 void UploadCellTable(const std::vector<unsigned char>& bytes, MosaicTextureSet& set);
 
 // A single-tile texture of the picture assigned to cell (column, row):
-// images_path + library[t].name, where its touched-tile file is preferred.
+// images_path + library[t].name, where its touched-tile file is preferred
+// as long as it decodes.
 // Logs the path read. An empty handle for a cell outside the grid, a tile
 // index outside the library or a picture that does not decode.
 GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,

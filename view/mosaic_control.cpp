@@ -13,6 +13,7 @@ const char* const kBusyStatus = "a tile library load is running; please wait";
 const char* const kNotDrawnStatus = "the photomosaic could not be drawn; the log says why";
 
 bool PhotoMosaicAccess::LoadSubImages(const std::string& dir) {
+  engine_->Library().SetCancelFlag(cancel_);
   return engine_->LoadSubImages(dir);
 }
 std::string PhotoMosaicAccess::LoadFailureText() const {

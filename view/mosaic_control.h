@@ -13,6 +13,7 @@
 // GUI thread only, except MosaicEngineAccess::LoadSubImages, which runs on
 // the worker.
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,7 +49,10 @@ class MosaicEngineAccess {
 // The engine of the program behind MosaicEngineAccess.
 class PhotoMosaicAccess : public MosaicEngineAccess {
  public:
-  explicit PhotoMosaicAccess(qxPhotoMosaic* engine) : engine_(engine) {}
+  // `cancel` stops a load of the engine's library (see CancelLoad).
+  explicit PhotoMosaicAccess(qxPhotoMosaic* engine,
+                             const std::atomic<bool>* cancel = &ProgramLoadState().cancel)
+      : engine_(engine), cancel_(cancel) {}
   void Reset(qxPhotoMosaic* engine) { engine_ = engine; }
   bool LoadSubImages(const std::string& dir) override;
   std::string LoadFailureText() const override;
@@ -64,6 +68,7 @@ class PhotoMosaicAccess : public MosaicEngineAccess {
 
  private:
   qxPhotoMosaic* engine_;
+  const std::atomic<bool>* cancel_;
 };
 
 // What the commands ask of the view.

@@ -104,4 +104,29 @@ for args in "--bogus" "--tiles" "--tile 32 --tiles imgs" "--grid 0x2 --tiles img
   head -n 1 err.txt | grep -q "^tessaline-batch: " || fail "'$args' gave no clear first line"
   grep -q "^usage: " err.txt || fail "'$args' gave no usage"
 done
+# Odd files named like pictures: a FIFO (opening it would block the load for
+# good), a socket, and a PNG whose few bytes of header ask for 30000 x 30000
+# pixels, more than decodes may take. The load ends and uses the others.
+rm tessaline.cfg  # the default tile size again
+mkdir odd
+cp imgs/p1.png imgs/p2.bmp odd/
+mkfifo odd/fifo.jpg
+python3 -c 'import socket,sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' odd/socket.png
+printf '\211PNG\r\n\032\n\0\0\0\015IHDR\0\0\165\060\0\0\165\060\010\002\0\0\0\0\0\0\0\0\0\0\0IEND\256B`\202' \
+  >odd/huge.png
+STATUS=0
+timeout 60 "$BATCH" --tiles odd >out.txt 2>err.txt || STATUS=$?
+[ "$STATUS" -ne 124 ] || fail "the load of odd files hung"
+[ "$STATUS" -eq 0 ] || fail "the load of odd files ended with $STATUS"
+expect_line "add : 3" tessaline.log
+expect_line "too large to decode, skipped : /huge.png (30000 x 30000)" tessaline.log
+[ "$(grep -c "huge.png" tessaline.log)" -eq 1 ] || fail "huge.png is named more than once"
+expect_line "2 images were read. " tessaline.log
+
+# A touched tile cut short by a crash is made again at the next load.
+head -c 100 odd/p1.tle >cut && mv cut odd/p1.tle
+run --tiles odd
+[ "$STATUS" -eq 0 ] || fail "the reload of odd files ended with $STATUS"
+identify -format '%m %wx%h' odd/p1.tle | grep -qx 'PNG 224x126' || fail "p1.tle was not made again"
+[ -z "$(find odd -name '*.tmp')" ] || fail "a temporary file was left"
 echo "batch tiles: ok"

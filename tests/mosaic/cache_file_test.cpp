@@ -112,7 +112,7 @@ Decoded Decode(const std::string& bytes, int feature = kFeature, int w = kW, int
   // Leftovers from an earlier call must not survive a failed decode.
   d.library.resize(3);
   d.thumbs.resize(3);
-  d.ok = DecodeMosaicInfo(bytes, feature, w, h, d.library, d.thumbs, d.error);
+  d.ok = static_cast<bool>(DecodeMosaicInfo(bytes, feature, w, h, d.library, d.thumbs, d.error));
   return d;
 }
 
@@ -342,16 +342,21 @@ TEST_F(CacheFileOnDisk, ReadFailuresGiveOneLineNamingTheFile) {
   const struct {
     std::string path;
     std::string starts_with;
+    CacheReadError kind;
   } rows[] = {
-      {missing, "error : cannot open the file " + missing},
-      {dir_.string(), "error : "},  // a directory is not a cache
-      {broken, "error : broken cache file " + broken + " : "},
+      {missing, "error : cannot open the file " + missing, CacheReadError::kMissing},
+      // A directory is not a cache.
+      {dir_.string(), "error : cannot open the file ", CacheReadError::kUnreadable},
+      {broken, "error : broken cache file " + broken + " : ", CacheReadError::kTruncated},
   };
   for (const auto& row : rows) {
     std::vector<SubImageInfo> library(2);
     std::vector<cv::Mat> thumbs(2);
     std::string error;
-    EXPECT_FALSE(ReadMosaicInfoFile(row.path, kFeature, kW, kH, library, thumbs, error));
+    const CacheReadResult result =
+        ReadMosaicInfoFile(row.path, kFeature, kW, kH, library, thumbs, error);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.error, row.kind) << error;
     EXPECT_EQ(error.rfind(row.starts_with, 0), 0u) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
     EXPECT_TRUE(library.empty());

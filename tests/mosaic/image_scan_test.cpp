@@ -82,6 +82,17 @@ TEST(ImageScan, LinkLoopEndsAndLinkedFilesCount) {
             Sorted({folder / "sub/a.png", folder / "linked.png"}));
 }
 
+TEST(ImageScan, OnlyRegularFilesAndLinksToThemCount) {
+  TempFolder folder;
+  WriteBytes(folder / "real.jpg", "x");
+  ASSERT_EQ(mkfifo((folder / "fifo.jpg").c_str(), 0600), 0);
+  fs::create_symlink(folder / "fifo.jpg", folder / "to_fifo.png");
+  fs::create_symlink(folder / "gone.png", folder / "dangling.png");
+  fs::create_symlink("/dev/null", folder / "device.bmp");
+  EXPECT_EQ(ScanImageFiles(folder.Path(), ImagePatterns()),
+            std::vector<std::string>{folder / "real.jpg"});
+}
+
 // Runs `check` as an ordinary user: the superuser reads every folder
 // whatever its mode. Returns its result; a child process keeps the test
 // process's own user.

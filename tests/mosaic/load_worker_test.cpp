@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <vector>
+
 #include <future>
 #include <opencv2/imgcodecs.hpp>
 #include <sstream>
@@ -35,6 +39,21 @@ TEST(LoadWorker, PublishesTheOutcomeAndReleasesTheLock) {
     EXPECT_EQ(state.load_succeeded, row.succeeded);
     EXPECT_TRUE(state.load_lock.try_lock()) << "the worker kept the load lock";
     state.load_lock.unlock();
+  }
+}
+
+TEST(LoadWorker, AThrowingLoadStillEndsAsFailed) {
+  const std::vector<std::function<bool()>> loads = {
+      []() -> bool { throw std::bad_alloc(); },
+      []() -> bool { throw 42; },  // not even a std::exception
+  };
+  for (const auto& load : loads) {
+    LoadState state;
+    std::thread worker = StartLoad(load, state);
+    ASSERT_TRUE(worker.joinable());
+    worker.join();
+    EXPECT_FALSE(state.busy);
+    EXPECT_FALSE(state.load_succeeded);
   }
 }
 

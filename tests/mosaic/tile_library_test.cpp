@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "mosaic/cache_file.h"
+#include "mosaic/feature.h"
 #include "tests/mosaic/temp_folder.h"
 
 namespace tessaline {
@@ -189,9 +190,6 @@ TEST_F(TileLibraryTest, FirstLoadReadsPicturesAndWritesCacheAndTouchedTiles) {
   std::string error;
   ASSERT_TRUE(ReadMosaicInfoFile(CachePath(), 12, 4, 3, cached, thumbs, error)) << error;
   EXPECT_EQ(cached.size(), 2u);
-  EXPECT_EQ(library->Index().count(), 2);
-  EXPECT_EQ(library->Query({255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255}),
-            std::vector<int>{static_cast<int>(bi)});
   EXPECT_EQ(library->LoadProgress(), 3.0);
 }
 
@@ -388,7 +386,7 @@ TEST_F(TileLibraryTest, UnreadablePicturesAreSkippedSilentlyAndRetried) {
   Put("good.png", MeanPicture());
   WriteBytes(dir + "/bad.jpg", "not a picture at all");
   WriteBytes(dir + "/empty.png", "");
-  WriteBytes(dir + "/fake.gif", "GIF89a but nothing after");
+  WriteBytes(dir + "/fake.gif", "GIF89a");  // cut off before its size
   auto library = MakeLibrary();
   ASSERT_TRUE(Load(*library));
   EXPECT_TRUE(Logged("add : 4"));
@@ -612,6 +610,160 @@ TEST(DecodePool, OneThreadRunsEverythingOnTheCaller) {
       },
       [&](std::size_t, int& result) { seen.push_back(result); });
   EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4}));
+}
+
+}  // namespace
+}  // namespace tessaline
+
+namespace tessaline {
+namespace {
+
+// Jobs that hold their cost in bytes for a moment and record the most bytes
+// held at once, and whether a job over the budget ever ran beside another.
+struct MemoryProbe {
+  std::mutex mutex;
+  std::uint64_t held = 0;
+  std::uint64_t peak = 0;
+  int running = 0;
+  bool over_budget_shared = false;
+
+  std::size_t Run(std::size_t i, std::uint64_t cost, std::uint64_t budget) {
+    Change(cost, +1, budget);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    Change(cost, -1, budget);
+    return i;
+  }
+  void Change(std::uint64_t cost, int sign, std::uint64_t budget) {
+    std::lock_guard<std::mutex> lock(mutex);
+    held = sign > 0 ? held + cost : held - cost;
+    running += sign;
+    peak = std::max(peak, held);
+    over_budget_shared |= running > 1 && held > budget;
+  }
+};
+
+TEST(DecodePool, RunningJobsStayWithinTheMemoryBudget) {
+  struct Case {
+    const char* what;
+    std::vector<std::uint64_t> costs;
+    std::uint64_t budget;
+    int threads;
+  };
+  const Case cases[] = {
+      {"equal jobs, two fit", std::vector<std::uint64_t>(12, 40), 100, 4},
+      {"one fits at a time", std::vector<std::uint64_t>(6, 60), 100, 3},
+      {"larger than the budget runs alone", {150, 10, 10, 150, 10, 10, 10}, 100, 3},
+      {"unknown sizes cost nothing", std::vector<std::uint64_t>(8, 0), 1, 4},
+  };
+  for (const Case& c : cases) {
+    MemoryProbe probe;
+    JobLimits limits;
+    limits.threads = c.threads;
+    limits.budget = c.budget;
+    limits.cost = [&](std::size_t i) { return c.costs[i]; };
+    std::vector<std::size_t> order;
+    EXPECT_TRUE(RunInOrder<std::size_t>(
+        c.costs.size(), limits,
+        [&](std::size_t i) { return probe.Run(i, c.costs[i], c.budget); },
+        [&](std::size_t i, std::size_t& result) {
+          EXPECT_EQ(result, i);
+          order.push_back(i);
+        }))
+        << c.what;
+    EXPECT_EQ(order.size(), c.costs.size()) << c.what;
+    const std::uint64_t largest = *std::max_element(c.costs.begin(), c.costs.end());
+    EXPECT_LE(probe.peak, std::max(c.budget, largest)) << c.what;
+    EXPECT_FALSE(probe.over_budget_shared) << c.what;
+  }
+}
+
+TEST(DecodePool, AThrowingJobEndsTheRunOnTheCallerAfterJoiningEveryThread) {
+  const std::vector<std::function<void()>> throws = {
+      [] { throw std::bad_alloc(); },
+      [] { cv::Mat(-1, -1, CV_8UC3); },  // OpenCV's own exception
+  };
+  for (std::size_t t = 0; t < throws.size(); ++t) {
+    for (int threads : {1, 4}) {
+      std::atomic<int> running{0};
+      std::vector<std::size_t> consumed;
+      JobLimits limits;
+      limits.threads = threads;
+      bool thrown = false;
+      try {
+        RunInOrder<std::size_t>(
+            40, limits,
+            [&](std::size_t i) {
+              ++running;
+              std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              --running;
+              if (i == 5) throws[t]();
+              return i;
+            },
+            [&](std::size_t i, std::size_t&) { consumed.push_back(i); });
+      } catch (const std::exception&) {
+        thrown = true;
+      }
+      EXPECT_TRUE(thrown) << t << " on " << threads;
+      EXPECT_EQ(running.load(), 0) << "a job still runs after the return";
+      EXPECT_LE(consumed.size(), 5u);
+      for (std::size_t i = 0; i < consumed.size(); ++i) EXPECT_EQ(consumed[i], i);
+    }
+  }
+}
+
+TEST_F(TileLibraryTest, PictureTooLargeForTheBudgetIsSkippedWithOneLine) {
+  Put("a.png", MeanPicture());  // 5 × 3: 45 bytes decoded
+  Put("b.png", Quadrants());    // 4 × 4: 48 bytes
+  auto library = MakeLibrary();
+  library->SetDecodeBudget(46);
+  ASSERT_TRUE(Load(*library));
+  EXPECT_EQ(Names(*library), std::vector<std::string>{"/a.png"});
+  EXPECT_EQ(library->PicturesDecoded(), 1);
+  EXPECT_EQ(LinesContaining("b.png"), 1);
+  EXPECT_TRUE(Logged("too large to decode, skipped : /b.png (4 x 4)")) << log.str();
+}
+
+TEST_F(TileLibraryTest, ThrowingDecoderStopsTheLoadWithOneLineAndKeepsTheCache) {
+  for (int i = 0; i < 8; ++i) Put("p" + std::to_string(i) + ".png", MeanPicture());
+  for (int threads : {1, 3}) {
+    fs::remove(CachePath());
+    auto library = MakeLibrary(threads);
+    library->SetPictureDecoder([](const std::string& path) {
+      if (path.find("p5") != std::string::npos) throw std::bad_alloc();
+      return DecodeTilePicture(path);
+    });
+    EXPECT_FALSE(Load(*library));
+    EXPECT_EQ(library->LastLoadFailure(), LoadFailure::kStopped);
+    EXPECT_EQ(library->LoadFailureText(), "error : the load stopped : std::bad_alloc");
+    EXPECT_EQ(LinesContaining("the load stopped"), 1);
+    EXPECT_TRUE(library->Empty());
+    EXPECT_FALSE(fs::exists(CachePath())) << "a partial cache was written";
+  }
+}
+
+TEST_F(TileLibraryTest, CancelledLoadLeavesTheCacheAsItWasAndTheNextLoadCompletes) {
+  for (int i = 0; i < 6; ++i) Put("p" + std::to_string(i) + ".png", MeanPicture());
+  auto library = MakeLibrary();
+  ASSERT_TRUE(Load(*library));
+  const std::string old_cache = ReadBytes(CachePath());
+  for (int i = 6; i < 20; ++i) Put("p" + std::to_string(i) + ".png", Quadrants());
+  std::atomic<bool> cancel{false};
+  library->SetCancelFlag(&cancel);
+  library->SetPictureDecoder([&](const std::string& path) {
+    cancel = true;  // the quit comes while the first new picture decodes
+    return DecodeTilePicture(path);
+  });
+  EXPECT_FALSE(Load(*library));
+  EXPECT_EQ(library->LastLoadFailure(), LoadFailure::kCancelled);
+  EXPECT_TRUE(library->Empty());
+  EXPECT_LT(library->PicturesDecoded(), 14);
+  EXPECT_EQ(ReadBytes(CachePath()), old_cache);
+
+  cancel = false;
+  library->SetPictureDecoder(DecodeTilePicture);
+  ASSERT_TRUE(Load(*library));
+  EXPECT_EQ(library->Size(), 20u);
+  EXPECT_TRUE(Logged("add : 14"));
 }
 
 }  // namespace

@@ -272,6 +272,12 @@ TEST_F(TextureTest, TileTexturePrefersTheTouchedTileFile) {
   ASSERT_NE(texture.name(), 0u);
   EXPECT_EQ(Level0(texture.name(), GL_BGR, 72), Bytes(enlarged));
 
+  // A touched-tile file cut short falls back to the photo.
+  std::filesystem::resize_file(TouchedTilePath(picture), 40);
+  texture = LoadTileTexture(1, 1, 2, 2, assignment, library, images_path);
+  ASSERT_NE(texture.name(), 0u);
+  EXPECT_EQ(Level0(texture.name(), GL_BGR, 18), Bytes(photo));
+
   EXPECT_EQ(LoadTileTexture(2, 0, 2, 2, assignment, library, images_path).name(), 0u);
   EXPECT_EQ(LoadTileTexture(0, -1, 2, 2, assignment, library, images_path).name(), 0u);
   const std::vector<int> beyond = {5, 0, 0, 0};
