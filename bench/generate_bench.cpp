@@ -37,6 +37,7 @@
 #include <streambuf>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "bench/synthetic_tiles.h"
 #include "mosaic/cache_file.h"
 #include "mosaic/feature.h"
@@ -52,20 +53,6 @@ namespace fs = std::filesystem;
 const fs::path kRoot = fs::temp_directory_path() / "tessaline_generate_bench";
 constexpr int kSubW = 32, kSubH = 18;
 
-// The engine logs every step to the console; during a measurement that
-// console output is dropped (the log file still gets it), so that the
-// benchmark's own report stays readable.
-class QuietConsole {
- public:
-  QuietConsole() : saved_(std::cout.rdbuf(&null_)) {}
-  ~QuietConsole() { std::cout.rdbuf(saved_); }
-
- private:
-  struct NullBuffer : std::streambuf {
-    int overflow(int c) override { return traits_type::not_eof(c); }
-  } null_;
-  std::streambuf* saved_;
-};
 
 // A 1600 × 1200 photograph-like target: a random 8 × 6 colour field blown
 // up smoothly.

@@ -39,6 +39,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "bench/synthetic_tiles.h"
 #include "mosaic/photo_mosaic.h"
 #include "render/gl_mosaic_gpu.h"
@@ -51,32 +52,17 @@ namespace fs = std::filesystem;
 
 const fs::path kRoot = fs::temp_directory_path() / "tessaline_large_bench";
 
-int TileCount() {
-  const char* text = std::getenv("TESSALINE_BENCH_TILES");
-  const int count = text ? std::atoi(text) : 50000;
-  return count > 0 ? count : 50000;
-}
+int TileCount() { return CountFromEnvironment("TESSALINE_BENCH_TILES", 50000); }
 
 // The folder of pictures, made on first use; "complete" marks a finished
 // set. Cache and touched tiles are the loads' business.
 std::string TileFolder() {
   const int count = TileCount();
-  const fs::path dir = kRoot / ("tiles" + std::to_string(count));
-  if (fs::exists(dir / "complete")) return dir.string();
-  fs::create_directories(dir);
-  auto make = [&](int first, int step) {
-    std::mt19937 random(static_cast<unsigned>(first + 1));
-    for (int i = first; i < count; i += step) {
-      char name[32];
-      std::snprintf(name, sizeof name, "tile_%05d.jpg", i);
-      cv::imwrite((dir / name).string(), MakeSyntheticThumbnail(random, 64, 36));
-    }
-  };
-  std::thread other(make, 1, 2);
-  make(0, 2);
-  other.join();
-  std::ofstream(dir / "complete") << count;
-  return dir.string();
+  return MakePictureFolderOnce(kRoot / ("tiles" + std::to_string(count)), count,
+                               "tile_%05d.jpg", 2, [](const std::string& path, int i) {
+                                 std::mt19937 random(static_cast<unsigned>(i + 1));
+                                 cv::imwrite(path, MakeSyntheticThumbnail(random, 64, 36));
+                               });
 }
 
 // Removes what a load writes, so the next load is a first load again.
@@ -112,19 +98,6 @@ void SetMemoryCounters(benchmark::State& state) {
   state.counters["hwm_mb"] = StatusMegabytes("VmHWM:");
 }
 
-// The engine logs every step to the console; during a measurement that
-// output is dropped (the log file still gets it).
-class QuietConsole {
- public:
-  QuietConsole() : saved_(std::cout.rdbuf(&null_)) {}
-  ~QuietConsole() { std::cout.rdbuf(saved_); }
-
- private:
-  struct NullBuffer : std::streambuf {
-    int overflow(int c) override { return traits_type::not_eof(c); }
-  } null_;
-  std::streambuf* saved_;
-};
 
 // An engine without a GPU side, as the batch command makes it.
 std::unique_ptr<qxPhotoMosaic> MakeEngine(MosaicConfig& config) {

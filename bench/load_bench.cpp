@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "mosaic/cache_file.h"
 #include "mosaic/decode_pool.h"
 #include "mosaic/tile_library.h"
@@ -35,11 +36,7 @@ namespace fs = std::filesystem;
 
 const fs::path kRoot = fs::temp_directory_path() / "tessaline_load_bench";
 
-int PhotoCount() {
-  const char* text = std::getenv("TESSALINE_BENCH_PHOTOS");
-  const int count = text ? std::atoi(text) : 1000;
-  return count > 0 ? count : 1000;
-}
+int PhotoCount() { return CountFromEnvironment("TESSALINE_BENCH_PHOTOS", 1000); }
 
 // One 1600 × 1200 photograph-like picture: a random 8 × 6 colour field
 // blown up smoothly, with grain.
@@ -61,22 +58,11 @@ cv::Mat MakePhoto(int seed) {
 // The photo folder, made on first use; "complete" marks a finished set.
 std::string PhotoFolder() {
   const int count = PhotoCount();
-  const fs::path dir = kRoot / ("photos" + std::to_string(count));
-  if (fs::exists(dir / "complete")) return dir.string();
-  fs::create_directories(dir);
-  auto make = [&](int first, int step) {
-    for (int i = first; i < count; i += step) {
-      char name[32];
-      std::snprintf(name, sizeof name, "photo_%05d.jpg", i);
-      cv::imwrite((dir / name).string(), MakePhoto(i), {cv::IMWRITE_JPEG_QUALITY, 90});
-    }
-  };
-  const int threads = DefaultDecodeThreads();
-  std::vector<std::thread> pool;
-  for (int t = 0; t < threads; ++t) pool.emplace_back(make, t, threads);
-  for (std::thread& thread : pool) thread.join();
-  std::ofstream(dir / "complete") << count;
-  return dir.string();
+  return MakePictureFolderOnce(
+      kRoot / ("photos" + std::to_string(count)), count, "photo_%05d.jpg",
+      DefaultDecodeThreads(), [](const std::string& path, int i) {
+        cv::imwrite(path, MakePhoto(i), {cv::IMWRITE_JPEG_QUALITY, 90});
+      });
 }
 
 // Removes what a load writes, so the next load is a first load again.
