@@ -5,9 +5,17 @@
 // mosaic of a picture and writes it to a file, composed on the CPU or, with
 // --gpu, by the program's GLSL pass in a hidden GL context; with --movie it
 // makes the mosaic movie of every frame of a movie.
+//
+// Built twice: tessaline-batch without the movie libraries (ffmpeg and
+// GStreamer through OpenCV cost more at start-up than a whole small run),
+// and tessaline-batch-movie with them. A --movie command given to the first
+// is handed whole to the second, which sits beside it.
 
 #include <stdlib.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <exception>
 #include <filesystem>
@@ -27,8 +35,10 @@
 #include "render/hidden_gl_context.h"
 #include "settings/ini_store.h"
 #include "settings/log_stream.h"
+#if TESSALINE_BATCH_MOVIES
 #include "video/batch_movie.h"
 #include "video/video_codec.h"
+#endif
 
 namespace tessaline {
 namespace {
@@ -197,6 +207,7 @@ int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
   return MakeBatchMosaic(job, config, std::cerr);
 }
 
+#if TESSALINE_BATCH_MOVIES
 // Loads the library and makes the mosaic movie of options.movie, with the
 // frame count on the progress bar.
 int MakeMovie(const BatchOptions& options, MosaicConfig& config) {
@@ -216,13 +227,46 @@ int MakeMovie(const BatchOptions& options, MosaicConfig& config) {
   return status;
 }
 
-int Run(const std::vector<std::string>& args) {
+// Whether this build makes movies itself.
+bool MakesMovies() { return true; }
+
+// Never called: this build makes movies itself.
+int HandOverMovie(char**) { return kBatchFailed; }
+
+#else
+
+bool MakesMovies() { return false; }
+
+// The movie program beside this one: "/x/tessaline-batch-movie" when this
+// program is /x/tessaline-batch.
+std::string MovieProgramPath() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  const std::string name = "tessaline-batch-movie";
+  return error ? name : (self.parent_path() / name).string();
+}
+
+// Replaces this process by the movie program with the same arguments;
+// returns only when it cannot be started.
+int HandOverMovie(char** argv) {
+  const std::string program = MovieProgramPath();
+  argv[0] = const_cast<char*>(program.c_str());
+  execv(program.c_str(), argv);
+  std::cerr << "tessaline-batch: cannot start " << program << " : " << std::strerror(errno)
+            << "\n";
+  return kBatchFailed;
+}
+
+#endif
+
+int Run(const std::vector<std::string>& args, char** argv) {
   BatchOptions options;
   std::string error;
   if (!ParseBatchArguments(args, options, error)) {
     std::cerr << "tessaline-batch: " << error << "\n" << BatchUsage();
     return kBatchBadCommandLine;
   }
+  if (!options.help && !options.movie.empty() && !MakesMovies()) return HandOverMovie(argv);
   if (options.help) {
     std::cout << BatchUsage();
     return kBatchDone;
@@ -235,11 +279,13 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "tessaline-batch: --gpu needs an X display with GLX : DISPLAY is not set\n";
     return kBatchBadCommandLine;
   }
+#if TESSALINE_BATCH_MOVIES
   if (!options.movie.empty() && CodecForPath(options.out_path) == -1) {
     std::cerr << "tessaline-batch: cannot write a movie to '" << options.out_path
               << "' : give a file of type " << WritableMovieTypes() << "\n";
     return kBatchBadCommandLine;
   }
+#endif
   MosaicConfig& config = Config();
   ReadConfiguration(config);
   ApplyOverrides(options, config);
@@ -252,7 +298,9 @@ int Run(const std::vector<std::string>& args) {
     return kBatchBadCommandLine;
   }
   if (!options.target.empty()) return MakeMosaic(options, config);
+#if TESSALINE_BATCH_MOVIES
   if (!options.movie.empty()) return MakeMovie(options, config);
+#endif
   return LoadTiles(options.tiles_dir, config) ? kBatchDone : kBatchFailed;
 }
 
@@ -261,7 +309,7 @@ int Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   try {
-    return tessaline::Run(std::vector<std::string>(argv + 1, argv + argc));
+    return tessaline::Run(std::vector<std::string>(argv + 1, argv + argc), argv);
   } catch (const std::exception& error) {
     std::cerr << "tessaline-batch: stopped : " << error.what() << std::endl;
     return 1;

@@ -8,20 +8,32 @@ find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
 pkg_check_modules(GLEW REQUIRED IMPORTED_TARGET glew)
 pkg_check_modules(FTGL REQUIRED IMPORTED_TARGET ftgl)
 
-# Two OpenCV targets: `opencv` for still pictures (core, imgproc, imgcodecs)
-# and `opencv_videoio` for movies. The movie module loads ffmpeg, gstreamer
-# and a hundred more shared libraries at start-up, so only the video library
-# links it; tessaline-batch starts without them.
+# Three OpenCV targets: `opencv` for pixels (core, imgproc), `opencv_imgcodecs`
+# for the picture readers still built on it, and `opencv_videoio` for movies.
+# imgcodecs (GDAL, OpenEXR and their kin) costs about 60 ms at every start
+# and videoio (ffmpeg, GStreamer) about 35 ms more, so tessaline-batch keeps
+# both out of its pictures-only path.
 find_path(OPENCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4 REQUIRED)
 foreach(module videoio imgcodecs imgproc core)
   find_library(OPENCV_${module}_LIBRARY opencv_${module} REQUIRED)
 endforeach()
 add_library(opencv INTERFACE)
 target_include_directories(opencv SYSTEM INTERFACE ${OPENCV_INCLUDE_DIR})
-target_link_libraries(opencv INTERFACE ${OPENCV_imgcodecs_LIBRARY} ${OPENCV_imgproc_LIBRARY}
-  ${OPENCV_core_LIBRARY})
+target_link_libraries(opencv INTERFACE ${OPENCV_imgproc_LIBRARY} ${OPENCV_core_LIBRARY})
+add_library(opencv_imgcodecs INTERFACE)
+target_link_libraries(opencv_imgcodecs INTERFACE ${OPENCV_imgcodecs_LIBRARY} opencv)
 add_library(opencv_videoio INTERFACE)
-target_link_libraries(opencv_videoio INTERFACE ${OPENCV_videoio_LIBRARY} opencv)
+target_link_libraries(opencv_videoio INTERFACE ${OPENCV_videoio_LIBRARY} opencv_imgcodecs)
+
+# The picture encoders, straight on the codec libraries: each costs a
+# millisecond or two at start-up, where OpenCV's codec module costs sixty.
+find_package(TIFF REQUIRED)
+pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
+pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp)
+pkg_check_modules(HEIF REQUIRED IMPORTED_TARGET libheif)
+add_library(picture_encoders INTERFACE)
+target_link_libraries(picture_encoders INTERFACE PNG::PNG TIFF::TIFF PkgConfig::TURBOJPEG
+  PkgConfig::WEBP PkgConfig::HEIF)
 
 # giflib reads GIF tile pictures (OpenCV's image reader has no GIF decoder).
 find_path(GIF_INCLUDE_DIR gif_lib.h REQUIRED)

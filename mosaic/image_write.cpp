@@ -1,13 +1,12 @@
 #include "mosaic/image_write.h"
 
-#include <opencv2/imgcodecs.hpp>
-
 #include <algorithm>
 #include <cctype>
 #include <exception>
 #include <filesystem>
 #include <vector>
 
+#include "mosaic/picture_writer.h"
 #include "settings/whole_file.h"
 
 namespace tessaline {
@@ -15,10 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every extension here is encoded by the OpenCV 4.6 of Debian 12 without
-// further codec packages.
-constexpr const char* kWritableExtensions[] = {".png", ".bmp",  ".jpg",  ".jpeg",
-                                               ".tif", ".tiff", ".webp", ".ppm"};
+// Every extension here has an encoder in picture_writer.h.
+constexpr const char* kWritableExtensions[] = {".png",  ".bmp", ".jpg",  ".jpeg", ".tif",
+                                               ".tiff", ".webp", ".ppm", ".heic", ".heif"};
 
 // ".png" for "a/b.PNG"; empty when the last path component has no dot.
 std::string LowerExtension(const std::string& path) {
@@ -62,19 +60,12 @@ ImageWriteResult WriteImageFile(const std::string& path, const cv::Mat& bgr) {
   const fs::path folder = fs::path(path).parent_path();
   if (!folder.empty() && !fs::is_directory(folder, ignored))
     return Failure(ImageWriteError::kNoFolder, "no folder " + folder.string());
-  std::vector<uchar> bytes;
-  try {
-    if (!cv::imencode(extension, bgr, bytes) || bytes.empty())
-      return Failure(ImageWriteError::kEncodeFailed, "cannot encode the picture as " + extension);
-  } catch (const cv::Exception& e) {
-    // e.what() spans several lines; err is the one-line reason.
+  std::string bytes;
+  std::string reason;
+  if (!EncodePicture(FormatForExtension(extension), bgr, bytes, reason))
     return Failure(ImageWriteError::kEncodeFailed,
-                   "cannot encode the picture as " + extension + " : " + e.err);
-  } catch (const std::exception& e) {
-    return Failure(ImageWriteError::kEncodeFailed,
-                   "cannot encode the picture as " + extension + " : " + e.what());
-  }
-  if (!ReplaceFile(path, std::string(bytes.begin(), bytes.end())))
+                   "cannot encode the picture as " + extension + " : " + reason);
+  if (!ReplaceFile(path, bytes))
     return Failure(
         ImageWriteError::kWriteFailed,
         "cannot replace the file (not a plain file, or the folder is read-only or full)");

@@ -1,9 +1,9 @@
 #pragma once
-// Writing result pictures with OpenCV's encoders: the exported mosaic (view
-// and batch command alike).
+// Writing result pictures: the exported mosaic (view and batch command
+// alike), encoded by picture_writer.h.
 //
 // The picture type follows the path's extension, in any case: .png, .bmp,
-// .jpg/.jpeg, .tif/.tiff, .webp and .ppm. A file is written whole or not at
+// .jpg/.jpeg, .tif/.tiff, .webp, .ppm and .heic/.heif. A file is written whole or not at
 // all: the picture is encoded in memory and then replaces `path` through
 // ReplaceFile (a temporary file renamed into place); on any failure an
 // existing file at `path` is left as it was. Never throws.
@@ -19,7 +19,7 @@ enum class ImageWriteError {
   kEmptyPicture,  // nothing to write
   kUnknownType,   // the extension names no picture type we write
   kNoFolder,      // the folder of the path does not exist
-  kEncodeFailed,  // OpenCV's encoder refused the picture
+  kEncodeFailed,  // the encoder refused the picture
   kWriteFailed,   // the file could not be replaced
 };
 

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <opencv2/imgcodecs.hpp>
 #include <unordered_set>
 
 #include "mosaic/cache_file.h"
@@ -13,6 +12,7 @@
 #include "mosaic/geometry.h"
 #include "mosaic/image_scan.h"
 #include "mosaic/picture_header.h"
+#include "mosaic/picture_writer.h"
 #include "settings/log_stream.h"
 #include "settings/whole_file.h"
 
@@ -43,16 +43,13 @@ int TouchedTileSide(int side, double scale) {
 }  // namespace
 
 bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr) {
-  std::vector<unsigned char> bytes;
-  try {
-    // Encoded in memory: the ".tle" name gives OpenCV's writer no format.
-    if (!cv::imencode(".png", bgr, bytes)) return false;
-  } catch (const std::exception&) {
-    return false;
-  }
+  // Encoded in memory: the ".tle" name names no picture type.
+  std::string bytes;
+  std::string ignored;
+  if (!EncodePicture(PictureFormat::kPng, bgr, bytes, ignored)) return false;
   // Whole or not at all: a crash mid-write would otherwise leave a file
   // that exists, so it is not remade, yet does not decode.
-  return ReplaceFile(path, std::string(bytes.begin(), bytes.end()));
+  return ReplaceFile(path, bytes);
 }
 
 TileLibrary::TileLibrary(const MosaicConfig& config)

@@ -6,10 +6,10 @@
 #include <array>
 #include <cstddef>
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <ostream>
 #include <vector>
 
+#include "mosaic/image_write.h"
 #include "render/image_file.h"
 #include "settings/log_stream.h"
 
@@ -80,13 +80,12 @@ cv::Mat TexelsToMat(const std::vector<unsigned char>& texels, int width, int hei
 }
 
 bool WriteMat(const std::string& path, const cv::Mat& image) {
-  try {
-    if (cv::imwrite(path, image)) return true;
-  } catch (const cv::Exception& e) {
-    support_log() << "texture image error : " << path << " : " << e.what() << std::endl;
-    return false;
-  }
-  support_log() << "texture image error : cannot write " << path << std::endl;
+  const ImageWriteResult result = WriteImageFile(path, image);
+  if (result) return true;
+  if (result.error == ImageWriteError::kEncodeFailed)
+    support_log() << "texture image error : " << path << " : " << result.message << std::endl;
+  else
+    support_log() << "texture image error : cannot write " << path << std::endl;
   return false;
 }
 

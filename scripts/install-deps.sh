@@ -13,6 +13,8 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick ffmpeg fonts-inconsolata python3-gi gir1.2-gtk-3.0
   gstreamer1.0-plugins-base
   libgtest-dev libgmock-dev libbenchmark-dev
+  # Picture encoders without OpenCV's codec module; hyperfine and metapixel for the benchmarks.
+  libturbojpeg0-dev libtiff-dev libwebp-dev libheif-dev hyperfine metapixel
   plasma-workspace-wallpapers mate-backgrounds ukui-wallpapers
 )
 

@@ -1,0 +1,29 @@
+#pragma once
+// Encoding pictures in memory with the codec libraries themselves (libpng,
+// libjpeg-turbo, libtiff, libwebp, libheif) rather than OpenCV's codec
+// module, whose start-up loads a hundred shared libraries a writer never
+// needs. The caller puts the bytes on the disk (ReplaceFile), so a file is
+// written whole or not at all.
+//
+// Every format takes a blue-green-red CV_8UC3 picture and stores its true
+// colours: a reader that hands back red-green-blue sees red as red.
+
+#include <opencv2/core.hpp>
+
+#include <string>
+
+namespace tessaline {
+
+enum class PictureFormat { kNone, kPng, kJpeg, kBmp, kPpm, kTiff, kWebp, kHeif };
+
+// The format a lower-case extension with its dot names (".jpeg" -> kJpeg),
+// kNone for any other text.
+PictureFormat FormatForExtension(const std::string& extension);
+
+// Encodes `bgr` as `format` into `bytes`. False with a one-line reason in
+// `error` when the picture is not 8-bit blue-green-red, is too large for
+// the format, or the library refuses it. Never throws; any thread.
+bool EncodePicture(PictureFormat format, const cv::Mat& bgr, std::string& bytes,
+                   std::string& error);
+
+}  // namespace tessaline
