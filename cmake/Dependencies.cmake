@@ -54,3 +54,14 @@ target_link_libraries(fltk INTERFACE ${FLTK_IMAGES_LIBRARY} ${FLTK_GL_LIBRARY} $
 
 find_package(GTest)
 find_package(benchmark)
+
+# The picture readers (mosaic/picture_reader.cpp) call the format libraries
+# directly: a JPEG can then be decoded at a reduced scale, and no program
+# pays at start-up for the dozens of libraries OpenCV's reader pulls in.
+find_package(JPEG REQUIRED)
+find_package(TIFF REQUIRED)
+pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpdemux)
+pkg_check_modules(HEIF REQUIRED IMPORTED_TARGET libheif)
+add_library(picture_codecs INTERFACE)
+target_link_libraries(picture_codecs INTERFACE JPEG::JPEG TIFF::TIFF PNG::PNG PkgConfig::WEBP
+  PkgConfig::HEIF)
