@@ -84,8 +84,10 @@ std::string DropExtension(const std::string& path) {
 
 DropKind DropKindOf(const std::string& extension) {
   static const char* const kMovies[] = {"avi", "mp4", "mov", "mpg", "mpeg"};
-  // "jpeg" and "tiff" are the same pictures as "jpg" and "tif".
-  static const char* const kImages[] = {"bmp", "jpg", "jpeg", "png", "gif", "tif", "tiff"};
+  // "jpeg", "tiff" and "heif" are the same pictures as "jpg", "tif" and
+  // "heic".
+  static const char* const kImages[] = {"bmp", "jpg",  "jpeg", "png",  "gif",
+                                        "tif", "tiff", "webp", "heic", "heif"};
   for (const char* movie : kMovies)
     if (extension == movie) return DropKind::kMovie;
   for (const char* image : kImages)

@@ -22,7 +22,7 @@ std::string ChooseOnePath(const std::string& title, const std::string& filter, b
 
 void qxFlWindow::ImportImage() {
   const std::string path =
-      ChooseOnePath("Open image file", "Image Files|*.bmp;*.png;*.jpg;*.gif|All Files|*.*", false);
+      ChooseOnePath("Open image file", "Image Files|*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp;*.heic;*.heif|All Files|*.*", false);
   if (path.empty()) return;
   GuardEvent("open image", [&] { view_->OpenImage(path); });
   SetCurrentFile(path);

@@ -9,10 +9,11 @@ pkg_check_modules(GLEW REQUIRED IMPORTED_TARGET glew)
 pkg_check_modules(FTGL REQUIRED IMPORTED_TARGET ftgl)
 
 # Three OpenCV targets: `opencv` for pixels (core, imgproc), `opencv_imgcodecs`
-# for the picture readers still built on it, and `opencv_videoio` for movies.
-# imgcodecs (GDAL, OpenEXR and their kin) costs about 60 ms at every start
-# and videoio (ffmpeg, GStreamer) about 35 ms more, so tessaline-batch keeps
-# both out of its pictures-only path.
+# for the tests and benchmarks that make their pictures with it, and
+# `opencv_videoio` for movies. imgcodecs (GDAL, OpenEXR and their kin) costs
+# about 60 ms at every start and videoio (ffmpeg, GStreamer) about 35 ms
+# more, so the programs read and write pictures without them and only the
+# movie code links videoio.
 find_path(OPENCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4 REQUIRED)
 foreach(module videoio imgcodecs imgproc core)
   find_library(OPENCV_${module}_LIBRARY opencv_${module} REQUIRED)
@@ -24,16 +25,6 @@ add_library(opencv_imgcodecs INTERFACE)
 target_link_libraries(opencv_imgcodecs INTERFACE ${OPENCV_imgcodecs_LIBRARY} opencv)
 add_library(opencv_videoio INTERFACE)
 target_link_libraries(opencv_videoio INTERFACE ${OPENCV_videoio_LIBRARY} opencv_imgcodecs)
-
-# The picture encoders, straight on the codec libraries: each costs a
-# millisecond or two at start-up, where OpenCV's codec module costs sixty.
-find_package(TIFF REQUIRED)
-pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
-pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp)
-pkg_check_modules(HEIF REQUIRED IMPORTED_TARGET libheif)
-add_library(picture_encoders INTERFACE)
-target_link_libraries(picture_encoders INTERFACE PNG::PNG TIFF::TIFF PkgConfig::TURBOJPEG
-  PkgConfig::WEBP PkgConfig::HEIF)
 
 # giflib reads GIF tile pictures (OpenCV's image reader has no GIF decoder).
 find_path(GIF_INCLUDE_DIR gif_lib.h REQUIRED)
@@ -66,3 +57,20 @@ target_link_libraries(fltk INTERFACE ${FLTK_IMAGES_LIBRARY} ${FLTK_GL_LIBRARY} $
 
 find_package(GTest)
 find_package(benchmark)
+
+# The picture readers (mosaic/picture_reader.cpp) call the format libraries
+# directly: a JPEG can then be decoded at a reduced scale, and no program
+# pays at start-up for the dozens of libraries OpenCV's reader pulls in.
+find_package(JPEG REQUIRED)
+find_package(TIFF REQUIRED)
+pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpdemux)
+pkg_check_modules(HEIF REQUIRED IMPORTED_TARGET libheif)
+add_library(picture_codecs INTERFACE)
+target_link_libraries(picture_codecs INTERFACE JPEG::JPEG TIFF::TIFF PNG::PNG PkgConfig::WEBP
+  PkgConfig::HEIF)
+
+# The picture writers (mosaic/picture_writer.cpp) on the same libraries, plus
+# TurboJPEG's one-call encoder, which takes blue-green-red rows as they are.
+pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
+add_library(picture_encoders INTERFACE)
+target_link_libraries(picture_encoders INTERFACE picture_codecs PkgConfig::TURBOJPEG)

@@ -1,32 +1,22 @@
 #include "mosaic/decode_pool.h"
 
-#include <opencv2/imgcodecs.hpp>
+#include <algorithm>
+
 #include <opencv2/imgproc.hpp>
 
 #include "mosaic/feature.h"
-#include "mosaic/gif_reader.h"
+#include "mosaic/picture_reader.h"
 
 namespace tessaline {
 
-cv::Mat DecodeTilePicture(const std::string& path) {
-  try {
-    // Colour mode converts grey and alpha pictures to three channels exactly
-    // as a conversion after an unchanged read would (equal channels; alpha
-    // dropped, not blended), and gives 16-bit pictures as 8-bit.
-    cv::Mat picture = cv::imread(path, cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION);
-    // OpenCV has no GIF decoder; the GIF reader itself checks the first
-    // bytes, so only real GIF files are decoded as such, whatever their name.
-    if (picture.empty()) picture = ReadGifFirstFrame(path);
-    if (picture.type() != CV_8UC3) return cv::Mat();
-    return picture;
-  } catch (const std::exception&) {
-    // A decoder that gives up by throwing (a corrupt file, a picture too
-    // large for memory) means "cannot be read", like an empty result.
-    return cv::Mat();
-  }
-}
+cv::Mat DecodeTilePicture(const std::string& path) { return ReadUprightPicture(path).pixels; }
 
 TileRecord MakeTileRecord(const cv::Mat& picture, const std::string& name, const TileShape& shape) {
+  return MakeTileRecord(picture, PictureSize{picture.cols, picture.rows}, name, shape);
+}
+
+TileRecord MakeTileRecord(const cv::Mat& picture, PictureSize full, const std::string& name,
+                          const TileShape& shape) {
   TileRecord record;
   SubImageInfo& info = record.info;
   info.name = name;
@@ -36,10 +26,12 @@ TileRecord MakeTileRecord(const cv::Mat& picture, const std::string& name, const
   info.mean_r = mean[0];
   info.mean_g = mean[1];
   info.mean_b = mean[2];
-  info.width = picture.cols;
-  info.height = picture.rows;
+  info.width = full.width;
+  info.height = full.height;
+  // An area average: a linear resize of a photo to a few dozen pixels
+  // samples a handful of its pixels and keeps their noise.
   cv::resize(picture, record.thumbnail, cv::Size(shape.sub_width, shape.sub_height), 0, 0,
-             cv::INTER_LINEAR);
+             cv::INTER_AREA);
   info.feature = ComputeTileFeature(picture, shape.matching_x, shape.matching_y);
   info.is_thumb = IsThumbName(name);
   return record;
@@ -47,8 +39,15 @@ TileRecord MakeTileRecord(const cv::Mat& picture, const std::string& name, const
 
 cv::Mat MakeTouchedTile(const cv::Mat& picture, int width, int height) {
   cv::Mat tile;
-  cv::resize(picture, tile, cv::Size(width, height), 0, 0, cv::INTER_LINEAR);
+  cv::resize(picture, tile, cv::Size(width, height), 0, 0, cv::INTER_AREA);
   return tile;
+}
+
+PictureSize DecodeSizeFor(const TileShape& shape) {
+  // The feature grid is never larger than the thumbnail in practice, but a
+  // decode must still give each feature cell a pixel.
+  return PictureSize{std::max({shape.sub_width, shape.tle_width, shape.matching_x}),
+                     std::max({shape.sub_height, shape.tle_height, shape.matching_y})};
 }
 
 int DefaultDecodeThreads() {

@@ -22,17 +22,17 @@
 
 #include <opencv2/core.hpp>
 
+#include "mosaic/picture_header.h"
 #include "mosaic/sub_image.h"
 
 namespace tessaline {
 
-// Reads a picture file as 8-bit blue-green-red (CV_8UC3, top row first) as
-// stored: grey pictures get three equal channels, an alpha channel is
-// dropped, 16-bit samples keep their high byte, and the orientation tag of
-// a camera picture is not applied. GIF files (recognised by their first
-// bytes, whatever the name) give their first frame as gif_reader.h
-// describes. An empty Mat when the
-// file cannot be read as a picture; never throws.
+// Reads a picture file at full size as 8-bit blue-green-red (CV_8UC3, top
+// row first), upright: grey pictures get three equal channels, an alpha
+// channel is dropped, 16-bit samples keep their high byte, and the
+// orientation tag of a camera picture is applied (picture_reader.h). GIF
+// files give their first frame as gif_reader.h describes. An empty Mat when
+// the file cannot be read as a picture; never throws.
 cv::Mat DecodeTilePicture(const std::string& path);
 
 // The shape of what the library keeps of a picture.
@@ -52,12 +52,20 @@ struct TileRecord {
 };
 
 // The library entry and thumbnail of a decoded picture (CV_8UC3, not
-// empty) called `name`: means truncated toward zero, size, bilinear
-// thumbnail, feature, is_thumb.
+// empty) called `name`: means truncated toward zero, size, area-averaged
+// thumbnail, feature, is_thumb. `full` is the size recorded: the picture's
+// own size at full scale when `picture` was decoded reduced.
+TileRecord MakeTileRecord(const cv::Mat& picture, PictureSize full, const std::string& name,
+                          const TileShape& shape);
+// MakeTileRecord of a picture decoded at full size.
 TileRecord MakeTileRecord(const cv::Mat& picture, const std::string& name, const TileShape& shape);
 
-// The touched-tile picture: a bilinear resize to width × height.
+// The touched-tile picture: an area-averaged resize to width × height.
 cv::Mat MakeTouchedTile(const cv::Mat& picture, int width, int height);
+
+// The smallest decode that still makes everything of `shape` from real
+// pixels: thumbnail, touched tile and feature grid.
+PictureSize DecodeSizeFor(const TileShape& shape);
 
 // Number of decoding threads a load uses: one per core, at least one.
 int DefaultDecodeThreads();

@@ -1,5 +1,6 @@
 #include "mosaic/image_scan.h"
 
+#include <cctype>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -15,6 +16,23 @@ namespace fs = std::filesystem;
 bool MatchesAnyPattern(const std::string& path, const std::vector<std::string>& patterns) {
   for (const std::string& pattern : patterns) {
     if (path.find(pattern) != std::string::npos) return true;
+  }
+  return false;
+}
+
+bool EndsWithIgnoringCase(const std::string& path, const std::string& ending) {
+  if (path.size() < ending.size()) return false;
+  const std::size_t start = path.size() - ending.size();
+  for (std::size_t i = 0; i < ending.size(); ++i) {
+    const auto c = static_cast<unsigned char>(path[start + i]);
+    if (std::tolower(c) != std::tolower(static_cast<unsigned char>(ending[i]))) return false;
+  }
+  return true;
+}
+
+bool HasAnyExtension(const std::string& path, const std::vector<std::string>& extensions) {
+  for (const std::string& extension : extensions) {
+    if (EndsWithIgnoringCase(path, extension)) return true;
   }
   return false;
 }
@@ -42,8 +60,19 @@ const std::vector<std::string>& ImagePatterns() {
   return patterns;
 }
 
+const std::vector<std::string>& PictureExtensions() {
+  static const std::vector<std::string> extensions = {".tif", ".tiff", ".webp", ".heic", ".heif"};
+  return extensions;
+}
+
 std::vector<std::string> ScanImageFiles(const std::string& dir,
                                         const std::vector<std::string>& patterns) {
+  return ScanImageFiles(dir, patterns, {});
+}
+
+std::vector<std::string> ScanImageFiles(const std::string& dir,
+                                        const std::vector<std::string>& patterns,
+                                        const std::vector<std::string>& extensions) {
   std::vector<std::string> found;
   std::error_code error;
   if (dir.empty() || !fs::is_directory(fs::path(dir), error)) return found;
@@ -65,7 +94,8 @@ std::vector<std::string> ScanImageFiles(const std::string& dir,
       if (!error) stack.push_back(std::move(child));
     } else if (IsFileEntry(entry)) {
       const std::string path = entry.path().string();
-      if (MatchesAnyPattern(path, patterns)) found.push_back(path);
+      if (MatchesAnyPattern(path, patterns) || HasAnyExtension(path, extensions))
+        found.push_back(path);
     }
   }
   return found;

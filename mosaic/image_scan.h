@@ -31,6 +31,17 @@ const std::vector<std::string>& ImagePatterns();
 std::vector<std::string> ScanImageFiles(const std::string& dir,
                                         const std::vector<std::string>& patterns);
 
+// The endings that make a file name a picture of the formats phones and
+// cameras use beside the old ones, in any letter case: ".tif", ".tiff",
+// ".webp", ".heic", ".heif".
+const std::vector<std::string>& PictureExtensions();
+
+// ScanImageFiles that also takes a file whose name ends with one of
+// `extensions`, compared without regard to letter case.
+std::vector<std::string> ScanImageFiles(const std::string& dir,
+                                        const std::vector<std::string>& patterns,
+                                        const std::vector<std::string>& extensions);
+
 // The library name of a scanned path: the path without the leading `dir`
 // when it begins with exactly those bytes (so usually a leading "/"
 // remains), otherwise the whole path.

@@ -93,6 +93,67 @@ std::optional<PictureSize> JpegSize(std::string_view bytes) {
   return std::nullopt;
 }
 
+std::optional<PictureSize> TiffSize(std::string_view bytes) {
+  const bool big = bytes[0] == 'M';
+  auto read = [&](std::size_t at, int count) {
+    return big ? BigEndian(bytes, at, count) : LittleEndian(bytes, at, count);
+  };
+  if (bytes.size() < 8) return std::nullopt;
+  const std::uint32_t directory = read(4, 4);
+  if (directory > bytes.size() || bytes.size() - directory < 2) return std::nullopt;
+  const std::uint32_t entries = read(directory, 2);
+  std::int64_t width = 0;
+  std::int64_t height = 0;
+  for (std::uint32_t i = 0; i < entries; ++i) {
+    const std::size_t at = directory + 2 + std::size_t{i} * 12;
+    if (at + 12 > bytes.size()) break;
+    const std::uint32_t tag = read(at, 2);
+    const std::uint32_t type = read(at + 2, 2);
+    const std::uint32_t value = type == 3 ? read(at + 8, 2) : read(at + 8, 4);  // SHORT or LONG
+    if (tag == 256) width = value;
+    if (tag == 257) height = value;
+  }
+  return Positive(width, height);
+}
+
+std::optional<PictureSize> WebpSize(std::string_view bytes) {
+  if (bytes.size() < 30) return std::nullopt;
+  const std::string_view chunk = bytes.substr(12, 4);
+  auto byte = [&](std::size_t at) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])); };
+  if (chunk == "VP8 ")
+    return Positive(LittleEndian(bytes, 26, 2) & 0x3FFF, LittleEndian(bytes, 28, 2) & 0x3FFF);
+  if (chunk == "VP8L") {
+    return Positive(1 + (byte(21) | (byte(22) & 0x3F) << 8),
+                    1 + (byte(22) >> 6 | byte(23) << 2 | (byte(24) & 0x0F) << 10));
+  }
+  if (chunk == "VP8X") return Positive(1 + LittleEndian(bytes, 24, 3), 1 + LittleEndian(bytes, 27, 3));
+  return std::nullopt;
+}
+
+// A HEIF file holds an image-size box for every image in it (thumbnails,
+// grid tiles, the primary image); the largest is the one a decode makes.
+std::optional<PictureSize> HeifSize(std::string_view bytes) {
+  std::optional<PictureSize> largest;
+  std::uint64_t largest_area = 0;
+  for (std::size_t at = bytes.find("ispe"); at != std::string_view::npos && at + 16 <= bytes.size();
+       at = bytes.find("ispe", at + 4)) {
+    const std::optional<PictureSize> size =
+        Positive(BigEndian(bytes, at + 8, 4), BigEndian(bytes, at + 12, 4));
+    if (size && DecodedBytes(*size) > largest_area) {
+      largest = size;
+      largest_area = DecodedBytes(*size);
+    }
+  }
+  return largest;
+}
+
+bool IsHeifFile(std::string_view bytes) {
+  if (bytes.size() < 12 || bytes.substr(4, 4) != "ftyp") return false;
+  const std::string_view brand = bytes.substr(8, 4);
+  return brand == "heic" || brand == "heix" || brand == "mif1" || brand == "msf1" ||
+         brand == "heim" || brand == "heis" || brand == "hevc" || brand == "hevx";
+}
+
 std::string ReadStart(std::ifstream& in, std::size_t count) {
   std::string bytes(count, '\0');
   in.read(bytes.data(), static_cast<std::streamsize>(count));
@@ -107,6 +168,10 @@ std::optional<PictureSize> PictureSizeFromHeader(std::string_view bytes) {
   if (StartsWith(bytes, "GIF87a") || StartsWith(bytes, "GIF89a")) return GifSize(bytes);
   if (StartsWith(bytes, "BM")) return BmpSize(bytes);
   if (StartsWith(bytes, "\xFF\xD8")) return JpegSize(bytes);
+  if (StartsWith(bytes, std::string_view("II*\0", 4)) || StartsWith(bytes, std::string_view("MM\0*", 4)))
+    return TiffSize(bytes);
+  if (StartsWith(bytes, "RIFF") && bytes.substr(8, 4) == "WEBP") return WebpSize(bytes);
+  if (IsHeifFile(bytes)) return HeifSize(bytes);
   return std::nullopt;
 }
 

@@ -21,8 +21,10 @@ struct PictureSize {
 };
 
 // The size declared by the header at the start of `bytes` (the file's first
-// bytes): PNG, JPEG (baseline, progressive, lossless), BMP and GIF (logical
-// screen), recognised by their signatures, whatever the name. Nothing when
+// bytes): PNG, JPEG (baseline, progressive, lossless), BMP, GIF (logical
+// screen), TIFF (first directory), WebP and HEIF (its largest image),
+// recognised by their signatures, whatever the name. The size is as
+// stored, before any orientation tag turns it. Nothing when
 // the bytes are none of these, are cut off before the size, or declare a
 // size that is not positive.
 std::optional<PictureSize> PictureSizeFromHeader(std::string_view bytes);

@@ -55,7 +55,6 @@ bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr) {
 TileLibrary::TileLibrary(const MosaicConfig& config)
     : config_(config),
       write_tile_file_(WritePngWithOpenCv),
-      decode_picture_(DecodeTilePicture),
       decode_threads_(DefaultDecodeThreads()),
       decode_budget_(DecodeBudgetBytes()) {
   store_.Reset(config.sub_width, config.sub_height);
@@ -85,6 +84,13 @@ TileShape TileLibrary::Shape() const {
   shape.tle_height = TouchedTileSide(config_.sub_height, config_.touched_tile_scale);
   if (shape.tle_width == 0 || shape.tle_height == 0) shape.tle_width = shape.tle_height = 0;
   return shape;
+}
+
+DecodedPicture TileLibrary::Decode(const std::string& path, const TileShape& shape) const {
+  if (!decode_picture_) return ReadUprightPicture(path, DecodeSizeFor(shape));
+  cv::Mat picture = decode_picture_(path);
+  const PictureSize full{picture.cols, picture.rows};
+  return DecodedPicture{std::move(picture), full};
 }
 
 void TileLibrary::Clear(int sw, int sh) {
@@ -230,7 +236,7 @@ bool IsOwnFile(const std::string& path) {
 }  // namespace
 
 std::vector<std::string> TileLibrary::ScanNames(const std::string& dir) const {
-  std::vector<std::string> names = ScanImageFiles(dir, ImagePatterns());
+  std::vector<std::string> names = ScanImageFiles(dir, ImagePatterns(), PictureExtensions());
   names.erase(std::remove_if(names.begin(), names.end(), IsOwnFile), names.end());
   for (std::string& path : names) path = ImageNameFromPath(path, dir);
   return names;
@@ -308,11 +314,11 @@ std::optional<TileRecord> TileLibrary::DecodeNew(const std::string& name, const 
   if (name.find("pmc") != std::string::npos) return std::nullopt;
   const std::string full_path = images_path_ + name;
   ++pictures_decoded_;
-  const cv::Mat picture = decode_picture_(full_path);
-  if (picture.empty()) return std::nullopt;
+  const DecodedPicture picture = Decode(full_path, shape);
+  if (picture.pixels.empty()) return std::nullopt;
   try {
-    TileRecord record = MakeTileRecord(picture, name, shape);
-    if (make_touched_tile) WriteTouchedTile(TouchedTilePath(full_path), picture, shape);
+    TileRecord record = MakeTileRecord(picture.pixels, picture.full, name, shape);
+    if (make_touched_tile) WriteTouchedTile(TouchedTilePath(full_path), picture.pixels, shape);
     return record;
   } catch (const std::exception&) {
     return std::nullopt;  // out of memory for this picture: as if unreadable
@@ -345,8 +351,8 @@ bool TileLibrary::MakeTouchedTiles() {
     if (shape.tle_width != 0 && FitsBudget(info.width, info.height) &&
         !IsWholePngFile(tle_path)) {
       ++pictures_decoded_;
-      const cv::Mat picture = decode_picture_(full_path);
-      if (!picture.empty()) WriteTouchedTile(tle_path, picture, shape);
+      const DecodedPicture picture = Decode(full_path, shape);
+      if (!picture.pixels.empty()) WriteTouchedTile(tle_path, picture.pixels, shape);
     }
     // Computed from the count, not summed, so the last step lands on 3.
     SetProgress(2.0 + static_cast<double>(i + 1) / count);

@@ -30,6 +30,7 @@
 
 #include "mosaic/decode_pool.h"
 #include "mosaic/mosaic_config.h"
+#include "mosaic/picture_reader.h"
 #include "mosaic/sub_image.h"
 
 namespace tessaline {
@@ -51,8 +52,9 @@ class TileLibrary {
   using TileFileWriter = std::function<bool(const std::string& path, const cv::Mat& bgr)>;
   // Told every new value of the load progress, on the loading thread.
   using ProgressObserver = std::function<void(double)>;
-  // Decodes a tile picture as DecodeTilePicture does; called from the
-  // decoding threads, several at once.
+  // Decodes a tile picture at full size as DecodeTilePicture does; called
+  // from the decoding threads, several at once. By default there is none
+  // and the library reads each picture reduced to the size it needs.
   using PictureDecoder = std::function<cv::Mat(const std::string& path)>;
 
   // Reads matching_x/y, sub_width/height, search_num and touched_tile_scale
@@ -109,6 +111,8 @@ class TileLibrary {
   std::ostream& Console() const;
   void SetProgress(double value);
   TileShape Shape() const;
+  // The picture at `path` as the load needs it for `shape`.
+  DecodedPicture Decode(const std::string& path, const TileShape& shape) const;
   // False when the file is there but does not parse (it is then ignored).
   bool ReadMosaicInfo(const std::string& path);
   bool WriteMosaicInfo(const std::string& path);
@@ -140,7 +144,7 @@ class TileLibrary {
   std::ostream* console_ = nullptr;  // not owned; null: std::cout
   TileFileWriter write_tile_file_;
   ProgressObserver observe_progress_;
-  PictureDecoder decode_picture_;
+  PictureDecoder decode_picture_;  // empty: ReadUprightPicture, reduced
   int decode_threads_;
   std::uint64_t decode_budget_;
   const std::atomic<bool>* cancel_ = nullptr;

@@ -7,11 +7,11 @@
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
-#include <opencv2/imgcodecs.hpp>
 #include <optional>
 #include <ostream>
 #include <utility>
 
+#include "mosaic/decode_pool.h"
 #include "render/image_file.h"
 #include "settings/log_stream.h"
 
@@ -100,7 +100,7 @@ cv::Mat EightBitPicture(const cv::Mat& picture) {
 
 cv::Mat ReadPicture(const std::string& path) {
   try {
-    return EightBitPicture(cv::imread(path, cv::IMREAD_UNCHANGED));
+    return EightBitPicture(DecodeTilePicture(path));
   } catch (const cv::Exception& error) {
     support_log() << "cannot read a tile picture : " << path << " : " << error.what() << std::endl;
     return cv::Mat();

@@ -44,6 +44,8 @@ TEST(DropPaths, TakesTheKindFromTheFileNamesExtension) {
       {"/home/a b/Sea.JPG", "jpg", DropKind::kImage},
       {"/x/photo.jpeg", "jpeg", DropKind::kImage},
       {"/x/scan.TIFF", "tiff", DropKind::kImage},
+      {"/x/phone.HEIC", "heic", DropKind::kImage},
+      {"/x/web.webp", "webp", DropKind::kImage},
       {"/x/clip.tar.MP4", "mp4", DropKind::kMovie},
       {"/x/clip.mpeg", "mpeg", DropKind::kMovie},
       // Spaces and NULs inside the extension are dropped.

@@ -1,0 +1,457 @@
+#include "mosaic/picture_reader.h"
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include <jpeglib.h>
+#include <libheif/heif.h>
+#include <png.h>
+#include <tiffio.h>
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include "mosaic/gif_reader.h"
+
+namespace tessaline {
+namespace {
+
+// Decodes larger than this are refused whatever the format: a forged
+// header must not make a reader allocate gigabytes.
+constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
+
+bool StartsWith(std::string_view bytes, std::string_view signature) {
+  return bytes.substr(0, signature.size()) == signature;
+}
+
+std::uint32_t Read16(std::string_view bytes, std::size_t at, bool big) {
+  const auto b0 = static_cast<unsigned char>(bytes[at]);
+  const auto b1 = static_cast<unsigned char>(bytes[at + 1]);
+  return big ? (b0 << 8 | b1) : (b1 << 8 | b0);
+}
+
+std::uint32_t Read32(std::string_view bytes, std::size_t at, bool big) {
+  const std::uint32_t a = Read16(bytes, at, big);
+  const std::uint32_t b = Read16(bytes, at + 2, big);
+  return big ? (a << 16 | b) : (b << 16 | a);
+}
+
+bool SaneSize(std::uint64_t width, std::uint64_t height) {
+  return width > 0 && height > 0 && width * height <= kMaxPixels;
+}
+
+PictureSize Upright(PictureSize stored, int orientation) {
+  return orientation >= 5 ? PictureSize{stored.height, stored.width} : stored;
+}
+
+// ---- JPEG ---------------------------------------------------------------
+
+struct JpegErrors {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void JumpOnJpegError(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
+}
+
+void IgnoreJpegMessage(j_common_ptr, int) {}
+
+int JpegOrientation(jpeg_decompress_struct& info) {
+  for (jpeg_saved_marker_ptr marker = info.marker_list; marker != nullptr; marker = marker->next) {
+    if (marker->marker != JPEG_APP0 + 1) continue;
+    const std::string_view data(reinterpret_cast<const char*>(marker->data), marker->data_length);
+    if (StartsWith(data, std::string_view("Exif\0\0", 6))) return ExifOrientation(data);
+  }
+  return 1;
+}
+
+// Kept out of DecodeJpeg so that the longjmp in libjpeg's error path skips
+// no C++ destructor: every object with one is made by the caller.
+bool RunJpegDecode(jpeg_decompress_struct& info, JpegErrors& errors, std::string_view bytes,
+                   PictureSize needed, cv::Mat& out, PictureSize& full, int& orientation) {
+  if (setjmp(errors.jump) != 0) return false;
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()),
+               static_cast<unsigned long>(bytes.size()));
+  jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+  jpeg_read_header(&info, TRUE);
+  if (!SaneSize(info.image_width, info.image_height)) return false;
+  orientation = JpegOrientation(info);
+  const PictureSize stored{static_cast<int>(info.image_width), static_cast<int>(info.image_height)};
+  full = Upright(stored, orientation);
+  info.scale_num = 1;
+  info.scale_denom = static_cast<unsigned>(JpegReduction(stored, Upright(needed, orientation)));
+  // CMYK and YCCK cannot be brought to BGR by libjpeg itself.
+  if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) return false;
+  info.out_color_space = JCS_EXT_BGR;
+  jpeg_start_decompress(&info);
+  out.create(static_cast<int>(info.output_height), static_cast<int>(info.output_width), CV_8UC3);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = out.ptr(static_cast<int>(info.output_scanline));
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  return true;
+}
+
+DecodedPicture DecodeJpeg(std::string_view bytes, PictureSize needed) {
+  jpeg_decompress_struct info{};
+  JpegErrors errors{};
+  info.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = JumpOnJpegError;
+  errors.manager.emit_message = IgnoreJpegMessage;
+  jpeg_create_decompress(&info);
+  cv::Mat stored;
+  PictureSize full;
+  int orientation = 1;
+  const bool read = RunJpegDecode(info, errors, bytes, needed, stored, full, orientation);
+  jpeg_destroy_decompress(&info);
+  if (!read) return {};
+  return {ApplyOrientation(stored, orientation), full};
+}
+
+// ---- PNG ----------------------------------------------------------------
+
+struct PngSource {
+  std::string_view bytes;
+  std::size_t at = 8;
+};
+
+void ReadPngBytes(png_structp png, png_bytep out, png_size_t count) {
+  auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+  if (source->bytes.size() - source->at < count) png_error(png, "cut short");
+  std::memcpy(out, source->bytes.data() + source->at, count);
+  source->at += count;
+}
+
+void IgnorePngWarning(png_structp, png_const_charp) {}
+
+// Same rule as RunJpegDecode: no object with a destructor lives here.
+bool RunPngDecode(png_structp png, png_infop info, PngSource& source, cv::Mat& out,
+                  std::vector<png_bytep>& rows, int& orientation) {
+  if (setjmp(png_jmpbuf(png)) != 0) return false;
+  png_set_read_fn(png, &source, ReadPngBytes);
+  png_set_sig_bytes(png, 8);
+  png_read_info(png, info);
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  if (!SaneSize(width, height)) return false;
+  png_set_strip_16(png);
+  png_set_strip_alpha(png);
+  png_set_palette_to_rgb(png);
+  png_set_expand_gray_1_2_4_to_8(png);
+  png_set_gray_to_rgb(png);
+  png_set_bgr(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_channels(png, info) != 3) return false;
+#ifdef PNG_eXIf_SUPPORTED
+  png_uint_32 exif_size = 0;
+  png_bytep exif = nullptr;
+  if (png_get_eXIf_1(png, info, &exif_size, &exif) != 0 && exif != nullptr)
+    orientation = ExifOrientation(std::string_view(reinterpret_cast<char*>(exif), exif_size));
+#endif
+  out.create(static_cast<int>(height), static_cast<int>(width), CV_8UC3);
+  rows.resize(height);
+  for (png_uint_32 y = 0; y < height; ++y) rows[y] = out.ptr(static_cast<int>(y));
+  png_read_image(png, rows.data());
+  return true;
+}
+
+DecodedPicture DecodePng(std::string_view bytes) {
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnorePngWarning);
+  if (png == nullptr) return {};
+  png_infop info = png_create_info_struct(png);
+  PngSource source{bytes};
+  cv::Mat stored;
+  std::vector<png_bytep> rows;
+  int orientation = 1;
+  const bool read = info != nullptr && RunPngDecode(png, info, source, stored, rows, orientation);
+  png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
+  if (!read) return {};
+  cv::Mat upright = ApplyOrientation(stored, orientation);
+  return {upright, PictureSize{upright.cols, upright.rows}};
+}
+
+// ---- BMP ----------------------------------------------------------------
+
+// Uncompressed Windows bitmaps of 1, 4, 8, 24 or 32 bits a pixel: what
+// programs write today. Compressed or 16-bit ones are refused.
+DecodedPicture DecodeBmp(std::string_view bytes) {
+  if (bytes.size() < 54) return {};
+  const std::uint32_t data_at = Read32(bytes, 10, false);
+  const std::uint32_t header = Read32(bytes, 14, false);
+  if (header < 40 || 14 + std::uint64_t{header} > bytes.size()) return {};
+  const auto width = static_cast<std::int32_t>(Read32(bytes, 18, false));
+  const auto signed_height = static_cast<std::int32_t>(Read32(bytes, 22, false));
+  const int bits = static_cast<int>(Read16(bytes, 28, false));
+  const std::uint32_t compression = Read32(bytes, 30, false);
+  const bool top_first = signed_height < 0;
+  const std::int64_t height = top_first ? -std::int64_t{signed_height} : signed_height;
+  if (width <= 0 || !SaneSize(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)))
+    return {};
+  if (compression != 0 && !(compression == 3 && bits == 32)) return {};
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return {};
+  const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
+  if (data_at + stride * static_cast<std::uint64_t>(height) > bytes.size()) return {};
+  std::uint32_t colours = Read32(bytes, 46, false);
+  if (bits <= 8 && colours == 0) colours = 1u << bits;
+  const std::size_t palette_at = 14 + header;
+  cv::Mat out(static_cast<int>(height), width, CV_8UC3, cv::Scalar::all(0));
+  for (int y = 0; y < out.rows; ++y) {
+    const std::int64_t stored_row = top_first ? y : height - 1 - y;
+    const auto* row = reinterpret_cast<const unsigned char*>(bytes.data()) + data_at +
+                      static_cast<std::uint64_t>(stored_row) * stride;
+    auto* pixel = out.ptr<cv::Vec3b>(y);
+    for (int x = 0; x < width; ++x) {
+      if (bits >= 24) {
+        const unsigned char* p = row + static_cast<std::size_t>(x) * (bits / 8);
+        pixel[x] = cv::Vec3b(p[0], p[1], p[2]);
+        continue;
+      }
+      const int per_byte = 8 / bits;
+      const int shift = 8 - bits * (x % per_byte + 1);
+      const std::uint32_t index = (row[x / per_byte] >> shift) & ((1u << bits) - 1);
+      const std::size_t entry = palette_at + std::size_t{index} * 4;
+      if (index < colours && entry + 3 <= bytes.size()) {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + entry;
+        pixel[x] = cv::Vec3b(p[0], p[1], p[2]);
+      }
+    }
+  }
+  return {out, PictureSize{out.cols, out.rows}};
+}
+
+// ---- TIFF ---------------------------------------------------------------
+
+void SilenceTiff() {
+  static const bool silenced = [] {
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    return true;
+  }();
+  (void)silenced;
+}
+
+DecodedPicture DecodeTiff(const std::string& path) {
+  SilenceTiff();
+  std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "r"), TIFFClose);
+  if (!tiff) return {};
+  char message[1024] = "";
+  if (TIFFRGBAImageOK(tiff.get(), message) == 0) return {};
+  TIFFRGBAImage image{};
+  if (TIFFRGBAImageBegin(&image, tiff.get(), 0, message) == 0) return {};
+  // Rows as stored, top first; the orientation is applied below like
+  // everyone else's, since libtiff does not turn the transposed ones.
+  const int orientation = image.orientation >= 1 && image.orientation <= 8 ? image.orientation : 1;
+  image.req_orientation = image.orientation;
+  std::vector<std::uint32_t> raster;
+  bool read = SaneSize(image.width, image.height);
+  if (read) {
+    raster.resize(std::size_t{image.width} * image.height);
+    read = TIFFRGBAImageGet(&image, raster.data(), image.width, image.height) != 0;
+  }
+  TIFFRGBAImageEnd(&image);
+  if (!read) return {};
+  cv::Mat stored(static_cast<int>(image.height), static_cast<int>(image.width), CV_8UC3);
+  for (int y = 0; y < stored.rows; ++y) {
+    auto* pixel = stored.ptr<cv::Vec3b>(y);
+    const std::uint32_t* source = raster.data() + std::size_t(y) * image.width;
+    for (int x = 0; x < stored.cols; ++x) {
+      pixel[x] = cv::Vec3b(static_cast<unsigned char>(TIFFGetB(source[x])),
+                           static_cast<unsigned char>(TIFFGetG(source[x])),
+                           static_cast<unsigned char>(TIFFGetR(source[x])));
+    }
+  }
+  const cv::Mat upright = ApplyOrientation(stored, orientation);
+  return {upright, PictureSize{upright.cols, upright.rows}};
+}
+
+// ---- WebP ---------------------------------------------------------------
+
+int WebpOrientation(std::string_view bytes) {
+  WebPData data{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+  WebPDemuxer* demux = WebPDemux(&data);
+  if (demux == nullptr) return 1;
+  int orientation = 1;
+  WebPChunkIterator chunk{};
+  if (WebPDemuxGetChunk(demux, "EXIF", 1, &chunk) != 0) {
+    orientation = ExifOrientation(std::string_view(
+        reinterpret_cast<const char*>(chunk.chunk.bytes), chunk.chunk.size));
+    WebPDemuxReleaseChunkIterator(&chunk);
+  }
+  WebPDemuxDelete(demux);
+  return orientation;
+}
+
+DecodedPicture DecodeWebp(std::string_view bytes) {
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  int width = 0;
+  int height = 0;
+  if (WebPGetInfo(data, bytes.size(), &width, &height) == 0) return {};
+  if (!SaneSize(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height))) return {};
+  cv::Mat stored(height, width, CV_8UC3);
+  const std::size_t size = stored.total() * 3;
+  if (WebPDecodeBGRInto(data, bytes.size(), stored.data, size, static_cast<int>(stored.step)) ==
+      nullptr)
+    return {};
+  const cv::Mat upright = ApplyOrientation(stored, WebpOrientation(bytes));
+  return {upright, PictureSize{upright.cols, upright.rows}};
+}
+
+// ---- HEIF ---------------------------------------------------------------
+
+bool IsHeif(std::string_view bytes) {
+  if (bytes.size() < 12 || bytes.substr(4, 4) != "ftyp") return false;
+  const std::string_view brand = bytes.substr(8, 4);
+  for (std::string_view known : {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1"})
+    if (brand == known) return true;
+  return false;
+}
+
+DecodedPicture DecodeHeif(std::string_view bytes) {
+  std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(),
+                                                                 heif_context_free);
+  if (!context) return {};
+  if (heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
+                                                 nullptr)
+          .code != heif_error_Ok)
+    return {};
+  heif_image_handle* raw_handle = nullptr;
+  if (heif_context_get_primary_image_handle(context.get(), &raw_handle).code != heif_error_Ok)
+    return {};
+  std::unique_ptr<heif_image_handle, void (*)(const heif_image_handle*)> handle(
+      raw_handle, heif_image_handle_release);
+  const int width = heif_image_handle_get_width(handle.get());
+  const int height = heif_image_handle_get_height(handle.get());
+  if (!SaneSize(static_cast<std::uint64_t>(std::max(width, 0)),
+                static_cast<std::uint64_t>(std::max(height, 0))))
+    return {};
+  // Default decoding options apply the rotation and mirroring the file
+  // asks for, so the EXIF orientation (which mirrors them) is not applied.
+  heif_image* raw_image = nullptr;
+  if (heif_decode_image(handle.get(), &raw_image, heif_colorspace_RGB,
+                        heif_chroma_interleaved_RGB, nullptr)
+          .code != heif_error_Ok)
+    return {};
+  std::unique_ptr<heif_image, void (*)(const heif_image*)> image(raw_image, heif_image_release);
+  int stride = 0;
+  const std::uint8_t* plane =
+      heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+  const int decoded_width = heif_image_get_width(image.get(), heif_channel_interleaved);
+  const int decoded_height = heif_image_get_height(image.get(), heif_channel_interleaved);
+  if (plane == nullptr || decoded_width <= 0 || decoded_height <= 0) return {};
+  const cv::Mat rgb(decoded_height, decoded_width, CV_8UC3, const_cast<std::uint8_t*>(plane),
+                    static_cast<std::size_t>(stride));
+  cv::Mat bgr;
+  cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
+  return {bgr, PictureSize{bgr.cols, bgr.rows}};
+}
+
+// ---- files --------------------------------------------------------------
+
+bool ReadFileBytes(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size <= 0) return false;
+  in.seekg(0);
+  bytes.resize(static_cast<std::size_t>(size));
+  in.read(bytes.data(), size);
+  return in.gcount() == size;
+}
+
+}  // namespace
+
+int ExifOrientation(std::string_view exif) {
+  if (StartsWith(exif, std::string_view("Exif\0\0", 6))) exif.remove_prefix(6);
+  if (exif.size() < 8) return 1;
+  bool big = false;
+  if (StartsWith(exif, "MM")) {
+    big = true;
+  } else if (!StartsWith(exif, "II")) {
+    return 1;
+  }
+  if (Read16(exif, 2, big) != 42) return 1;
+  const std::uint32_t directory = Read32(exif, 4, big);
+  if (directory > exif.size() - 2) return 1;
+  const std::uint32_t entries = Read16(exif, directory, big);
+  for (std::uint32_t i = 0; i < entries; ++i) {
+    const std::size_t at = directory + 2 + std::size_t{i} * 12;
+    if (at + 12 > exif.size()) return 1;
+    if (Read16(exif, at, big) != 0x0112) continue;  // Orientation
+    const std::uint32_t value = Read16(exif, at + 8, big);  // a SHORT sits at the start
+    return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+  }
+  return 1;
+}
+
+cv::Mat ApplyOrientation(const cv::Mat& stored, int orientation) {
+  cv::Mat out;
+  switch (orientation) {
+    case 2: cv::flip(stored, out, 1); return out;
+    case 3: cv::rotate(stored, out, cv::ROTATE_180); return out;
+    case 4: cv::flip(stored, out, 0); return out;
+    case 5: cv::transpose(stored, out); return out;
+    case 6: cv::rotate(stored, out, cv::ROTATE_90_CLOCKWISE); return out;
+    case 7:
+      cv::transpose(stored, out);
+      cv::rotate(out, out, cv::ROTATE_180);
+      return out;
+    case 8: cv::rotate(stored, out, cv::ROTATE_90_COUNTERCLOCKWISE); return out;
+    default: return stored;
+  }
+}
+
+int JpegReduction(PictureSize stored, PictureSize needed) {
+  if (needed.width <= 0 || needed.height <= 0) return 1;
+  for (int reduction = 8; reduction > 1; reduction /= 2) {
+    const int width = (stored.width + reduction - 1) / reduction;
+    const int height = (stored.height + reduction - 1) / reduction;
+    if (width >= needed.width && height >= needed.height) return reduction;
+  }
+  return 1;
+}
+
+DecodedPicture DecodePicture(std::string_view bytes, const std::string& path, PictureSize needed) {
+  try {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (StartsWith(bytes, "\xFF\xD8")) return DecodeJpeg(bytes, needed);
+    if (StartsWith(bytes, "\x89PNG\r\n\x1a\n")) return DecodePng(bytes);
+    if (StartsWith(bytes, "BM")) return DecodeBmp(bytes);
+    if (HasGifSignature(data, bytes.size())) {
+      const cv::Mat gif = DecodeGifFirstFrame(data, bytes.size());
+      return {gif, PictureSize{gif.cols, gif.rows}};
+    }
+    if (StartsWith(bytes, std::string_view("II*\0", 4)) ||
+        StartsWith(bytes, std::string_view("MM\0*", 4)))
+      return DecodeTiff(path);
+    if (StartsWith(bytes, "RIFF") && bytes.size() >= 12 && bytes.substr(8, 4) == "WEBP")
+      return DecodeWebp(bytes);
+    if (IsHeif(bytes)) return DecodeHeif(bytes);
+  } catch (const std::exception&) {
+    // Out of memory for this picture, or OpenCV refusing a size: unreadable.
+  }
+  return {};
+}
+
+DecodedPicture ReadUprightPicture(const std::string& path, PictureSize needed) {
+  std::string bytes;
+  try {
+    if (!ReadFileBytes(path, bytes)) return {};
+  } catch (const std::exception&) {
+    return {};
+  }
+  return DecodePicture(bytes, path, needed);
+}
+
+}  // namespace tessaline

@@ -1,0 +1,59 @@
+#pragma once
+// Reading picture files upright, and no larger than the caller needs.
+//
+// Phone photos are large (12 megapixels) and often stored sideways with an
+// orientation tag, yet a tile keeps only a thumbnail and a touched tile of a
+// few hundred pixels. A JPEG is therefore decoded with libjpeg's scaled
+// inverse DCT at the smallest power-of-two reduction (1/2, 1/4, 1/8) that
+// still covers the size asked for, which cuts the decode cost several
+// times; a 1/2^k decode keeps each block's mean, so means over the picture
+// stay within a level of the full decode's.
+//
+// Formats, recognised by their first bytes whatever the name: JPEG, PNG,
+// BMP (uncompressed), GIF (first frame, gif_reader.h), TIFF, WebP and
+// HEIC/HEIF. Every result is 8-bit blue-green-red (CV_8UC3, top row first)
+// turned upright by the picture's EXIF orientation (JPEG APP1, TIFF tag,
+// WebP EXIF chunk, PNG eXIf); HEIF pictures are turned by libheif's own
+// transforms. Grey pictures give three equal channels, alpha is dropped
+// (not blended), 16-bit samples keep their high byte.
+//
+// Never throws for a bad file: an unreadable, corrupt or unknown file gives
+// an empty picture. Any thread.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include <opencv2/core.hpp>
+
+#include "mosaic/picture_header.h"
+
+namespace tessaline {
+
+struct DecodedPicture {
+  cv::Mat pixels;    // upright CV_8UC3; empty when the file cannot be read
+  PictureSize full;  // the upright size at full scale (pixels may be smaller)
+};
+
+// The EXIF orientation (1..8) held in a TIFF-structured block (starting
+// "II*\0" or "MM\0*", optionally after "Exif\0\0"); 1 when there is none or
+// the value is out of range.
+int ExifOrientation(std::string_view exif);
+
+// `stored` turned upright for EXIF orientation `orientation` (1..8).
+cv::Mat ApplyOrientation(const cv::Mat& stored, int orientation);
+
+// The picture in `bytes`; `needed` (upright, 0 × 0 for full size) lets a
+// JPEG decode reduced, never below `needed` in either direction. `path` is
+// used only by the readers that read files themselves (GIF, TIFF).
+DecodedPicture DecodePicture(std::string_view bytes, const std::string& path,
+                             PictureSize needed = {});
+
+// DecodePicture on the file at `path`.
+DecodedPicture ReadUprightPicture(const std::string& path, PictureSize needed = {});
+
+// The reduction 1, 2, 4 or 8 a JPEG of stored size `stored` is decoded at
+// so that both sides still cover `needed` (same orientation as `stored`).
+int JpegReduction(PictureSize stored, PictureSize needed);
+
+}  // namespace tessaline
