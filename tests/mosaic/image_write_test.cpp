@@ -5,10 +5,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "mosaic/picture_reader.h"
 #include "mosaic/temp_folder.h"
 
 namespace tessaline {
@@ -29,6 +31,15 @@ cv::Mat LetterF() {
   return picture;
 }
 
+// Read back by an independent decoder, OpenCV's, except HEIF, which it
+// does not read: the program's own reader then.
+cv::Mat ReadBack(const std::string& path) {
+  std::string extension = fs::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool heif = extension == ".heic" || extension == ".heif";
+  return heif ? ReadUprightPicture(path).pixels : cv::imread(path, cv::IMREAD_COLOR);
+}
+
 std::vector<std::string> FolderNames(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder))
@@ -41,15 +52,16 @@ TEST(ImageWrite, WritesEveryTypeByItsExtension) {
     const char* name;
     double tolerance;  // mean difference per sample after reading back
   };
-  const Row rows[] = {{"m.png", 0}, {"m.BMP", 0},  {"m.jpg", 80}, {"m.JPEG", 80},
-                      {"m.tif", 0}, {"m.tiff", 0}, {"m.webp", 8}, {"m.ppm", 0}};
+  const Row rows[] = {{"m.png", 0},  {"m.BMP", 0},  {"m.jpg", 80},  {"m.JPEG", 80},
+                      {"m.tif", 0},  {"m.tiff", 0}, {"m.webp", 8},  {"m.ppm", 0},
+                      {"m.heic", 12}, {"m.HEIF", 12}};
   TempFolder folder;
   const cv::Mat picture = LetterF();
   for (const Row& row : rows) {
     const std::string path = folder / row.name;
     const ImageWriteResult result = WriteImageFile(path, picture);
     ASSERT_TRUE(result) << row.name << " : " << result.message;
-    const cv::Mat read = cv::imread(path, cv::IMREAD_COLOR);
+    const cv::Mat read = ReadBack(path);
     ASSERT_EQ(read.size(), picture.size()) << row.name;
     EXPECT_LE(cv::norm(read, picture, cv::NORM_L1) / static_cast<double>(picture.total() * 3),
               row.tolerance)
@@ -57,6 +69,23 @@ TEST(ImageWrite, WritesEveryTypeByItsExtension) {
   }
   // Only the pictures: no temporary is left beside them.
   EXPECT_EQ(FolderNames(folder.Path()).size(), std::size(rows));
+}
+
+// Odd sides trip encoders that work in pairs of pixels (JPEG and HEVC
+// chroma, BMP row padding); orange read back as azure means the red and
+// blue channels were swapped on the way out.
+TEST(ImageWrite, OddSizesKeepTheirSizeAndTheirColours) {
+  const cv::Mat orange(17, 33, CV_8UC3, cv::Scalar(0, 128, 255));
+  TempFolder folder;
+  for (const std::string name : {"o.png", "o.bmp", "o.jpg", "o.tif", "o.webp", "o.ppm", "o.heic"}) {
+    const std::string path = folder / name;
+    const ImageWriteResult result = WriteImageFile(path, orange);
+    ASSERT_TRUE(result) << name << " : " << result.message;
+    const cv::Mat read = ReadBack(path);
+    ASSERT_EQ(read.size(), orange.size()) << name;
+    EXPECT_LE(cv::norm(read, orange, cv::NORM_L1) / static_cast<double>(orange.total() * 3), 6)
+        << name;
+  }
 }
 
 TEST(ImageWrite, FailuresLeaveNoFileAndNoTemporary) {
