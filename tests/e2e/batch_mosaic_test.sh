@@ -1,8 +1,8 @@
 # tessaline-batch --target/--out: makes the mosaic of a picture at the
 # working size from whole tiles of the library, reproducibly with --seed,
-# of a random tile with -1, as PNG, BMP or JPEG, and with --gpu the same
-# picture as on the CPU; failures end with one line and the documented
-# status. Runs under the Xvfb that lib.sh starts.
+# of a random tile with -1, as PNG, BMP, JPEG, TIFF, PPM, WebP or HEIC, and
+# with --gpu the same picture as on the CPU; failures end with one line and
+# the documented status. Runs under the Xvfb that lib.sh starts.
 source "$(dirname "$0")/lib.sh"
 BATCH="$BUILD_DIR/app/tessaline-batch"
 # No program runs in the background here: stop only the X server (lib.sh's
@@ -67,6 +67,16 @@ expect_size m.jpg JPEG
 run "${common[@]}" --target target.png --out m.bmp --seed 5
 expect_status 0 "a BMP mosaic"
 expect_size m.bmp BMP
+# The exact formats hold the very pixels of the PNG: no channel swapped, no
+# row flipped; the lossy ones at least their size.
+for type in TIFF:tif PPM:ppm WEBP:webp HEIC:heic; do
+  run "${common[@]}" --target target.png --out "m.${type#*:}" --seed 5
+  expect_status 0 "a ${type%:*} mosaic"
+  expect_size "m.${type#*:}" "${type%:*}"
+done
+for exact in m.bmp m.tif m.ppm; do
+  [ "$(compare -metric AE m.png "$exact" null: 2>&1)" = 0 ] || fail "$exact differs from m.png"
+done
 
 # The GLSL pass composes the very same picture.
 run "${common[@]}" --target target.png --out gpu.png --seed 5 --gpu
