@@ -75,7 +75,7 @@ make_tiles() {
   local count=$1 dir="$WORK/tiles-$1"
   [ -f "$dir.complete" ] && return
   rm -rf "$dir" && mkdir -p "$dir"
-  find "$WORK/pool" -name '*.jpg' | sort | head -n "$count" | xargs -r cp -l -t "$dir"
+  find "$WORK/pool" -name '*.jpg' | sort | awk -v n="$count" 'NR <= n' | xargs -r cp -l -t "$dir"
   touch "$dir.complete"
 }
 
