@@ -47,9 +47,10 @@ bool IsWalkableDirectory(const fs::directory_entry& entry) {
 // True when the entry is a file candidate: a regular file or a link to
 // one. A FIFO, socket or device named like a picture is not: opening a FIFO
 // blocks until someone writes to it, which would hang the load for good.
+// The type comes with the listing; only a link costs a stat of its target.
 bool IsFileEntry(const fs::directory_entry& entry) {
   std::error_code error;
-  return fs::is_regular_file(entry.path(), error);
+  return entry.is_regular_file(error);
 }
 
 }  // namespace
@@ -92,9 +93,12 @@ std::vector<std::string> ScanImageFiles(const std::string& dir,
     if (IsWalkableDirectory(entry)) {
       fs::directory_iterator child(entry.path(), error);
       if (!error) stack.push_back(std::move(child));
-    } else if (IsFileEntry(entry)) {
+    } else {
+      // The name first: a library folder holds as many touched-tile and
+      // cache files as pictures, and those need no look at their type.
       const std::string path = entry.path().string();
-      if (MatchesAnyPattern(path, patterns) || HasAnyExtension(path, extensions))
+      if ((MatchesAnyPattern(path, patterns) || HasAnyExtension(path, extensions)) &&
+          IsFileEntry(entry))
         found.push_back(path);
     }
   }
