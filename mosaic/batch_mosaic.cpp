@@ -1,6 +1,7 @@
 #include "mosaic/batch_mosaic.h"
 
 #include <cstdlib>
+#include <future>
 #include <ostream>
 #include <utility>
 
@@ -14,10 +15,20 @@ namespace {
 
 // Loads the target as the program's "Random" (a tile's picture, which then
 // stays out of its own mosaic) or "Open" (any picture) does.
-bool LoadBatchTarget(qxPhotoMosaic& engine, const std::string& target) {
-  if (target != "-1") return engine.LoadTarget(target);
+bool LoadBatchTarget(qxPhotoMosaic& engine, const std::string& target,
+                     std::future<cv::Mat>& picture) {
+  if (target != "-1") return engine.LoadTarget(target, [&picture] { return picture.get(); });
   engine.SetTarget(target);
   return engine.TargetLoaded();
+}
+
+// The target picture decoding on a thread of its own, while the library
+// loads: a 4K target takes about as long as reading a cached library of a
+// few thousand tiles. Nothing to start for a random tile, which needs the
+// library first.
+std::future<cv::Mat> StartTargetRead(const std::string& target) {
+  if (target == "-1") return std::future<cv::Mat>();
+  return std::async(std::launch::async, [target] { return ReadTargetPicture(target); });
 }
 
 // Generates the mosaic and writes it; false with the reason in `errors`.
@@ -67,12 +78,14 @@ bool SetUpBatchEngine(qxPhotoMosaic& engine, BatchEngineJob& job, const char* pr
 }
 
 int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& errors) {
+  // Declared before the engine: a failed set-up waits here for the decode.
+  std::future<cv::Mat> target = StartTargetRead(job.target);
   qxPhotoMosaic engine(config);
   if (!SetUpBatchEngine(engine, job, "mosaic", errors)) return kBatchFailed;
   // After the engine seeded its source with the time: every draw from
   // here on (random target, choice among the k nearest) follows the seed.
   if (job.has_seed) engine.Seed(job.seed);
-  if (!LoadBatchTarget(engine, job.target)) {
+  if (!LoadBatchTarget(engine, job.target, target)) {
     errors << "tessaline-batch: cannot read the target picture "
            << (job.target == "-1" ? "of a random tile" : job.target) << "\n";
     return kBatchFailed;

@@ -48,10 +48,18 @@ std::string qxPhotoMosaic::TilePath(int tile) const {
   return library_.ImagesPath() + library_.Entry(static_cast<std::size_t>(tile)).name;
 }
 
+cv::Mat ReadTargetPicture(const std::string& path) {
+  if (!IsFile(path)) return cv::Mat();
+  return DecodeTilePicture(path);  // 8-bit, 3 channels
+}
+
 bool qxPhotoMosaic::LoadTarget(const std::string& path) {
+  return LoadTarget(path, [&path] { return ReadTargetPicture(path); });
+}
+
+bool qxPhotoMosaic::LoadTarget(const std::string& path, const std::function<cv::Mat()>& decode) {
   engine_log() << boost::format("reading a texture... (%s)") % path << std::endl;
-  if (!IsFile(path)) return false;
-  const cv::Mat picture = DecodeTilePicture(path);  // 8-bit, 3 channels
+  const cv::Mat picture = decode();
   if (picture.empty()) return false;
   if (picture.size() == working_image_.size())
     picture.copyTo(working_image_);

@@ -30,6 +30,10 @@
 
 namespace tessaline {
 
+// The target picture at `path` as LoadTarget reads it: 8-bit, 3 channels,
+// upright; empty when `path` is no readable picture file. Any thread.
+cv::Mat ReadTargetPicture(const std::string& path);
+
 class qxPhotoMosaic {
  public:
   // Writes a picture (CV_8UC3) to a file whose type follows the extension.
@@ -71,6 +75,9 @@ class qxPhotoMosaic {
 
   // Targets and mosaics (GUI thread).
   bool LoadTarget(const std::string& path);
+  // LoadTarget taking the picture from `decode` (ReadTargetPicture(path)
+  // made elsewhere), so that a caller can decode while the library loads.
+  bool LoadTarget(const std::string& path, const std::function<cv::Mat()>& decode);
   void SetTarget(const std::string& path);  // "-1": a random tile
   int RandomTileIndex();
   // False when no mosaic was made: no library, or the GPU pass failed (the
