@@ -23,11 +23,11 @@
 # its time grows with the library; tessaline's hardly does, so the ratio is
 # set by tessaline's fixed costs (start-up, cache read, JPEG out) at the
 # small size.
-# Measured here (2 cores shared with other work, so the figures vary by a
-# third): 1,600 tiles 5.3 to 7 times faster (0.20-0.30 s against 1.5-2.0 s),
-# 5,000 tiles 7.6 to 8 times (0.46-0.61 s against 3.5-4.8 s). Most of a
-# 1,600-tile run is the matching itself, then the 3840 × 2160 target's decode
-# and the composed picture's JPEG encoding.
+# Measured here (2 cores, quiet): 1,600 tiles 6.7 times faster (0.23 s
+# against 1.51 s; 4.4 before the batch program shed OpenCV's codec and movie
+# modules), 5,000 tiles 8.5 times (0.41 s against 3.46 s; 6.7 before). Most
+# of a 1,600-tile run is now the matching itself, then the composed
+# picture's JPEG encoding and the 3840 × 2160 target's decode.
 set -euo pipefail
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=$(cd "${1:-$SOURCE_DIR/build}" && pwd)
