@@ -56,10 +56,10 @@ PACKAGES = [
 
 # Installed by scripts/install-deps.sh for the tests; their photographs
 # (the rest are abstract) join in where present.
-INSTALLED = ["/usr/share/backgrounds/mate/nature/*.jpg"] + [
-    "/usr/share/wallpapers/%s/contents/images/1920x1080.jpg" % name for name in
-    ("Altai", "Autumn", "BytheWater", "Canopee", "Cascade", "ColorfulCups",
-     "EveningGlow", "FallenLeaf", "MilkyWay", "OneStandsOut", "Path")]
+INSTALLED = ["/usr/share/backgrounds/mate/nature/*.jpg"]
+PLASMA = "/usr/share/wallpapers/%s/contents/images"
+PLASMA_PHOTOS = ("Autumn", "BytheWater", "ColorfulCups", "EveningGlow", "FallenLeaf",
+                 "OneStandsOut", "Path")
 
 MIN_SIDE = 128          # smaller pictures would blur as a target
 MAX_FLAT = 0.45         # share of equal neighbours: drawings are flat
@@ -257,10 +257,20 @@ def candidates(tree, prefix, patterns):
             yield prefix, path
 
 
+def pixels_in_name(path):
+    """Pixel count from a Plasma wallpaper's file name, WIDTHxHEIGHT.ext."""
+    match = re.match(r"(\d+)x(\d+)\.", os.path.basename(path))
+    return int(match.group(1)) * int(match.group(2)) if match else 0
+
+
 def installed():
     for pattern in INSTALLED:
         for path in sorted(glob.glob(pattern)):
             yield "wallpaper", path
+    for name in PLASMA_PHOTOS:
+        sizes = glob.glob(os.path.join(PLASMA % name, "*.*"))
+        if sizes:
+            yield "wallpaper", max(sizes, key=pixels_in_name)
 
 
 def choose(found):
@@ -289,10 +299,6 @@ def fill(out):
     os.makedirs(out, exist_ok=True)
     debs = cache_dir()
     unavailable = fetch(debs, [p for p, _, _ in PACKAGES])
-    if unavailable:
-        say("could not download " + " ".join(unavailable) +
-            " (no network, or no package lists: run 'sudo apt-get update');"
-            " using the pictures at hand")
     work = tempfile.mkdtemp(prefix="tessaline-photos-")
     try:
         found = list(installed())
@@ -316,8 +322,14 @@ def fill(out):
             shutil.move(os.path.join(ready, name), os.path.join(out, name))
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    say("%d sample photographs in %s" % (len(names), out))
-    return 0 if names else 1
+    if unavailable:
+        say("%d sample photographs in %s, from the packages at hand: could not"
+            " download %s (no network, or no package lists: run 'sudo apt-get update');"
+            " empty %s and start again for all of them"
+            % (len(names), out, " ".join(unavailable), out))
+    else:
+        say("%d sample photographs in %s" % (len(names), out))
+    return 0
 
 
 if __name__ == "__main__":
