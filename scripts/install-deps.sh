@@ -14,6 +14,7 @@ packages=(
   gstreamer1.0-plugins-base
   libgtest-dev libgmock-dev libbenchmark-dev
   plasma-workspace-wallpapers mate-backgrounds ukui-wallpapers
+  python3  # scripts/photo_library.py chooses the run command's sample photographs
 )
 
 missing=()
