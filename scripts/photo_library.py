@@ -88,24 +88,39 @@ def fetch(debs, packages):
     missing = [p for p in packages if not cached_deb(debs, p)]
     if not missing:
         return []
-    os.makedirs(debs, exist_ok=True)
     say("downloading " + " ".join(missing) + " (once, into " + debs + ")")
+    # Into a folder of its own first: an interrupted download must not
+    # pass for a cached package.
+    partial = os.path.join(debs, "partial")
+    shutil.rmtree(partial, ignore_errors=True)
+    os.makedirs(partial)
     # One package at a time: a single one that cannot be had leaves the rest.
     for package in missing:
-        subprocess.run(["apt-get", "download", "-q", package], cwd=debs,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            subprocess.run(["apt-get", "download", "-q", package], cwd=partial,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           timeout=1800)
+        except subprocess.TimeoutExpired:
+            continue
+        for deb in glob.glob(os.path.join(partial, package + "_*.deb")):
+            os.replace(deb, os.path.join(debs, os.path.basename(deb)))
+    shutil.rmtree(partial, ignore_errors=True)
     return [p for p in missing if not cached_deb(debs, p)]
 
 
 def unpack(deb, into):
+    """False when the package cannot be read."""
     os.makedirs(into, exist_ok=True)
-    subprocess.run(["dpkg-deb", "-x", deb, into], check=True)
+    if subprocess.run(["dpkg-deb", "-x", deb, into],
+                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+        return False
     # Qt resource bundles hold the pictures of some programs.
     for rcc in glob.glob(os.path.join(into, "usr/share/*/rcc/*.rcc")):
         try:
             unpack_rcc(rcc, into)
         except (ValueError, struct.error, zlib.error, OSError):
             pass
+    return True
 
 
 def unpack_rcc(path, into):
@@ -304,10 +319,15 @@ def fill(out):
         found = list(installed())
         for package, prefix, patterns in PACKAGES:
             deb = cached_deb(debs, package)
-            if deb:
-                tree = os.path.join(work, package)
-                unpack(deb, tree)
+            if not deb:
+                continue
+            tree = os.path.join(work, package)
+            if unpack(deb, tree):
                 found.extend(candidates(tree, prefix, patterns))
+            else:
+                # Downloaded again on the next fill.
+                os.remove(deb)
+                unavailable.append(package)
         say("choosing the photographs among %d pictures" % len(found))
         chosen = choose(found)
         # Written aside and moved in at the end, so that an interrupted
@@ -335,4 +355,8 @@ def fill(out):
 if __name__ == "__main__":
     if len(sys.argv) != 2:
         sys.exit("usage: photo_library.py DIR")
-    sys.exit(fill(sys.argv[1]))
+    try:
+        sys.exit(fill(sys.argv[1]))
+    except OSError as error:
+        say("cannot make the sample photographs: %s" % error)
+        sys.exit(1)

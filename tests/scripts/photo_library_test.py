@@ -175,6 +175,16 @@ class Fill(unittest.TestCase):
                          % os.path.join(self.dir.name, "images"))
         self.assertFalse(any("download" in line for line in said), said)
 
+    def test_a_truncated_cached_package_is_dropped_to_be_fetched_again(self):
+        self.cache_package()
+        deb = photo_library.cached_deb(photo_library.cache_dir(), "pictures-data")
+        with open(deb, "r+b") as f:
+            f.truncate(os.path.getsize(deb) // 2)
+        status, files, said = self.fill()
+        self.assertEqual((status, files), (0, []))
+        self.assertIn("could not download pictures-data", said[-1])
+        self.assertFalse(os.path.exists(deb))
+
     def test_a_failed_download_ends_on_one_line_that_says_what_to_do(self):
         status, files, said = self.fill()
         self.assertEqual((status, files), (0, []))
