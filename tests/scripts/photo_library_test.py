@@ -12,6 +12,8 @@ import tempfile
 import unittest
 import zlib
 
+# The script's folder stays as the repository has it.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts"))
 import photo_library  # noqa: E402
 
