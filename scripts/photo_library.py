@@ -37,11 +37,11 @@ PACKAGES = [
         "gcompris/src/activities/photo_hunter/resource/*.*",
         # The whole pictures only: the numbered ones are their pieces.
         "gcompris/src/activities/details/resource/image/*_background.webp"]),
+    # Not town/ and symbols/: drawn buildings and signs.
     ("tuxpaint-stamps-default", "stamp", [
-        "usr/share/tuxpaint/stamps/*/*.png",
-        "usr/share/tuxpaint/stamps/*/*/*.png",
-        "usr/share/tuxpaint/stamps/*/*/*/*.png",
-        "usr/share/tuxpaint/stamps/*/*/*/*/*.png"]),
+        "usr/share/tuxpaint/stamps/%s/**/*.png" % kind for kind in
+        ("animals", "clothes", "food", "hobbies", "household", "medical", "military",
+         "naturalforces", "people", "plants", "seasonal", "space", "sports", "vehicles")]),
     ("tuxpaint-data", "tuxpaint", ["usr/share/tuxpaint/templates/*.jpg",
                                    "usr/share/tuxpaint/templates/*.png"]),
     ("lomiri-wallpapers-16.04", "lomiri", ["usr/share/backgrounds/*.jpg",
@@ -268,7 +268,7 @@ def write_jpeg(source, target):
 
 def candidates(tree, prefix, patterns):
     for pattern in patterns:
-        for path in sorted(glob.glob(os.path.join(tree, pattern))):
+        for path in sorted(glob.glob(os.path.join(tree, pattern), recursive=True)):
             yield prefix, path
 
 
