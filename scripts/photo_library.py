@@ -37,11 +37,12 @@ PACKAGES = [
         "gcompris/src/activities/photo_hunter/resource/*.*",
         # The whole pictures only: the numbered ones are their pieces.
         "gcompris/src/activities/details/resource/image/*_background.webp"]),
-    # Not town/ and symbols/: drawn buildings and signs.
+    # Not town/, symbols/ and seasonal/: mostly drawn buildings, signs and
+    # holiday figures.
     ("tuxpaint-stamps-default", "stamp", [
         "usr/share/tuxpaint/stamps/%s/**/*.png" % kind for kind in
         ("animals", "clothes", "food", "hobbies", "household", "medical", "military",
-         "naturalforces", "people", "plants", "seasonal", "space", "sports", "vehicles")]),
+         "naturalforces", "people", "plants", "space", "sports", "vehicles")]),
     ("tuxpaint-data", "tuxpaint", ["usr/share/tuxpaint/templates/*.jpg",
                                    "usr/share/tuxpaint/templates/*.png"]),
     ("lomiri-wallpapers-16.04", "lomiri", ["usr/share/backgrounds/*.jpg",
