@@ -18,6 +18,7 @@ packages=(
   plasma-workspace-wallpapers mate-backgrounds ukui-wallpapers
   # picture readers (reduced-scale JPEG, TIFF, WebP, HEIC) and the HEIC test encoder
   libjpeg62-turbo-dev libtiff-dev libwebp-dev libheif-dev libheif-examples
+  python3  # scripts/photo_library.py chooses the run command's sample photographs
 )
 
 missing=()

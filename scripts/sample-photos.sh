@@ -2,7 +2,8 @@
 # Fills a folder with sample photographs taken from installed Debian wallpaper
 # packages (plasma-workspace-wallpapers, mate-backgrounds, ukui-wallpapers):
 # each photograph once at a screen size, and its nine sections as pictures of
-# their own, so that a first mosaic has a few hundred tiles to choose from.
+# their own: a quick, offline tile folder for the tests and benchmarks (the
+# run command's sample library is scripts/photo_library.py).
 #   sample-photos.sh DIR [LIMIT]   (LIMIT: at most this many photographs)
 set -euo pipefail
 out=$1
