@@ -133,6 +133,9 @@ void ReadPngBytes(png_structp png, png_bytep out, png_size_t count) {
 
 void IgnorePngWarning(png_structp, png_const_charp) {}
 
+// libpng's own handler prints to the console before it jumps back.
+[[noreturn]] void JumpOnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
 // Same rule as RunJpegDecode: no object with a destructor lives here.
 bool RunPngDecode(png_structp png, png_infop info, PngSource& source, cv::Mat& out,
                   std::vector<png_bytep>& rows, int& orientation) {
@@ -167,7 +170,7 @@ bool RunPngDecode(png_structp png, png_infop info, PngSource& source, cv::Mat& o
 
 DecodedPicture DecodePng(std::string_view bytes) {
   png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnorePngWarning);
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnPngError, IgnorePngWarning);
   if (png == nullptr) return {};
   png_infop info = png_create_info_struct(png);
   PngSource source{bytes};
