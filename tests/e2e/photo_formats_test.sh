@@ -6,27 +6,45 @@ source "$(dirname "$0")/lib.sh"
 BATCH="$BUILD_DIR/app/tessaline-batch"
 trap 'kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
+# Puts an EXIF block holding only an orientation right after a JPEG's start
+# marker, as a camera does (ImageMagick keeps no orientation it did not read).
+tag_orientation() {
+  python3 - "$1" "$2" <<'PY'
+import struct, sys
+path, orientation = sys.argv[1], int(sys.argv[2])
+tiff = b"MM\0*" + struct.pack(">IHHHIHHI", 8, 1, 0x0112, 3, 1, orientation, 0, 0)
+body = b"Exif\0\0" + tiff
+data = open(path, "rb").read()
+open(path, "wb").write(data[:2] + b"\xff\xe1" + struct.pack(">H", len(body) + 2) + body + data[2:])
+PY
+}
+
 # Twelve 64 x 36 tiles, each a top half of one colour over a bottom half of
 # another. Top colours are all reddish and bottom ones all bluish, so a
 # tile shown sideways or upside down cannot pass for any tile upright.
 mkdir tiles
 names=(a.jpg b.JPG c.jpeg d.jpg e.JPG f.jpg g.heic h.HEIC i.webp j.WebP k.jpg l.png)
-orients=(RightTop LeftBottom BottomRight RightTop LeftBottom BottomRight - - - - TopLeft -)
+orients=(6 8 3 6 8 3 - - - - 1 -)
 rotations=(-90 90 180 -90 90 180 0 0 0 0 0 0)
 for i in $(seq 0 11); do
   top=$(printf '#%02x%02x%02x' 230 $((i * 20)) 40)
   bottom=$(printf '#%02x%02x%02x' 30 $((i * 20)) 220)
   echo "$i $top $bottom" >>halves.txt
-  convert -size 64x18 "xc:$top" -size 64x18 "xc:$bottom" -append upright.png
+  convert -size 64x18 "xc:$top" -size 64x18 "xc:$bottom" -append "up$i.png"
   if [ "${orients[$i]}" = - ]; then
-    convert upright.png -quality 95 "tiles/${names[$i]}"
+    convert "up$i.png" -quality 95 "tiles/${names[$i]}"
   else
-    convert upright.png -rotate "${rotations[$i]}" -orient "${orients[$i]}" -quality 95 \
-      "tiles/${names[$i]}"
+    convert "up$i.png" -rotate "${rotations[$i]}" -quality 95 "tiles/${names[$i]}"
+    tag_orientation "tiles/${names[$i]}" "${orients[$i]}"
   fi
 done
-rm upright.png
-convert -size 640x360 gradient:'#ff2020-#2020ff' target.png
+# The target is made of the upright tiles themselves, one a cell, so that
+# the mosaic picks every kind of file.
+cells=()
+for c in $(seq 0 19); do cells+=("up$((c % 12)).png"); done
+convert "${cells[@]}" -resize '32x18!' +append row.png
+convert $(for r in $(seq 0 19); do echo row.png; done) -append target.png
+rm up*.png row.png
 
 "$BATCH" --tiles tiles --tile 16x9 --size 320x180 --k 3 --target target.png --out m.png \
   --seed 3 >out.txt 2>err.txt || { cat out.txt err.txt >&2; fail "the batch run failed"; }
@@ -58,5 +76,7 @@ for cy in range(0, 180, 9):
         if not match:
             sys.exit("cell at %d,%d: %s" % (cx, cy, corners))
         used.add(match[0])
-print("cells upright; tiles used:", sorted(used))
+# Rotated JPEGs (0-5), HEIC (6, 7) and WebP (8, 9) all show in the mosaic.
+if not {0, 1, 2, 6, 7, 8, 9} <= used:
+    sys.exit("tiles used: %s" % sorted(used))
 PY
