@@ -88,17 +88,35 @@ bool RunJpegDecode(jpeg_decompress_struct& info, JpegErrors& errors, std::string
   full = Upright(stored, orientation);
   info.scale_num = 1;
   info.scale_denom = static_cast<unsigned>(JpegReduction(stored, Upright(needed, orientation)));
-  // CMYK and YCCK cannot be brought to BGR by libjpeg itself.
-  if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) return false;
-  info.out_color_space = JCS_EXT_BGR;
+  // libjpeg brings CMYK and YCCK only as far as CMYK; the caller converts.
+  const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+  info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_start_decompress(&info);
-  out.create(static_cast<int>(info.output_height), static_cast<int>(info.output_width), CV_8UC3);
+  out.create(static_cast<int>(info.output_height), static_cast<int>(info.output_width),
+             cmyk ? CV_8UC4 : CV_8UC3);
   while (info.output_scanline < info.output_height) {
     JSAMPROW row = out.ptr(static_cast<int>(info.output_scanline));
     jpeg_read_scanlines(&info, &row, 1);
   }
   jpeg_finish_decompress(&info);
   return true;
+}
+
+// CMYK JPEGs come from print workflows, nearly all written by Adobe software
+// with inverted samples: 255 means no ink.
+cv::Mat InvertedCmykToBgr(const cv::Mat& cmyk) {
+  cv::Mat bgr(cmyk.size(), CV_8UC3);
+  for (int y = 0; y < cmyk.rows; ++y) {
+    const auto* in = cmyk.ptr<cv::Vec4b>(y);
+    auto* out = bgr.ptr<cv::Vec3b>(y);
+    for (int x = 0; x < cmyk.cols; ++x) {
+      const int k = in[x][3];
+      out[x] = cv::Vec3b(static_cast<unsigned char>(in[x][2] * k / 255),
+                         static_cast<unsigned char>(in[x][1] * k / 255),
+                         static_cast<unsigned char>(in[x][0] * k / 255));
+    }
+  }
+  return bgr;
 }
 
 DecodedPicture DecodeJpeg(std::string_view bytes, PictureSize needed) {
@@ -114,6 +132,7 @@ DecodedPicture DecodeJpeg(std::string_view bytes, PictureSize needed) {
   const bool read = RunJpegDecode(info, errors, bytes, needed, stored, full, orientation);
   jpeg_destroy_decompress(&info);
   if (!read) return {};
+  if (stored.channels() == 4) stored = InvertedCmykToBgr(stored);
   return {ApplyOrientation(stored, orientation), full};
 }
 

@@ -259,6 +259,19 @@ TEST(PictureReaderTest, ModernFormatsEnterTheLibraryWithTheirSizesAndColours) {
   }
 }
 
+TEST(PictureReaderTest, CmykJpegKeepsItsColours) {
+  TempFolder folder;
+  const cv::Scalar bgr(40, 150, 210);
+  ASSERT_TRUE(cv::imwrite(folder / "rgb.png", cv::Mat(16, 16, CV_8UC3, bgr)));
+  const std::string command = "convert '" + (folder / "rgb.png") + "' -colorspace CMYK -quality 98 '" +
+                              (folder / "cmyk.jpg") + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << "ImageMagick's convert is needed";
+  const cv::Mat picture = ReadUprightPicture(folder / "cmyk.jpg").pixels;
+  ASSERT_FALSE(picture.empty());
+  const cv::Scalar mean = cv::mean(picture);
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(mean[c], bgr[c], 6) << "channel " << c;
+}
+
 TEST(PictureReaderTest, BrokenFilesGiveNothingAndNeverCrash) {
   TempFolder folder;
   std::vector<unsigned char> jpeg;
