@@ -185,7 +185,8 @@ std::optional<PictureSize> PictureSizeFromHeader(std::string_view bytes) {
   if (StartsWith(bytes, "BM")) return BmpSize(bytes);
   if (StartsWith(bytes, "\xFF\xD8")) return JpegSize(bytes);
   if (IsTiff(bytes)) return TiffSize(bytes);
-  if (StartsWith(bytes, "RIFF") && bytes.substr(8, 4) == "WEBP") return WebpSize(bytes);
+  if (StartsWith(bytes, "RIFF") && bytes.size() >= 12 && bytes.substr(8, 4) == "WEBP")
+    return WebpSize(bytes);
   if (IsHeifFile(bytes)) return HeifSize(bytes);
   return std::nullopt;
 }

@@ -56,6 +56,7 @@ TEST(PictureHeader, ReadsTheDeclaredSizeOfEachType) {
       {"tiff", Encoded(".tif", 21, 13), 21, 13},
       {"webp lossy", Encoded(".webp", 301, 203), 301, 203},
       {"webp lossless", Encoded(".webp", 4099, 3, {cv::IMWRITE_WEBP_QUALITY, 101}), 4099, 3},
+      {"riff cut before its form type", "RIFF", 0, 0},
       {"tiff cut before its directory", Encoded(".tif", 21, 13).substr(0, 8), 0, 0},
       {"png cut in its header", png.substr(0, 20), 0, 0},
       {"bmp cut in its header", bmp.substr(0, 20), 0, 0},
