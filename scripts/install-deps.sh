@@ -14,8 +14,8 @@ packages=(
   gstreamer1.0-plugins-base
   libgtest-dev libgmock-dev libbenchmark-dev
   plasma-workspace-wallpapers mate-backgrounds ukui-wallpapers
-  # picture readers (reduced-scale JPEG, TIFF, WebP, HEIC) and the HEIC test encoder
-  libjpeg62-turbo-dev libtiff-dev libwebp-dev libheif-dev libheif-examples
+  # picture readers (reduced-scale JPEG, TIFF, WebP, HEIC) and the HEIC and WebP test tools
+  libjpeg62-turbo-dev libtiff-dev libwebp-dev libheif-dev libheif-examples webp
 )
 
 missing=()

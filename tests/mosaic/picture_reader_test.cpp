@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -55,8 +58,9 @@ cv::Mat StoredFor(const cv::Mat& upright, int o) {
   return stored;
 }
 
-// An APP1 segment holding one Orientation entry, in either byte order.
-std::string ExifSegment(int orientation, bool big_endian) {
+// A TIFF-structured EXIF block holding one Orientation entry, in either
+// byte order.
+std::string OrientationBlock(int orientation, bool big_endian) {
   auto put16 = [&](std::string& out, int v) {
     const char hi = static_cast<char>(v >> 8 & 0xFF);
     const char lo = static_cast<char>(v & 0xFF);
@@ -81,7 +85,12 @@ std::string ExifSegment(int orientation, bool big_endian) {
   put16(tiff, orientation);
   put16(tiff, 0);
   put32(tiff, 0);        // no next directory
-  const std::string body = std::string("Exif\0\0", 6) + tiff;
+  return tiff;
+}
+
+// An APP1 segment holding one Orientation entry.
+std::string ExifSegment(int orientation, bool big_endian) {
+  const std::string body = std::string("Exif\0\0", 6) + OrientationBlock(orientation, big_endian);
   const int length = static_cast<int>(body.size()) + 2;
   return std::string{'\xFF', '\xE1', static_cast<char>(length >> 8), static_cast<char>(length & 0xFF)} +
          body;
@@ -123,6 +132,44 @@ TEST(PictureReaderTest, EveryExifOrientationGivesTheSameUprightThumbnail) {
       EXPECT_LE(MaxDifference(record.thumbnail, expected), 6) << "orientation " << o;
       EXPECT_EQ(record.info.width, 64);
     }
+  }
+}
+
+// A PNG with an eXIf chunk right after its header chunk.
+std::string PngWithOrientation(const cv::Mat& stored, int orientation) {
+  std::vector<unsigned char> encoded;
+  EXPECT_TRUE(cv::imencode(".png", stored, encoded));
+  const std::string png(encoded.begin(), encoded.end());
+  const std::string data = "eXIf" + OrientationBlock(orientation, true);
+  const auto crc = static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+  auto be32 = [](std::uint32_t v) {
+    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16 & 0xFF),
+                       static_cast<char>(v >> 8 & 0xFF), static_cast<char>(v & 0xFF)};
+  };
+  const std::size_t after_header = 8 + 25;  // signature, IHDR chunk
+  return png.substr(0, after_header) + be32(static_cast<std::uint32_t>(data.size() - 4)) + data +
+         be32(crc) + png.substr(after_header);
+}
+
+TEST(PictureReaderTest, PngAndWebpOrientationTagsAreApplied) {
+  TempFolder folder;
+  const cv::Mat upright = UprightPicture();
+  for (int o : {3, 6, 7}) {
+    const std::string name = "o" + std::to_string(o);
+    WriteBytes(folder / (name + ".png"), PngWithOrientation(StoredFor(upright, o), o));
+    EXPECT_EQ(MaxDifference(ReadUprightPicture(folder / (name + ".png")).pixels, upright), 0)
+        << "png, orientation " << o;
+
+    ASSERT_TRUE(cv::imwrite(folder / "plain.webp", StoredFor(upright, o),
+                            {cv::IMWRITE_WEBP_QUALITY, 101}));
+    WriteBytes(folder / "exif.bin", OrientationBlock(o, false));
+    const std::string command = "webpmux -set exif '" + (folder / "exif.bin") + "' '" +
+                                (folder / "plain.webp") + "' -o '" + (folder / (name + ".webp")) +
+                                "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << "webpmux (package webp) is needed";
+    EXPECT_EQ(MaxDifference(ReadUprightPicture(folder / (name + ".webp")).pixels, upright), 0)
+        << "webp, orientation " << o;
   }
 }
 
