@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tiffio.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -152,7 +153,24 @@ std::string PngWithOrientation(const cv::Mat& stored, int orientation) {
          be32(crc) + png.substr(after_header);
 }
 
-TEST(PictureReaderTest, PngAndWebpOrientationTagsAreApplied) {
+// An uncompressed RGB TIFF of `stored` carrying orientation tag o.
+void WriteTiffWithOrientation(const std::string& path, const cv::Mat& stored, int o) {
+  TIFF* tiff = TIFFOpen(path.c_str(), "w");
+  ASSERT_NE(tiff, nullptr);
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, stored.cols);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, stored.rows);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tiff, TIFFTAG_ORIENTATION, o);
+  cv::Mat rgb;
+  cv::cvtColor(stored, rgb, cv::COLOR_BGR2RGB);
+  for (int y = 0; y < rgb.rows; ++y) TIFFWriteScanline(tiff, rgb.ptr(y), static_cast<uint32_t>(y), 0);
+  TIFFClose(tiff);
+}
+
+TEST(PictureReaderTest, PngWebpAndTiffOrientationTagsAreApplied) {
   TempFolder folder;
   const cv::Mat upright = UprightPicture();
   for (int o : {3, 6, 7}) {
@@ -170,6 +188,11 @@ TEST(PictureReaderTest, PngAndWebpOrientationTagsAreApplied) {
     ASSERT_EQ(std::system(command.c_str()), 0) << "webpmux (package webp) is needed";
     EXPECT_EQ(MaxDifference(ReadUprightPicture(folder / (name + ".webp")).pixels, upright), 0)
         << "webp, orientation " << o;
+  }
+  for (int o = 1; o <= 8; ++o) {
+    const std::string path = folder / ("o" + std::to_string(o) + ".tif");
+    WriteTiffWithOrientation(path, StoredFor(upright, o), o);
+    EXPECT_EQ(MaxDifference(ReadUprightPicture(path).pixels, upright), 0) << "tiff, orientation " << o;
   }
 }
 
