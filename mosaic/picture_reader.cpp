@@ -1,11 +1,13 @@
 #include "mosaic/picture_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -380,16 +382,25 @@ DecodedPicture DecodeHeif(std::string_view bytes) {
 
 // ---- files --------------------------------------------------------------
 
+// Plain system calls, not blocking: a FIFO named like a picture must not
+// hang the reader until someone writes to it; only regular files are read.
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size <= 0) return false;
-  in.seekg(0);
-  bytes.resize(static_cast<std::size_t>(size));
-  in.read(bytes.data(), size);
-  return in.gcount() == size;
+  const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (file < 0) return false;
+  struct stat status {};
+  bool read_all = fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
+  if (read_all) {
+    bytes.resize(static_cast<std::size_t>(status.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t got = read(file, bytes.data() + done, bytes.size() - done);
+      if (got <= 0) break;  // an error, or the file shrank meanwhile
+      done += static_cast<std::size_t>(got);
+    }
+    read_all = done == bytes.size();
+  }
+  close(file);
+  return read_all;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <zlib.h>
 
@@ -372,6 +373,9 @@ TEST(PictureReaderTest, BrokenFilesGiveNothingAndNeverCrash) {
     EXPECT_TRUE(ReadUprightPicture(path, PictureSize{8, 6}).pixels.empty()) << "case " << i - 1;
   }
   EXPECT_TRUE(ReadUprightPicture(folder / "absent.jpg").pixels.empty());
+  // Opening a FIFO for reading waits for a writer; the reader must not.
+  ASSERT_EQ(mkfifo((folder / "fifo.jpg").c_str(), 0600), 0);
+  EXPECT_TRUE(ReadUprightPicture(folder / "fifo.jpg").pixels.empty());
 }
 
 }  // namespace
