@@ -2,6 +2,11 @@
 // - a first load of a folder of camera-sized JPEG photographs (1600 × 1200),
 //   decoding on one thread and on the pool of one thread per core, reported
 //   as pictures per second, with the pool's speed-up over one thread;
+// - a first load of phone-sized photographs (4000 × 3000 JPEGs with detail
+//   at every scale), read at the reduced scale the tiles need and, for
+//   comparison, at full size as older versions did; pictures per second on
+//   the pool of one thread per core. TESSALINE_BENCH_PHONE_PHOTOS sets
+//   their number (default 500);
 // - a reload of a 10,000-tile library from its cache (nothing decoded).
 //
 // The photographs are made once (smooth colour fields with a little grain,
@@ -65,6 +70,36 @@ std::string PhotoFolder() {
       });
 }
 
+int PhonePhotoCount() { return CountFromEnvironment("TESSALINE_BENCH_PHONE_PHOTOS", 500); }
+
+// One 4000 × 3000 phone-photo-like picture: a smooth colour field, texture
+// at a middle scale and fine grain, so the JPEG has a camera file's size
+// (a few MB) and the decoder real work in every block.
+cv::Mat MakePhonePhoto(int seed) {
+  cv::RNG rng(static_cast<std::uint64_t>(seed) * 104729 + 7);
+  const cv::Size size(4000, 3000);
+  cv::Mat field(6, 8, CV_8UC3);
+  rng.fill(field, cv::RNG::UNIFORM, 0, 256);
+  cv::Mat photo;
+  cv::resize(field, photo, size, 0, 0, cv::INTER_CUBIC);
+  cv::Mat texture(300, 400, CV_8UC3);
+  rng.fill(texture, cv::RNG::UNIFORM, 0, 60);
+  cv::resize(texture, texture, size, 0, 0, cv::INTER_LINEAR);
+  cv::Mat grain(size, CV_8UC3);
+  rng.fill(grain, cv::RNG::UNIFORM, 0, 24);
+  photo = photo * 0.75 + texture + grain;
+  return photo;
+}
+
+std::string PhonePhotoFolder() {
+  const int count = PhonePhotoCount();
+  return MakePictureFolderOnce(
+      kRoot / ("phone" + std::to_string(count)), count, "phone_%05d.jpg", DefaultDecodeThreads(),
+      [](const std::string& path, int i) {
+        cv::imwrite(path, MakePhonePhoto(i), {cv::IMWRITE_JPEG_QUALITY, 90});
+      });
+}
+
 // Removes what a load writes, so the next load is a first load again.
 void ForgetLoad(const std::string& dir) {
   for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
@@ -122,6 +157,47 @@ BENCHMARK(BM_FirstLoad)
     ->Arg(1)
     ->Arg(DefaultDecodeThreads())
     ->ArgName("threads")
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+// Arg 0: reduced-scale reading (the load as it is); 1: every picture read
+// at full size, as loads did before reduced decoding.
+void BM_PhoneFirstLoad(benchmark::State& state) {
+  const std::string dir = PhonePhotoFolder();
+  const bool full_size = state.range(0) == 1;
+  MosaicConfig config;
+  std::ostringstream log;
+  std::size_t loaded = 0;
+  double seconds = 0.0;
+  double cpu_seconds = 0.0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ForgetLoad(dir);
+    TileLibrary library(config);
+    library.SetLogStreams(&log, &log);
+    if (full_size) library.SetPictureDecoder(DecodeTilePicture);
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    const double cpu_start = ProcessCpuSeconds();
+    library.LoadSubImages(dir);
+    cpu_seconds += ProcessCpuSeconds() - cpu_start;
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    loaded = library.Size();
+    log.str("");
+  }
+  if (loaded != static_cast<std::size_t>(PhonePhotoCount())) state.SkipWithError("pictures missing");
+  state.counters["pictures"] = static_cast<double>(loaded);
+  state.counters["pictures_per_s"] = static_cast<double>(loaded) * state.iterations() / seconds;
+  state.counters["threads"] = DefaultDecodeThreads();
+  // What the pictures cost whatever else the machine runs at the time.
+  state.counters["cpu_ms_per_picture"] = 1000.0 * cpu_seconds / (loaded * state.iterations());
+  state.counters["cores_used"] = cpu_seconds / seconds;
+}
+BENCHMARK(BM_PhoneFirstLoad)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("full_size")
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

@@ -93,27 +93,43 @@ std::optional<PictureSize> JpegSize(std::string_view bytes) {
   return std::nullopt;
 }
 
-std::optional<PictureSize> TiffSize(std::string_view bytes) {
-  const bool big = bytes[0] == 'M';
-  auto read = [&](std::size_t at, int count) {
-    return big ? BigEndian(bytes, at, count) : LittleEndian(bytes, at, count);
-  };
-  if (bytes.size() < 8) return std::nullopt;
-  const std::uint32_t directory = read(4, 4);
-  if (directory > bytes.size() || bytes.size() - directory < 2) return std::nullopt;
-  const std::uint32_t entries = read(directory, 2);
+bool IsTiff(std::string_view bytes) {
+  return StartsWith(bytes, std::string_view("II*\0", 4)) ||
+         StartsWith(bytes, std::string_view("MM\0*", 4));
+}
+
+std::uint32_t TiffNumber(std::string_view bytes, std::size_t at, int count, bool big) {
+  return big ? BigEndian(bytes, at, count) : LittleEndian(bytes, at, count);
+}
+
+// Where a TIFF's first directory starts (writers often put it at the end).
+std::uint32_t TiffDirectoryOffset(std::string_view bytes) {
+  return bytes.size() < 8 ? 0 : TiffNumber(bytes, 4, 4, bytes[0] == 'M');
+}
+
+// The width and height entries of the TIFF directory at the start of
+// `directory`.
+std::optional<PictureSize> TiffDirectorySize(std::string_view directory, bool big) {
+  if (directory.size() < 2) return std::nullopt;
+  const std::uint32_t entries = TiffNumber(directory, 0, 2, big);
   std::int64_t width = 0;
   std::int64_t height = 0;
   for (std::uint32_t i = 0; i < entries; ++i) {
-    const std::size_t at = directory + 2 + std::size_t{i} * 12;
-    if (at + 12 > bytes.size()) break;
-    const std::uint32_t tag = read(at, 2);
-    const std::uint32_t type = read(at + 2, 2);
-    const std::uint32_t value = type == 3 ? read(at + 8, 2) : read(at + 8, 4);  // SHORT or LONG
+    const std::size_t at = 2 + std::size_t{i} * 12;
+    if (at + 12 > directory.size()) break;
+    const std::uint32_t tag = TiffNumber(directory, at, 2, big);
+    const bool short_value = TiffNumber(directory, at + 2, 2, big) == 3;
+    const std::uint32_t value = TiffNumber(directory, at + 8, short_value ? 2 : 4, big);
     if (tag == 256) width = value;
     if (tag == 257) height = value;
   }
   return Positive(width, height);
+}
+
+std::optional<PictureSize> TiffSize(std::string_view bytes) {
+  const std::uint32_t directory = TiffDirectoryOffset(bytes);
+  if (directory < 8 || directory >= bytes.size()) return std::nullopt;
+  return TiffDirectorySize(bytes.substr(directory), bytes[0] == 'M');
 }
 
 std::optional<PictureSize> WebpSize(std::string_view bytes) {
@@ -168,9 +184,9 @@ std::optional<PictureSize> PictureSizeFromHeader(std::string_view bytes) {
   if (StartsWith(bytes, "GIF87a") || StartsWith(bytes, "GIF89a")) return GifSize(bytes);
   if (StartsWith(bytes, "BM")) return BmpSize(bytes);
   if (StartsWith(bytes, "\xFF\xD8")) return JpegSize(bytes);
-  if (StartsWith(bytes, std::string_view("II*\0", 4)) || StartsWith(bytes, std::string_view("MM\0*", 4)))
-    return TiffSize(bytes);
-  if (StartsWith(bytes, "RIFF") && bytes.substr(8, 4) == "WEBP") return WebpSize(bytes);
+  if (IsTiff(bytes)) return TiffSize(bytes);
+  if (StartsWith(bytes, "RIFF") && bytes.size() >= 12 && bytes.substr(8, 4) == "WEBP")
+    return WebpSize(bytes);
   if (IsHeifFile(bytes)) return HeifSize(bytes);
   return std::nullopt;
 }
@@ -185,6 +201,12 @@ std::optional<PictureSize> ReadPictureSize(const std::string& path) {
   if (!size && bytes.size() == kFirstRead && StartsWith(bytes, "\xFF\xD8")) {
     bytes += ReadStart(in, kMaxHeaderBytes - kFirstRead);
     size = PictureSizeFromHeader(bytes);
+  }
+  if (!size && IsTiff(bytes)) {
+    const std::uint32_t directory = TiffDirectoryOffset(bytes);
+    in.clear();
+    in.seekg(directory);
+    if (directory >= 8 && in) size = TiffDirectorySize(ReadStart(in, kFirstRead), bytes[0] == 'M');
   }
   return size;
 }

@@ -1,11 +1,13 @@
 #include "mosaic/picture_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -88,17 +90,35 @@ bool RunJpegDecode(jpeg_decompress_struct& info, JpegErrors& errors, std::string
   full = Upright(stored, orientation);
   info.scale_num = 1;
   info.scale_denom = static_cast<unsigned>(JpegReduction(stored, Upright(needed, orientation)));
-  // CMYK and YCCK cannot be brought to BGR by libjpeg itself.
-  if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) return false;
-  info.out_color_space = JCS_EXT_BGR;
+  // libjpeg brings CMYK and YCCK only as far as CMYK; the caller converts.
+  const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+  info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_start_decompress(&info);
-  out.create(static_cast<int>(info.output_height), static_cast<int>(info.output_width), CV_8UC3);
+  out.create(static_cast<int>(info.output_height), static_cast<int>(info.output_width),
+             cmyk ? CV_8UC4 : CV_8UC3);
   while (info.output_scanline < info.output_height) {
     JSAMPROW row = out.ptr(static_cast<int>(info.output_scanline));
     jpeg_read_scanlines(&info, &row, 1);
   }
   jpeg_finish_decompress(&info);
   return true;
+}
+
+// CMYK JPEGs come from print workflows, nearly all written by Adobe software
+// with inverted samples: 255 means no ink.
+cv::Mat InvertedCmykToBgr(const cv::Mat& cmyk) {
+  cv::Mat bgr(cmyk.size(), CV_8UC3);
+  for (int y = 0; y < cmyk.rows; ++y) {
+    const auto* in = cmyk.ptr<cv::Vec4b>(y);
+    auto* out = bgr.ptr<cv::Vec3b>(y);
+    for (int x = 0; x < cmyk.cols; ++x) {
+      const int k = in[x][3];
+      out[x] = cv::Vec3b(static_cast<unsigned char>(in[x][2] * k / 255),
+                         static_cast<unsigned char>(in[x][1] * k / 255),
+                         static_cast<unsigned char>(in[x][0] * k / 255));
+    }
+  }
+  return bgr;
 }
 
 DecodedPicture DecodeJpeg(std::string_view bytes, PictureSize needed) {
@@ -114,6 +134,7 @@ DecodedPicture DecodeJpeg(std::string_view bytes, PictureSize needed) {
   const bool read = RunJpegDecode(info, errors, bytes, needed, stored, full, orientation);
   jpeg_destroy_decompress(&info);
   if (!read) return {};
+  if (stored.channels() == 4) stored = InvertedCmykToBgr(stored);
   return {ApplyOrientation(stored, orientation), full};
 }
 
@@ -132,6 +153,9 @@ void ReadPngBytes(png_structp png, png_bytep out, png_size_t count) {
 }
 
 void IgnorePngWarning(png_structp, png_const_charp) {}
+
+// libpng's own handler prints to the console before it jumps back.
+[[noreturn]] void JumpOnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 // Same rule as RunJpegDecode: no object with a destructor lives here.
 bool RunPngDecode(png_structp png, png_infop info, PngSource& source, cv::Mat& out,
@@ -167,7 +191,7 @@ bool RunPngDecode(png_structp png, png_infop info, PngSource& source, cv::Mat& o
 
 DecodedPicture DecodePng(std::string_view bytes) {
   png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnorePngWarning);
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnPngError, IgnorePngWarning);
   if (png == nullptr) return {};
   png_infop info = png_create_info_struct(png);
   PngSource source{bytes};
@@ -358,16 +382,25 @@ DecodedPicture DecodeHeif(std::string_view bytes) {
 
 // ---- files --------------------------------------------------------------
 
+// Plain system calls, not blocking: a FIFO named like a picture must not
+// hang the reader until someone writes to it; only regular files are read.
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size <= 0) return false;
-  in.seekg(0);
-  bytes.resize(static_cast<std::size_t>(size));
-  in.read(bytes.data(), size);
-  return in.gcount() == size;
+  const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (file < 0) return false;
+  struct stat status {};
+  bool read_all = fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
+  if (read_all) {
+    bytes.resize(static_cast<std::size_t>(status.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t got = read(file, bytes.data() + done, bytes.size() - done);
+      if (got <= 0) break;  // an error, or the file shrank meanwhile
+      done += static_cast<std::size_t>(got);
+    }
+    read_all = done == bytes.size();
+  }
+  close(file);
+  return read_all;
 }
 
 }  // namespace

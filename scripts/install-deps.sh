@@ -16,8 +16,8 @@ packages=(
   # Picture encoders without OpenCV's codec module; hyperfine and metapixel for the benchmarks.
   libturbojpeg0-dev libtiff-dev libwebp-dev libheif-dev hyperfine metapixel
   plasma-workspace-wallpapers mate-backgrounds ukui-wallpapers
-  # picture readers (reduced-scale JPEG, TIFF, WebP, HEIC) and the HEIC test encoder
-  libjpeg62-turbo-dev libtiff-dev libwebp-dev libheif-dev libheif-examples
+  # picture readers (reduced-scale JPEG, TIFF, WebP, HEIC) and the HEIC and WebP test tools
+  libjpeg62-turbo-dev libheif-examples webp
   python3  # scripts/photo_library.py chooses the run command's sample photographs
 )
 

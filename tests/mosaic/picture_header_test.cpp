@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/mosaic/temp_folder.h"
+
 namespace tessaline {
 namespace {
 
-std::string Encoded(const std::string& type, int w, int h) {
+std::string Encoded(const std::string& type, int w, int h, const std::vector<int>& options = {}) {
   std::vector<uchar> bytes;
-  EXPECT_TRUE(cv::imencode(type, cv::Mat(h, w, CV_8UC3, cv::Scalar(10, 20, 30)), bytes));
+  EXPECT_TRUE(cv::imencode(type, cv::Mat(h, w, CV_8UC3, cv::Scalar(10, 20, 30)), bytes, options));
   return std::string(bytes.begin(), bytes.end());
 }
 
@@ -51,6 +53,11 @@ TEST(PictureHeader, ReadsTheDeclaredSizeOfEachType) {
       {"jpeg after metadata", JpegWithMetadata(12, 8), 12, 8},
       {"bmp", bmp, 9, 4},
       {"gif", GifHeader(300, 2), 300, 2},
+      {"tiff", Encoded(".tif", 21, 13), 21, 13},
+      {"webp lossy", Encoded(".webp", 301, 203), 301, 203},
+      {"webp lossless", Encoded(".webp", 4099, 3, {cv::IMWRITE_WEBP_QUALITY, 101}), 4099, 3},
+      {"riff cut before its form type", "RIFF", 0, 0},
+      {"tiff cut before its directory", Encoded(".tif", 21, 13).substr(0, 8), 0, 0},
       {"png cut in its header", png.substr(0, 20), 0, 0},
       {"bmp cut in its header", bmp.substr(0, 20), 0, 0},
       {"gif of zero width", GifHeader(0, 5), 0, 0},
@@ -68,6 +75,18 @@ TEST(PictureHeader, ReadsTheDeclaredSizeOfEachType) {
       EXPECT_EQ(size->height, c.height) << c.what;
     }
   }
+}
+
+TEST(PictureHeader, FindsATiffDirectoryWrittenAfterItsPixels) {
+  TempFolder folder;
+  const std::string path = folder / "scan.tif";
+  // Uncompressed, so the directory after the pixels lies far past the
+  // first bytes read.
+  WriteBytes(path, Encoded(".tif", 600, 400, {cv::IMWRITE_TIFF_COMPRESSION, 1}));
+  const std::optional<PictureSize> size = ReadPictureSize(path);
+  ASSERT_TRUE(size.has_value());
+  EXPECT_EQ(size->width, 600);
+  EXPECT_EQ(size->height, 400);
 }
 
 }  // namespace
