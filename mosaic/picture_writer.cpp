@@ -58,6 +58,9 @@ bool PngWriteRows(png_structp png, png_infop info, const cv::Mat& bgr, png_bytep
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, bytes, PngAppend, PngFlush);
   png_set_compression_level(png, kPngCompression);
+  // libpng's default tries every row filter on every row, which costs more
+  // than the fast deflate itself; the Sub filter alone suits photographs.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
   png_set_IHDR(png, info, static_cast<png_uint_32>(bgr.cols), static_cast<png_uint_32>(bgr.rows),
                8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
