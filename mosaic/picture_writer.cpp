@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -127,18 +129,32 @@ bool RunJpegEncode(jpeg_compress_struct& info, JpegEncodeErrors& errors, const c
   return true;
 }
 
-bool EncodeJpegRows(const cv::Mat& bgr, int first_row, int rows, bool restarts,
-                    std::string& bytes) {
+// A JPEG file in libjpeg's memory, freed with free().
+struct JpegBytes {
+  std::unique_ptr<unsigned char, decltype(&std::free)> data{nullptr, &std::free};
+  unsigned long size = 0;
+  std::string_view View() const {
+    return std::string_view(reinterpret_cast<const char*>(data.get()), size);
+  }
+};
+
+bool EncodeJpegRows(const cv::Mat& bgr, int first_row, int rows, bool restarts, JpegBytes& bytes) {
   jpeg_compress_struct info{};
   JpegEncodeErrors errors{};
   info.err = jpeg_std_error(&errors.manager);
   errors.manager.error_exit = JumpOnJpegEncodeError;
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  const bool encoded = RunJpegEncode(info, errors, bgr, first_row, rows, restarts, &out, &size);
+  // Room for the raw pixels' size at the start: a buffer libjpeg has to
+  // grow is copied at every doubling, each time into untouched pages. A
+  // larger output still grows it, into a buffer of libjpeg's own.
+  unsigned long room = static_cast<unsigned long>(bgr.cols) * rows * 3 + 65536;
+  auto* start = static_cast<unsigned char*>(std::malloc(room));
+  if (start == nullptr) room = 0;
+  unsigned char* out = start;
+  const bool encoded = RunJpegEncode(info, errors, bgr, first_row, rows, restarts, &out, &room);
   jpeg_destroy_compress(&info);
-  if (encoded) bytes.assign(reinterpret_cast<const char*>(out), size);
-  std::free(out);
+  if (out != start) std::free(start);
+  bytes.data.reset(out);
+  bytes.size = encoded ? room : 0;
   return encoded;
 }
 
@@ -149,7 +165,7 @@ struct JpegLayout {
   std::size_t frame_height = 0;
 };
 
-JpegLayout FindJpegLayout(const std::string& bytes) {
+JpegLayout FindJpegLayout(std::string_view bytes) {
   JpegLayout layout;
   std::size_t at = 2;  // after SOI
   while (at + 4 <= bytes.size() && static_cast<unsigned char>(bytes[at]) == 0xff) {
@@ -181,7 +197,7 @@ int FirstBandMcuRows(int mcu_rows) { return (mcu_rows / 2 + 4) / 8 * 8; }
 // the file one encoder would have written: the first band's headers with
 // the whole height, its data, the restart marker that follows its last
 // MCU row, the second band's data.
-bool JoinJpegBands(const std::string& top, const std::string& bottom, int top_mcu_rows,
+bool JoinJpegBands(std::string_view top, std::string_view bottom, int top_mcu_rows,
                    int height, std::string& bytes) {
   const JpegLayout top_layout = FindJpegLayout(top);
   const JpegLayout bottom_layout = FindJpegLayout(bottom);
@@ -190,12 +206,12 @@ bool JoinJpegBands(const std::string& top, const std::string& bottom, int top_mc
     return false;
   bytes.clear();
   bytes.reserve(top.size() + bottom.size());
-  bytes.append(top, 0, top.size() - 2);  // without EOI
+  bytes.append(top.substr(0, top.size() - 2));  // without EOI
   bytes[top_layout.frame_height] = static_cast<char>((height >> 8) & 0xff);
   bytes[top_layout.frame_height + 1] = static_cast<char>(height & 0xff);
   bytes.push_back(static_cast<char>(0xff));
   bytes.push_back(static_cast<char>(0xd0 + (top_mcu_rows - 1) % 8));
-  bytes.append(bottom, bottom_layout.scan_data, std::string::npos);  // with EOI
+  bytes.append(bottom.substr(bottom_layout.scan_data));  // with EOI
   return true;
 }
 
@@ -203,13 +219,15 @@ bool EncodeJpeg(const cv::Mat& bgr, std::string& bytes, std::string& error) {
   const int mcu_rows = (bgr.rows + kMcuRows - 1) / kMcuRows;
   bool encoded = false;
   if (mcu_rows < kMinMcuRowsToSplit) {
-    encoded = EncodeJpegRows(bgr, 0, bgr.rows, false, bytes);
+    JpegBytes whole;
+    encoded = EncodeJpegRows(bgr, 0, bgr.rows, false, whole);
+    if (encoded) bytes.assign(whole.View());
   } else {
     // The encoder runs on one core; a large picture (a 4K mosaic takes tens
     // of milliseconds) is encoded as two bands at once.
     const int top_mcu_rows = FirstBandMcuRows(mcu_rows);
     const int top_rows = top_mcu_rows * kMcuRows;
-    std::string bands[2];
+    JpegBytes bands[2];
     bool band_encoded[2] = {false, false};
     SplitWork(2, 2, [&](int begin, int end) {
       for (int band = begin; band < end; ++band) {
@@ -219,7 +237,7 @@ bool EncodeJpeg(const cv::Mat& bgr, std::string& bytes, std::string& error) {
       }
     });
     encoded = band_encoded[0] && band_encoded[1] &&
-              JoinJpegBands(bands[0], bands[1], top_mcu_rows, bgr.rows, bytes);
+              JoinJpegBands(bands[0].View(), bands[1].View(), top_mcu_rows, bgr.rows, bytes);
   }
   if (!encoded) error = "the JPEG encoder refused the picture";
   return encoded;
