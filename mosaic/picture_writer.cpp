@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "mosaic/work_split.h"
+#include "mosaic/huge_pages.h"
 
 namespace tessaline {
 namespace {
@@ -149,6 +150,7 @@ bool EncodeJpegRows(const cv::Mat& bgr, int first_row, int rows, bool restarts, 
   unsigned long room = static_cast<unsigned long>(bgr.cols) * rows * 3 + 65536;
   auto* start = static_cast<unsigned char*>(std::malloc(room));
   if (start == nullptr) room = 0;
+  AdviseHugePages(start, room);
   unsigned char* out = start;
   const bool encoded = RunJpegEncode(info, errors, bgr, first_row, rows, restarts, &out, &room);
   jpeg_destroy_compress(&info);
@@ -206,6 +208,7 @@ bool JoinJpegBands(std::string_view top, std::string_view bottom, int top_mcu_ro
     return false;
   bytes.clear();
   bytes.reserve(top.size() + bottom.size());
+  AdviseHugePages(bytes.data(), bytes.capacity());
   bytes.append(top.substr(0, top.size() - 2));  // without EOI
   bytes[top_layout.frame_height] = static_cast<char>((height >> 8) & 0xff);
   bytes[top_layout.frame_height + 1] = static_cast<char>(height & 0xff);
