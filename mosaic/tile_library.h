@@ -8,7 +8,8 @@
 // images directory), scans the directory, decodes only the pictures the
 // cache does not know (on several threads), drops entries whose files are
 // gone, rewrites the cache when anything changed, and makes each picture's
-// enlarged ".tle" copy once (again when the file there is not a whole PNG).
+// enlarged ".tle" copy once (again when the file there is not a whole PNG)
+// unless told not to (SetTouchedTileFiles).
 // A picture whose header declares more pixels than the decode budget holds
 // is skipped with one log line; decodes run together only while their
 // pictures fit in that budget. A cancelled load, or one a decoding thread
