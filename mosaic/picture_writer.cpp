@@ -6,9 +6,9 @@
 #include <webp/encode.h>
 
 // jpeglib.h needs FILE and size_t declared first.
+#include <jpeglib.h>
 #include <cstddef>
 #include <cstdio>
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-#include "mosaic/work_split.h"
 #include "mosaic/huge_pages.h"
+#include "mosaic/work_split.h"
 
 namespace tessaline {
 namespace {
@@ -39,10 +39,11 @@ struct FormatName {
   PictureFormat format;
 };
 constexpr FormatName kFormats[] = {
-    {".png", PictureFormat::kPng},   {".jpg", PictureFormat::kJpeg}, {".jpeg", PictureFormat::kJpeg},
-    {".bmp", PictureFormat::kBmp},   {".ppm", PictureFormat::kPpm},  {".tif", PictureFormat::kTiff},
-    {".tiff", PictureFormat::kTiff}, {".webp", PictureFormat::kWebp}, {".heic", PictureFormat::kHeif},
-    {".heif", PictureFormat::kHeif},
+    {".png", PictureFormat::kPng},   {".jpg", PictureFormat::kJpeg},
+    {".jpeg", PictureFormat::kJpeg}, {".bmp", PictureFormat::kBmp},
+    {".ppm", PictureFormat::kPpm},   {".tif", PictureFormat::kTiff},
+    {".tiff", PictureFormat::kTiff}, {".webp", PictureFormat::kWebp},
+    {".heic", PictureFormat::kHeif}, {".heif", PictureFormat::kHeif},
 };
 
 // The picture's rows as one tightly packed block when they are not already.
@@ -68,8 +69,8 @@ bool PngWriteRows(png_structp png, png_infop info, const cv::Mat& bgr, png_bytep
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, bytes, PngAppend, PngFlush);
   png_set_compression_level(png, kPngCompression);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(bgr.cols), static_cast<png_uint_32>(bgr.rows),
-               8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(bgr.cols), static_cast<png_uint_32>(bgr.rows), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   png_set_bgr(png);
@@ -199,8 +200,8 @@ int FirstBandMcuRows(int mcu_rows) { return (mcu_rows / 2 + 4) / 8 * 8; }
 // the file one encoder would have written: the first band's headers with
 // the whole height, its data, the restart marker that follows its last
 // MCU row, the second band's data.
-bool JoinJpegBands(std::string_view top, std::string_view bottom, int top_mcu_rows,
-                   int height, std::string& bytes) {
+bool JoinJpegBands(std::string_view top, std::string_view bottom, int top_mcu_rows, int height,
+                   std::string& bytes) {
   const JpegLayout top_layout = FindJpegLayout(top);
   const JpegLayout bottom_layout = FindJpegLayout(bottom);
   if (top_layout.scan_data == 0 || top_layout.frame_height == 0 || bottom_layout.scan_data == 0 ||
@@ -342,8 +343,9 @@ tmsize_t TiffWrite(thandle_t handle, void* data, tmsize_t size) {
 
 toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
   auto* file = static_cast<MemoryFile*>(handle);
-  const std::uint64_t base =
-      whence == SEEK_CUR ? file->position : whence == SEEK_END ? file->bytes->size() : 0;
+  const std::uint64_t base = whence == SEEK_CUR   ? file->position
+                             : whence == SEEK_END ? file->bytes->size()
+                                                  : 0;
   file->position = base + offset;
   return file->position;
 }
@@ -438,13 +440,13 @@ bool EncodeHeif(const cv::Mat& bgr, std::string& bytes, std::string& error) {
   heif_context* context = heif_context_alloc();
   heif_encoder* encoder = nullptr;
   heif_image* image = nullptr;
-  heif_error status =
-      heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
+  heif_error status = heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
   if (status.code == heif_error_Ok) {
     heif_encoder_set_lossy_quality(encoder, kHeifQuality);
     image = HeifImage(bgr);
-    if (!image) status = heif_error{heif_error_Memory_allocation_error, heif_suberror_Unspecified,
-                                    "no memory for the picture"};
+    if (!image)
+      status = heif_error{heif_error_Memory_allocation_error, heif_suberror_Unspecified,
+                          "no memory for the picture"};
   }
   if (status.code == heif_error_Ok)
     status = heif_context_encode_image(context, image, encoder, nullptr, nullptr);
@@ -480,14 +482,22 @@ bool EncodePicture(PictureFormat format, const cv::Mat& bgr, std::string& bytes,
   const cv::Mat picture = Continuous(bgr);
   try {
     switch (format) {
-      case PictureFormat::kPng: return EncodePng(picture, bytes, error);
-      case PictureFormat::kJpeg: return EncodeJpeg(picture, bytes, error);
-      case PictureFormat::kBmp: return EncodeBmp(picture, bytes, error);
-      case PictureFormat::kPpm: return EncodePpm(picture, bytes, error);
-      case PictureFormat::kTiff: return EncodeTiff(picture, bytes, error);
-      case PictureFormat::kWebp: return EncodeWebp(picture, bytes, error);
-      case PictureFormat::kHeif: return EncodeHeif(picture, bytes, error);
-      case PictureFormat::kNone: break;
+      case PictureFormat::kPng:
+        return EncodePng(picture, bytes, error);
+      case PictureFormat::kJpeg:
+        return EncodeJpeg(picture, bytes, error);
+      case PictureFormat::kBmp:
+        return EncodeBmp(picture, bytes, error);
+      case PictureFormat::kPpm:
+        return EncodePpm(picture, bytes, error);
+      case PictureFormat::kTiff:
+        return EncodeTiff(picture, bytes, error);
+      case PictureFormat::kWebp:
+        return EncodeWebp(picture, bytes, error);
+      case PictureFormat::kHeif:
+        return EncodeHeif(picture, bytes, error);
+      case PictureFormat::kNone:
+        break;
     }
   } catch (const std::exception& e) {
     error = std::string("cannot encode the picture : ") + e.what();

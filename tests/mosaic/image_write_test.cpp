@@ -55,9 +55,8 @@ TEST(ImageWrite, WritesEveryTypeByItsExtension) {
     const char* name;
     double tolerance;  // mean difference per sample after reading back
   };
-  const Row rows[] = {{"m.png", 0},  {"m.BMP", 0},  {"m.jpg", 80},  {"m.JPEG", 80},
-                      {"m.tif", 0},  {"m.tiff", 0}, {"m.webp", 8},  {"m.ppm", 0},
-                      {"m.heic", 12}, {"m.HEIF", 12}};
+  const Row rows[] = {{"m.png", 0},  {"m.BMP", 0},  {"m.jpg", 80}, {"m.JPEG", 80}, {"m.tif", 0},
+                      {"m.tiff", 0}, {"m.webp", 8}, {"m.ppm", 0},  {"m.heic", 12}, {"m.HEIF", 12}};
   TempFolder folder;
   const cv::Mat picture = LetterF();
   for (const Row& row : rows) {
@@ -137,14 +136,14 @@ cv::Mat StripedPicture(int width, int height) {
 TEST(ImageWrite, JpegOfEveryHeightDecodesStripForStrip) {
   // Below 512 rows one piece; from there two bands joined into one file,
   // including heights that end in a part of an MCU row and an odd width.
-  for (const cv::Size size : {cv::Size(96, 511), cv::Size(96, 512), cv::Size(101, 1000),
-                              cv::Size(64, 2160)}) {
+  for (const cv::Size size :
+       {cv::Size(96, 511), cv::Size(96, 512), cv::Size(101, 1000), cv::Size(64, 2160)}) {
     SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
     const cv::Mat picture = StripedPicture(size.width, size.height);
     std::string bytes, error;
     ASSERT_TRUE(EncodePicture(PictureFormat::kJpeg, picture, bytes, error)) << error;
-    const cv::Mat read = cv::imdecode(std::vector<uchar>(bytes.begin(), bytes.end()),
-                                      cv::IMREAD_COLOR);
+    const cv::Mat read =
+        cv::imdecode(std::vector<uchar>(bytes.begin(), bytes.end()), cv::IMREAD_COLOR);
     ASSERT_EQ(read.size(), picture.size());
     for (int y = 0; y < size.height; y += 16) {
       const cv::Rect strip(0, y, size.width, std::min(16, size.height - y));
