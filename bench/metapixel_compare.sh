@@ -27,12 +27,13 @@
 # against 1.51 s; 4.4 before the batch program shed OpenCV's codec and movie
 # modules), 5,000 tiles 8.5 times (0.41 s against 3.46 s; 6.7 before).
 # Since then a mosaic run checks no touched-tile files, encodes its JPEG as
-# two bands at once and asks for huge pages for its big pictures: on the
-# same machine, busy with other work, 0.224 s against the former 0.294 s
-# at 1,600 tiles (best runs 0.149 s against 0.231 s) and 0.432 s against
-# 0.480 s at 5,000. Most of a run is now the matching itself (the tile
-# search over 14,400 cells), then the target's decode, which the library
-# load no longer hides.
+# two bands at once and asks for huge pages for its big pictures: 0.130 s
+# a run against the former 0.182 s at 1,600 tiles, side by side on a
+# nearly quiet machine (about 11 times metapixel's 1.49 s); with other work
+# on the machine 8.6 times (0.173 s against 1.494 s) at 1,600 tiles and
+# 10.2 times (0.341 s against 3.485 s) at 5,000. Most of a run is now the
+# matching itself (the tile search for 14,400 cells, about 50 ms), then the
+# target's decode, which the library load no longer hides.
 set -euo pipefail
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=$(cd "${1:-$SOURCE_DIR/build}" && pwd)
