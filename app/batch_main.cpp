@@ -1,10 +1,10 @@
 // tessaline-batch: the photomosaic engine without a window. Loads a tile
 // library exactly as the program does (same configuration file, same log,
-// same cache and touched-tile files), so a large photo collection can be
-// prepared ahead of time or from a script; with --target it also makes the
-// mosaic of a picture and writes it to a file, composed on the CPU or, with
-// --gpu, by the program's GLSL pass in a hidden GL context; with --movie it
-// makes the mosaic movie of every frame of a movie.
+// same cache and, on a load alone, touched-tile files), so a large photo
+// collection can be prepared ahead of time or from a script; with --target
+// it also makes the mosaic of a picture and writes it to a file, composed on
+// the CPU or, with --gpu, by the program's GLSL pass in a hidden GL context;
+// with --movie it makes the mosaic movie of every frame of a movie.
 //
 // Built twice: tessaline-batch without the movie libraries (ffmpeg and
 // GStreamer through OpenCV cost more at start-up than a whole small run),

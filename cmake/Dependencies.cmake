@@ -69,8 +69,8 @@ add_library(picture_codecs INTERFACE)
 target_link_libraries(picture_codecs INTERFACE JPEG::JPEG TIFF::TIFF PNG::PNG PkgConfig::WEBP
   PkgConfig::HEIF)
 
-# The picture writers (mosaic/picture_writer.cpp) on the same libraries, plus
-# TurboJPEG's one-call encoder, which takes blue-green-red rows as they are.
-pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
+# The picture writers (mosaic/picture_writer.cpp) on the same libraries:
+# libjpeg-turbo's own interface takes blue-green-red rows as they are and
+# lets a large picture be encoded as bands on several threads.
 add_library(picture_encoders INTERFACE)
-target_link_libraries(picture_encoders INTERFACE picture_codecs PkgConfig::TURBOJPEG)
+target_link_libraries(picture_encoders INTERFACE picture_codecs)

@@ -70,6 +70,9 @@ bool SetUpBatchEngine(qxPhotoMosaic& engine, BatchEngineJob& job, const char* pr
     engine.SetGpu(std::move(job.gpu));
   }
   engine.SetImageSize(engine.ImageWidth(), engine.ImageHeight());
+  // No window shows touched tiles here; a plain --tiles load still makes
+  // them for the program.
+  engine.Library().SetTouchedTileFiles(false);
   if (job.prepare_library) job.prepare_library(engine.Library());
   if (LoadBatchLibrary(engine, job.tiles_dir)) return true;
   errors << "tessaline-batch: no tile pictures in " << job.tiles_dir << " : no " << product

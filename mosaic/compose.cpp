@@ -5,6 +5,7 @@
 
 #include "mosaic/assignment.h"
 #include "mosaic/work_split.h"
+#include "mosaic/huge_pages.h"
 
 namespace tessaline {
 namespace {
@@ -62,6 +63,7 @@ cv::Mat ComposeMosaic(const SubImageStore& thumbs, const std::vector<int>& assig
   }
 
   cv::Mat out(image_h, image_w, CV_8UC3);
+  AdviseHugePages(out);
   SplitWork(image_h, workers, [&](int begin, int end) {
     ComposeRows(tiles, used_x, used_y, sw, sh, out, begin, end);
   });

@@ -61,8 +61,10 @@ bool qxPhotoMosaic::LoadTarget(const std::string& path, const std::function<cv::
   engine_log() << boost::format("reading a texture... (%s)") % path << std::endl;
   const cv::Mat picture = decode();
   if (picture.empty()) return false;
+  // A decode of the working size is taken as it is: copied, its 24 MB at
+  // 4K would be written to fresh pages, a cost as large as the decode's.
   if (picture.size() == working_image_.size())
-    picture.copyTo(working_image_);
+    working_image_ = picture;
   else
     cv::resize(picture, working_image_, working_image_.size(), 0, 0, cv::INTER_LINEAR);
   engine_log() << " (" << working_image_.cols << " x " << working_image_.rows << " x "

@@ -21,6 +21,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "mosaic/gif_reader.h"
+#include "mosaic/huge_pages.h"
 
 namespace tessaline {
 namespace {
@@ -96,6 +97,7 @@ bool RunJpegDecode(jpeg_decompress_struct& info, JpegErrors& errors, std::string
   jpeg_start_decompress(&info);
   out.create(static_cast<int>(info.output_height), static_cast<int>(info.output_width),
              cmyk ? CV_8UC4 : CV_8UC3);
+  AdviseHugePages(out);
   while (info.output_scanline < info.output_height) {
     JSAMPROW row = out.ptr(static_cast<int>(info.output_scanline));
     jpeg_read_scanlines(&info, &row, 1);

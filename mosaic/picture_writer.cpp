@@ -3,16 +3,26 @@
 #include <libheif/heif.h>
 #include <png.h>
 #include <tiffio.h>
-#include <turbojpeg.h>
 #include <webp/encode.h>
+
+// jpeglib.h needs FILE and size_t declared first.
+#include <jpeglib.h>
+#include <cstddef>
+#include <cstdio>
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <string_view>
 #include <utility>
 #include <vector>
+
+#include "mosaic/huge_pages.h"
+#include "mosaic/work_split.h"
 
 namespace tessaline {
 namespace {
@@ -29,10 +39,11 @@ struct FormatName {
   PictureFormat format;
 };
 constexpr FormatName kFormats[] = {
-    {".png", PictureFormat::kPng},   {".jpg", PictureFormat::kJpeg}, {".jpeg", PictureFormat::kJpeg},
-    {".bmp", PictureFormat::kBmp},   {".ppm", PictureFormat::kPpm},  {".tif", PictureFormat::kTiff},
-    {".tiff", PictureFormat::kTiff}, {".webp", PictureFormat::kWebp}, {".heic", PictureFormat::kHeif},
-    {".heif", PictureFormat::kHeif},
+    {".png", PictureFormat::kPng},   {".jpg", PictureFormat::kJpeg},
+    {".jpeg", PictureFormat::kJpeg}, {".bmp", PictureFormat::kBmp},
+    {".ppm", PictureFormat::kPpm},   {".tif", PictureFormat::kTiff},
+    {".tiff", PictureFormat::kTiff}, {".webp", PictureFormat::kWebp},
+    {".heic", PictureFormat::kHeif}, {".heif", PictureFormat::kHeif},
 };
 
 // The picture's rows as one tightly packed block when they are not already.
@@ -61,8 +72,8 @@ bool PngWriteRows(png_structp png, png_infop info, const cv::Mat& bgr, png_bytep
   // libpng's default tries every row filter on every row, which costs more
   // than the fast deflate itself; the Sub filter alone suits photographs.
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(bgr.cols), static_cast<png_uint_32>(bgr.rows),
-               8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(bgr.cols), static_cast<png_uint_32>(bgr.rows), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   png_set_bgr(png);
@@ -84,22 +95,159 @@ bool EncodePng(const cv::Mat& bgr, std::string& bytes, std::string& error) {
 
 // ---- JPEG -----------------------------------------------------------------
 
-bool EncodeJpeg(const cv::Mat& bgr, std::string& bytes, std::string& error) {
-  tjhandle handle = tjInitCompress();
-  if (!handle) {
-    error = "the JPEG encoder cannot start";
-    return false;
+struct JpegEncodeErrors {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void JumpOnJpegEncodeError(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<JpegEncodeErrors*>(info->err)->jump, 1);
+}
+
+// Rows [first_row, first_row + rows) of `bgr` as a JPEG file of their own,
+// 4:2:0 like TurboJPEG's default; with `restarts`, a restart marker ends
+// every MCU row. Kept apart from its caller: libjpeg reports errors by
+// longjmp, which must not pass over anything with a destructor.
+bool RunJpegEncode(jpeg_compress_struct& info, JpegEncodeErrors& errors, const cv::Mat& bgr,
+                   int first_row, int rows, bool restarts, unsigned char** out,
+                   unsigned long* size) {
+  if (setjmp(errors.jump) != 0) return false;
+  jpeg_create_compress(&info);
+  jpeg_mem_dest(&info, out, size);
+  info.image_width = static_cast<JDIMENSION>(bgr.cols);
+  info.image_height = static_cast<JDIMENSION>(rows);
+  info.input_components = 3;
+  info.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, kJpegQuality, TRUE);
+  // TurboJPEG's default, which this encoder's pictures always had: at
+  // quality 95 its error is far below what the eye sees.
+  info.dct_method = JDCT_FASTEST;
+  if (restarts) info.restart_in_rows = 1;
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(
+        bgr.ptr<unsigned char>(first_row + static_cast<int>(info.next_scanline)));
+    jpeg_write_scanlines(&info, &row, 1);
   }
-  unsigned char* out = nullptr;
+  jpeg_finish_compress(&info);
+  return true;
+}
+
+// A JPEG file in libjpeg's memory, freed with free().
+struct JpegBytes {
+  std::unique_ptr<unsigned char, decltype(&std::free)> data{nullptr, &std::free};
   unsigned long size = 0;
-  const int status =
-      tjCompress2(handle, bgr.ptr<unsigned char>(), bgr.cols, static_cast<int>(bgr.step[0]),
-                  bgr.rows, TJPF_BGR, &out, &size, TJSAMP_420, kJpegQuality, 0);
-  if (status == 0) bytes.assign(reinterpret_cast<const char*>(out), size);
-  else error = std::string("the JPEG encoder refused the picture : ") + tjGetErrorStr2(handle);
-  tjFree(out);
-  tjDestroy(handle);
-  return status == 0;
+  std::string_view View() const {
+    return std::string_view(reinterpret_cast<const char*>(data.get()), size);
+  }
+};
+
+bool EncodeJpegRows(const cv::Mat& bgr, int first_row, int rows, bool restarts, JpegBytes& bytes) {
+  jpeg_compress_struct info{};
+  JpegEncodeErrors errors{};
+  info.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = JumpOnJpegEncodeError;
+  // Room for the raw pixels' size at the start: a buffer libjpeg has to
+  // grow is copied at every doubling, each time into untouched pages. A
+  // larger output still grows it, into a buffer of libjpeg's own.
+  unsigned long room = static_cast<unsigned long>(bgr.cols) * rows * 3 + 65536;
+  auto* start = static_cast<unsigned char*>(std::malloc(room));
+  if (start == nullptr) room = 0;
+  AdviseHugePages(start, room);
+  unsigned char* out = start;
+  const bool encoded = RunJpegEncode(info, errors, bgr, first_row, rows, restarts, &out, &room);
+  jpeg_destroy_compress(&info);
+  if (out != start) std::free(start);
+  bytes.data.reset(out);
+  bytes.size = encoded ? room : 0;
+  return encoded;
+}
+
+// Where the entropy-coded data of a JPEG file libjpeg wrote starts (just
+// after its SOS segment), and where its frame height is; 0 when not found.
+struct JpegLayout {
+  std::size_t scan_data = 0;
+  std::size_t frame_height = 0;
+};
+
+JpegLayout FindJpegLayout(std::string_view bytes) {
+  JpegLayout layout;
+  std::size_t at = 2;  // after SOI
+  while (at + 4 <= bytes.size() && static_cast<unsigned char>(bytes[at]) == 0xff) {
+    const unsigned char marker = static_cast<unsigned char>(bytes[at + 1]);
+    const std::size_t length = (static_cast<unsigned char>(bytes[at + 2]) << 8) |
+                               static_cast<unsigned char>(bytes[at + 3]);
+    if (marker == 0xc0) layout.frame_height = at + 5;
+    if (marker == 0xda) {
+      layout.scan_data = at + 2 + length;
+      break;
+    }
+    at += 2 + length;
+  }
+  if (layout.scan_data > bytes.size()) layout.scan_data = 0;
+  return layout;
+}
+
+// 4:2:0 codes the picture in strips of 16 rows (MCU rows).
+constexpr int kMcuRows = 16;
+// Below this many MCU rows a picture is encoded in one piece.
+constexpr int kMinMcuRowsToSplit = 32;
+
+// The first band's MCU rows when `mcu_rows` are encoded as two: about
+// half, and a multiple of eight, so that the second band's restart markers
+// (RST0..RST7 in turn) continue the numbering of the first's.
+int FirstBandMcuRows(int mcu_rows) { return (mcu_rows / 2 + 4) / 8 * 8; }
+
+// Joins two bands encoded with a restart marker after each MCU row into
+// the file one encoder would have written: the first band's headers with
+// the whole height, its data, the restart marker that follows its last
+// MCU row, the second band's data.
+bool JoinJpegBands(std::string_view top, std::string_view bottom, int top_mcu_rows, int height,
+                   std::string& bytes) {
+  const JpegLayout top_layout = FindJpegLayout(top);
+  const JpegLayout bottom_layout = FindJpegLayout(bottom);
+  if (top_layout.scan_data == 0 || top_layout.frame_height == 0 || bottom_layout.scan_data == 0 ||
+      bottom.size() < bottom_layout.scan_data + 2 || top.size() < top_layout.scan_data + 2)
+    return false;
+  bytes.clear();
+  bytes.reserve(top.size() + bottom.size());
+  AdviseHugePages(bytes.data(), bytes.capacity());
+  bytes.append(top.substr(0, top.size() - 2));  // without EOI
+  bytes[top_layout.frame_height] = static_cast<char>((height >> 8) & 0xff);
+  bytes[top_layout.frame_height + 1] = static_cast<char>(height & 0xff);
+  bytes.push_back(static_cast<char>(0xff));
+  bytes.push_back(static_cast<char>(0xd0 + (top_mcu_rows - 1) % 8));
+  bytes.append(bottom.substr(bottom_layout.scan_data));  // with EOI
+  return true;
+}
+
+bool EncodeJpeg(const cv::Mat& bgr, std::string& bytes, std::string& error) {
+  const int mcu_rows = (bgr.rows + kMcuRows - 1) / kMcuRows;
+  bool encoded = false;
+  if (mcu_rows < kMinMcuRowsToSplit) {
+    JpegBytes whole;
+    encoded = EncodeJpegRows(bgr, 0, bgr.rows, false, whole);
+    if (encoded) bytes.assign(whole.View());
+  } else {
+    // The encoder runs on one core; a large picture (a 4K mosaic takes tens
+    // of milliseconds) is encoded as two bands at once.
+    const int top_mcu_rows = FirstBandMcuRows(mcu_rows);
+    const int top_rows = top_mcu_rows * kMcuRows;
+    JpegBytes bands[2];
+    bool band_encoded[2] = {false, false};
+    SplitWork(2, 2, [&](int begin, int end) {
+      for (int band = begin; band < end; ++band) {
+        const int first = band == 0 ? 0 : top_rows;
+        const int rows = band == 0 ? top_rows : bgr.rows - top_rows;
+        band_encoded[band] = EncodeJpegRows(bgr, first, rows, true, bands[band]);
+      }
+    });
+    encoded = band_encoded[0] && band_encoded[1] &&
+              JoinJpegBands(bands[0].View(), bands[1].View(), top_mcu_rows, bgr.rows, bytes);
+  }
+  if (!encoded) error = "the JPEG encoder refused the picture";
+  return encoded;
 }
 
 // ---- BMP and PPM ----------------------------------------------------------
@@ -198,8 +346,9 @@ tmsize_t TiffWrite(thandle_t handle, void* data, tmsize_t size) {
 
 toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
   auto* file = static_cast<MemoryFile*>(handle);
-  const std::uint64_t base =
-      whence == SEEK_CUR ? file->position : whence == SEEK_END ? file->bytes->size() : 0;
+  const std::uint64_t base = whence == SEEK_CUR   ? file->position
+                             : whence == SEEK_END ? file->bytes->size()
+                                                  : 0;
   file->position = base + offset;
   return file->position;
 }
@@ -294,13 +443,13 @@ bool EncodeHeif(const cv::Mat& bgr, std::string& bytes, std::string& error) {
   heif_context* context = heif_context_alloc();
   heif_encoder* encoder = nullptr;
   heif_image* image = nullptr;
-  heif_error status =
-      heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
+  heif_error status = heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
   if (status.code == heif_error_Ok) {
     heif_encoder_set_lossy_quality(encoder, kHeifQuality);
     image = HeifImage(bgr);
-    if (!image) status = heif_error{heif_error_Memory_allocation_error, heif_suberror_Unspecified,
-                                    "no memory for the picture"};
+    if (!image)
+      status = heif_error{heif_error_Memory_allocation_error, heif_suberror_Unspecified,
+                          "no memory for the picture"};
   }
   if (status.code == heif_error_Ok)
     status = heif_context_encode_image(context, image, encoder, nullptr, nullptr);
@@ -336,14 +485,22 @@ bool EncodePicture(PictureFormat format, const cv::Mat& bgr, std::string& bytes,
   const cv::Mat picture = Continuous(bgr);
   try {
     switch (format) {
-      case PictureFormat::kPng: return EncodePng(picture, bytes, error);
-      case PictureFormat::kJpeg: return EncodeJpeg(picture, bytes, error);
-      case PictureFormat::kBmp: return EncodeBmp(picture, bytes, error);
-      case PictureFormat::kPpm: return EncodePpm(picture, bytes, error);
-      case PictureFormat::kTiff: return EncodeTiff(picture, bytes, error);
-      case PictureFormat::kWebp: return EncodeWebp(picture, bytes, error);
-      case PictureFormat::kHeif: return EncodeHeif(picture, bytes, error);
-      case PictureFormat::kNone: break;
+      case PictureFormat::kPng:
+        return EncodePng(picture, bytes, error);
+      case PictureFormat::kJpeg:
+        return EncodeJpeg(picture, bytes, error);
+      case PictureFormat::kBmp:
+        return EncodeBmp(picture, bytes, error);
+      case PictureFormat::kPpm:
+        return EncodePpm(picture, bytes, error);
+      case PictureFormat::kTiff:
+        return EncodeTiff(picture, bytes, error);
+      case PictureFormat::kWebp:
+        return EncodeWebp(picture, bytes, error);
+      case PictureFormat::kHeif:
+        return EncodeHeif(picture, bytes, error);
+      case PictureFormat::kNone:
+        break;
     }
   } catch (const std::exception& e) {
     error = std::string("cannot encode the picture : ") + e.what();

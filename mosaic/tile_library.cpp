@@ -147,7 +147,7 @@ bool TileLibrary::LoadFrom(const std::string& dir, const std::string& cache_path
   if (!library_.empty()) {
     SetProgress(1.0);
     SetProgress(2.0);
-    if (!MakeTouchedTiles()) return Fail(LoadFailure::kCancelled, dir);
+    if (touched_tile_files_ && !MakeTouchedTiles()) return Fail(LoadFailure::kCancelled, dir);
   }
   SetProgress(3.0);
   Log() << library_.size() << " images were read. " << std::endl;
@@ -273,7 +273,7 @@ std::vector<bool> TileLibrary::TouchedTileOwners(const std::vector<NewPicture>& 
   // kept from the cache come first in the library and are made later, after
   // the decodes, like every entry whose file is still missing then.
   std::vector<bool> owners(pictures.size(), false);
-  if (shape.tle_width == 0) return owners;
+  if (shape.tle_width == 0 || !touched_tile_files_) return owners;
   std::unordered_set<std::string> claimed;
   for (const SubImageInfo& info : library_)
     claimed.insert(TouchedTilePath(images_path_ + info.name));

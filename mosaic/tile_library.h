@@ -8,7 +8,8 @@
 // images directory), scans the directory, decodes only the pictures the
 // cache does not know (on several threads), drops entries whose files are
 // gone, rewrites the cache when anything changed, and makes each picture's
-// enlarged ".tle" copy once (again when the file there is not a whole PNG).
+// enlarged ".tle" copy once (again when the file there is not a whole PNG)
+// unless told not to (SetTouchedTileFiles).
 // A picture whose header declares more pixels than the decode budget holds
 // is skipped with one log line; decodes run together only while their
 // pictures fit in that budget. A cancelled load, or one a decoding thread
@@ -102,6 +103,10 @@ class TileLibrary {
   // A flag that, once set, makes a running load stop between pictures; null
   // for none. Must outlive every load.
   void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+  // Whether loads make (and check) the touched-tile files; on by default.
+  // Only the view shows them, so a run without one need not pay for a
+  // check of every file at each load.
+  void SetTouchedTileFiles(bool make) { touched_tile_files_ = make; }
   // Number of pictures decoded by the last load (new pictures and touched
   // tiles made from scratch).
   int PicturesDecoded() const { return pictures_decoded_; }
@@ -148,6 +153,7 @@ class TileLibrary {
   int decode_threads_;
   std::uint64_t decode_budget_;
   const std::atomic<bool>* cancel_ = nullptr;
+  bool touched_tile_files_ = true;
   std::atomic<int> pictures_decoded_{0};
   LoadFailure failure_ = LoadFailure::kNone;
   std::string failure_text_;

@@ -14,7 +14,7 @@ packages=(
   gstreamer1.0-plugins-base
   libgtest-dev libgmock-dev libbenchmark-dev
   # Picture encoders without OpenCV's codec module; hyperfine and metapixel for the benchmarks.
-  libturbojpeg0-dev libtiff-dev libwebp-dev libheif-dev hyperfine metapixel
+  libtiff-dev libwebp-dev libheif-dev hyperfine metapixel
   plasma-workspace-wallpapers mate-backgrounds ukui-wallpapers
   # picture readers (reduced-scale JPEG, TIFF, WebP, HEIC) and the HEIC and WebP test tools
   libjpeg62-turbo-dev libheif-examples webp

@@ -41,6 +41,8 @@ expect_size m.png PNG
 expect_line "reading a texture... (target.png)" tessaline.log
 expect_line "**** load sub images : end ****" tessaline.log
 [ -f tiles/mosaic_info2x2-16x9.pmc ] || fail "the library was not loaded at the tile size 16x9"
+# Only the program's view shows touched tiles; a plain --tiles load makes them.
+[ -z "$(find tiles -name '*.tle')" ] || fail "a mosaic run made touched-tile files"
 
 # A few cells, each of them a whole tile of the library: one flat colour
 # that is a tile's colour.

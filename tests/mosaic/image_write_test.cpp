@@ -5,12 +5,15 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "mosaic/picture_reader.h"
+#include "mosaic/picture_writer.h"
 #include "mosaic/temp_folder.h"
 
 namespace tessaline {
@@ -52,9 +55,8 @@ TEST(ImageWrite, WritesEveryTypeByItsExtension) {
     const char* name;
     double tolerance;  // mean difference per sample after reading back
   };
-  const Row rows[] = {{"m.png", 0},  {"m.BMP", 0},  {"m.jpg", 80},  {"m.JPEG", 80},
-                      {"m.tif", 0},  {"m.tiff", 0}, {"m.webp", 8},  {"m.ppm", 0},
-                      {"m.heic", 12}, {"m.HEIF", 12}};
+  const Row rows[] = {{"m.png", 0},  {"m.BMP", 0},  {"m.jpg", 80}, {"m.JPEG", 80}, {"m.tif", 0},
+                      {"m.tiff", 0}, {"m.webp", 8}, {"m.ppm", 0},  {"m.heic", 12}, {"m.HEIF", 12}};
   TempFolder folder;
   const cv::Mat picture = LetterF();
   for (const Row& row : rows) {
@@ -112,6 +114,45 @@ TEST(ImageWrite, FailuresLeaveNoFileAndNoTemporary) {
   }
   EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"taken.png"});
   EXPECT_TRUE(fs::is_empty(folder / "taken.png"));
+}
+
+// Every 16-row strip (one JPEG MCU row) in a colour of its own, with fine
+// texture for the entropy coder: a strip lost, repeated or garbled where
+// separately encoded bands are joined shows as a strip off its colour.
+cv::Mat StripedPicture(int width, int height) {
+  cv::Mat picture(height, width, CV_8UC3);
+  for (int y = 0; y < height; ++y) {
+    const int strip = y / 16;
+    for (int x = 0; x < width; ++x) {
+      const int grey = (x * 3 + y * 2) % 32;  // brightness only: 4:2:0 keeps it
+      picture.at<cv::Vec3b>(y, x) = cv::Vec3b(static_cast<uchar>(strip * 37 % 200 + grey),
+                                              static_cast<uchar>(strip * 71 % 200 + grey),
+                                              static_cast<uchar>(strip * 13 % 200 + grey));
+    }
+  }
+  return picture;
+}
+
+TEST(ImageWrite, JpegOfEveryHeightDecodesStripForStrip) {
+  // Below 512 rows one piece; from there two bands joined into one file,
+  // including heights that end in a part of an MCU row and an odd width.
+  for (const cv::Size size :
+       {cv::Size(96, 511), cv::Size(96, 512), cv::Size(101, 1000), cv::Size(64, 2160)}) {
+    SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
+    const cv::Mat picture = StripedPicture(size.width, size.height);
+    std::string bytes, error;
+    ASSERT_TRUE(EncodePicture(PictureFormat::kJpeg, picture, bytes, error)) << error;
+    const cv::Mat read =
+        cv::imdecode(std::vector<uchar>(bytes.begin(), bytes.end()), cv::IMREAD_COLOR);
+    ASSERT_EQ(read.size(), picture.size());
+    for (int y = 0; y < size.height; y += 16) {
+      const cv::Rect strip(0, y, size.width, std::min(16, size.height - y));
+      // A strip's mean colour is what a lossy encoder keeps best.
+      const cv::Scalar off = cv::mean(read(strip)) - cv::mean(picture(strip));
+      EXPECT_LT(std::abs(off[0]) + std::abs(off[1]) + std::abs(off[2]), 15.0)
+          << "strip at row " << y;
+    }
+  }
 }
 
 }  // namespace
