@@ -24,6 +24,7 @@
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -118,36 +119,50 @@ double ProcessCpuSeconds() {
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-void BM_FirstLoad(benchmark::State& state) {
-  const std::string dir = PhotoFolder();
-  const int threads = static_cast<int>(state.range(0));
-  MosaicConfig config;
-  std::ostringstream log;
+// First loads of `dir`, each after forgetting the last one; `prepare` sets
+// the library up. Sets the counters both load benchmarks report and gives
+// the number of pictures loaded and the wall seconds.
+struct LoadRun {
   std::size_t loaded = 0;
   double seconds = 0.0;
+};
+LoadRun TimeFirstLoads(benchmark::State& state, const std::string& dir,
+                       const std::function<void(TileLibrary&)>& prepare) {
+  MosaicConfig config;
+  std::ostringstream log;
+  LoadRun run;
   double cpu_seconds = 0.0;
   for (auto _ : state) {
     state.PauseTiming();
     ForgetLoad(dir);
     TileLibrary library(config);
     library.SetLogStreams(&log, &log);
-    library.SetDecodeThreads(threads);
+    prepare(library);
     state.ResumeTiming();
     const auto start = std::chrono::steady_clock::now();
     const double cpu_start = ProcessCpuSeconds();
     library.LoadSubImages(dir);
     cpu_seconds += ProcessCpuSeconds() - cpu_start;
-    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    loaded = library.Size();
+    run.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.loaded = library.Size();
+    log.str("");
   }
-  const double rate = static_cast<double>(loaded) * state.iterations() / seconds;
-  if (loaded != static_cast<std::size_t>(PhotoCount())) state.SkipWithError("pictures missing");
-  state.counters["pictures"] = static_cast<double>(loaded);
-  state.counters["pictures_per_s"] = rate;
+  const double pictures = static_cast<double>(run.loaded) * state.iterations();
+  state.counters["pictures"] = static_cast<double>(run.loaded);
+  state.counters["pictures_per_s"] = pictures / run.seconds;
   // Work per picture, and how many cores the load really got: on a machine
-  // shared with other busy processes the pool's speed-up is bounded by this.
-  state.counters["cpu_ms_per_picture"] = 1000.0 * cpu_seconds / (loaded * state.iterations());
-  state.counters["cores_used"] = cpu_seconds / seconds;
+  // shared with other busy processes the speed-up is bounded by this.
+  state.counters["cpu_ms_per_picture"] = 1000.0 * cpu_seconds / pictures;
+  state.counters["cores_used"] = cpu_seconds / run.seconds;
+  return run;
+}
+
+void BM_FirstLoad(benchmark::State& state) {
+  const int threads = static_cast<int>(state.range(0));
+  const LoadRun run = TimeFirstLoads(state, PhotoFolder(),
+                                     [&](TileLibrary& library) { library.SetDecodeThreads(threads); });
+  if (run.loaded != static_cast<std::size_t>(PhotoCount())) state.SkipWithError("pictures missing");
+  const double rate = static_cast<double>(run.loaded) * state.iterations() / run.seconds;
   if (threads == 1) g_single_thread_rate = rate;
   if (threads > 1 && g_single_thread_rate > 0) {
     state.counters["speedup"] = rate / g_single_thread_rate;
@@ -164,35 +179,12 @@ BENCHMARK(BM_FirstLoad)
 // Arg 0: reduced-scale reading (the load as it is); 1: every picture read
 // at full size, as loads did before reduced decoding.
 void BM_PhoneFirstLoad(benchmark::State& state) {
-  const std::string dir = PhonePhotoFolder();
   const bool full_size = state.range(0) == 1;
-  MosaicConfig config;
-  std::ostringstream log;
-  std::size_t loaded = 0;
-  double seconds = 0.0;
-  double cpu_seconds = 0.0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    ForgetLoad(dir);
-    TileLibrary library(config);
-    library.SetLogStreams(&log, &log);
+  const LoadRun run = TimeFirstLoads(state, PhonePhotoFolder(), [&](TileLibrary& library) {
     if (full_size) library.SetPictureDecoder(DecodeTilePicture);
-    state.ResumeTiming();
-    const auto start = std::chrono::steady_clock::now();
-    const double cpu_start = ProcessCpuSeconds();
-    library.LoadSubImages(dir);
-    cpu_seconds += ProcessCpuSeconds() - cpu_start;
-    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    loaded = library.Size();
-    log.str("");
-  }
-  if (loaded != static_cast<std::size_t>(PhonePhotoCount())) state.SkipWithError("pictures missing");
-  state.counters["pictures"] = static_cast<double>(loaded);
-  state.counters["pictures_per_s"] = static_cast<double>(loaded) * state.iterations() / seconds;
+  });
+  if (run.loaded != static_cast<std::size_t>(PhonePhotoCount())) state.SkipWithError("pictures missing");
   state.counters["threads"] = DefaultDecodeThreads();
-  // What the pictures cost whatever else the machine runs at the time.
-  state.counters["cpu_ms_per_picture"] = 1000.0 * cpu_seconds / (loaded * state.iterations());
-  state.counters["cores_used"] = cpu_seconds / seconds;
 }
 BENCHMARK(BM_PhoneFirstLoad)
     ->Arg(0)
