@@ -58,8 +58,8 @@ int TileCount() { return CountFromEnvironment("TESSALINE_BENCH_TILES", 50000); }
 // set. Cache and touched tiles are the loads' business.
 std::string TileFolder() {
   const int count = TileCount();
-  return MakePictureFolderOnce(kRoot / ("tiles" + std::to_string(count)), count,
-                               "tile_%05d.jpg", 2, [](const std::string& path, int i) {
+  return MakePictureFolderOnce(kRoot / ("tiles" + std::to_string(count)), count, "tile_%05d.jpg", 2,
+                               [](const std::string& path, int i) {
                                  std::mt19937 random(static_cast<unsigned>(i + 1));
                                  cv::imwrite(path, MakeSyntheticThumbnail(random, 64, 36));
                                });
@@ -97,7 +97,6 @@ void SetMemoryCounters(benchmark::State& state) {
   state.counters["rss_mb"] = StatusMegabytes("VmRSS:");
   state.counters["hwm_mb"] = StatusMegabytes("VmHWM:");
 }
-
 
 // An engine without a GPU side, as the batch command makes it.
 std::unique_ptr<qxPhotoMosaic> MakeEngine(MosaicConfig& config) {

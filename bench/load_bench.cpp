@@ -22,9 +22,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -64,11 +64,10 @@ cv::Mat MakePhoto(int seed) {
 // The photo folder, made on first use; "complete" marks a finished set.
 std::string PhotoFolder() {
   const int count = PhotoCount();
-  return MakePictureFolderOnce(
-      kRoot / ("photos" + std::to_string(count)), count, "photo_%05d.jpg",
-      DefaultDecodeThreads(), [](const std::string& path, int i) {
-        cv::imwrite(path, MakePhoto(i), {cv::IMWRITE_JPEG_QUALITY, 90});
-      });
+  return MakePictureFolderOnce(kRoot / ("photos" + std::to_string(count)), count, "photo_%05d.jpg",
+                               DefaultDecodeThreads(), [](const std::string& path, int i) {
+                                 cv::imwrite(path, MakePhoto(i), {cv::IMWRITE_JPEG_QUALITY, 90});
+                               });
 }
 
 int PhonePhotoCount() { return CountFromEnvironment("TESSALINE_BENCH_PHONE_PHOTOS", 500); }
@@ -159,8 +158,8 @@ LoadRun TimeFirstLoads(benchmark::State& state, const std::string& dir,
 
 void BM_FirstLoad(benchmark::State& state) {
   const int threads = static_cast<int>(state.range(0));
-  const LoadRun run = TimeFirstLoads(state, PhotoFolder(),
-                                     [&](TileLibrary& library) { library.SetDecodeThreads(threads); });
+  const LoadRun run = TimeFirstLoads(
+      state, PhotoFolder(), [&](TileLibrary& library) { library.SetDecodeThreads(threads); });
   if (run.loaded != static_cast<std::size_t>(PhotoCount())) state.SkipWithError("pictures missing");
   const double rate = static_cast<double>(run.loaded) * state.iterations() / run.seconds;
   if (threads == 1) g_single_thread_rate = rate;
@@ -183,7 +182,8 @@ void BM_PhoneFirstLoad(benchmark::State& state) {
   const LoadRun run = TimeFirstLoads(state, PhonePhotoFolder(), [&](TileLibrary& library) {
     if (full_size) library.SetPictureDecoder(DecodeTilePicture);
   });
-  if (run.loaded != static_cast<std::size_t>(PhonePhotoCount())) state.SkipWithError("pictures missing");
+  if (run.loaded != static_cast<std::size_t>(PhonePhotoCount()))
+    state.SkipWithError("pictures missing");
   state.counters["threads"] = DefaultDecodeThreads();
 }
 BENCHMARK(BM_PhoneFirstLoad)
