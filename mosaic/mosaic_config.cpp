@@ -28,6 +28,8 @@ void RegisterMosaicKeys(qxINI& store, MosaicConfig& c) {
   store.Register("icon", "icon_height", &c.icon_height, d.icon_height);
   store.Register("icon", "icon_top_margin", &c.icon_top_margin, d.icon_top_margin);
   store.Register("icon", "icon_left_margin", &c.icon_left_margin, d.icon_left_margin);
+  store.Register("mosaic", "color_correction", &c.color_correction, d.color_correction);
+  store.Register("mosaic", "repeat_distance", &c.repeat_distance, d.repeat_distance);
 }
 
 namespace {
@@ -53,6 +55,7 @@ int SanitizeMosaicConfig(MosaicConfig& c, std::ostream& log) {
   const int kMaxImageSide = 16384;
   const int kMaxMatching = 32;
   const int kMaxSearch = 50000;
+  const int kMaxRepeat = 1000;
   int replaced = 0;
   replaced += ReplaceOutOfRange(c.image_width, d.image_width, kMaxImageSide, "image_width",
                                 "the maximum", log);
@@ -68,6 +71,18 @@ int SanitizeMosaicConfig(MosaicConfig& c, std::ostream& log) {
       ReplaceOutOfRange(c.matching_y, d.matching_y, kMaxMatching, "matching_y", "the maximum", log);
   replaced +=
       ReplaceOutOfRange(c.search_num, d.search_num, kMaxSearch, "search_num", "the maximum", log);
+  if (!(c.color_correction >= 0.0 && c.color_correction <= 1.0)) {
+    log << "invalid color_correction : " << c.color_correction << "; the default "
+        << d.color_correction << " is used" << std::endl;
+    c.color_correction = d.color_correction;
+    ++replaced;
+  }
+  if (c.repeat_distance < 0 || c.repeat_distance > kMaxRepeat) {
+    log << "invalid repeat_distance : " << c.repeat_distance << "; the default "
+        << d.repeat_distance << " is used" << std::endl;
+    c.repeat_distance = d.repeat_distance;
+    ++replaced;
+  }
   return replaced;
 }
 

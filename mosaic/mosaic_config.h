@@ -28,17 +28,21 @@ struct MosaicConfig {
   double icon_height = 0.03;
   double icon_top_margin = 0.04;
   double icon_left_margin = 0.96;
+  double color_correction = 0.0;  // share of each tile moved to its cell's colour, 0..1
+  int repeat_distance = 0;        // cells within which no photo repeats; 0: no limit
 };
 
 // The program-wide configuration values.
 MosaicConfig& Config();
 
-// Binds the 15 keys of tessaline.cfg to `config`, in file order; each
-// variable is set to its key's default.
+// Binds the keys of tessaline.cfg to `config`, in file order (the fifteen
+// original keys, then color_correction and repeat_distance); each variable
+// is set to its key's default.
 void RegisterMosaicKeys(qxINI& store, MosaicConfig& config);
 
 // Replaces sizes that the engine cannot work with (below 1, or a tile larger
-// than the working image) by their defaults, logging one line per value.
+// than the working image) and a colour correction outside 0..1 or a negative
+// repeat distance by their defaults, logging one line per value.
 // Returns the number of values replaced.
 int SanitizeMosaicConfig(MosaicConfig& config, std::ostream& log);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -141,6 +142,7 @@ TEST(PhotoMosaic, SizesItCannotUseFallBackToDefaults) {
       {"search_num", &MosaicConfig::search_num, 0, 1},
       {"sub_width", &MosaicConfig::sub_width, 5000, 32},  // wider than the working image
       {"image_width", &MosaicConfig::image_width, 1000000, 3840},
+      {"repeat_distance", &MosaicConfig::repeat_distance, -1, 0},
   };
   for (const BadValueRow& r : rows) {
     SCOPED_TRACE(testing::Message() << r.key << " = " << r.bad);
@@ -163,6 +165,16 @@ TEST(PhotoMosaic, ZeroTileSizeInTheFileDoesNotDivideByZero) {
   EXPECT_EQ(engine.Grid().div_y, 120);
 }
 
+TEST(PhotoMosaic, ColorCorrectionOutsideZeroToOneFallsBackToNone) {
+  for (double bad : {-0.1, 1.5, std::nan("")}) {
+    MosaicConfig config;
+    config.color_correction = bad;
+    std::ostringstream log;
+    EXPECT_EQ(SanitizeMosaicConfig(config, log), 1) << bad;
+    EXPECT_EQ(config.color_correction, 0.0);
+  }
+}
+
 TEST(MosaicConfigFile, DefaultsAreWrittenInOrderWithFullPrecision) {
   const std::string path = testing::TempDir() + "/tessaline_defaults.cfg";
   std::ostringstream console;
@@ -178,7 +190,8 @@ TEST(MosaicConfigFile, DefaultsAreWrittenInOrderWithFullPrecision) {
             "sub_scale_list=32,18\n[image]\nimage_default=\nimage_dir=./images\n"
             "image_width=3840\nimage_height=2160\ntouched_tile_scale=7\n[icon]\n"
             "icon_width=0.029999999999999999\nicon_height=0.029999999999999999\n"
-            "icon_top_margin=0.040000000000000001\nicon_left_margin=0.95999999999999996\n");
+            "icon_top_margin=0.040000000000000001\nicon_left_margin=0.95999999999999996\n"
+            "[mosaic]\ncolor_correction=0\nrepeat_distance=0\n");
 }
 
 TEST(MosaicConfigFile, AFileWithSomeKeysKeepsTheOtherDefaults) {
