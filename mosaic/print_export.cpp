@@ -1,27 +1,211 @@
 #include "mosaic/print_export.h"
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+#include "mosaic/color_correction.h"
+#include "mosaic/deep_zoom.h"
 #include "mosaic/photo_mosaic.h"
+#include "mosaic/print_cells.h"
+#include "mosaic/print_compose.h"
+#include "mosaic/print_sinks.h"
+#include "settings/log_stream.h"
+
+namespace fs = std::filesystem;
 
 namespace tessaline {
+namespace {
 
-// Placeholders until the streaming writer lands.
+// Beyond this a side overflows the writers' 32-bit sizes and the pyramid's
+// tile arithmetic.
+constexpr long long kMaxPrintSide = 1 << 30;
+
+ExportProgress WithLog(const ExportProgress& progress) {
+  ExportProgress out = progress;
+  if (!out.log) out.log = [](const std::string& line) { engine_log() << line << std::endl; };
+  return out;
+}
+
+bool Refused(const PrintJob& job, std::string* error) {
+  const std::string refusal = PrintJobRefusal(job);
+  if (!refusal.empty() && error) *error = refusal;
+  return !refusal.empty();
+}
+
+bool Cancelled(const ExportProgress& progress) {
+  return progress.cancel != nullptr && progress.cancel->load();
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  out.close();
+  return static_cast<bool>(out);
+}
+
+// Leaflet's script, style and marker pictures, copied from the system.
+bool CopyViewer(const std::string& folder) {
+  std::error_code error;
+  fs::copy(LeafletFolder(), folder + "/leaflet", fs::copy_options::recursive, error);
+  return !error;
+}
+
+bool WritePage(const PrintJob& job, const std::string& folder) {
+  const cv::Size size = PrintPictureSize(job);
+  DeepZoomCells cells;
+  cells.width = size.width;
+  cells.height = size.height;
+  cells.div_x = job.div_x;
+  cells.div_y = job.div_y;
+  cells.cell_width = PrintCellSizeFor(job.tile_px, job.tile_w, job.tile_h).width;
+  cells.cell_height = PrintCellSizeFor(job.tile_px, job.tile_w, job.tile_h).height;
+  cells.photo_paths = job.photo_paths;
+  cells.cells = job.cells;
+  return WriteText(folder + "/cells.js", DeepZoomCellsScript(cells)) &&
+         WriteText(folder + "/mosaic.dzi", DeepZoomDescriptor(size.width, size.height)) &&
+         WriteText(folder + "/index.html", DeepZoomPage()) && CopyViewer(folder);
+}
+
+// A folder an export may replace: none yet, an empty one, or an earlier
+// export (it has the page and the descriptor). Anything else may be the
+// user's own and is never deleted.
+bool ReplaceableFolder(const std::string& dir) {
+  std::error_code error;
+  if (!fs::exists(dir, error)) return true;
+  if (!fs::is_directory(dir, error)) return false;
+  return fs::is_empty(dir, error) ||
+         (fs::exists(dir + "/index.html", error) && fs::exists(dir + "/mosaic.dzi", error));
+}
+
+std::string Parent(const std::string& dir) {
+  const fs::path parent = fs::path(dir).lexically_normal().parent_path();
+  return parent.empty() ? "." : parent.string();
+}
+
+// Puts the finished `staging` folder at `dir`, an earlier export there
+// moved aside first and removed only once the new one is in place.
+bool PlaceFolder(const std::string& staging, const std::string& dir) {
+  std::error_code error;
+  std::string old;
+  if (fs::exists(dir, error)) {
+    old = staging + ".old";
+    fs::rename(dir, old, error);
+    if (error) return false;
+  }
+  fs::rename(staging, dir, error);
+  if (error) {
+    if (!old.empty()) fs::rename(old, dir, error);
+    return false;
+  }
+  if (!old.empty()) fs::remove_all(old, error);
+  return true;
+}
+
+// A new, empty folder beside `dir` for the export to grow in.
+std::string MakeStaging(const std::string& dir) {
+  std::string name = Parent(dir) + "/.tessaline-deepzoom-XXXXXX";
+  return mkdtemp(name.data()) ? name : std::string();
+}
+
+bool Fail(std::string* error, const std::string& line) {
+  if (error) *error = line;
+  return false;
+}
+
+}  // namespace
+
+cv::Size PrintPictureSize(const PrintJob& job) {
+  const PrintCellSize cell = PrintCellSizeFor(job.tile_px, job.tile_w, job.tile_h);
+  const long long width = static_cast<long long>(job.div_x) * cell.width;
+  const long long height = static_cast<long long>(job.div_y) * cell.height;
+  if (width > kMaxPrintSide || height > kMaxPrintSide) return cv::Size(0, 0);
+  return cv::Size(static_cast<int>(width), static_cast<int>(height));
+}
+
+std::string PrintJobRefusal(const PrintJob& job) {
+  if (job.div_x <= 0 || job.div_y <= 0 || job.cells.empty())
+    return "there is no mosaic to export : generate one first";
+  if (job.cells.size() != static_cast<std::size_t>(job.div_x) * job.div_y ||
+      job.cell_means.size() != job.cells.size())
+    return "the mosaic's cell table does not match its grid";
+  if (job.tile_w <= 0 || job.tile_h <= 0) return "the tile size must be at least 1 x 1";
+  if (job.tile_px < kMinPrintTilePx || job.tile_px > kMaxPrintTilePx)
+    return "the print tile size must be " + std::to_string(kMinPrintTilePx) + " to " +
+           std::to_string(kMaxPrintTilePx) + " pixels, not " + std::to_string(job.tile_px);
+  if (PrintPictureSize(job).width == 0)
+    return "the print picture would be too large : choose fewer pixels per tile";
+  return "";
+}
+
 PrintJob MakePrintJob(const qxPhotoMosaic& engine, int tile_px) {
   PrintJob job;
   job.tile_px = tile_px;
   job.tile_w = engine.SubWidth();
   job.tile_h = engine.SubHeight();
+  job.color_correction = engine.Configuration().color_correction;
+  if (!engine.MosaicValid() || engine.CellAssignment().empty()) return job;
+  const TileLibrary& library = engine.Library();
+  job.photo_paths.reserve(library.Size());
+  for (std::size_t i = 0; i < library.Size(); ++i)
+    job.photo_paths.push_back(library.ImagesPath() + library.Entry(i).name);
+  job.div_x = engine.Grid().div_x;
+  job.div_y = engine.Grid().div_y;
+  job.cells = engine.CellAssignment();
+  job.cell_means =
+      CellMeanColors(engine.WorkingImage(), job.div_x, job.div_y, job.tile_w, job.tile_h);
   return job;
 }
 
-bool WritePrintMosaic(const PrintJob&, const std::string&, const ExportProgress&,
+bool WritePrintMosaic(const PrintJob& job, const std::string& path, const ExportProgress& progress,
                       std::string* error) {
-  if (error) *error = "print output is not available in this build";
-  return false;
+  if (Refused(job, error)) return false;
+  const cv::Size size = PrintPictureSize(job);
+  std::string why;
+  std::unique_ptr<PrintSink> sink = OpenPrintPicture(path, size.width, size.height, why);
+  if (!sink) return Fail(error, "cannot write " + path + " : " + why);
+  const ComposeOutcome outcome = ComposePrint(job, *sink, WithLog(progress), why);
+  if (outcome == ComposeOutcome::kCancelled) return Fail(error, "the export was cancelled");
+  if (outcome == ComposeOutcome::kFailed || !sink->Finish())
+    return Fail(error, "cannot write " + path + " : " + (why.empty() ? sink->Error() : why));
+  return true;
 }
 
-bool WriteDeepZoom(const PrintJob&, const std::string&, const ExportProgress&, std::string* error) {
-  if (error) *error = "deep-zoom export is not available in this build";
-  return false;
+bool WriteDeepZoom(const PrintJob& job, const std::string& dir, const ExportProgress& progress,
+                   std::string* error) {
+  if (Refused(job, error)) return false;
+  if (!ReplaceableFolder(dir))
+    return Fail(error, "cannot write the deep-zoom export to " + dir +
+                           " : it holds other files, choose a new or empty folder");
+  std::error_code exists;
+  if (!fs::exists(LeafletFolder() + "/leaflet.js", exists))
+    return Fail(error, "the deep-zoom export needs Leaflet (Debian package libjs-leaflet) in " +
+                           LeafletFolder());
+  const std::string staging = MakeStaging(dir);
+  if (staging.empty()) return Fail(error, "cannot make a folder beside " + dir);
+  const cv::Size size = PrintPictureSize(job);
+  bool written = false;
+  {
+    DeepZoomSink sink(staging + "/mosaic_files", size.width, size.height);
+    std::string why;
+    const ComposeOutcome outcome = ComposePrint(job, sink, WithLog(progress), why);
+    if (outcome == ComposeOutcome::kCancelled) {
+      Fail(error, "the export was cancelled");
+    } else if (outcome == ComposeOutcome::kFailed || !sink.Finish()) {
+      Fail(error, "cannot write the deep-zoom export to " + dir + " : " +
+                      (why.empty() ? sink.Error() : why));
+    } else if (!WritePage(job, staging) || Cancelled(progress) || !PlaceFolder(staging, dir)) {
+      Fail(error, Cancelled(progress) ? "the export was cancelled"
+                                      : "cannot write the deep-zoom export to " + dir);
+    } else {
+      written = true;
+    }
+  }
+  std::error_code ignored;
+  if (!written) fs::remove_all(staging, ignored);
+  return written;
 }
 
 }  // namespace tessaline

@@ -32,7 +32,23 @@ struct ExportProgress {
   std::function<void(double fraction)> report;
   // Set by another thread to stop the export; nothing is left behind then.
   const std::atomic<bool>* cancel = nullptr;
+  // Takes each message line (a photo that cannot be read); none: the
+  // engine log. Called on the exporting thread.
+  std::function<void(const std::string& line)> log;
 };
+
+// Output pixels per tile width an export accepts: below 8 a cell shows
+// nothing of its photo, above 4096 one cell outgrows most photos.
+constexpr int kMinPrintTilePx = 8;
+constexpr int kMaxPrintTilePx = 4096;
+
+// The size of the picture `job` makes: div_x × tile_px by div_y × the cell
+// height, round(tile_px × tile_h / tile_w).
+cv::Size PrintPictureSize(const PrintJob& job);
+
+// Why `job` cannot be exported (no mosaic, a tile size out of range, a
+// picture too large), as one line; empty when it can.
+std::string PrintJobRefusal(const PrintJob& job);
 
 // The job for the engine's current mosaic; an empty `cells` when it has none.
 PrintJob MakePrintJob(const qxPhotoMosaic& engine, int tile_px);

@@ -1,0 +1,356 @@
+#include "mosaic/print_sinks.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <opencv2/imgproc.hpp>
+
+namespace tessaline {
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string extension = path.substr(dot);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+// A stdio stream over its own copy of `fd`, so the library closing it
+// leaves the temporary file's descriptor for the final flush.
+std::FILE* StreamOver(int fd) {
+  const int copy = dup(fd);
+  if (copy < 0) return nullptr;
+  std::FILE* stream = fdopen(copy, "wb");
+  if (stream == nullptr) close(copy);
+  return stream;
+}
+
+// ---- TIFF: 256 × 256 tiles, deflate at its fastest level -------------------
+
+constexpr int kTiffTile = 256;
+
+class TiffSink : public PrintSink {
+ public:
+  TiffSink(const std::string& path, int width, int height)
+      : file_(path), width_(width), height_(height) {
+    band_.create(kTiffTile, width, CV_8UC3);
+    band_.setTo(cv::Scalar::all(0));
+    tile_.create(kTiffTile, kTiffTile, CV_8UC3);
+  }
+  ~TiffSink() override {
+    if (tiff_) TIFFClose(tiff_);
+  }
+
+  bool Open() {
+    if (file_.Descriptor() < 0) return Fail("cannot make a file in that folder");
+    // Classic TIFF addresses 4 GB; a picture that could outgrow that even
+    // compressed is written as BigTIFF.
+    const bool big = static_cast<std::uint64_t>(width_) * height_ * 3 > 0xE0000000ULL;
+    const int fd = dup(file_.Descriptor());
+    tiff_ = fd < 0 ? nullptr : TIFFFdOpen(fd, file_.Name().c_str(), big ? "w8" : "w");
+    if (tiff_ == nullptr) return Fail("cannot start the TIFF file");
+    TIFFSetField(tiff_, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width_));
+    TIFFSetField(tiff_, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height_));
+    TIFFSetField(tiff_, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff_, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff_, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tiff_, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff_, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff_, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    TIFFSetField(tiff_, TIFFTAG_ZIPQUALITY, 1);
+    TIFFSetField(tiff_, TIFFTAG_TILEWIDTH, kTiffTile);
+    TIFFSetField(tiff_, TIFFTAG_TILELENGTH, kTiffTile);
+    return true;
+  }
+
+  bool AddRows(const cv::Mat& rows) override {
+    for (int y = 0; y < rows.rows; ++y) {
+      if (!error_.empty()) return false;
+      cv::Mat target = band_.row(filled_);
+      cv::cvtColor(rows.row(y), target, cv::COLOR_BGR2RGB);
+      if (++filled_ == kTiffTile && !WriteBand()) return false;
+    }
+    return error_.empty();
+  }
+
+  bool Finish() override {
+    if (!error_.empty()) return false;
+    if (filled_ > 0) {
+      band_.rowRange(filled_, kTiffTile).setTo(cv::Scalar::all(0));
+      if (!WriteBand()) return false;
+    }
+    const bool closed = TIFFWriteDirectory(tiff_) == 1;
+    TIFFClose(tiff_);
+    tiff_ = nullptr;
+    if (!closed) return Fail("cannot complete the TIFF file");
+    return file_.Commit() || Fail("cannot write the file");
+  }
+
+ private:
+  bool WriteBand() {
+    for (int x = 0; x < width_; x += kTiffTile) {
+      const int w = std::min(kTiffTile, width_ - x);
+      tile_.setTo(cv::Scalar::all(0));
+      band_.colRange(x, x + w).copyTo(tile_.colRange(0, w));
+      const ttile_t index = TIFFComputeTile(tiff_, static_cast<std::uint32_t>(x),
+                                            static_cast<std::uint32_t>(band_y_), 0, 0);
+      if (TIFFWriteEncodedTile(tiff_, index, tile_.data,
+                               static_cast<tmsize_t>(tile_.total() * 3)) < 0)
+        return Fail("cannot write the TIFF file (disk full?)");
+    }
+    band_y_ += kTiffTile;
+    filled_ = 0;
+    return true;
+  }
+  bool Fail(const std::string& why) {
+    error_ = why;
+    return false;
+  }
+
+  TemporaryFile file_;
+  int width_;
+  int height_;
+  TIFF* tiff_ = nullptr;
+  cv::Mat band_;  // red-green-blue rows of the current row of tiles
+  cv::Mat tile_;
+  int filled_ = 0;
+  int band_y_ = 0;
+};
+
+// ---- JPEG: scanlines as they come ------------------------------------------
+
+struct JpegErrors {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void JumpOnJpegError(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
+}
+
+// Kept free of objects with destructors: libjpeg reports errors by longjmp.
+bool JpegStart(jpeg_compress_struct& info, JpegErrors& errors, std::FILE* out, int width,
+               int height) {
+  if (setjmp(errors.jump) != 0) return false;
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, out);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = 3;
+  info.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 92, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  return true;
+}
+
+bool JpegRows(jpeg_compress_struct& info, JpegErrors& errors, const cv::Mat& rows) {
+  if (setjmp(errors.jump) != 0) return false;
+  for (int y = 0; y < rows.rows; ++y) {
+    JSAMPROW row = const_cast<JSAMPROW>(rows.ptr<unsigned char>(y));
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  return true;
+}
+
+bool JpegEnd(jpeg_compress_struct& info, JpegErrors& errors) {
+  if (setjmp(errors.jump) != 0) return false;
+  jpeg_finish_compress(&info);
+  return true;
+}
+
+// The largest side a JPEG header can hold.
+constexpr int kJpegMaxSide = 65500;
+
+class JpegSink : public PrintSink {
+ public:
+  JpegSink(const std::string& path, int width, int height)
+      : file_(path), width_(width), height_(height) {
+    info_.err = jpeg_std_error(&errors_.manager);
+    errors_.manager.error_exit = JumpOnJpegError;
+  }
+  ~JpegSink() override {
+    jpeg_destroy_compress(&info_);
+    if (out_) std::fclose(out_);
+  }
+
+  bool Open() {
+    if (file_.Descriptor() < 0) return Fail("cannot make a file in that folder");
+    out_ = StreamOver(file_.Descriptor());
+    if (out_ == nullptr || !JpegStart(info_, errors_, out_, width_, height_))
+      return Fail("cannot start the JPEG file");
+    return true;
+  }
+  bool AddRows(const cv::Mat& rows) override {
+    return error_.empty() && (JpegRows(info_, errors_, rows) || Fail("the JPEG encoder failed"));
+  }
+  bool Finish() override {
+    if (!error_.empty()) return false;
+    if (!JpegEnd(info_, errors_)) return Fail("the JPEG encoder failed");
+    const bool flushed = std::fclose(out_) == 0;
+    out_ = nullptr;
+    if (!flushed || !file_.Commit()) return Fail("cannot write the file (disk full?)");
+    return true;
+  }
+
+ private:
+  bool Fail(const std::string& why) {
+    error_ = why;
+    return false;
+  }
+  TemporaryFile file_;
+  int width_;
+  int height_;
+  jpeg_compress_struct info_{};
+  JpegErrors errors_{};
+  std::FILE* out_ = nullptr;
+};
+
+// ---- PNG: rows as they come, fastest deflate --------------------------------
+
+bool PngStart(png_structp png, png_infop info, std::FILE* out, int width, int height) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, out);
+  png_set_compression_level(png, 1);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_set_bgr(png);
+  return true;
+}
+
+bool PngRows(png_structp png, const cv::Mat& rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  for (int y = 0; y < rows.rows; ++y) png_write_row(png, rows.ptr<unsigned char>(y));
+  return true;
+}
+
+bool PngEnd(png_structp png, png_infop info) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_write_end(png, info);
+  return true;
+}
+
+void IgnorePngWarning(png_structp, png_const_charp) {}
+
+class PngSink : public PrintSink {
+ public:
+  PngSink(const std::string& path, int width, int height)
+      : file_(path), width_(width), height_(height) {
+    png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnorePngWarning);
+    info_ = png_ ? png_create_info_struct(png_) : nullptr;
+  }
+  ~PngSink() override {
+    if (png_) png_destroy_write_struct(&png_, info_ ? &info_ : nullptr);
+    if (out_) std::fclose(out_);
+  }
+
+  bool Open() {
+    if (file_.Descriptor() < 0) return Fail("cannot make a file in that folder");
+    out_ = StreamOver(file_.Descriptor());
+    if (info_ == nullptr || out_ == nullptr || !PngStart(png_, info_, out_, width_, height_))
+      return Fail("cannot start the PNG file");
+    return true;
+  }
+  bool AddRows(const cv::Mat& rows) override {
+    return error_.empty() && (PngRows(png_, rows) || Fail("the PNG encoder failed"));
+  }
+  bool Finish() override {
+    if (!error_.empty()) return false;
+    if (!PngEnd(png_, info_)) return Fail("the PNG encoder failed");
+    const bool flushed = std::fclose(out_) == 0;
+    out_ = nullptr;
+    if (!flushed || !file_.Commit()) return Fail("cannot write the file (disk full?)");
+    return true;
+  }
+
+ private:
+  bool Fail(const std::string& why) {
+    error_ = why;
+    return false;
+  }
+  TemporaryFile file_;
+  int width_;
+  int height_;
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+  std::FILE* out_ = nullptr;
+};
+
+template <typename Sink>
+std::unique_ptr<PrintSink> Opened(std::unique_ptr<Sink> sink, std::string& error) {
+  if (sink->Open()) return sink;
+  error = sink->Error();
+  return nullptr;
+}
+
+}  // namespace
+
+TemporaryFile::TemporaryFile(const std::string& path) : path_(path) {
+  std::string name = FolderOf(path) + ".tessaline-XXXXXX";
+  fd_ = mkstemp(name.data());
+  if (fd_ >= 0) temporary_ = name;
+}
+
+TemporaryFile::~TemporaryFile() {
+  if (fd_ >= 0) close(fd_);
+  if (!committed_ && !temporary_.empty()) unlink(temporary_.c_str());
+}
+
+bool TemporaryFile::Commit() {
+  if (fd_ < 0) return false;
+  // mkstemp makes the file for its owner alone; a picture is for sharing.
+  const mode_t mask = umask(0);
+  umask(mask);
+  const bool flushed = fchmod(fd_, 0666 & ~mask) == 0 && fsync(fd_) == 0;
+  const bool closed = close(fd_) == 0;
+  fd_ = -1;
+  committed_ = flushed && closed && std::rename(temporary_.c_str(), path_.c_str()) == 0;
+  return committed_;
+}
+
+bool IsPrintPicturePath(const std::string& path) {
+  const std::string extension = LowerExtension(path);
+  return extension == ".tif" || extension == ".tiff" || extension == ".jpg" ||
+         extension == ".jpeg" || extension == ".png";
+}
+
+std::unique_ptr<PrintSink> OpenPrintPicture(const std::string& path, int width, int height,
+                                            std::string& error) {
+  const std::string extension = LowerExtension(path);
+  if (extension == ".tif" || extension == ".tiff")
+    return Opened(std::make_unique<TiffSink>(path, width, height), error);
+  if (extension == ".png") return Opened(std::make_unique<PngSink>(path, width, height), error);
+  if (extension == ".jpg" || extension == ".jpeg") {
+    if (width <= kJpegMaxSide && height <= kJpegMaxSide)
+      return Opened(std::make_unique<JpegSink>(path, width, height), error);
+    error = "a JPEG holds at most 65500 pixels a side, this picture is " + std::to_string(width) +
+            " x " + std::to_string(height) + " : write a .tif or .png";
+    return nullptr;
+  }
+  error = "cannot write a print picture of that type : give a .tif, .tiff, .jpg, .jpeg or .png";
+  return nullptr;
+}
+
+}  // namespace tessaline

@@ -1,0 +1,65 @@
+#pragma once
+// Where the rows of a print-resolution mosaic go: a picture file written as
+// the rows come (tiled TIFF, JPEG or PNG), or a deep-zoom pyramid
+// (deep_zoom.h). A sink holds only a band of rows at a time, whatever the
+// picture's size, and leaves nothing behind unless Finish succeeds: a file
+// grows under a temporary name beside its place and is renamed into it at
+// the end. One thread.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <opencv2/core.hpp>
+
+namespace tessaline {
+
+class PrintSink {
+ public:
+  virtual ~PrintSink() = default;
+  // The next rows of the picture, top first: CV_8UC3 blue-green-red, the
+  // picture's full width. False, with Error() set, when they cannot be
+  // written; the sink takes nothing more then.
+  virtual bool AddRows(const cv::Mat& rows) = 0;
+  // Completes the output after the last row; false with Error() set.
+  virtual bool Finish() = 0;
+  const std::string& Error() const { return error_; }
+
+ protected:
+  std::string error_;
+};
+
+// A file under a temporary name in the folder of `path`, renamed to `path`
+// by Commit and removed when dropped uncommitted.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::string& path);
+  ~TemporaryFile();
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  // -1 when the file could not be made.
+  int Descriptor() const { return fd_; }
+  const std::string& Name() const { return temporary_; }
+  // Gives up the descriptor to a library that closes it itself.
+  void Release() { fd_ = -1; }
+  // Flushes the file to the disk and renames it to `path`.
+  bool Commit();
+
+ private:
+  std::string path_;
+  std::string temporary_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
+
+// True when `path`'s extension (any case) names a print picture type:
+// .tif, .tiff, .jpg, .jpeg or .png.
+bool IsPrintPicturePath(const std::string& path);
+
+// The sink writing a width × height picture to `path`, its type by the
+// extension; null with `error` set when the type is not a print type, the
+// picture is too large for it, or the file cannot be made.
+std::unique_ptr<PrintSink> OpenPrintPicture(const std::string& path, int width, int height,
+                                            std::string& error);
+
+}  // namespace tessaline
