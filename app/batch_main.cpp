@@ -28,7 +28,9 @@
 #include "mosaic/batch_mosaic.h"
 #include "mosaic/batch_options.h"
 #include "mosaic/load_worker.h"
+#include "mosaic/geometry.h"
 #include "mosaic/mosaic_config.h"
+#include "mosaic/print_export.h"
 #include "mosaic/size_limits.h"
 #include "mosaic/tile_library.h"
 #include "render/gl_mosaic_gpu.h"
@@ -143,6 +145,9 @@ class LoadDisplay {
     library.SetProgressObserver([this](double p) { bar_.Show(p); });
   }
   void ShowMovie(int done, int total) { bar_.ShowText(MovieProgressText(done, total, 30)); }
+  void ShowExport(double fraction, const std::string& what) {
+    bar_.ShowText(ExportProgressText(fraction, what, 30));
+  }
   void Done() { bar_.Clear(); }
   // The engine log, taking the bar off its line first.
   std::ostream& Log() { return log_; }
@@ -194,6 +199,26 @@ void FillEngineJob(const BatchOptions& options, const MosaicConfig& config, bool
   if (gpu) job.gpu = std::make_unique<GlMosaicGpu>();
 }
 
+int PrintTilePx(const BatchOptions& options) {
+  return options.print_tile_px > 0 ? options.print_tile_px : kDefaultDeepZoomTilePx;
+}
+
+// Why the print outputs asked for cannot be made at the configured grid,
+// found before the library loads; empty when they can.
+std::string PrintRefusal(const BatchOptions& options, const MosaicConfig& config) {
+  if (options.print_tile_px == 0 && options.deepzoom_dir.empty()) return "";
+  const GridGeometry grid = ComputeGrid(config.image_width, config.image_height,
+                                        config.sub_width, config.sub_height, 1, 1);
+  std::string refusal;
+  if (options.print_tile_px > 0)
+    refusal = PrintSizeRefusal(grid.div_x, grid.div_y, config.sub_width, config.sub_height,
+                               options.print_tile_px, options.out_path);
+  if (refusal.empty() && !options.deepzoom_dir.empty())
+    refusal = PrintSizeRefusal(grid.div_x, grid.div_y, config.sub_width, config.sub_height,
+                               PrintTilePx(options), "");
+  return refusal;
+}
+
 // Loads the library and makes the mosaic of options.target; with --gpu in a
 // hidden GL context, which must outlive the engine the run makes.
 int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
@@ -204,7 +229,16 @@ int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
   BatchMosaicJob job;
   FillEngineJob(options, config, context != nullptr, display, job);
   job.target = options.target;
-  return MakeBatchMosaic(job, config, std::cerr);
+  job.print_tile_px = options.print_tile_px;
+  job.deepzoom_dir = options.deepzoom_dir;
+  job.deepzoom_tile_px = PrintTilePx(options);
+  job.export_progress = [&display](double fraction, const std::string& what) {
+    display.ShowExport(fraction, what);
+  };
+  job.export_log = [&display](const std::string& line) { display.Log() << line << std::endl; };
+  const int status = MakeBatchMosaic(job, config, std::cerr);
+  display.Done();
+  return status;
 }
 
 #if TESSALINE_BATCH_MOVIES
@@ -292,7 +326,8 @@ int Run(const std::vector<std::string>& args, char** argv) {
   SanitizeMosaicConfig(config, engine_log());
   // A CPU run has no texture to outgrow; a GPU run is checked again with
   // its own driver's limit once the context is open.
-  const std::string refusal = SizeRefusal(config, options.gpu ? kMaxTextureSide : 0);
+  std::string refusal = SizeRefusal(config, options.gpu ? kMaxTextureSide : 0);
+  if (refusal.empty()) refusal = PrintRefusal(options, config);
   if (!refusal.empty()) {
     std::cerr << "tessaline-batch: " << refusal << "\n";
     return kBatchBadCommandLine;

@@ -8,6 +8,7 @@
 #include "mosaic/image_write.h"
 #include "mosaic/load_worker.h"
 #include "mosaic/photo_mosaic.h"
+#include "mosaic/print_export.h"
 #include "mosaic/size_limits.h"
 
 namespace tessaline {
@@ -47,6 +48,50 @@ bool GenerateAndWrite(qxPhotoMosaic& engine, const std::string& out_path, std::o
   else
     errors << "tessaline-batch: no mosaic was made, nothing written to " << out_path << "\n";
   return false;
+}
+
+ExportProgress ExportProgressFor(const BatchMosaicJob& job, const std::string& what) {
+  ExportProgress progress;
+  if (job.export_progress)
+    progress.report = [&job, what](double fraction) { job.export_progress(fraction, what); };
+  progress.log = job.export_log;
+  return progress;
+}
+
+// The print-resolution outputs of the mosaic just generated; false with
+// one line on `errors`.
+bool WritePrintOutputs(qxPhotoMosaic& engine, const BatchMosaicJob& job, std::ostream& errors) {
+  if (!engine.MosaicValid()) {
+    errors << "tessaline-batch: no mosaic was made, nothing written\n";
+    return false;
+  }
+  std::string error;
+  if (job.print_tile_px > 0 &&
+      !WritePrintMosaic(MakePrintJob(engine, job.print_tile_px), job.out_path,
+                        ExportProgressFor(job, "print picture"), &error)) {
+    errors << "tessaline-batch: " << error << "\n";
+    return false;
+  }
+  if (!job.deepzoom_dir.empty() &&
+      !WriteDeepZoom(MakePrintJob(engine, job.deepzoom_tile_px), job.deepzoom_dir,
+                     ExportProgressFor(job, "deep zoom"), &error)) {
+    errors << "tessaline-batch: " << error << "\n";
+    return false;
+  }
+  return true;
+}
+
+// The working-size picture unless --print takes --out, then the print
+// outputs.
+bool WriteOutputs(qxPhotoMosaic& engine, const BatchMosaicJob& job, std::ostream& errors) {
+  if (job.print_tile_px == 0 && job.deepzoom_dir.empty())
+    return GenerateAndWrite(engine, job.out_path, errors);
+  if (job.print_tile_px == 0 && !job.out_path.empty()) {
+    if (!GenerateAndWrite(engine, job.out_path, errors)) return false;
+  } else {
+    engine.GenerateMosaic();
+  }
+  return WritePrintOutputs(engine, job, errors);
 }
 
 }  // namespace
@@ -93,7 +138,7 @@ int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& err
            << (job.target == "-1" ? "of a random tile" : job.target) << "\n";
     return kBatchFailed;
   }
-  return GenerateAndWrite(engine, job.out_path, errors) ? kBatchDone : kBatchFailed;
+  return WriteOutputs(engine, job, errors) ? kBatchDone : kBatchFailed;
 }
 
 }  // namespace tessaline

@@ -38,6 +38,15 @@ struct BatchEngineJob {
 
 struct BatchMosaicJob : BatchEngineJob {
   std::string target;  // a picture path, or "-1" for the picture of a random tile
+  // Above 0, out_path gets the mosaic at this many pixels per tile, drawn
+  // from the original photos, instead of the working-size picture.
+  int print_tile_px = 0;
+  std::string deepzoom_dir;  // non-empty: the print-size mosaic as a deep-zoom folder too
+  int deepzoom_tile_px = 256;
+  // Told each print export's share done (0 to 1) and what it makes.
+  std::function<void(double fraction, const std::string& what)> export_progress;
+  // The exports' message lines (an unreadable photo); none: the engine log.
+  std::function<void(const std::string& line)> export_log;
 };
 
 class qxPhotoMosaic;

@@ -6,6 +6,8 @@
 #include <functional>
 
 #include "mosaic/image_write.h"
+#include "mosaic/print_export.h"
+#include "mosaic/print_sinks.h"
 
 namespace tessaline {
 namespace {
@@ -117,6 +119,27 @@ std::vector<OptionRow> MosaicOptionRows() {
   };
 }
 
+// The options of the print-resolution outputs; rows for the table below.
+std::vector<OptionRow> PrintOptionRows() {
+  return {
+      {"--print", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         if (ParsePositive(value, kMaxPrintTilePx, o.print_tile_px) &&
+             o.print_tile_px >= kMinPrintTilePx)
+           return true;
+         error = "invalid value for --print : '" + value + "' (expected pixels per tile from " +
+                 std::to_string(kMinPrintTilePx) + " to " + std::to_string(kMaxPrintTilePx) + ")";
+         return false;
+       }},
+      {"--deepzoom", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         if (value.empty()) error = "--deepzoom needs a folder";
+         o.deepzoom_dir = value;
+         return !value.empty();
+       }},
+  };
+}
+
 // The options of the library load; rows for the table below.
 std::vector<OptionRow> LibraryOptionRows() {
   return {
@@ -148,6 +171,7 @@ const std::vector<OptionRow>& OptionTable() {
     std::vector<OptionRow> rows = LibraryOptionRows();
     for (OptionRow& row : MosaicOptionRows()) rows.push_back(std::move(row));
     for (OptionRow& row : MovieOptionRows()) rows.push_back(std::move(row));
+    for (OptionRow& row : PrintOptionRows()) rows.push_back(std::move(row));
     return rows;
   }();
   return table;
@@ -191,12 +215,28 @@ bool ParseEachArgument(const std::vector<std::string>& args, BatchOptions& optio
   return true;
 }
 
+// The print outputs' own combinations; false with `error` set.
+bool CheckPrintCombination(const BatchOptions& o, std::string& error) {
+  const bool print = o.print_tile_px > 0, deepzoom = !o.deepzoom_dir.empty();
+  if ((print || deepzoom) && o.target.empty()) {
+    error = std::string(print ? "--print" : "--deepzoom") +
+            " renders a mosaic at print size : give --target PATH (or --target -1)";
+  } else if (print && o.out_path.empty()) {
+    error = "--print needs --out FILE for the print picture";
+  } else if (print && !IsPrintPicturePath(o.out_path)) {
+    error = "cannot write a print picture to '" + o.out_path +
+            "' : give a file of type .tif, .tiff, .jpg, .jpeg or .png";
+  }
+  return error.empty();
+}
+
 // Options that only make sense together.
 bool CheckCombination(const BatchOptions& o, std::string& error) {
   if (o.help) return true;
+  if (!CheckPrintCombination(o, error)) return false;
   if (!o.target.empty() && !o.movie.empty()) {
     error = "--target and --movie cannot be given together : make one mosaic at a time";
-  } else if (!o.target.empty() && o.out_path.empty()) {
+  } else if (!o.target.empty() && o.out_path.empty() && o.deepzoom_dir.empty()) {
     error = "--target needs --out FILE for the mosaic";
   } else if (!o.movie.empty() && o.out_path.empty()) {
     error = "--movie needs --out FILE for the mosaic movie";
@@ -261,6 +301,10 @@ std::string BatchUsage() {
          "                 tiles and options give the same mosaic (default: the time)\n"
          "  --gpu          compose the mosaic with the GLSL pass in a hidden OpenGL context\n"
          "                 (needs an X display with GLX in DISPLAY) instead of on the CPU\n"
+         "  --print TILEPX with --target: FILE gets the mosaic at TILEPX pixels per tile\n"
+         "                 (8 to 4096) drawn from the original photos (.tif, .jpg, .png)\n"
+         "  --deepzoom DIR with --target: writes the print-size mosaic (TILEPX, default\n"
+         "                 256) as a deep-zoom folder with a page to open in a browser\n"
          "  --help         show this text\n"
          "Exit status: 0 when the library is not empty (and the mosaic or movie was\n"
          "written), 1 when the library is empty, the target or movie cannot be read or\n"
@@ -278,6 +322,16 @@ std::string MovieProgressText(int done, int total, int width) {
   std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100.0));
   return "[" + std::string(filled, '#') + std::string(cells - filled, ' ') + "] " + percent + " " +
          frame + " of " + std::to_string(total);
+}
+
+std::string ExportProgressText(double fraction, const std::string& what, int width) {
+  fraction = std::clamp(fraction, 0.0, 1.0);
+  const int cells = std::max(width, 1);
+  const int filled = static_cast<int>(fraction * cells);
+  char percent[8];
+  std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100.0));
+  return "[" + std::string(filled, '#') + std::string(cells - filled, ' ') + "] " + percent + " " +
+         what;
 }
 
 std::string ProgressBarText(double p, int width) {

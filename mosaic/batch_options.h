@@ -14,6 +14,8 @@
 //   --k N            tiles drawn from per cell for this run (search_num)
 //   --seed N         seed of the random choices, for a reproducible mosaic
 //   --gpu            compose with the GLSL pass in a hidden GL context
+//   --print TILEPX   --out gets the mosaic at TILEPX pixels per tile, from the photos
+//   --deepzoom DIR   the print-resolution mosaic as a deep-zoom folder
 //   --help           describe the program
 // New options are added as rows of the option table in batch_options.cpp.
 
@@ -40,7 +42,12 @@ struct BatchOptions {
   bool has_seed = false;
   unsigned int seed = 0;
   bool gpu = false;
+  int print_tile_px = 0;     // 0: --out gets the working-size mosaic
+  std::string deepzoom_dir;  // empty: no deep-zoom export
 };
+
+// Pixels per tile of the deep-zoom export when --print gives none.
+constexpr int kDefaultDeepZoomTilePx = 256;
 
 // Parses the arguments after the program name. On failure returns false
 // with one line in `error` naming the option or value and what was expected;
@@ -66,5 +73,9 @@ std::string ProgressBarText(double p, int width);
 // `total` frames, e.g. "[#####     ]  50% frame 25 of 50"; with `total`
 // unknown (0 or less) "frame 25" alone.
 std::string MovieProgressText(int done, int total, int width);
+
+// One line of the print export's terminal progress display at `fraction`
+// (0 to 1) of `what`, e.g. "[#####     ]  50% print picture".
+std::string ExportProgressText(double fraction, const std::string& what, int width);
 
 }  // namespace tessaline

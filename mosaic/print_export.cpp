@@ -1,6 +1,7 @@
 #include "mosaic/print_export.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -104,10 +105,17 @@ bool PlaceFolder(const std::string& staging, const std::string& dir) {
   return true;
 }
 
-// A new, empty folder beside `dir` for the export to grow in.
+// A new, empty folder beside `dir` for the export to grow in, open to
+// others as any new folder (mkdtemp makes it for its owner alone): the
+// export is meant for a web server.
 std::string MakeStaging(const std::string& dir) {
   std::string name = Parent(dir) + "/.tessaline-deepzoom-XXXXXX";
-  return mkdtemp(name.data()) ? name : std::string();
+  if (!mkdtemp(name.data())) return std::string();
+  const mode_t mask = umask(0);
+  umask(mask);
+  std::error_code error;
+  fs::permissions(name, static_cast<fs::perms>(0777 & ~mask), error);
+  return name;
 }
 
 bool Fail(std::string* error, const std::string& line) {
@@ -125,6 +133,30 @@ cv::Size PrintPictureSize(const PrintJob& job) {
   return cv::Size(static_cast<int>(width), static_cast<int>(height));
 }
 
+std::string PrintSizeRefusal(int div_x, int div_y, int tile_w, int tile_h, int tile_px,
+                             const std::string& path) {
+  if (tile_px < kMinPrintTilePx || tile_px > kMaxPrintTilePx)
+    return "the print tile size must be " + std::to_string(kMinPrintTilePx) + " to " +
+           std::to_string(kMaxPrintTilePx) + " pixels, not " + std::to_string(tile_px);
+  PrintJob shape;
+  shape.div_x = div_x;
+  shape.div_y = div_y;
+  shape.tile_w = tile_w;
+  shape.tile_h = tile_h;
+  shape.tile_px = tile_px;
+  const cv::Size size = PrintPictureSize(shape);
+  if (size.width == 0)
+    return "the print picture would be too large : choose fewer pixels per tile";
+  if (!path.empty() && !IsPrintPicturePath(path))
+    return "cannot write a print picture to '" + path +
+           "' : give a file of type .tif, .tiff, .jpg, .jpeg or .png";
+  if (IsJpegPath(path) && (size.width > kJpegMaxSide || size.height > kJpegMaxSide))
+    return "a JPEG holds at most 65500 pixels a side, the print picture is " +
+           std::to_string(size.width) + " x " + std::to_string(size.height) +
+           " : write a .tif or .png, or choose fewer pixels per tile";
+  return "";
+}
+
 std::string PrintJobRefusal(const PrintJob& job) {
   if (job.div_x <= 0 || job.div_y <= 0 || job.cells.empty())
     return "there is no mosaic to export : generate one first";
@@ -132,12 +164,7 @@ std::string PrintJobRefusal(const PrintJob& job) {
       job.cell_means.size() != job.cells.size())
     return "the mosaic's cell table does not match its grid";
   if (job.tile_w <= 0 || job.tile_h <= 0) return "the tile size must be at least 1 x 1";
-  if (job.tile_px < kMinPrintTilePx || job.tile_px > kMaxPrintTilePx)
-    return "the print tile size must be " + std::to_string(kMinPrintTilePx) + " to " +
-           std::to_string(kMaxPrintTilePx) + " pixels, not " + std::to_string(job.tile_px);
-  if (PrintPictureSize(job).width == 0)
-    return "the print picture would be too large : choose fewer pixels per tile";
-  return "";
+  return PrintSizeRefusal(job.div_x, job.div_y, job.tile_w, job.tile_h, job.tile_px, "");
 }
 
 PrintJob MakePrintJob(const qxPhotoMosaic& engine, int tile_px) {
@@ -162,6 +189,9 @@ PrintJob MakePrintJob(const qxPhotoMosaic& engine, int tile_px) {
 bool WritePrintMosaic(const PrintJob& job, const std::string& path, const ExportProgress& progress,
                       std::string* error) {
   if (Refused(job, error)) return false;
+  const std::string refusal =
+      PrintSizeRefusal(job.div_x, job.div_y, job.tile_w, job.tile_h, job.tile_px, path);
+  if (!refusal.empty()) return Fail(error, refusal);
   const cv::Size size = PrintPictureSize(job);
   std::string why;
   std::unique_ptr<PrintSink> sink = OpenPrintPicture(path, size.width, size.height, why);

@@ -46,6 +46,14 @@ constexpr int kMaxPrintTilePx = 4096;
 // height, round(tile_px × tile_h / tile_w).
 cv::Size PrintPictureSize(const PrintJob& job);
 
+// Why a print picture of a div_x × div_y grid of tile_w × tile_h tiles at
+// tile_px pixels per tile cannot be written to `path` (a print picture
+// type, or with an empty path a deep-zoom pyramid): the tile size out of
+// range, or a picture larger than the writer takes. One line; empty when
+// it can. Cheap: checked before any work.
+std::string PrintSizeRefusal(int div_x, int div_y, int tile_w, int tile_h, int tile_px,
+                             const std::string& path);
+
 // Why `job` cannot be exported (no mosaic, a tile size out of range, a
 // picture too large), as one line; empty when it can.
 std::string PrintJobRefusal(const PrintJob& job);

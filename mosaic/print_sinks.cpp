@@ -178,9 +178,6 @@ bool JpegEnd(jpeg_compress_struct& info, JpegErrors& errors) {
   return true;
 }
 
-// The largest side a JPEG header can hold.
-constexpr int kJpegMaxSide = 65500;
-
 class JpegSink : public PrintSink {
  public:
   JpegSink(const std::string& path, int width, int height)
@@ -334,6 +331,11 @@ bool IsPrintPicturePath(const std::string& path) {
   const std::string extension = LowerExtension(path);
   return extension == ".tif" || extension == ".tiff" || extension == ".jpg" ||
          extension == ".jpeg" || extension == ".png";
+}
+
+bool IsJpegPath(const std::string& path) {
+  const std::string extension = LowerExtension(path);
+  return extension == ".jpg" || extension == ".jpeg";
 }
 
 std::unique_ptr<PrintSink> OpenPrintPicture(const std::string& path, int width, int height,

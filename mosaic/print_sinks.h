@@ -56,6 +56,12 @@ class TemporaryFile {
 // .tif, .tiff, .jpg, .jpeg or .png.
 bool IsPrintPicturePath(const std::string& path);
 
+// True when `path`'s extension (any case) is .jpg or .jpeg.
+bool IsJpegPath(const std::string& path);
+
+// The largest side a JPEG header can hold.
+constexpr int kJpegMaxSide = 65500;
+
 // The sink writing a width × height picture to `path`, its type by the
 // extension; null with `error` set when the type is not a print type, the
 // picture is too large for it, or the file cannot be made.
