@@ -210,7 +210,7 @@ std::string PrintRefusal(const BatchOptions& options, const MosaicConfig& config
   const GridGeometry grid = ComputeGrid(config.image_width, config.image_height,
                                         config.sub_width, config.sub_height, 1, 1);
   std::string refusal;
-  if (options.print_tile_px > 0)
+  if (options.print_tile_px > 0 && !options.out_path.empty())
     refusal = PrintSizeRefusal(grid.div_x, grid.div_y, config.sub_width, config.sub_height,
                                options.print_tile_px, options.out_path);
   if (refusal.empty() && !options.deepzoom_dir.empty())

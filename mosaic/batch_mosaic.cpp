@@ -66,7 +66,7 @@ bool WritePrintOutputs(qxPhotoMosaic& engine, const BatchMosaicJob& job, std::os
     return false;
   }
   std::string error;
-  if (job.print_tile_px > 0 &&
+  if (job.print_tile_px > 0 && !job.out_path.empty() &&
       !WritePrintMosaic(MakePrintJob(engine, job.print_tile_px), job.out_path,
                         ExportProgressFor(job, "print picture"), &error)) {
     errors << "tessaline-batch: " << error << "\n";

@@ -38,8 +38,9 @@ struct BatchEngineJob {
 
 struct BatchMosaicJob : BatchEngineJob {
   std::string target;  // a picture path, or "-1" for the picture of a random tile
-  // Above 0, out_path gets the mosaic at this many pixels per tile, drawn
-  // from the original photos, instead of the working-size picture.
+  // Above 0, out_path (when given) gets the mosaic at this many pixels per
+  // tile, drawn from the original photos, instead of the working-size
+  // picture.
   int print_tile_px = 0;
   std::string deepzoom_dir;  // non-empty: the print-size mosaic as a deep-zoom folder too
   int deepzoom_tile_px = 256;

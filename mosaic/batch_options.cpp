@@ -221,9 +221,9 @@ bool CheckPrintCombination(const BatchOptions& o, std::string& error) {
   if ((print || deepzoom) && o.target.empty()) {
     error = std::string(print ? "--print" : "--deepzoom") +
             " renders a mosaic at print size : give --target PATH (or --target -1)";
-  } else if (print && o.out_path.empty()) {
-    error = "--print needs --out FILE for the print picture";
-  } else if (print && !IsPrintPicturePath(o.out_path)) {
+  } else if (print && o.out_path.empty() && !deepzoom) {
+    error = "--print needs --out FILE for the print picture (or --deepzoom DIR)";
+  } else if (print && !o.out_path.empty() && !IsPrintPicturePath(o.out_path)) {
     error = "cannot write a print picture to '" + o.out_path +
             "' : give a file of type .tif, .tiff, .jpg, .jpeg or .png";
   }
@@ -242,7 +242,7 @@ bool CheckCombination(const BatchOptions& o, std::string& error) {
     error = "--movie needs --out FILE for the mosaic movie";
   } else if (o.target.empty() && o.movie.empty() && !o.out_path.empty()) {
     error = "--out needs --target PATH (or --target -1 for a random tile) or --movie PATH";
-  } else if (!o.target.empty() && !IsWritableImagePath(o.out_path)) {
+  } else if (!o.target.empty() && !o.out_path.empty() && !IsWritableImagePath(o.out_path)) {
     error = "cannot write a mosaic to '" + o.out_path + "' : give a file of type " +
             WritableImageTypes();
   } else if (o.has_alpha && o.movie.empty()) {

@@ -19,6 +19,10 @@ packages=(
   # picture readers (reduced-scale JPEG, TIFF, WebP, HEIC) and the HEIC and WebP test tools
   libjpeg62-turbo-dev libheif-examples webp
   python3  # scripts/photo_library.py chooses the run command's sample photographs
+  # the deep-zoom export copies Leaflet beside its page
+  libjs-leaflet
+  # the deep-zoom page is loaded in a headless browser by its end-to-end test
+  chromium
 )
 
 missing=()

@@ -1,0 +1,104 @@
+# tessaline-batch --print/--deepzoom: the mosaic at print size from the
+# original photos, as a picture and as a deep-zoom folder whose page loads
+# in a headless Chromium, from a static web server (its access log shows
+# the tiles fetched) and from a file URL, and names the photo of a cell.
+source "$(dirname "$0")/lib.sh"
+BATCH="$BUILD_DIR/app/tessaline-batch"
+SERVER_PID=
+trap 'stop_pid "$SERVER_PID"; kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$WORK"' EXIT
+
+if ! command -v chromium >/dev/null; then
+  echo "SKIP: chromium is not installed (Debian package chromium): the deep-zoom page is not checked"
+  exit 77
+fi
+
+run() {
+  STATUS=0
+  "$BATCH" "$@" >out.txt 2>err.txt || STATUS=$?
+}
+expect_status() {
+  [ "$STATUS" -eq "$1" ] || { cat out.txt err.txt >&2; fail "$2: expected status $1, got $STATUS"; }
+}
+
+mkdir tiles
+for i in $(seq 0 11); do
+  convert -size 160x120 "gradient:hsb($((i * 30)),90%,90%)-hsb($((i * 30 + 90)),60%,40%)" \
+    -swirl $((i * 25)) "tiles/p$i.jpg"
+done
+convert -size 640x360 gradient:'#ff8000-#0040c0' -swirl 120 target.png
+# 20 x 20 cells of 64 x 36 pixels: a 1280 x 720 picture, pyramid levels 0 to 11.
+common=(--tiles tiles --tile 16x9 --size 320x180 --target target.png --seed 3)
+
+run "${common[@]}" --print 64 --out print.png --deepzoom dz
+expect_status 0 "a print picture and a deep-zoom folder"
+[ "$(identify -format '%wx%h' print.png)" = 1280x720 ] || fail "print.png is not 1280x720"
+for f in index.html cells.js mosaic.dzi leaflet/leaflet.js leaflet/leaflet.css \
+  mosaic_files/0/0_0.jpg mosaic_files/11/4_2.jpg; do
+  [ -f "dz/$f" ] || fail "dz/$f is missing"
+done
+[ ! -e dz/mosaic_files/11/5_0.jpg ] || fail "a tile lies outside the picture"
+# The deepest level is the picture itself, the next one it halved.
+similar() {
+  local rmse
+  rmse=$(compare -metric RMSE "$1" "$2" null: 2>&1 | sed 's/.*(\(.*\))/\1/') || true
+  awk -v e="$rmse" 'BEGIN { exit !(e < 0.03) }' || fail "$3 (RMSE $rmse)"
+}
+convert print.png -crop 256x208+1024+512 +repage level11.png
+similar dz/mosaic_files/11/4_2.jpg level11.png "the last deepest tile is not the picture's corner"
+convert print.png -scale 50% -crop 256x256+256+0 +repage level10.png
+similar dz/mosaic_files/10/1_0.jpg level10.png "a tile of the next level is not the picture halved"
+
+# The photo of the cell under (200, 100): column 3, row 2 of 20.
+expected=$(python3 - <<'PY'
+import json
+text = open("dz/cells.js").read()
+m = json.loads(text[text.index("{"):text.rindex("}") + 1])
+print(m["names"][m["cells"][2 * m["divX"] + 3]])
+PY
+)
+[[ "$expected" =~ ^p[0-9]+\.jpg$ ]] || fail "cells.js does not name base names ($expected)"
+
+browse() {
+  timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run \
+    --user-data-dir="$WORK/profile" --virtual-time-budget=8000 --dump-dom "$1" 2>/dev/null
+}
+PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 -m http.server "$PORT" --bind 127.0.0.1 --directory dz >access.log 2>&1 &
+SERVER_PID=$!
+for _ in $(seq 50); do grep -q "Serving HTTP" access.log && break; sleep 0.1; done
+
+browse "http://127.0.0.1:$PORT/index.html#0/640/360" >top.html
+grep -q '"GET /mosaic_files/0/0_0.jpg' access.log || fail "the top-level tile was not fetched"
+browse "http://127.0.0.1:$PORT/index.html#11/200/100" >deep.html
+grep -q '"GET /mosaic_files/11/0_0.jpg' access.log || fail "a deepest-level tile was not fetched"
+grep -q "id=\"photo\">$expected<" deep.html || fail "the page does not name $expected"
+grep -q ' 404 ' access.log && grep ' 404 ' access.log | grep -v favicon >&2 && fail "a file was missing"
+
+# Offline, from the folder itself.
+browse "file://$WORK/dz/index.html#11/200/100" >file.html
+grep -q "id=\"photo\">$expected<" file.html || fail "the page from a file URL does not name $expected"
+
+# A second export replaces the first whole; a folder of other files is
+# never touched.
+run "${common[@]}" --deepzoom dz --print 32
+expect_status 0 "a second export into the same folder"
+grep -q '"width":640' dz/cells.js || fail "the second export did not replace the first"
+mkdir mine && echo keep >mine/notes.txt
+run "${common[@]}" --deepzoom mine
+expect_status 1 "an export into a folder of other files"
+[ "$(wc -l <err.txt)" -eq 1 ] && grep -q "^tessaline-batch: .*holds other files" err.txt ||
+  fail "the refusal is not one line: $(cat err.txt)"
+[ "$(ls mine)" = notes.txt ] || fail "the folder of other files was changed"
+[ -z "$(ls -a | grep tessaline-)" ] || fail "a temporary folder was left behind"
+
+# Absurd sizes are refused before any work, with one line.
+for bad in 4 5000 x; do
+  run "${common[@]}" --print "$bad" --out p.tif
+  expect_status 2 "--print $bad"
+  grep -q "^tessaline-batch: invalid value for --print" err.txt || fail "--print $bad: $(cat err.txt)"
+done
+run "${common[@]}" --size 3840x2160 --print 4096 --out p.jpg
+expect_status 2 "a JPEG beyond 65500 pixels"
+grep -q "^tessaline-batch: a JPEG holds at most 65500 pixels" err.txt || fail "$(cat err.txt)"
+[ ! -e tiles/mosaic_info2x2-16x9.pmc.new ] && [ ! -e p.jpg ] || fail "the refused run wrote something"
+echo "print export test passed"
