@@ -114,8 +114,8 @@ class Composer {
 
   void MakeCell(int index) {
     const int column = index % job_.div_x, row = index / job_.div_x;
-    cv::Mat place = bands_[row % kBands](
-        cv::Rect(column * cell_.width, 0, cell_.width, cell_.height));
+    cv::Mat place =
+        bands_[row % kBands](cv::Rect(column * cell_.width, 0, cell_.width, cell_.height));
     const cv::Vec3b mean = job_.cell_means[static_cast<std::size_t>(index)];
     const cv::Mat photo = PhotoCell(job_.cells[static_cast<std::size_t>(index)]);
     if (photo.empty()) {

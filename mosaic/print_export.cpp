@@ -145,8 +145,7 @@ std::string PrintSizeRefusal(int div_x, int div_y, int tile_w, int tile_h, int t
   shape.tile_h = tile_h;
   shape.tile_px = tile_px;
   const cv::Size size = PrintPictureSize(shape);
-  if (size.width == 0)
-    return "the print picture would be too large : choose fewer pixels per tile";
+  if (size.width == 0) return "the print picture would be too large : choose fewer pixels per tile";
   if (!path.empty() && !IsPrintPicturePath(path))
     return "cannot write a print picture to '" + path +
            "' : give a file of type .tif, .tiff, .jpg, .jpeg or .png";

@@ -5,9 +5,9 @@
 // tile pyramid with a page that opens it in a browser. Any thread: a job
 // holds copies of everything it needs, so the engine may go on meanwhile.
 
-#include <opencv2/core.hpp>
 #include <atomic>
 #include <functional>
+#include <opencv2/core.hpp>
 #include <string>
 #include <vector>
 
@@ -20,9 +20,9 @@ struct PrintJob {
   std::vector<int> cells;                // row-major div_x × div_y tile indices
   int div_x = 0;
   int div_y = 0;
-  int tile_w = 32;    // the cell's aspect: the tile size in working-image pixels
+  int tile_w = 32;  // the cell's aspect: the tile size in working-image pixels
   int tile_h = 18;
-  int tile_px = 256;  // output pixels per cell width; the height keeps the aspect
+  int tile_px = 256;                  // output pixels per cell width; the height keeps the aspect
   std::vector<cv::Vec3b> cell_means;  // the target's colour under each cell
   double color_correction = 0.0;      // share of each tile moved to its cell's colour
 };

@@ -113,8 +113,8 @@ class TiffSink : public PrintSink {
       band_.colRange(x, x + w).copyTo(tile_.colRange(0, w));
       const ttile_t index = TIFFComputeTile(tiff_, static_cast<std::uint32_t>(x),
                                             static_cast<std::uint32_t>(band_y_), 0, 0);
-      if (TIFFWriteEncodedTile(tiff_, index, tile_.data,
-                               static_cast<tmsize_t>(tile_.total() * 3)) < 0)
+      if (TIFFWriteEncodedTile(tiff_, index, tile_.data, static_cast<tmsize_t>(tile_.total() * 3)) <
+          0)
         return Fail("cannot write the TIFF file (disk full?)");
     }
     band_y_ += kTiffTile;
