@@ -27,8 +27,8 @@
 
 #include "mosaic/batch_mosaic.h"
 #include "mosaic/batch_options.h"
-#include "mosaic/load_worker.h"
 #include "mosaic/geometry.h"
+#include "mosaic/load_worker.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/print_export.h"
 #include "mosaic/size_limits.h"
@@ -207,8 +207,8 @@ int PrintTilePx(const BatchOptions& options) {
 // found before the library loads; empty when they can.
 std::string PrintRefusal(const BatchOptions& options, const MosaicConfig& config) {
   if (options.print_tile_px == 0 && options.deepzoom_dir.empty()) return "";
-  const GridGeometry grid = ComputeGrid(config.image_width, config.image_height,
-                                        config.sub_width, config.sub_height, 1, 1);
+  const GridGeometry grid = ComputeGrid(config.image_width, config.image_height, config.sub_width,
+                                        config.sub_height, 1, 1);
   std::string refusal;
   if (options.print_tile_px > 0 && !options.out_path.empty())
     refusal = PrintSizeRefusal(grid.div_x, grid.div_y, config.sub_width, config.sub_height,
