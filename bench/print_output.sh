@@ -46,7 +46,6 @@ cpu=$(sed -n 's/.*Percent of CPU this job got: //p' time.txt)
 if [ "${DEEPZOOM:-0}" = 1 ]; then
   size="deep zoom, $(find "$WORK/zoom/mosaic_files" -name '*.jpg' | wc -l) tiles"
 else
-  size=$(tiffinfo "$OUT" 2>/dev/null | sed -n 's/.*Image Width: \([0-9]*\) Image Length: \([0-9]*\).*/\1 x \2/p' | head -1)
-  size="$size, $(du -m "$OUT" | cut -f1) MB"
+  size="$(sed -n 's/^print picture : \(.*\) written to .*/\1/p' run.log), $(du -m "$OUT" | cut -f1) MB"
 fi
 echo "print output ($size) from $COUNT photos: wall $wall, peak RSS $((rss / 1024)) MB, CPU $cpu"

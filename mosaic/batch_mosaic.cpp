@@ -9,6 +9,7 @@
 #include "mosaic/load_worker.h"
 #include "mosaic/photo_mosaic.h"
 #include "mosaic/print_export.h"
+#include "settings/log_stream.h"
 #include "mosaic/size_limits.h"
 
 namespace tessaline {
@@ -55,7 +56,17 @@ ExportProgress ExportProgressFor(const BatchMosaicJob& job, const std::string& w
   if (job.export_progress)
     progress.report = [&job, what](double fraction) { job.export_progress(fraction, what); };
   progress.log = job.export_log;
+  if (!progress.log)
+    progress.log = [](const std::string& line) { engine_log() << line << std::endl; };
   return progress;
+}
+
+// One log line for a finished export, with the picture's size.
+void LogExport(const ExportProgress& progress, const PrintJob& print, const std::string& what,
+               const std::string& path) {
+  const cv::Size size = PrintPictureSize(print);
+  progress.log(what + " : " + std::to_string(size.width) + " x " + std::to_string(size.height) +
+               " written to " + path);
 }
 
 // The print-resolution outputs of the mosaic just generated; false with
@@ -66,17 +77,23 @@ bool WritePrintOutputs(qxPhotoMosaic& engine, const BatchMosaicJob& job, std::os
     return false;
   }
   std::string error;
-  if (job.print_tile_px > 0 && !job.out_path.empty() &&
-      !WritePrintMosaic(MakePrintJob(engine, job.print_tile_px), job.out_path,
-                        ExportProgressFor(job, "print picture"), &error)) {
-    errors << "tessaline-batch: " << error << "\n";
-    return false;
+  if (job.print_tile_px > 0 && !job.out_path.empty()) {
+    const PrintJob print = MakePrintJob(engine, job.print_tile_px);
+    const ExportProgress progress = ExportProgressFor(job, "print picture");
+    if (!WritePrintMosaic(print, job.out_path, progress, &error)) {
+      errors << "tessaline-batch: " << error << "\n";
+      return false;
+    }
+    LogExport(progress, print, "print picture", job.out_path);
   }
-  if (!job.deepzoom_dir.empty() &&
-      !WriteDeepZoom(MakePrintJob(engine, job.deepzoom_tile_px), job.deepzoom_dir,
-                     ExportProgressFor(job, "deep zoom"), &error)) {
-    errors << "tessaline-batch: " << error << "\n";
-    return false;
+  if (!job.deepzoom_dir.empty()) {
+    const PrintJob print = MakePrintJob(engine, job.deepzoom_tile_px);
+    const ExportProgress progress = ExportProgressFor(job, "deep zoom");
+    if (!WriteDeepZoom(print, job.deepzoom_dir, progress, &error)) {
+      errors << "tessaline-batch: " << error << "\n";
+      return false;
+    }
+    LogExport(progress, print, "deep zoom", job.deepzoom_dir);
   }
   return true;
 }

@@ -32,6 +32,7 @@ common=(--tiles tiles --tile 16x9 --size 320x180 --target target.png --seed 3)
 run "${common[@]}" --print 64 --out print.png --deepzoom dz
 expect_status 0 "a print picture and a deep-zoom folder"
 [ "$(identify -format '%wx%h' print.png)" = 1280x720 ] || fail "print.png is not 1280x720"
+expect_line "print picture : 1280 x 720 written to print.png" tessaline.log
 for f in index.html cells.js mosaic.dzi leaflet/leaflet.js leaflet/leaflet.css \
   mosaic_files/0/0_0.jpg mosaic_files/11/4_2.jpg; do
   [ -f "dz/$f" ] || fail "dz/$f is missing"
