@@ -21,11 +21,11 @@ expect_status() {
 }
 
 mkdir tiles
-for i in $(seq 0 11); do
-  convert -size 160x120 "gradient:hsb($((i * 30)),90%,90%)-hsb($((i * 30 + 90)),60%,40%)" \
-    -swirl $((i * 25)) "tiles/p$i.jpg"
+for i in $(seq 0 29); do
+  convert -size 160x120 "gradient:hsb($((i * 12)),90%,$((50 + i))%)-hsb($((i * 12 + 90)),60%,40%)" \
+    -swirl $((i * 11)) "tiles/p$i.jpg"
 done
-convert -size 640x360 gradient:'#ff8000-#0040c0' -swirl 120 target.png
+convert -seed 7 -size 640x360 plasma:fractal target.png
 # 20 x 20 cells of 64 x 36 pixels: a 1280 x 720 picture, pyramid levels 0 to 11.
 common=(--tiles tiles --tile 16x9 --size 320x180 --target target.png --seed 3)
 
@@ -49,15 +49,18 @@ similar dz/mosaic_files/11/4_2.jpg level11.png "the last deepest tile is not the
 convert print.png -scale 50% -crop 256x256+256+0 +repage level10.png
 similar dz/mosaic_files/10/1_0.jpg level10.png "a tile of the next level is not the picture halved"
 
-# The photo of the cell under (200, 100): column 3, row 2 of 20.
-expected=$(python3 - <<'PY'
-import json
+# The photo of the cell at column $1, row $2 of 20, from the cell table.
+photo_of() {
+  python3 - "$1" "$2" <<'PY'
+import json, sys
 text = open("dz/cells.js").read()
 m = json.loads(text[text.index("{"):text.rindex("}") + 1])
-print(m["names"][m["cells"][2 * m["divX"] + 3]])
+print(m["names"][m["cells"][int(sys.argv[2]) * m["divX"] + int(sys.argv[1])]])
 PY
-)
+}
+expected=$(photo_of 3 2)  # under (200, 100)
 [[ "$expected" =~ ^p[0-9]+\.jpg$ ]] || fail "cells.js does not name base names ($expected)"
+corner=$(photo_of 17 18)  # under (1150, 670)
 
 browse() {
   timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run \
@@ -76,8 +79,8 @@ grep -q "id=\"photo\">$expected<" deep.html || fail "the page does not name $exp
 grep -q ' 404 ' access.log && grep ' 404 ' access.log | grep -v favicon >&2 && fail "a file was missing"
 
 # Offline, from the folder itself.
-browse "file://$WORK/dz/index.html#11/200/100" >file.html
-grep -q "id=\"photo\">$expected<" file.html || fail "the page from a file URL does not name $expected"
+browse "file://$WORK/dz/index.html#11/1150/670" >file.html
+grep -q "id=\"photo\">$corner<" file.html || fail "the page from a file URL does not name $corner"
 
 # A second export replaces the first whole; a folder of other files is
 # never touched.
