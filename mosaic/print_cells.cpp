@@ -2,12 +2,43 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <optional>
 
 #include <opencv2/imgproc.hpp>
 
+#include "mosaic/picture_header.h"
 #include "mosaic/picture_reader.h"
 
 namespace tessaline {
+namespace {
+
+// What each of the two threads making cells may decode at once: with the
+// cell cache and the rows in flight an export stays under 1 GB.
+constexpr std::uint64_t kCellDecodeBytes = 192ull << 20;
+
+bool IsJpegFile(const std::string& path) {
+  char start[2] = {0, 0};
+  std::ifstream(path, std::ios::binary).read(start, 2);
+  return start[0] == '\xFF' && start[1] == '\xD8';
+}
+
+// False for a photo whose decode would outgrow kCellDecodeBytes, counting
+// the reduced decode of a JPEG (either way round: the header's size is as
+// stored, before the orientation tag turns it).
+bool DecodeFits(const std::string& path, PrintCellSize cell) {
+  const std::optional<PictureSize> size = ReadPictureSize(path);
+  if (!size) return true;  // the decoder tells what it makes of it
+  std::uint64_t bytes = DecodedBytes(*size);
+  if (IsJpegFile(path)) {
+    const int reduction = std::min(JpegReduction(*size, {cell.width, cell.height}),
+                                   JpegReduction(*size, {cell.height, cell.width}));
+    bytes /= static_cast<std::uint64_t>(reduction) * reduction;
+  }
+  return bytes <= kCellDecodeBytes;
+}
+
+}  // namespace
 
 PrintCellSize PrintCellSizeFor(int tile_px, int tile_w, int tile_h) {
   const double height = std::round(static_cast<double>(tile_px) * tile_h / std::max(tile_w, 1));
@@ -30,6 +61,7 @@ cv::Mat CentreCrop(const cv::Mat& picture, int aspect_w, int aspect_h) {
 cv::Mat MakePrintCell(const std::string& path, PrintCellSize cell) {
   // A picture covering the cell in both directions also covers it once cut
   // to the cell's aspect, so the cell size itself bounds the reduced decode.
+  if (!DecodeFits(path, cell)) return cv::Mat();
   const DecodedPicture photo = ReadUprightPicture(path, {cell.width, cell.height});
   if (photo.pixels.empty()) return cv::Mat();
   cv::Mat resized;

@@ -31,7 +31,7 @@ cv::Mat CentreCrop(const cv::Mat& picture, int aspect_w, int aspect_h);
 
 // The cell picture of the photo at `path` (CV_8UC3, cell.width ×
 // cell.height), before colour correction; empty when the photo cannot be
-// read.
+// read or is too large to decode within the export's memory.
 cv::Mat MakePrintCell(const std::string& path, PrintCellSize cell);
 
 // Cell pictures kept for tiles that come back, the least recently used

@@ -138,7 +138,8 @@ class Composer {
     } else {
       std::lock_guard<std::mutex> lock(mutex_);
       if (unreadable_.insert(tile).second)
-        log_lines_.push_back("print : cannot read " + path + " : its cells are drawn flat");
+        log_lines_.push_back("print : cannot read " + path +
+                             " (or it is too large) : its cells are drawn flat");
     }
     return cell;
   }

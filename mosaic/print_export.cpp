@@ -23,6 +23,10 @@ namespace {
 // Beyond this a side overflows the writers' 32-bit sizes and the pyramid's
 // tile arithmetic.
 constexpr long long kMaxPrintSide = 1 << 30;
+// Rows an export holds at once: three cell rows being made and written and
+// a sink's band of 256-pixel rows, twice over for the pyramid's levels.
+// With the cell cache and the decodes this keeps an export under 1 GB.
+constexpr std::uint64_t kRowBytes = 480ull << 20;
 
 ExportProgress WithLog(const ExportProgress& progress) {
   ExportProgress out = progress;
@@ -145,7 +149,11 @@ std::string PrintSizeRefusal(int div_x, int div_y, int tile_w, int tile_h, int t
   shape.tile_h = tile_h;
   shape.tile_px = tile_px;
   const cv::Size size = PrintPictureSize(shape);
-  if (size.width == 0) return "the print picture would be too large : choose fewer pixels per tile";
+  const std::uint64_t row = static_cast<std::uint64_t>(size.width) * 3;
+  const int cell_h = PrintCellSizeFor(tile_px, tile_w, tile_h).height;
+  if (size.width == 0 || row * (3 * static_cast<std::uint64_t>(cell_h) + 2 * 256) > kRowBytes)
+    return "the print picture would be too large to make in 1 GB of memory : choose fewer pixels "
+           "per tile";
   if (!path.empty() && !IsPrintPicturePath(path))
     return "cannot write a print picture to '" + path +
            "' : give a file of type .tif, .tiff, .jpg, .jpeg or .png";

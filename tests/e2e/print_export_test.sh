@@ -101,8 +101,12 @@ for bad in 4 5000 x; do
   expect_status 2 "--print $bad"
   grep -q "^tessaline-batch: invalid value for --print" err.txt || fail "--print $bad: $(cat err.txt)"
 done
-run "${common[@]}" --size 3840x2160 --print 4096 --out p.jpg
+run "${common[@]}" --size 3840x2160 --print 600 --out p.jpg
 expect_status 2 "a JPEG beyond 65500 pixels"
 grep -q "^tessaline-batch: a JPEG holds at most 65500 pixels" err.txt || fail "$(cat err.txt)"
-[ ! -e tiles/mosaic_info2x2-16x9.pmc.new ] && [ ! -e p.jpg ] || fail "the refused run wrote something"
+[ ! -e p.jpg ] || fail "the refused run wrote something"
+run "${common[@]}" --size 3840x2160 --print 4096 --deepzoom big
+expect_status 2 "a picture too large to make in bounded memory"
+grep -q "^tessaline-batch: the print picture would be too large" err.txt || fail "$(cat err.txt)"
+[ ! -e big ] || fail "the refused deep zoom wrote something"
 echo "print export test passed"

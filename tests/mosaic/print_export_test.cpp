@@ -204,16 +204,19 @@ TEST_F(PrintExportTest, ACancelledOrFailedExportLeavesNothingBehind) {
 
 TEST(PrintSizeRefusalTest, RefusesTileSizesAndPicturesTheWriterCannotTake) {
   struct Case {
+    int cells;  // a square grid of 32 x 18 tiles
     int tile_px;
     const char* path;
     bool refused;
   };
-  // 120 x 120 cells of 32 x 18, as the default working size makes.
-  for (const Case& c : {Case{7, "a.tif", true}, Case{8, "a.tif", false}, Case{4096, "a.png", false},
-                        Case{4097, "a.png", true}, Case{545, "a.jpg", false},
-                        Case{546, "a.jpg", true}, Case{256, "a.bmp", true}, Case{256, "", false}}) {
-    EXPECT_EQ(!PrintSizeRefusal(120, 120, 32, 18, c.tile_px, c.path).empty(), c.refused)
-        << c.tile_px << " " << c.path;
+  for (const Case& c :
+       {Case{120, 7, "a.tif", true}, Case{120, 8, "a.tif", false}, Case{4, 4096, "a.png", false},
+        Case{4, 4097, "a.png", true}, Case{120, 545, "a.jpg", false}, Case{120, 546, "a.jpg", true},
+        Case{120, 256, "a.bmp", true}, Case{120, 256, "", false},
+        // Rows held at once grow with the width: beyond 1 GB.
+        Case{120, 700, "a.tif", false}, Case{120, 900, "a.tif", true}, Case{120, 4096, "", true}}) {
+    EXPECT_EQ(!PrintSizeRefusal(c.cells, c.cells, 32, 18, c.tile_px, c.path).empty(), c.refused)
+        << c.cells << " cells, " << c.tile_px << " px, " << c.path;
   }
 }
 
