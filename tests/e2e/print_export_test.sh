@@ -101,7 +101,7 @@ for bad in 4 5000 x; do
   expect_status 2 "--print $bad"
   grep -q "^tessaline-batch: invalid value for --print" err.txt || fail "--print $bad: $(cat err.txt)"
 done
-run "${common[@]}" --size 3840x2160 --print 600 --out p.jpg
+run "${common[@]}" --size 3840x2160 --tile 32x18 --print 600 --out p.jpg
 expect_status 2 "a JPEG beyond 65500 pixels"
 grep -q "^tessaline-batch: a JPEG holds at most 65500 pixels" err.txt || fail "$(cat err.txt)"
 [ ! -e p.jpg ] || fail "the refused run wrote something"
