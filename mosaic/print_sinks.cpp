@@ -31,7 +31,18 @@ std::string LowerExtension(const std::string& path) {
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+// libtiff prints its errors itself; the sink reports each failure in one
+// line of its own instead.
+void SilenceTiff() {
+  static const bool silenced = [] {
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    return true;
+  }();
+  (void)silenced;
 }
 
 // A stdio stream over its own copy of `fd`, so the library closing it
@@ -62,6 +73,7 @@ class TiffSink : public PrintSink {
 
   bool Open() {
     if (file_.Descriptor() < 0) return Fail("cannot make a file in that folder");
+    SilenceTiff();
     // Classic TIFF addresses 4 GB; a picture that could outgrow that even
     // compressed is written as BigTIFF.
     const bool big = static_cast<std::uint64_t>(width_) * height_ * 3 > 0xE0000000ULL;
