@@ -263,11 +263,16 @@ bool PngEnd(png_structp png, png_infop info) {
 
 void IgnorePngWarning(png_structp, png_const_charp) {}
 
+// libpng would print its error before jumping back; the sink reports it in
+// one line of its own.
+[[noreturn]] void JumpOnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
 class PngSink : public PrintSink {
  public:
   PngSink(const std::string& path, int width, int height)
       : file_(path), width_(width), height_(height) {
-    png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnorePngWarning);
+    png_ =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnPngError, IgnorePngWarning);
     info_ = png_ ? png_create_info_struct(png_) : nullptr;
   }
   ~PngSink() override {

@@ -95,6 +95,19 @@ expect_status 1 "an export into a folder of other files"
 [ "$(ls mine)" = notes.txt ] || fail "the folder of other files was changed"
 [ -z "$(ls -a | grep tessaline-)" ] || fail "a temporary folder was left behind"
 
+# A disk that fills up midway (a file size limit, its signal ignored so
+# that writes fail): one line, and neither the picture nor a part of it.
+for name in full.png full.tif full.jpg; do
+  STATUS=0
+  (trap '' XFSZ; ulimit -f 150; "$BATCH" "${common[@]}" --print 128 --out "$name") >out.txt 2>err.txt ||
+    STATUS=$?
+  expect_status 1 "$name on a full disk"
+  [ "$(wc -l <err.txt)" -eq 1 ] && grep -q "^tessaline-batch: cannot write $name" err.txt ||
+    fail "$name on a full disk: $(cat err.txt)"
+  [ ! -e "$name" ] || fail "a part of $name was left"
+done
+[ -z "$(ls -a | grep tessaline-)" ] || fail "a temporary file was left behind"
+
 # Absurd sizes are refused before any work, with one line.
 for bad in 4 5000 x; do
   run "${common[@]}" --print "$bad" --out p.tif
