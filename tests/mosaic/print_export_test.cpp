@@ -71,7 +71,7 @@ std::vector<PhotoCase> PhotoCases() {
       {"wide.jpg", wide, Encoded(".jpg", wide), cv::Rect(0, 37, 400, 225)},
       {"tall.png", tall, Encoded(".png", tall), cv::Rect(0, 143, 200, 113)},
       {"turned.jpg", turned, TurnedJpeg(turned), cv::Rect(0, 115, 300, 169)},
-      {"broken.jpg", cv::Mat(), std::string("\xFF\xD8\xFF\xE0 not a picture", 20), cv::Rect()},
+      {"broken.jpg", cv::Mat(), std::string("\xFF\xD8\xFF\xE0") + " not a picture", cv::Rect()},
       {"missing.jpg", cv::Mat(), std::string(), cv::Rect()},
   };
 }
