@@ -10,6 +10,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "mosaic/batch_options.h"
 #include "mosaic/color_correction.h"
 #include "temp_folder.h"
 
@@ -217,6 +218,31 @@ TEST(PrintSizeRefusalTest, RefusesTileSizesAndPicturesTheWriterCannotTake) {
         Case{120, 700, "a.tif", false}, Case{120, 900, "a.tif", true}, Case{120, 4096, "", true}}) {
     EXPECT_EQ(!PrintSizeRefusal(c.cells, c.cells, 32, 18, c.tile_px, c.path).empty(), c.refused)
         << c.cells << " cells, " << c.tile_px << " px, " << c.path;
+  }
+}
+
+TEST(PrintOptionsTest, PrintOutputsNeedATargetAndAPlaceToGo) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* error;  // empty: accepted
+  };
+  const std::vector<Case> cases = {
+      {{"--target", "t.png", "--print", "256", "--out", "p.tif"}, ""},
+      {{"--target", "t.png", "--deepzoom", "zoom"}, ""},
+      {{"--target", "t.png", "--print=64", "--deepzoom", "zoom"}, ""},
+      {{"--target", "t.png", "--out", "m.png", "--deepzoom", "zoom"}, ""},
+      {{"--target", "t.png", "--print", "256"}, "--print needs --out FILE"},
+      {{"--target", "t.png", "--print", "256", "--out", "p.webp"}, "cannot write a print picture"},
+      {{"--tiles", "lib", "--deepzoom", "zoom"}, "--deepzoom renders a mosaic at print size"},
+      {{"--movie", "m.mp4", "--out", "m.mp4", "--print", "64"}, "--print renders a mosaic"},
+      {{"--target", "t.png", "--print", "7", "--out", "p.tif"}, "invalid value for --print"},
+  };
+  for (const Case& c : cases) {
+    BatchOptions options;
+    std::string error;
+    const bool parsed = ParseBatchArguments(c.args, options, error);
+    EXPECT_EQ(parsed, std::string(c.error).empty()) << c.args.back() << ": " << error;
+    EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
   }
 }
 
