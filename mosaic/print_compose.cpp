@@ -36,7 +36,12 @@ class Composer {
     const int threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 2);
     std::vector<std::thread> workers;
     for (int i = 0; i < threads; ++i) workers.emplace_back([this] { Work(); });
-    const bool written = WriteRows();
+    bool written = false;
+    try {
+      written = WriteRows();
+    } catch (const std::exception& error) {
+      Fail(std::string("the picture could not be written : ") + error.what());
+    }
     Stop();
     for (std::thread& worker : workers) worker.join();
     FlushLog();

@@ -122,6 +122,16 @@ std::string MakeStaging(const std::string& dir) {
   return name;
 }
 
+// Removes the staging folder when the export leaves it, as it does on any
+// failure; once placed it no longer exists under that name.
+struct RemovedUnlessPlaced {
+  std::string folder;
+  ~RemovedUnlessPlaced() {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+};
+
 bool Fail(std::string* error, const std::string& line) {
   if (error) *error = line;
   return false;
@@ -193,8 +203,10 @@ PrintJob MakePrintJob(const qxPhotoMosaic& engine, int tile_px) {
   return job;
 }
 
-bool WritePrintMosaic(const PrintJob& job, const std::string& path, const ExportProgress& progress,
-                      std::string* error) {
+namespace {
+
+bool WritePrintMosaicOrThrow(const PrintJob& job, const std::string& path,
+                             const ExportProgress& progress, std::string* error) {
   if (Refused(job, error)) return false;
   const std::string refusal =
       PrintSizeRefusal(job.div_x, job.div_y, job.tile_w, job.tile_h, job.tile_px, path);
@@ -210,8 +222,8 @@ bool WritePrintMosaic(const PrintJob& job, const std::string& path, const Export
   return true;
 }
 
-bool WriteDeepZoom(const PrintJob& job, const std::string& dir, const ExportProgress& progress,
-                   std::string* error) {
+bool WriteDeepZoomOrThrow(const PrintJob& job, const std::string& dir,
+                          const ExportProgress& progress, std::string* error) {
   if (Refused(job, error)) return false;
   if (!ReplaceableFolder(dir))
     return Fail(error, "cannot write the deep-zoom export to " + dir +
@@ -222,27 +234,40 @@ bool WriteDeepZoom(const PrintJob& job, const std::string& dir, const ExportProg
                            LeafletFolder());
   const std::string staging = MakeStaging(dir);
   if (staging.empty()) return Fail(error, "cannot make a folder beside " + dir);
+  const RemovedUnlessPlaced unfinished{staging};
   const cv::Size size = PrintPictureSize(job);
-  bool written = false;
-  {
-    DeepZoomSink sink(staging + "/mosaic_files", size.width, size.height);
-    std::string why;
-    const ComposeOutcome outcome = ComposePrint(job, sink, WithLog(progress), why);
-    if (outcome == ComposeOutcome::kCancelled) {
-      Fail(error, "the export was cancelled");
-    } else if (outcome == ComposeOutcome::kFailed || !sink.Finish()) {
-      Fail(error, "cannot write the deep-zoom export to " + dir + " : " +
-                      (why.empty() ? sink.Error() : why));
-    } else if (!WritePage(job, staging) || Cancelled(progress) || !PlaceFolder(staging, dir)) {
-      Fail(error, Cancelled(progress) ? "the export was cancelled"
-                                      : "cannot write the deep-zoom export to " + dir);
-    } else {
-      written = true;
-    }
+  DeepZoomSink sink(staging + "/mosaic_files", size.width, size.height);
+  std::string why;
+  const ComposeOutcome outcome = ComposePrint(job, sink, WithLog(progress), why);
+  if (outcome == ComposeOutcome::kCancelled) return Fail(error, "the export was cancelled");
+  if (outcome == ComposeOutcome::kFailed || !sink.Finish())
+    return Fail(error, "cannot write the deep-zoom export to " + dir + " : " +
+                           (why.empty() ? sink.Error() : why));
+  if (!WritePage(job, staging)) return Fail(error, "cannot write the page into " + dir);
+  if (Cancelled(progress)) return Fail(error, "the export was cancelled");
+  return PlaceFolder(staging, dir) || Fail(error, "cannot put the deep-zoom export at " + dir);
+}
+
+}  // namespace
+
+// A picture or pyramid too large for the memory left ends the export, not
+// the program: whatever was begun is removed as the sinks unwind.
+bool WritePrintMosaic(const PrintJob& job, const std::string& path, const ExportProgress& progress,
+                      std::string* error) {
+  try {
+    return WritePrintMosaicOrThrow(job, path, progress, error);
+  } catch (const std::exception& failure) {
+    return Fail(error, "cannot write " + path + " : " + failure.what());
   }
-  std::error_code ignored;
-  if (!written) fs::remove_all(staging, ignored);
-  return written;
+}
+
+bool WriteDeepZoom(const PrintJob& job, const std::string& dir, const ExportProgress& progress,
+                   std::string* error) {
+  try {
+    return WriteDeepZoomOrThrow(job, dir, progress, error);
+  } catch (const std::exception& failure) {
+    return Fail(error, "cannot write the deep-zoom export to " + dir + " : " + failure.what());
+  }
 }
 
 }  // namespace tessaline
