@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# How close the mosaics come to their targets: tessaline-batch against
+# metapixel (the Debian package), making mosaics of the same real
+# photographs from the same library of real photographs, at the same tile
+# size and mosaic size. For each target it prints the mean CIE76 colour
+# difference (Euclidean distance in CIELAB) between the target and the
+# mosaic, both area-averaged to 4 x 4 pixels per cell, and the number of
+# different tiles used, for four rows:
+#   tessaline c=0      no colour correction, no repeat limit
+#   tessaline c=0.3    tiles blended 30 % toward their cell's mean colour
+#   tessaline R=4      no photo twice within 4 cells
+#   metapixel          its defaults
+# then the means over all targets against the aims: c=0 no worse than
+# metapixel, c=0.3 at least 30 % below metapixel, R=4 at least three times
+# the tiles of c=0.
+#
+#   bench/fidelity_compare.sh [BUILD_DIR]
+#
+# BUILD_DIR holds app/tessaline-batch and bench/fidelity_measure (default:
+# build under the source folder). The photographs are those of
+# scripts/photo_library.py (some five hundred, from Debian packages; the
+# first fill downloads them once). TARGETS of them (default 6), evenly
+# spread over the sorted names, are kept out of the library and made the
+# targets, centre-cropped to the mosaic's aspect; the rest are the tiles.
+# Everything is made once under ${TMPDIR:-/tmp}/tessaline_fidelity and
+# reused.
+#
+# Environment: MOSAIC_SIZE (default 3840x2160, tessaline's working size),
+# TILE_SIZE (default 32x18), TARGETS, SEED (default 1, the batch runs'
+# --seed), GRID (a matching grid MXxMY for tessaline's runs; default: its
+# configured 2x2).
+#
+# A batch program without --color or --repeat says "option not available"
+# for that row; the c=0.3 row is then estimated by blending the c=0
+# mosaic's cells here, with the program's own colour-correction rule.
+set -euo pipefail
+SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
+BUILD_DIR=$(cd "${1:-$SOURCE_DIR/build}" && pwd)
+BATCH="$BUILD_DIR/app/tessaline-batch"
+MEASURE="$BUILD_DIR/bench/fidelity_measure"
+WORK="${TMPDIR:-/tmp}/tessaline_fidelity"
+MOSAIC_SIZE=${MOSAIC_SIZE:-3840x2160}
+TILE_SIZE=${TILE_SIZE:-32x18}
+TARGETS=${TARGETS:-6}
+SEED=${SEED:-1}
+GRID=${GRID:-}
+TILE_W=${TILE_SIZE%x*}
+TILE_H=${TILE_SIZE#*x}
+COLOR=0.3
+REPEAT=4
+
+for tool in "$BATCH" "$MEASURE"; do
+  [ -x "$tool" ] || { echo "no $tool : build the targets tessaline-batch and fidelity_measure first" >&2; exit 2; }
+done
+
+install_metapixel() {
+  command -v metapixel >/dev/null && command -v metapixel-prepare >/dev/null && return
+  echo "installing metapixel from Debian"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q metapixel >/dev/null
+}
+
+make_photos() {
+  [ -f "$WORK/photos.complete" ] && return
+  rm -rf "$WORK/photos"
+  python3 "$SOURCE_DIR/scripts/photo_library.py" "$WORK/photos"
+  touch "$WORK/photos.complete"
+}
+
+# Targets: TARGETS photographs evenly spread over the sorted names, held
+# out; tiles: all the others (hard links, no copies).
+split_photos() {
+  [ -f "$WORK/split.complete" ] && return
+  rm -rf "$WORK/tiles" "$WORK/targets" && mkdir -p "$WORK/tiles" "$WORK/targets"
+  local photos=() i step
+  mapfile -t photos < <(find "$WORK/photos" -name '*.jpg' | sort)
+  step=$(( ${#photos[@]} / TARGETS ))
+  [ "$step" -ge 2 ] || { echo "too few photographs (${#photos[@]}) for $TARGETS targets" >&2; exit 1; }
+  for i in "${!photos[@]}"; do
+    if (( i % step == step / 2 && i / step < TARGETS )); then
+      convert "${photos[$i]}" -resize "${MOSAIC_SIZE}^" -gravity center -extent "$MOSAIC_SIZE" \
+        "$WORK/targets/$(basename "${photos[$i]}" .jpg).png"
+    else
+      cp -l "${photos[$i]}" "$WORK/tiles/"
+    fi
+  done
+  touch "$WORK/split.complete"
+}
+
+prepare_libraries() {
+  local library="$WORK/metapixel-$TILE_SIZE"
+  if [ ! -f "$library.complete" ]; then
+    rm -rf "$library" && mkdir -p "$library"
+    metapixel-prepare --width "$TILE_W" --height "$TILE_H" "$WORK/tiles" "$library" >/dev/null
+    touch "$library.complete"
+  fi
+  (cd "$WORK/run" && "$BATCH" --tiles "$WORK/tiles" --tile "$TILE_SIZE" ${GRID:+--grid "$GRID"} >/dev/null)
+}
+
+# One tessaline mosaic with the extra options given; false when the batch
+# program does not know one of them, and the end of the run on any other
+# failure.
+tessaline_mosaic() {
+  local target=$1 out=$2
+  shift 2
+  "$BATCH" --tiles "$WORK/tiles" --tile "$TILE_SIZE" --size "$MOSAIC_SIZE" --seed "$SEED" \
+    ${GRID:+--grid "$GRID"} --target "$target" --out "$out" "$@" >"$WORK/run/log" 2>&1 && return
+  grep -q "unknown option" "$WORK/run/log" && return 1
+  echo "tessaline-batch failed on $target $* :" >&2
+  tail -n 3 "$WORK/run/log" >&2
+  exit 1
+}
+
+# "dE N" of a measured line, or "option not available".
+row() {
+  local made=$1 line=$2 with_tiles=$3
+  if [ "$made" != yes ]; then echo "option not available"; return; fi
+  if [ "$with_tiles" = yes ]; then
+    awk '{ printf "dE %6.2f  %5d tiles", $2, $4 }' <<<"$line"
+  else
+    awk '{ printf "dE %6.2f", $2 }' <<<"$line"
+  fi
+}
+
+measure_target() {
+  local target=$1 name run="$WORK/run"
+  name=$(basename "$target" .png)
+  tessaline_mosaic "$target" "$run/$name-c0.png"
+  local plain corrected="" repeated="" corrected_made=no repeated_made=no meta
+  plain=$("$MEASURE" "$target" "$run/$name-c0.png" "$TILE_SIZE" "$COLOR")
+  if tessaline_mosaic "$target" "$run/$name-c$COLOR.png" --color "$COLOR"; then
+    corrected=$("$MEASURE" "$target" "$run/$name-c$COLOR.png" "$TILE_SIZE")
+    corrected_made=yes
+  fi
+  if tessaline_mosaic "$target" "$run/$name-r$REPEAT.png" --repeat "$REPEAT"; then
+    repeated=$("$MEASURE" "$target" "$run/$name-r$REPEAT.png" "$TILE_SIZE")
+    repeated_made=yes
+  fi
+  metapixel -l "$WORK/metapixel-$TILE_SIZE" -w "$TILE_W" -h "$TILE_H" \
+    --metapixel "$target" "$run/$name-metapixel.png" >/dev/null 2>&1
+  meta=$("$MEASURE" "$target" "$run/$name-metapixel.png" "$TILE_SIZE")
+  echo "$name"
+  echo "  tessaline c=0      $(row yes "$plain" yes)"
+  echo "  tessaline c=$COLOR    $(row "$corrected_made" "$corrected" no)$(
+    awk '{ printf "  (estimated from c=0 : dE %.2f)", $6 }' <<<"$plain")"
+  echo "  tessaline R=$REPEAT      $(row "$repeated_made" "$repeated" yes)"
+  echo "  metapixel          $(row yes "$meta" yes)"
+  # One line for the summary: c=0 dE, tiles, estimated c=0.3 dE, c=0.3 dE
+  # (or -), R=4 tiles (or -), metapixel dE, tiles.
+  echo "$plain|$corrected|$repeated|$meta" >>"$run/figures"
+}
+
+summary() {
+  awk -F'|' -v color="$COLOR" -v repeat="$REPEAT" '
+    function field(text, n,   f) { split(text, f, " "); return f[n] }
+    {
+      n++
+      c0 += field($1, 2); tiles0 += field($1, 4); estimate += field($1, 6)
+      if ($2 != "") { cc += field($2, 2); ncc++ }
+      if ($3 != "") { tilesr += field($3, 4); nr++ }
+      meta += field($4, 2); tilesm += field($4, 4)
+    }
+    END {
+      c0 /= n; tiles0 /= n; estimate /= n; meta /= n; tilesm /= n
+      printf "\nmeans over %d targets\n", n
+      printf "  tessaline c=0      dE %6.2f  %7.1f tiles\n", c0, tiles0
+      if (ncc == n) printf "  tessaline c=%s    dE %6.2f\n", color, cc / n
+      else printf "  tessaline c=%s    option not available (estimated dE %.2f)\n", color, estimate
+      if (nr == n) printf "  tessaline R=%d      %7.1f tiles\n", repeat, tilesr / n
+      else printf "  tessaline R=%d      option not available\n", repeat
+      printf "  metapixel          dE %6.2f  %7.1f tiles\n", meta, tilesm
+      printf "\naims\n"
+      printf "  c=0 no worse than metapixel        : %.2f against %.2f : %s\n", c0, meta,
+             c0 <= meta ? "met" : "NOT met"
+      corrected = ncc == n ? cc / n : estimate
+      printf "  c=%s at least 30%% below metapixel : %.1f%% below%s : %s\n", color,
+             100 * (1 - corrected / meta), ncc == n ? "" : " (estimated)",
+             corrected <= 0.7 * meta ? "met" : "NOT met"
+      if (nr == n)
+        printf "  R=%d at least 3 times the tiles     : %.2f times : %s\n", repeat,
+               tilesr / n / tiles0, tilesr / n >= 3 * tiles0 ? "met" : "NOT met"
+      else printf "  R=%d at least 3 times the tiles     : option not available\n", repeat
+    }' "$WORK/run/figures"
+}
+
+install_metapixel
+mkdir -p "$WORK/run"
+make_photos
+split_photos
+prepare_libraries
+rm -f "$WORK/run/figures"
+echo "mosaics $MOSAIC_SIZE of $TILE_SIZE tiles from $(find "$WORK/tiles" -name '*.jpg' | wc -l)" \
+  "photographs; dE: mean CIE76 at 4 x 4 pixels per cell"
+for target in "$WORK"/targets/*.png; do
+  measure_target "$target"
+done
+summary
