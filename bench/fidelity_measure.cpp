@@ -19,9 +19,23 @@ namespace {
 constexpr int kPixelsPerCell = 4;
 
 bool ReadPicture(const char* path, cv::Mat& picture) {
-  picture = cv::imread(path, cv::IMREAD_COLOR);
+  // A missing file is told apart first: OpenCV would add a warning line of
+  // its own to ours.
+  if (std::FILE* file = std::fopen(path, "rb")) {
+    std::fclose(file);
+    picture = cv::imread(path, cv::IMREAD_COLOR);
+  } else {
+    picture = cv::Mat();
+  }
   if (picture.empty()) std::fprintf(stderr, "cannot read the picture '%s'\n", path);
   return !picture.empty();
+}
+
+// A colour correction share: a number from 0 to 1 and nothing after it.
+bool ParseShare(const char* text, double& c) {
+  char* end = nullptr;
+  c = std::strtod(text, &end);
+  return end != text && *end == '\0' && c >= 0.0 && c <= 1.0;
 }
 
 bool ParseCell(const std::string& text, int& w, int& h) {
@@ -41,6 +55,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "invalid cell size '%s' (expected WxH, e.g. 32x18)\n", argv[3]);
     return 2;
   }
+  double c = 0.0;
+  if (argc == 5 && !ParseShare(argv[4], c)) {
+    std::fprintf(stderr, "invalid colour correction '%s' (expected a number from 0 to 1)\n",
+                 argv[4]);
+    return 2;
+  }
   cv::Mat target, mosaic;
   if (!ReadPicture(argv[1], target) || !ReadPicture(argv[2], mosaic)) return 1;
   if (target.size() != mosaic.size()) {
@@ -58,7 +78,7 @@ int main(int argc, char** argv) {
               MeanDeltaE76(reduced_target, ReduceToCells(mosaic, grid, kPixelsPerCell)),
               DistinctCells(mosaic, grid));
   if (argc == 5) {
-    const cv::Mat corrected = ColorCorrected(mosaic, target, grid, std::atof(argv[4]));
+    const cv::Mat corrected = ColorCorrected(mosaic, target, grid, c);
     std::printf(" corrected %.3f",
                 MeanDeltaE76(reduced_target, ReduceToCells(corrected, grid, kPixelsPerCell)));
   }

@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
-#include <vector>
 #include <opencv2/imgproc.hpp>
 #include <unordered_set>
+#include <vector>
 
 #include "mosaic/color_correction.h"
 
@@ -95,7 +95,8 @@ cv::Rect CellRect(const CellGrid& grid, int cx, int cy) {
 std::size_t DistinctCells(const cv::Mat& mosaic_bgr, const CellGrid& grid) {
   std::unordered_set<std::uint64_t> seen;
   for (int cy = 0; cy < grid.rows; ++cy) {
-    for (int cx = 0; cx < grid.cols; ++cx) seen.insert(CellHash(mosaic_bgr(CellRect(grid, cx, cy))));
+    for (int cx = 0; cx < grid.cols; ++cx)
+      seen.insert(CellHash(mosaic_bgr(CellRect(grid, cx, cy))));
   }
   return seen.size();
 }
