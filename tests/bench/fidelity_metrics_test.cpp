@@ -47,6 +47,21 @@ TEST(FidelityMetrics, ReductionAveragesAreasPerCellAndDropsPartialCells) {
   EXPECT_EQ(reduced.at<cv::Vec3b>(3, 7), cv::Vec3b(0, 0, 0));
 }
 
+TEST(FidelityMetrics, ReductionAveragesFineDetailRatherThanSamplingIt) {
+  // Rows alternately black and white in 8 x 18 cells: 4.5 rows to a reduced
+  // pixel, each of which must come out mid-grey; sampling between two rows
+  // would give a quarter or three quarters of white.
+  cv::Mat stripes = Flat(16, 18, {0, 0, 0});
+  for (int y = 1; y < stripes.rows; y += 2) stripes.row(y).setTo(cv::Scalar::all(255));
+  const cv::Mat reduced = ReduceToCells(stripes, GridOf(16, 18, 8, 18), 4);
+  for (int y = 0; y < reduced.rows; ++y) {
+    for (int x = 0; x < reduced.cols; ++x) {
+      const int grey = reduced.at<cv::Vec3b>(y, x)[1];
+      EXPECT_TRUE(grey >= 100 && grey <= 155) << x << "," << y << " : " << grey;
+    }
+  }
+}
+
 TEST(FidelityMetrics, DistinctCellsCountsDifferentTilesOnly) {
   // Tiles A B A / B C A: three tiles. C differs from A in its last pixel
   // only, so a count that skips a cell's last row or column misses it.
