@@ -234,7 +234,8 @@ make_tiles
 prepare_libraries
 rm -f "$WORK/run/figures"
 echo "mosaics $MOSAIC_SIZE of $TILE_SIZE tiles from $(find "$TILES" -name '*.jpg' | wc -l)" \
-  "photographs; dE: mean CIE76 at 4 x 4 pixels per cell"
+  "photographs, tessaline's matching grid ${GRID:-as configured}; dE: mean CIE76 at 4 x 4" \
+  "pixels per cell"
 for target in "$WORK"/targets/*.png; do
   measure_target "$target"
 done
