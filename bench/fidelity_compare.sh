@@ -5,7 +5,7 @@
 # size and mosaic size. For each target it prints the mean CIE76 colour
 # difference (Euclidean distance in CIELAB) between the target and the
 # mosaic, both area-averaged to 4 x 4 pixels per cell, and the number of
-# different tiles used, for four rows:
+# different tiles used, for five rows:
 #   tessaline c=0      no colour correction, no repeat limit
 #   tessaline c=0.3    tiles blended 30 % toward their cell's mean colour
 #   tessaline R=4      no photo twice within 4 cells
@@ -86,7 +86,8 @@ make_photos() {
 # Targets: TARGETS whole-frame photographs evenly spread over the sorted
 # names, held out of the library; their paths go to targets.list.
 choose_targets() {
-  [ -f "$WORK/targets.complete" ] && return
+  local made="$TARGETS targets of $MOSAIC_SIZE"
+  [ "$(cat "$WORK/targets.complete" 2>/dev/null)" = "$made" ] && return
   rm -rf "$WORK/targets" "$WORK"/tiles-* "$WORK"/metapixel-* && mkdir -p "$WORK/targets"
   local framed=() i step
   mapfile -t framed < <(find "$WORK/photos" -name '*.jpg' ! -name 'stamp-*' | sort)
@@ -99,7 +100,7 @@ choose_targets() {
       "$WORK/targets/$(basename "${framed[$i]}" .jpg).png"
     echo "${framed[$i]}" >>"$WORK/targets.list"
   done
-  touch "$WORK/targets.complete"
+  echo "$made" >"$WORK/targets.complete"
 }
 
 # The library: every photograph not held out (hard links, no copies) and,
