@@ -88,8 +88,7 @@ void qxFlWindow::ExportPrint() {
   if (path.empty()) return;
   // The name first: the export's progress then takes the status line.
   SetCurrentFile(path);
-  GuardEvent("export print",
-             [&] { view_->ExportPrint(path, choice.tile_px, choice.deep_zoom); });
+  GuardEvent("export print", [&] { view_->ExportPrint(path, choice.tile_px, choice.deep_zoom); });
 }
 
 }  // namespace tessaline

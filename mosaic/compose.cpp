@@ -5,8 +5,8 @@
 
 #include "mosaic/assignment.h"
 #include "mosaic/color_correction.h"
-#include "mosaic/work_split.h"
 #include "mosaic/huge_pages.h"
+#include "mosaic/work_split.h"
 
 namespace tessaline {
 namespace {
@@ -71,8 +71,8 @@ cv::Mat ComposeMosaic(const SubImageStore& thumbs, const std::vector<int>& assig
   // (which also bounds the table when the grid is absurdly large).
   const int used_x = std::min(div_x, (image_w - 1) / sw + 1);
   const int used_y = std::min(div_y, (image_h - 1) / sh + 1);
-  const bool tinted = tint.weight > 0 &&
-                     tint.means.size() == static_cast<std::size_t>(div_x) * div_y;
+  const bool tinted =
+      tint.weight > 0 && tint.means.size() == static_cast<std::size_t>(div_x) * div_y;
   VisibleCells visible;
   visible.div_x = used_x;
   visible.div_y = used_y;
@@ -83,7 +83,8 @@ cv::Mat ComposeMosaic(const SubImageStore& thumbs, const std::vector<int>& assig
     for (int cx = 0; cx < used_x; ++cx) {
       const std::size_t cell = static_cast<std::size_t>(cx) + static_cast<std::size_t>(cy) * div_x;
       const std::size_t shown = static_cast<std::size_t>(cy) * used_x + cx;
-      visible.tiles[shown] = &thumbs.At(static_cast<std::size_t>(ShownTile(assignment, cell, tile_count)));
+      visible.tiles[shown] =
+          &thumbs.At(static_cast<std::size_t>(ShownTile(assignment, cell, tile_count)));
       if (tinted) visible.means[shown] = tint.means[cell];
     }
   }

@@ -160,10 +160,9 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
   // a matching image (the neighbour mosaics) has matching_x × matching_y
   // pixels per cell.
   std::vector<cv::Vec3b> means =
-      is_matching ? CellMeanColors(source, grid_.div_x, grid_.div_y, config_.matching_x,
-                                   config_.matching_y)
-                  : CellMeanColors(source, grid_.div_x, grid_.div_y, config_.sub_width,
-                                   config_.sub_height);
+      is_matching
+          ? CellMeanColors(source, grid_.div_x, grid_.div_y, config_.matching_x, config_.matching_y)
+          : CellMeanColors(source, grid_.div_x, grid_.div_y, config_.sub_width, config_.sub_height);
   if (ComposeTarget(index, std::move(means))) return true;
   // Nothing of this assignment reaches the screen: a click must not pick a
   // cell of it, nor zoom into one.
@@ -226,8 +225,8 @@ cv::Mat qxPhotoMosaic::MosaicImage(int index) {
   CellTint tint;
   tint.weight = ColorWeight(config_.color_correction);
   if (tint.weight > 0) tint.means = cells.means;
-  return ComposeMosaic(library_.Store(), cells.tiles, grid_.div_x, grid_.div_y,
-                       config_.image_width, config_.image_height, 2, tint);
+  return ComposeMosaic(library_.Store(), cells.tiles, grid_.div_x, grid_.div_y, config_.image_width,
+                       config_.image_height, 2, tint);
 }
 
 bool qxPhotoMosaic::HasCellTable() const {

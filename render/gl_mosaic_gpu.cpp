@@ -63,8 +63,8 @@ void GlMosaicGpu::UploadCellMeans(const std::vector<cv::Vec3b>& means) {
   const std::size_t cells = static_cast<std::size_t>(textures_.table_w) * textures_.table_h;
   if (means.empty()) return;  // no correction wanted
   if (means.size() != cells) {
-    engine_log() << "cell means : " << means.size() << " colours for " << textures_.table_w
-                 << " x " << textures_.table_h << " cells" << std::endl;
+    engine_log() << "cell means : " << means.size() << " colours for " << textures_.table_w << " x "
+                 << textures_.table_h << " cells" << std::endl;
     return;
   }
   if (!means_) means_ = GlTexture::Generate();

@@ -264,7 +264,7 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   int frame_count_ = 0;
   bool view_full_screen_ = false;
   ExportTask export_;  // File/Export/Print
-  int mouse_x_ = 0;  // position of the last move, view pixels
+  int mouse_x_ = 0;    // position of the last move, view pixels
   int mouse_y_ = 0;
 };
 

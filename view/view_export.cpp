@@ -41,8 +41,8 @@ void qxFlGLWindow::ExportPrint(const std::string& path, int tile_px, bool deep_z
 
 bool qxFlGLWindow::StartExport(ExportTask::Run run, const std::string& destination) {
   if (export_.Active()) {
-    const std::string line = "cannot export the mosaic to " + destination +
-                             " : the export to " + export_.Destination() + " still runs";
+    const std::string line = "cannot export the mosaic to " + destination + " : the export to " +
+                             export_.Destination() + " still runs";
     view_log() << line << std::endl;
     ShowStatus(line);
     return false;

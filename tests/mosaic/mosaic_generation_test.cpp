@@ -225,8 +225,7 @@ TEST(MosaicGeneration, ColourChangeRedrawsEveryMosaicFromItsOwnCells) {
   const std::vector<int> assignment = engine.CellAssignment();
   const auto before = gpu.passes;
   EXPECT_EQ(before[kCurrentMosaic].weight, 0);
-  EXPECT_EQ(before[kCurrentMosaic].means,
-            CellMeanColors(engine.WorkingImage(), 10, 9, 8, 6));
+  EXPECT_EQ(before[kCurrentMosaic].means, CellMeanColors(engine.WorkingImage(), 10, 9, 8, 6));
   EXPECT_NE(before[kCurrentMosaic].table, before[kPreviousMosaic].table);
 
   const int renders = gpu.renders;

@@ -340,8 +340,7 @@ TEST_F(SynthesisTest, FailedPassLeavesNoStaleMosaicInItsTarget) {
          const SubImageStore other = MakeLibrary(3, 2, 3);
          ASSERT_TRUE(gpu_.UploadAtlas(other.Composite(), 2, 3));
        }},
-      {"target too large",
-       [this] { gpu_.CreateOffscreenTargets(1 << 20, 12, 10, 8); }},
+      {"target too large", [this] { gpu_.CreateOffscreenTargets(1 << 20, 12, 10, 8); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);

@@ -65,10 +65,10 @@ TEST(ExportTask, FailuresEndInOneLineSayingWhy) {
          return false;
        },
        "cannot export the mosaic to m.png : print output is not available in this build"},
-      {"no reason given",
-       [](const ExportProgress&, std::string*) { return false; },
+      {"no reason given", [](const ExportProgress&, std::string*) { return false; },
        "cannot export the mosaic to m.png : the export failed"},
-      {"exception", [](const ExportProgress&, std::string*) -> bool {
+      {"exception",
+       [](const ExportProgress&, std::string*) -> bool {
          throw std::runtime_error("out of memory");
        },
        "cannot export the mosaic to m.png : out of memory"},
