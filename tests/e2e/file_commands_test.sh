@@ -80,8 +80,8 @@ wait_for_line "^\(exported\|cannot export\) the mosaic to .*out/print.tif" 120
 grep -q "^status : exporting print.tif : [0-9]* %$" console.txt ||
   fail "no export progress on the status line"
 if grep -q "^exported the mosaic to .*out/print.tif$" tessaline.log; then
-  size=$(identify -format '%w x %h' out/print.tif) || fail "identify cannot read print.tif"
-  [ "$size" = "5120 x 2880" ] || fail "print.tif is $size, not 40 x 40 tiles of 128 x 72"
+  [ "$(identify -format '%w x %h' out/print.tif)" = "5120 x 2880" ] ||
+    fail "print.tif is not 40 x 40 tiles of 128 x 72"
 else
   wait_for_line "^status : cannot export the mosaic to .*out/print.tif : " 10 console.txt
   [ ! -e out/print.tif ] || fail "a failed export left print.tif"

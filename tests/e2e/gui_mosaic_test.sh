@@ -38,15 +38,8 @@ click_at() {
 
 # Drags with the left button from ($1, $3) to ($2, $3).
 drag_at() {
-  xdotool mousemove --window "$WID" "$1" "$3"
-  sleep 0.3
-  xdotool mousedown 1
-  sleep 0.2
-  xdotool mousemove --window "$WID" $((($1 + $2) / 2)) "$3"
-  sleep 0.2
-  xdotool mousemove --window "$WID" "$2" "$3"
-  sleep 0.2
-  xdotool mouseup 1
+  xdotool mousemove --window "$WID" "$1" "$3" sleep 0.3 mousedown 1 sleep 0.2 \
+    mousemove --window "$WID" "$2" "$3" sleep 0.3 mouseup 1
   sleep 0.4
 }
 

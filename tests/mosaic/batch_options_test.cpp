@@ -112,27 +112,6 @@ TEST(BatchOptions, ReadsTheMovieOptions) {
     EXPECT_DOUBLE_EQ(o.alpha, row.alpha);
   }
   EXPECT_EQ(MovieProgressText(25, 50, 10), "[#####     ]  50% frame 25 of 50");
-}
-
-TEST(BatchOptions, ReadsTheColourCorrection) {
-  struct Row {
-    std::vector<std::string> args;
-    bool has_color;
-    double color;
-  };
-  const Row rows[] = {
-      {{"--target", "a", "--out", "m.png"}, false, 0.0},
-      {{"--target", "a", "--out", "m.png", "--color", "0.3"}, true, 0.3},
-      {{"--color=1", "--target", "a", "--out", "m.png"}, true, 1.0},
-      {{"--movie", "a.mp4", "--out", "m.avi", "--color", "0"}, true, 0.0},
-  };
-  for (const Row& row : rows) {
-    BatchOptions o;
-    std::string error;
-    ASSERT_TRUE(ParseBatchArguments(row.args, o, error)) << error;
-    EXPECT_EQ(o.has_color, row.has_color);
-    EXPECT_DOUBLE_EQ(o.color, row.color);
-  }
   EXPECT_EQ(MovieProgressText(7, 0, 10), "frame 7");
 }
 
@@ -188,11 +167,8 @@ TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
       {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "0.5x"}, "0.5x"},
       {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "nan"}, "nan"},
       {{"--target", "a", "--out", "m.png", "--alpha", "0.5"}, "--movie"},
-      // Colour correction.
       {{"--target", "a", "--out", "m.png", "--color", "1.01"}, "1.01"},
-      {{"--target", "a", "--out", "m.png", "--color", "-0.2"}, "-0.2"},
       {{"--target", "a", "--out", "m.png", "--color", "nan"}, "nan"},
-      {{"--target", "a", "--out", "m.png", "--color="}, "--color"},
       {{"--tiles", "p", "--color", "0.3"}, "--target"},
   };
   for (const Row& row : rows) {

@@ -4,7 +4,6 @@
 #include <opencv2/imgproc.hpp>
 
 #include <array>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -246,28 +245,6 @@ TEST(MosaicGeneration, ColourChangeRedrawsEveryMosaicFromItsOwnCells) {
   // The next mosaic is drawn at the weight in force.
   ASSERT_TRUE(engine.GenerateMosaic());
   EXPECT_EQ(gpu.passes[kCurrentMosaic].weight, 77);
-}
-
-TEST(MosaicGeneration, CpuColourCorrectionNeedsNoNewAssignment) {
-  TileFolder folder(20);
-  MosaicConfig config = SmallConfig(folder.Path(), 3);
-  qxPhotoMosaic engine(config);
-  ASSERT_TRUE(engine.GenerateMosaic());
-  const std::vector<int> assignment = engine.CellAssignment();
-  const cv::Mat plain = engine.MosaicImage();
-  engine.SetColorCorrection(7.0);  // clamped to 1: flat cells
-  EXPECT_DOUBLE_EQ(config.color_correction, 1.0);
-  const cv::Mat flat = engine.MosaicImage();
-  const std::vector<cv::Vec3b> means = CellMeanColors(engine.WorkingImage(), 10, 9, 8, 6);
-  for (int cell = 0; cell < 90; ++cell) {
-    const cv::Rect area((cell % 10) * 8, (cell / 10) * 6, 8, 6);
-    EXPECT_EQ(cv::norm(flat(area), cv::Mat(6, 8, CV_8UC3, cv::Scalar(means[cell])), cv::NORM_INF),
-              0.0)
-        << "cell " << cell;
-  }
-  EXPECT_EQ(engine.CellAssignment(), assignment);
-  engine.SetColorCorrection(std::nan(""));
-  EXPECT_EQ(cv::norm(engine.MosaicImage(), plain, cv::NORM_INF), 0.0);
 }
 
 TEST(MosaicGeneration, FailedGpuPassLeavesNothingToAnnounceExportOrPick) {

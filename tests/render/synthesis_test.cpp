@@ -156,18 +156,6 @@ TEST_F(SynthesisTest, MatchesTheCpuCompositionByteForByte) {
   }
 }
 
-TEST_F(SynthesisTest, MeansOfAnotherGridLeaveTheTilesUncorrected) {
-  const SubImageStore store = MakeLibrary(6, 4, 3);
-  const std::vector<int> assignment = MakeAssignment(5 * 4, 6, {});
-  CellTint tint;
-  tint.weight = 256;
-  tint.means.assign(19, cv::Vec3b(9, 9, 9));  // one short of 5 x 4
-  ASSERT_TRUE(Render(store, assignment, 20, 12, kCurrentMosaic, tint));
-  EXPECT_EQ(FirstDifference(gpu_.ReadMosaic(kCurrentMosaic),
-                            ComposeMosaic(store, assignment, 5, 4, 20, 12)),
-            "");
-}
-
 TEST_F(SynthesisTest, LibraryTooWideForAnyAtlasIsRefused) {
   gpu_.SetAtlasSizeLimit(6);  // 2 x 1 tiles: 40 tiles would need 7 per row
   const SubImageStore store = MakeLibrary(40, 2, 1);
