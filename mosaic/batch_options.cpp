@@ -114,6 +114,13 @@ std::vector<OptionRow> MosaicOptionRows() {
        }},
       {"--gpu", false,
        [](const std::string&, BatchOptions& o, std::string&) { return o.gpu = true; }},
+      {"--color", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         o.has_color = ParseAlpha(value, o.color);
+         if (!o.has_color)
+           error = "invalid value for --color : '" + value + "' (expected a number from 0 to 1)";
+         return o.has_color;
+       }},
   };
 }
 
@@ -210,6 +217,8 @@ bool CheckCombination(const BatchOptions& o, std::string& error) {
   } else if (o.target.empty() && o.movie.empty() &&
              (o.image_width > 0 || o.search_num > 0 || o.has_seed || o.gpu)) {
     error = "--size, --k, --seed and --gpu shape a mosaic : give --target or --movie, and --out";
+  } else if (o.target.empty() && o.movie.empty() && o.has_color) {
+    error = "--color tints a mosaic : give --target or --movie, and --out";
   }
   return error.empty();
 }
@@ -231,9 +240,10 @@ bool ParseSizePair(const std::string& text, int limit, int& width, int& height) 
 std::string BatchUsage() {
   return "usage: tessaline-batch --tiles DIR [--tile WxH] [--grid MXxMY]\n"
          "       tessaline-batch [--tiles DIR] --target PATH --out FILE [--size WxH] [--k N]\n"
-         "                       [--seed N] [--gpu] [--tile WxH] [--grid MXxMY]\n"
+         "                       [--seed N] [--color C] [--gpu] [--tile WxH] [--grid MXxMY]\n"
          "       tessaline-batch [--tiles DIR] --movie PATH --out FILE [--alpha A] [--size WxH]\n"
-         "                       [--k N] [--seed N] [--gpu] [--tile WxH] [--grid MXxMY]\n"
+         "                       [--k N] [--seed N] [--color C] [--gpu] [--tile WxH]\n"
+         "                       [--grid MXxMY]\n"
          "Loads the tile library from DIR as tessaline does, without a window: reads\n"
          "tessaline.cfg from the working directory when it exists (never writes it),\n"
          "logs to the console and tessaline.log, and writes the image information\n"
@@ -259,6 +269,9 @@ std::string BatchUsage() {
          "                 (default: search_num)\n"
          "  --seed N       seed of the random choices (0 to 4294967295): the same seed,\n"
          "                 tiles and options give the same mosaic (default: the time)\n"
+         "  --color C      colour correction, 0 to 1: each tile moves toward its cell's\n"
+         "                 mean colour by this share, 1 paints the cells flat\n"
+         "                 (default: color_correction)\n"
          "  --gpu          compose the mosaic with the GLSL pass in a hidden OpenGL context\n"
          "                 (needs an X display with GLX in DISPLAY) instead of on the CPU\n"
          "  --help         show this text\n"

@@ -13,6 +13,7 @@
 //   --size WxH       working size for this run (image_width × image_height)
 //   --k N            tiles drawn from per cell for this run (search_num)
 //   --seed N         seed of the random choices, for a reproducible mosaic
+//   --color C        colour correction for this run (color_correction), 0 to 1
 //   --gpu            compose with the GLSL pass in a hidden GL context
 //   --help           describe the program
 // New options are added as rows of the option table in batch_options.cpp.
@@ -39,6 +40,8 @@ struct BatchOptions {
   int search_num = 0;  // 0: as configured
   bool has_seed = false;
   unsigned int seed = 0;
+  bool has_color = false;
+  double color = 0.0;  // given only with `target` or `movie`
   bool gpu = false;
 };
 

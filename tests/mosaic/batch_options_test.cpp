@@ -167,6 +167,9 @@ TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
       {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "0.5x"}, "0.5x"},
       {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "nan"}, "nan"},
       {{"--target", "a", "--out", "m.png", "--alpha", "0.5"}, "--movie"},
+      {{"--target", "a", "--out", "m.png", "--color", "1.01"}, "1.01"},
+      {{"--target", "a", "--out", "m.png", "--color", "nan"}, "nan"},
+      {{"--tiles", "p", "--color", "0.3"}, "--target"},
   };
   for (const Row& row : rows) {
     BatchOptions options;

@@ -3,12 +3,14 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
 #include <string>
 
+#include "mosaic/color_correction.h"
 #include "mosaic/compose.h"
 #include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
@@ -180,6 +182,70 @@ class SwitchableGpu : public MosaicGpu {
   const bool& fail_;
   cv::Size size_;
 };
+
+// A GPU side that keeps what each target's last pass was drawn from.
+class RecordingGpu : public MosaicGpu {
+ public:
+  struct Pass {
+    std::vector<unsigned char> table;
+    std::vector<cv::Vec3b> means;
+    int weight = -1;
+  };
+  void CreateCellTable(int, int) override {}
+  void CreateOffscreenTargets(int, int, int, int) override {}
+  bool UploadAtlas(const cv::Mat&, int, int) override { return true; }
+  void UploadCellTable(const std::vector<unsigned char>& bytes) override { table_ = bytes; }
+  void UploadCellMeans(const std::vector<cv::Vec3b>& means) override { means_ = means; }
+  void SetColorWeight(int weight) override { weight_ = weight; }
+  void SwapMosaicSlots() override { std::swap(passes[0], passes[1]); }
+  bool RenderMosaic(int index) override {
+    passes[static_cast<std::size_t>(index)] = {table_, means_, weight_};
+    ++renders;
+    return true;
+  }
+  std::array<Pass, kMosaicTargetCount> passes;
+  int renders = 0;
+
+ private:
+  std::vector<unsigned char> table_;
+  std::vector<cv::Vec3b> means_;
+  int weight_ = -1;
+};
+
+TEST(MosaicGeneration, ColourChangeRedrawsEveryMosaicFromItsOwnCells) {
+  TileFolder folder(25);
+  MosaicConfig config = SmallConfig(folder.Path(), 3);
+  qxPhotoMosaic engine(config);
+  auto owned = std::make_unique<RecordingGpu>();
+  RecordingGpu& gpu = *owned;
+  engine.SetGpu(std::move(owned));
+  ASSERT_TRUE(engine.GenerateMosaic());
+  ASSERT_TRUE(engine.ZoomIntoCell(4, 3, true));  // previous, current and 8 around
+  const std::vector<int> assignment = engine.CellAssignment();
+  const auto before = gpu.passes;
+  EXPECT_EQ(before[kCurrentMosaic].weight, 0);
+  EXPECT_EQ(before[kCurrentMosaic].means, CellMeanColors(engine.WorkingImage(), 10, 9, 8, 6));
+  EXPECT_NE(before[kCurrentMosaic].table, before[kPreviousMosaic].table);
+
+  const int renders = gpu.renders;
+  EXPECT_TRUE(engine.SetColorCorrection(0.3));
+  EXPECT_EQ(gpu.renders, renders + kMosaicTargetCount);
+  EXPECT_EQ(engine.CellAssignment(), assignment);
+  EXPECT_DOUBLE_EQ(config.color_correction, 0.3);
+  for (int index = 0; index < kMosaicTargetCount; ++index) {
+    SCOPED_TRACE(index);
+    EXPECT_EQ(gpu.passes[index].weight, 77);
+    EXPECT_EQ(gpu.passes[index].table, before[index].table);
+    EXPECT_EQ(gpu.passes[index].means, before[index].means);
+    EXPECT_EQ(gpu.passes[index].means.size(), 90u);
+  }
+  // The same weight again, or a share it rounds to, draws nothing.
+  EXPECT_FALSE(engine.SetColorCorrection(0.3001));
+  EXPECT_EQ(gpu.renders, renders + kMosaicTargetCount);
+  // The next mosaic is drawn at the weight in force.
+  ASSERT_TRUE(engine.GenerateMosaic());
+  EXPECT_EQ(gpu.passes[kCurrentMosaic].weight, 77);
+}
 
 TEST(MosaicGeneration, FailedGpuPassLeavesNothingToAnnounceExportOrPick) {
   TileFolder folder(25);
