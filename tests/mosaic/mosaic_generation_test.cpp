@@ -377,7 +377,7 @@ int CountLines(const std::string& text, const std::string& line) {
 }
 
 TEST(MosaicGeneration, ZoomAndNeighbourMosaicsKeepTheRepeatDistance) {
-  TileFolder folder(40);  // 9 cells in a window of R = 1, and the target: enough
+  TileFolder folder(40);  // (2R + 1)^2 = 9 tiles and the target always keep R = 1
   MosaicConfig config = SmallConfig(folder.Path(), 2);
   config.repeat_distance = 1;
   qxPhotoMosaic engine(config);
@@ -394,7 +394,7 @@ TEST(MosaicGeneration, ZoomAndNeighbourMosaicsKeepTheRepeatDistance) {
 }
 
 TEST(MosaicGeneration, TooSmallALibraryForTheRepeatDistanceSaysSoOncePerMosaic) {
-  TileFolder folder(12);  // a window of R = 2 holds 25 cells
+  TileFolder folder(8);  // at R = 2 any 3 x 3 cells must differ
   MosaicConfig config = SmallConfig(folder.Path(), 1);
   config.repeat_distance = 2;
   qxPhotoMosaic engine(config);
@@ -403,7 +403,7 @@ TEST(MosaicGeneration, TooSmallALibraryForTheRepeatDistanceSaysSoOncePerMosaic) 
   EXPECT_EQ(CountLines(testing::internal::GetCapturedStdout(), RepeatTooCloseMessage(2)), 1);
   EXPECT_EQ(RepeatTooCloseMessage(2),
             "the library is too small to keep photos 2 cells apart; some repeat closer");
-  for (int tile : engine.CellAssignment()) EXPECT_TRUE(tile >= 0 && tile < 12) << tile;
+  for (int tile : engine.CellAssignment()) EXPECT_TRUE(tile >= 0 && tile < 8) << tile;
   testing::internal::CaptureStdout();
   const bool zoomed = engine.ZoomIntoCell(3, 3, true);  // nine mosaics, one line
   EXPECT_EQ(CountLines(testing::internal::GetCapturedStdout(), RepeatTooCloseMessage(2)), 1);

@@ -45,13 +45,16 @@ cv::Mat FlatAreas(std::mt19937& random, int div_x, int div_y) {
   return m;
 }
 
+// Any (R + 1) x (R + 1) cells must all differ, so a library of fewer tiles
+// cannot keep R; the greedy order always keeps it with (2R + 1)^2 tiles
+// besides the target, more than the cells of a window around a cell.
 struct Case {
   int repeat;
   int div_x, div_y;
   int tiles;
   int k;
   int target_tile;
-  bool keepable;  // the library is large enough for R
+  bool keepable;
 };
 
 class RepeatRun {
@@ -117,7 +120,7 @@ const Case kCases[] = {
     {1, 12, 9, 40, 1, -1, true},   {1, 12, 9, 40, 1, 3, true},
     {3, 20, 15, 200, 3, 7, true},  {4, 24, 16, 300, 1, -1, true},
     {8, 30, 30, 600, 1, 5, true},  {50, 7, 5, 40, 2, 0, true},  // R beyond the grid: all differ
-    {2, 10, 10, 10, 1, -1, false}, {3, 9, 7, 20, 4, 2, false},  // too few tiles for R
+    {2, 10, 10, 8, 1, -1, false},  {3, 9, 7, 16, 4, 2, false},  // too few tiles for R
     {1, 1, 1, 5, 1, -1, true},     {2, 6, 4, 1, 1, 0, false},   // one tile, and it is the target
 };
 
