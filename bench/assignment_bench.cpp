@@ -218,8 +218,8 @@ void BM_AssignRepeat(benchmark::State& state) {
     benchmark::DoNotOptimize(assignment.data());
   }
   std::sort(assignment.begin(), assignment.end());
-  state.counters["distinct"] = static_cast<double>(
-      std::unique(assignment.begin(), assignment.end()) - assignment.begin());
+  state.counters["distinct"] =
+      static_cast<double>(std::unique(assignment.begin(), assignment.end()) - assignment.begin());
   SetCellCounter(state, 1);
 }
 BENCHMARK(BM_AssignRepeat)

@@ -37,7 +37,7 @@ struct BatchOptions {
   double alpha = 1.0;   // given only with `movie`
   int image_width = 0;  // 0: as configured
   int image_height = 0;
-  int search_num = 0;  // 0: as configured
+  int search_num = 0;        // 0: as configured
   int repeat_distance = -1;  // -1: as configured
   bool has_seed = false;
   unsigned int seed = 0;

@@ -123,9 +123,9 @@ bool AssignWithRepeatDistance(const RepeatInput& input, std::vector<int>& tiles,
   const CellCandidates& first = *input.first;
   const int div_x = std::max(first.div_x, 0), div_y = std::max(first.div_y, 0);
   const int cells = div_x * div_y;
-  const bool have_tiles =
-      first.per_cell > 0 &&
-      first.tiles.size() >= static_cast<std::size_t>(cells) * first.per_cell && input.k > 0;
+  const bool have_tiles = first.per_cell > 0 &&
+                          first.tiles.size() >= static_cast<std::size_t>(cells) * first.per_cell &&
+                          input.k > 0;
   if (!have_tiles) {
     tiles.assign(static_cast<std::size_t>(cells), 0);
     return true;

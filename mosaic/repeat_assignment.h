@@ -26,9 +26,8 @@ namespace tessaline {
 // The `count` tiles nearest to cell (cx, cy) among those `allowed` accepts,
 // nearest first, into `out` (fewer when fewer are allowed). The engine
 // answers it with TileMatcher::NearestAllowed on the cell's feature.
-using NearestAllowedOfCell =
-    std::function<void(int cx, int cy, int count, const TileMatcher::TileFilter& allowed,
-                       std::vector<int>& out)>;
+using NearestAllowedOfCell = std::function<void(
+    int cx, int cy, int count, const TileMatcher::TileFilter& allowed, std::vector<int>& out)>;
 
 // How many nearest tiles the first matcher pass should fetch per cell for a
 // draw set of k at repeat distance R: enough that most cells never need a

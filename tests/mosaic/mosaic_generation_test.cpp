@@ -343,8 +343,8 @@ TEST(MosaicGeneration, RepeatDistanceZeroKeepsThePlainAssignment) {
   std::vector<int> expected;
   std::vector<unsigned char> table;
   ComputeAssignment(
-      matcher.MatchCells(matching, grid.div_x, grid.div_y, 2, 2, CandidatesToRequest(3, target)),
-      3, target, true, expected, table, [&random] { return static_cast<int>(random() >> 1); });
+      matcher.MatchCells(matching, grid.div_x, grid.div_y, 2, 2, CandidatesToRequest(3, target)), 3,
+      target, true, expected, table, [&random] { return static_cast<int>(random() >> 1); });
   EXPECT_EQ(engine.CellAssignment(), expected);
 }
 
@@ -362,7 +362,8 @@ int FirstRepeatWithin(const std::vector<int>& tiles, int div_x, int div_y, int r
 
 std::vector<int> TableTiles(const std::vector<unsigned char>& table) {
   std::vector<int> tiles;
-  for (std::size_t i = 0; i + 4 <= table.size(); i += 4) tiles.push_back(UnpackTileIndex(&table[i]));
+  for (std::size_t i = 0; i + 4 <= table.size(); i += 4)
+    tiles.push_back(UnpackTileIndex(&table[i]));
   return tiles;
 }
 

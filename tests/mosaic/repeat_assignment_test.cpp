@@ -79,7 +79,8 @@ class RepeatRun {
     input.target_tile = c_.target_tile;
     input.repeat_distance = c_.repeat;
     std::mt19937 draws(seed);
-    return AssignWithRepeatDistance(input, tiles, [&draws] { return static_cast<int>(draws() >> 1); });
+    return AssignWithRepeatDistance(input, tiles,
+                                    [&draws] { return static_cast<int>(draws() >> 1); });
   }
 
   ColourFeature Feature(int cx, int cy) const {
@@ -99,8 +100,7 @@ class RepeatRun {
 };
 
 // The tiles of the other cells within r cells of (cx, cy).
-std::set<int> UsedNear(const std::vector<int>& tiles, int div_x, int div_y, int cx, int cy,
-                       int r) {
+std::set<int> UsedNear(const std::vector<int>& tiles, int div_x, int div_y, int cx, int cy, int r) {
   std::set<int> used;
   for (int y = std::max(cy - r, 0); y <= std::min(cy + r, div_y - 1); ++y)
     for (int x = std::max(cx - r, 0); x <= std::min(cx + r, div_x - 1); ++x)
@@ -117,11 +117,11 @@ std::optional<int> FirstRepeat(const std::vector<int>& tiles, int div_x, int div
 }
 
 const Case kCases[] = {
-    {1, 12, 9, 40, 1, -1, true},   {1, 12, 9, 40, 1, 3, true},
-    {3, 20, 15, 200, 3, 7, true},  {4, 24, 16, 300, 1, -1, true},
-    {8, 30, 30, 600, 1, 5, true},  {50, 7, 5, 40, 2, 0, true},  // R beyond the grid: all differ
-    {2, 10, 10, 8, 1, -1, false},  {3, 9, 7, 16, 4, 2, false},  // too few tiles for R
-    {1, 1, 1, 5, 1, -1, true},     {2, 6, 4, 1, 1, 0, false},   // one tile, and it is the target
+    {1, 12, 9, 40, 1, -1, true},  {1, 12, 9, 40, 1, 3, true},
+    {3, 20, 15, 200, 3, 7, true}, {4, 24, 16, 300, 1, -1, true},
+    {8, 30, 30, 600, 1, 5, true}, {50, 7, 5, 40, 2, 0, true},  // R beyond the grid: all differ
+    {2, 10, 10, 8, 1, -1, false}, {3, 9, 7, 16, 4, 2, false},  // too few tiles for R
+    {1, 1, 1, 5, 1, -1, true},    {2, 6, 4, 1, 1, 0, false},   // one tile, and it is the target
 };
 
 TEST(RepeatAssignment, NoTileRepeatsWithinRUnlessTheLibraryIsTooSmall) {
@@ -159,7 +159,8 @@ TEST(RepeatAssignment, EachCellTakesTheNearestTileFreeAroundIt) {
       const std::set<int> used = UsedNear(tiles, c.div_x, c.div_y, cx, cy, c.repeat);
       for (int u = 0; u < c.tiles; ++u) {
         if (u == c.target_tile || used.count(u)) continue;
-        ASSERT_LE(taken, Distance2(run.Features()[u], f.data())) << "cell " << cell << " tile " << u;
+        ASSERT_LE(taken, Distance2(run.Features()[u], f.data()))
+            << "cell " << cell << " tile " << u;
       }
     }
   }

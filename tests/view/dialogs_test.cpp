@@ -98,10 +98,9 @@ TEST(PreferenceDialog, RepeatFieldLiesBelowNNSearchClearOfEveryOtherWidget) {
                                c.matching_x,  c.matching_y,    c.search_num, c.sub_scale_list,
                                c.image_dir,   c.image_default, c.choose_dir, c.choose_image};
   for (const Fl_Widget* other : others) {
-    const bool apart = repeat->y() >= other->y() + other->h() ||
-                       other->y() >= repeat->y() + repeat->h() ||
-                       repeat->x() >= other->x() + other->w() ||
-                       other->x() >= repeat->x() + repeat->w();
+    const bool apart =
+        repeat->y() >= other->y() + other->h() || other->y() >= repeat->y() + repeat->h() ||
+        repeat->x() >= other->x() + other->w() || other->x() >= repeat->x() + repeat->w();
     EXPECT_TRUE(apart) << other->label();
   }
   repeat->value(3);
