@@ -189,16 +189,9 @@ std::vector<int> AssignRepeat(const Library& lib, const cv::Mat& matching, int k
   }
   const CellCandidates first = lib.matcher->MatchCells(matching, kDivX, kDivY, kMx, kMy,
                                                        RepeatCandidatesToRequest(k, -1, r));
-  std::vector<int> feature;
-  ColourFeature query;
   RepeatInput input;
   input.first = &first;
-  input.nearest = [&](int cx, int cy, int count, const TileMatcher::TileFilter& allowed,
-                      std::vector<int>& out) {
-    CellFeature(matching, cx, cy, kMx, kMy, feature);
-    query.assign(feature.begin(), feature.end());
-    out = lib.matcher->NearestAllowed(query, count, allowed);
-  };
+  input.nearest = CellQueryOf(*lib.matcher, matching, kMx, kMy);
   input.library_size = lib.matcher->candidate_count();
   input.k = k;
   input.repeat_distance = r;

@@ -172,16 +172,9 @@ void qxPhotoMosaic::AssignKeepingDistance(const cv::Mat& matching, bool store) {
   const CellCandidates first = matcher_.MatchCells(
       matching, grid_.div_x, grid_.div_y, mx, my,
       RepeatCandidatesToRequest(config_.search_num, target_tile_, config_.repeat_distance));
-  std::vector<int> feature;
-  ColourFeature query;
   RepeatInput input;
   input.first = &first;
-  input.nearest = [&](int cx, int cy, int count, const TileMatcher::TileFilter& allowed,
-                      std::vector<int>& out) {
-    CellFeature(matching, cx, cy, mx, my, feature);
-    query.assign(feature.begin(), feature.end());
-    out = matcher_.NearestAllowed(query, count, allowed);
-  };
+  input.nearest = CellQueryOf(matcher_, matching, mx, my);
   input.library_size = matcher_.candidate_count();
   input.k = config_.search_num;
   input.target_tile = target_tile_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "mosaic/feature.h"
+
 namespace tessaline {
 namespace {
 
@@ -110,6 +112,17 @@ std::vector<int> ShuffledCells(int cells, const RandomSource& random) {
 }
 
 }  // namespace
+
+NearestAllowedOfCell CellQueryOf(const TileMatcher& matcher, const cv::Mat& matching, int mx,
+                                 int my) {
+  return [&matcher, &matching, mx, my, feature = std::vector<int>(), query = ColourFeature()](
+             int cx, int cy, int count, const TileMatcher::TileFilter& allowed,
+             std::vector<int>& out) mutable {
+    CellFeature(matching, cx, cy, mx, my, feature);
+    query.assign(feature.begin(), feature.end());
+    out = matcher.NearestAllowed(query, count, allowed);
+  };
+}
 
 int RepeatCandidatesToRequest(int k, int target_tile, int repeat_distance) {
   // Early cells find their tile among the first few; later ones search

@@ -29,6 +29,12 @@ namespace tessaline {
 using NearestAllowedOfCell = std::function<void(
     int cx, int cy, int count, const TileMatcher::TileFilter& allowed, std::vector<int>& out)>;
 
+// NearestAllowedOfCell answered by `matcher` from the cells' features in the
+// matching image `matching` (mx × my feature grid per cell), which must
+// outlive the function.
+NearestAllowedOfCell CellQueryOf(const TileMatcher& matcher, const cv::Mat& matching, int mx,
+                                 int my);
+
 // How many nearest tiles the first matcher pass should fetch per cell for a
 // draw set of k at repeat distance R: enough that most cells never need a
 // second query.

@@ -70,10 +70,7 @@ class RepeatRun {
   bool Assign(std::vector<int>& tiles, unsigned seed) const {
     RepeatInput input;
     input.first = &first_;
-    input.nearest = [this](int cx, int cy, int count, const TileMatcher::TileFilter& allowed,
-                           std::vector<int>& out) {
-      out = matcher_.NearestAllowed(Feature(cx, cy), count, allowed);
-    };
+    input.nearest = CellQueryOf(matcher_, matching_, kMx, kMy);
     input.library_size = matcher_.candidate_count();
     input.k = c_.k;
     input.target_tile = c_.target_tile;
