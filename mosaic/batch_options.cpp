@@ -15,6 +15,9 @@ namespace {
 constexpr int kMaxSide = 16384;
 // Most tiles a cell may draw from; far more than makes a mosaic look right.
 constexpr int kMaxSearch = 1000;
+// Largest repeat distance taken; any distance beyond the grid means that no
+// photo repeats anywhere.
+constexpr int kMaxRepeat = 1000000;
 
 // One command-line option. `apply` reads the value (options with a value)
 // and returns false with the reason in `error` when it is malformed.
@@ -32,6 +35,14 @@ bool ParsePositive(const std::string& text, int limit, int& value) {
     value = value * 10 + (c - '0');
   }
   return value >= 1 && value <= limit;
+}
+
+// A whole number from 0 to `limit`, decimal, nothing else.
+bool ParseCount(const std::string& text, int limit, int& value) {
+  if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  value = std::atoi(text.c_str());
+  return value <= limit;
 }
 
 // A seed of the C library generator: decimal, 0 to 4294967295.
@@ -102,6 +113,13 @@ std::vector<OptionRow> MosaicOptionRows() {
        [](const std::string& value, BatchOptions& o, std::string& error) {
          if (ParsePositive(value, kMaxSearch, o.search_num)) return true;
          error = "invalid value for --k : '" + value + "' (expected a number from 1 to 1000)";
+         return false;
+       }},
+      {"--repeat", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         if (ParseCount(value, kMaxRepeat, o.repeat_distance)) return true;
+         error = "invalid value for --repeat : '" + value +
+                 "' (expected a whole number of cells from 0 to 1000000)";
          return false;
        }},
       {"--seed", true,
@@ -219,6 +237,8 @@ bool CheckCombination(const BatchOptions& o, std::string& error) {
     error = "--size, --k, --seed and --gpu shape a mosaic : give --target or --movie, and --out";
   } else if (o.target.empty() && o.movie.empty() && o.has_color) {
     error = "--color tints a mosaic : give --target or --movie, and --out";
+  } else if (o.target.empty() && o.movie.empty() && o.repeat_distance >= 0) {
+    error = "--repeat shapes a mosaic : give --target or --movie, and --out";
   }
   return error.empty();
 }
@@ -267,6 +287,8 @@ std::string BatchUsage() {
          "                 (default: image_width x image_height)\n"
          "  --k N          each cell takes one of its N nearest tiles at random, 1 to 1000\n"
          "                 (default: search_num)\n"
+         "  --repeat R     no photo appears twice within R cells of itself (0: no limit;\n"
+         "                 default: repeat_distance)\n"
          "  --seed N       seed of the random choices (0 to 4294967295): the same seed,\n"
          "                 tiles and options give the same mosaic (default: the time)\n"
          "  --color C      colour correction, 0 to 1: each tile moves toward its cell's\n"

@@ -12,6 +12,7 @@
 //   --alpha A        with --movie: mosaic × A + frame × (1 − A), 0 to 1
 //   --size WxH       working size for this run (image_width × image_height)
 //   --k N            tiles drawn from per cell for this run (search_num)
+//   --repeat R       cells within which no photo repeats (repeat_distance)
 //   --seed N         seed of the random choices, for a reproducible mosaic
 //   --color C        colour correction for this run (color_correction), 0 to 1
 //   --gpu            compose with the GLSL pass in a hidden GL context
@@ -37,7 +38,8 @@ struct BatchOptions {
   double alpha = 1.0;   // given only with `movie`
   int image_width = 0;  // 0: as configured
   int image_height = 0;
-  int search_num = 0;  // 0: as configured
+  int search_num = 0;        // 0: as configured
+  int repeat_distance = -1;  // -1: as configured
   bool has_seed = false;
   unsigned int seed = 0;
   bool has_color = false;

@@ -14,6 +14,7 @@
 #include "mosaic/feature.h"
 #include "mosaic/image_write.h"
 #include "mosaic/photo_mosaic.h"
+#include "mosaic/repeat_assignment.h"
 #include "mosaic/stopwatch.h"
 #include "settings/log_stream.h"
 
@@ -117,6 +118,7 @@ void qxPhotoMosaic::ChooseTarget() {
 
 bool qxPhotoMosaic::GenerateMosaic() {
   Stopwatch watch;
+  repeat_warned_ = false;
   if (library_.Empty()) {
     SetImageSize(config_.image_width, config_.image_height);
     LoadSubImages(config_.image_dir);
@@ -151,11 +153,15 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
   if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
   const cv::Size matching_size(grid_.matching_w, grid_.matching_h);
   const cv::Mat matching = is_matching ? source : MakeMatchingImage(source, matching_size);
-  const CellCandidates candidates = matcher_.MatchCells(
-      matching, grid_.div_x, grid_.div_y, config_.matching_x, config_.matching_y,
-      CandidatesToRequest(config_.search_num, target_tile_));
-  ComputeAssignment(candidates, config_.search_num, target_tile_, store, cell_assignment_,
-                    cell_table_bytes_, draw_);
+  if (config_.repeat_distance > 0) {
+    AssignKeepingDistance(matching, store);
+  } else {
+    const CellCandidates candidates = matcher_.MatchCells(
+        matching, grid_.div_x, grid_.div_y, config_.matching_x, config_.matching_y,
+        CandidatesToRequest(config_.search_num, target_tile_));
+    ComputeAssignment(candidates, config_.search_num, target_tile_, store, cell_assignment_,
+                      cell_table_bytes_, draw_);
+  }
   // A picture's cells are averaged at the working size, where the tiles lie;
   // a matching image (the neighbour mosaics) has matching_x × matching_y
   // pixels per cell.
@@ -168,6 +174,26 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
   // cell of it, nor zoom into one.
   if (store) cell_assignment_.clear();
   return false;
+}
+
+void qxPhotoMosaic::AssignKeepingDistance(const cv::Mat& matching, bool store) {
+  const int mx = config_.matching_x, my = config_.matching_y;
+  const CellCandidates first = matcher_.MatchCells(
+      matching, grid_.div_x, grid_.div_y, mx, my,
+      RepeatCandidatesToRequest(config_.search_num, target_tile_, config_.repeat_distance));
+  RepeatInput input;
+  input.first = &first;
+  input.nearest = CellQueryOf(matcher_, matching, mx, my);
+  input.library_size = matcher_.candidate_count();
+  input.k = config_.search_num;
+  input.target_tile = target_tile_;
+  input.repeat_distance = config_.repeat_distance;
+  std::vector<int> tiles;
+  const bool kept = AssignWithRepeatDistance(input, tiles, draw_);
+  StoreAssignment(tiles, store, cell_assignment_, cell_table_bytes_);
+  if (kept || repeat_warned_) return;
+  engine_log() << RepeatTooCloseMessage(config_.repeat_distance) << std::endl;
+  repeat_warned_ = true;
 }
 
 // Keeps the assignment and cell colours of target `index` and hands them to
@@ -242,6 +268,7 @@ bool qxPhotoMosaic::ZoomIntoCell(int cx, int cy, bool around) {
   if (!IsInteriorCell(cx, cy, grid_.div_x, grid_.div_y) || library_.Empty() || !HasCellTable())
     return false;
   Stopwatch watch;
+  repeat_warned_ = false;
   const int tile = cell_assignment_[static_cast<std::size_t>(cx + cy * grid_.div_x)];
   const std::optional<std::array<int, 8>> neighbours =
       NeighbourTiles(cell_assignment_, grid_.div_x, grid_.div_y, cx, cy);

@@ -154,6 +154,9 @@ class qxPhotoMosaic {
   void FindCurrentTileSize();
   void ChooseTarget();
   void EnsureAtlas();
+  // The assignment under a repeat distance; logs, once per generation, zoom
+  // or live source, when the library cannot keep it.
+  void AssignKeepingDistance(const cv::Mat& matching, bool store);
   bool ComposeTarget(int index, std::vector<cv::Vec3b> means);
   bool RenderComposed(int index);
   void ForgetComposed();
@@ -185,6 +188,7 @@ class qxPhotoMosaic {
   int target_tile_ = -1;
   bool target_loaded_ = false;
   bool mosaic_valid_ = false;
+  bool repeat_warned_ = false;  // the too-small-library line was logged
   std::vector<int> cell_assignment_;
   std::vector<unsigned char> cell_table_bytes_;
   std::array<unsigned int, 8> around_textures_{};
