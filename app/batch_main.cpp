@@ -124,6 +124,8 @@ void ApplyOverrides(const BatchOptions& options, MosaicConfig& config) {
   if (options.image_width > 0) config.image_width = options.image_width;
   if (options.image_height > 0) config.image_height = options.image_height;
   if (options.search_num > 0) config.search_num = options.search_num;
+  if (options.has_color) config.color_correction = options.color;
+  if (options.repeat_distance >= 0) config.repeat_distance = options.repeat_distance;
 }
 
 // The terminal side of a library load: the progress bar, and log streams

@@ -20,7 +20,8 @@ std::vector<MenuEntry> MainMenuEntries(const std::vector<std::string>& tile_size
   std::vector<MenuEntry> menu = {
       {"File/Import/Image  ", FL_CTRL + 'f', 0, G::kFile},
       {"File/Import/Movie  ", FL_CTRL + 'm', 0, G::kFile},
-      {"File/Export/Image  ", FL_CTRL + 's', FL_MENU_DIVIDER, G::kFile},
+      {"File/Export/Image  ", FL_CTRL + 's', 0, G::kFile},
+      {"File/Export/Print or deep zoom  ", FL_CTRL + 'e', FL_MENU_DIVIDER, G::kFile},
       {"File/Quit", FL_Escape, 0, G::kFile},
   };
   for (const DrawToggle& toggle : kDrawToggles)

@@ -99,6 +99,15 @@ void qxFlWindow::BuildControlPanel(int w, int h) {
   sleep->value(50);
   sleep->align(FL_ALIGN_LEFT);
   sleep->callback(OnSlider, this);
+  auto* colour = new Fl_Value_Slider(159, h - 84, 145, 25, "Colour ");
+  colour->type(FL_HOR_SLIDER);
+  colour->bounds(0, 1);
+  colour->step(0.01);
+  colour->value(view_->ColorCorrection());
+  colour->align(FL_ALIGN_LEFT);
+  // Every move redraws; the release (or a key) also saves the value.
+  colour->when(FL_WHEN_CHANGED | FL_WHEN_RELEASE);
+  colour->callback(OnColourSlider, this);
   mosaic_group->end();
 
   auto* output_group = new Fl_Group(324, h - 174, 180, 144, "Output");
@@ -197,6 +206,9 @@ void qxFlWindow::Quit() {
   // picture or so and writes no cache, so the old one stays whole.
   CancelLoad();
   WaitForLoad();
+  // Nor may an export's worker be cut off while it writes; asked to stop,
+  // it leaves no file behind.
+  view_->CancelExport();
   // No destructor runs: a recording is finished here or its file is lost.
   if (view_->Recording()) view_->SetRecording(0, "output.avi");
   SaveWindowSettings(kProgramName);
@@ -357,6 +369,13 @@ void qxFlWindow::OnStartStop(Fl_Widget*, void* window) {
 }
 void qxFlWindow::OnSlider(Fl_Widget* slider, void* window) {
   static_cast<qxFlWindow*>(window)->view_->OnSlider(static_cast<Fl_Valuator*>(slider));
+}
+// A mouse that lets the slider go hands the keys back to the view (the
+// arrows walk the tile sizes there); keys on the slider keep it.
+void qxFlWindow::OnColourSlider(Fl_Widget* slider, void* window) {
+  qxFlGLWindow* view = static_cast<qxFlWindow*>(window)->view_;
+  view->OnSlider(static_cast<Fl_Valuator*>(slider));
+  if (Fl::event() == FL_RELEASE) view->take_focus();
 }
 
 }  // namespace tessaline

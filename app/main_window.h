@@ -62,6 +62,9 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   void ImportImage();
   void ImportMovie();
   void ExportImage();
+  // File/Export/Print or deep zoom: a choice of size (or a deep-zoom
+  // folder), then the file; the view writes it on a worker.
+  void ExportPrint();
   // The "Output " switch (app/movie_output.cpp): asks for the movie file and
   // switches the view's recording to `on`.
   void ChooseMovieOutput(int on);
@@ -97,6 +100,7 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   static void OnGenerate(Fl_Widget* button, void* window);
   static void OnStartStop(Fl_Widget* button, void* window);
   static void OnSlider(Fl_Widget* slider, void* window);
+  static void OnColourSlider(Fl_Widget* slider, void* window);
   static void OnOutput(Fl_Widget* button, void* window);
   // The drop target's callback (app/drop.cpp): opens the first dropped
   // file by its extension.

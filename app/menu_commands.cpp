@@ -135,6 +135,8 @@ void qxFlWindow::OnFileMenu(Fl_Widget* menu, void* window) {
     self->ImportMovie();
   else if (StartsWith(rest, "Export/Image"))
     self->ExportImage();
+  else if (StartsWith(rest, "Export/Print"))
+    self->ExportPrint();
   else if (StartsWith(rest, "Quit"))
     self->Quit();
 }

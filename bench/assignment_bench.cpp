@@ -14,6 +14,10 @@
 // - ZoomWithNeighbours: the nine assignments of a zoom with "Around
 //   photomosaics": the zoomed tile's (from the working image) and eight
 //   neighbours' (from their thumbnails), each with its matching image.
+// - AssignRepeat: every cell with a minimum repeat distance R (argument 1,
+//   k = 1), from the matcher pass to the cell table, as the engine does it.
+//   Its "distinct" counter is the number of different tiles used; R = 0
+//   gives the plain assignment's for comparison.
 
 #include <benchmark/benchmark.h>
 
@@ -31,6 +35,7 @@
 #include "mosaic/compose.h"
 #include "mosaic/feature_index.h"
 #include "mosaic/matcher.h"
+#include "mosaic/repeat_assignment.h"
 
 namespace tessaline {
 namespace {
@@ -170,6 +175,49 @@ void BM_ZoomWithNeighbours(benchmark::State& state) {
   SetCellCounter(state, 9);
 }
 BENCHMARK(BM_ZoomWithNeighbours)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The engine's path: one matcher pass, then more tiles for crowded cells.
+std::vector<int> AssignRepeat(const Library& lib, const cv::Mat& matching, int k, int r,
+                              std::mt19937& random) {
+  const RandomSource draw = [&random] { return static_cast<int>(random() >> 1); };
+  std::vector<int> tiles, assignment;
+  std::vector<unsigned char> table;
+  if (r == 0) {
+    const CellCandidates c = lib.matcher->MatchCells(matching, kDivX, kDivY, kMx, kMy, k);
+    ComputeAssignment(c, k, -1, true, assignment, table, draw);
+    return assignment;
+  }
+  const CellCandidates first = lib.matcher->MatchCells(matching, kDivX, kDivY, kMx, kMy,
+                                                       RepeatCandidatesToRequest(k, -1, r));
+  RepeatInput input;
+  input.first = &first;
+  input.nearest = CellQueryOf(*lib.matcher, matching, kMx, kMy);
+  input.library_size = lib.matcher->candidate_count();
+  input.k = k;
+  input.repeat_distance = r;
+  AssignWithRepeatDistance(input, tiles, draw);
+  StoreAssignment(tiles, true, assignment, table);
+  return assignment;
+}
+
+void BM_AssignRepeat(benchmark::State& state) {
+  const Library& lib = GetLibrary(static_cast<int>(state.range(0)));
+  const int r = static_cast<int>(state.range(1));
+  const cv::Mat matching = Matching(lib.working_image);
+  std::mt19937 random(1);
+  std::vector<int> assignment;
+  for (auto _ : state) {
+    assignment = AssignRepeat(lib, matching, 1, r, random);
+    benchmark::DoNotOptimize(assignment.data());
+  }
+  std::sort(assignment.begin(), assignment.end());
+  state.counters["distinct"] =
+      static_cast<double>(std::unique(assignment.begin(), assignment.end()) - assignment.begin());
+  SetCellCounter(state, 1);
+}
+BENCHMARK(BM_AssignRepeat)
+    ->ArgsProduct({{1000, 10000}, {0, 1, 4, 8, 30}})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tessaline

@@ -17,6 +17,9 @@ namespace {
 constexpr int kMaxSide = 16384;
 // Most tiles a cell may draw from; far more than makes a mosaic look right.
 constexpr int kMaxSearch = 1000;
+// Largest repeat distance taken; any distance beyond the grid means that no
+// photo repeats anywhere.
+constexpr int kMaxRepeat = 1000000;
 
 // One command-line option. `apply` reads the value (options with a value)
 // and returns false with the reason in `error` when it is malformed.
@@ -34,6 +37,14 @@ bool ParsePositive(const std::string& text, int limit, int& value) {
     value = value * 10 + (c - '0');
   }
   return value >= 1 && value <= limit;
+}
+
+// A whole number from 0 to `limit`, decimal, nothing else.
+bool ParseCount(const std::string& text, int limit, int& value) {
+  if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  value = std::atoi(text.c_str());
+  return value <= limit;
 }
 
 // A seed of the C library generator: decimal, 0 to 4294967295.
@@ -106,6 +117,13 @@ std::vector<OptionRow> MosaicOptionRows() {
          error = "invalid value for --k : '" + value + "' (expected a number from 1 to 1000)";
          return false;
        }},
+      {"--repeat", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         if (ParseCount(value, kMaxRepeat, o.repeat_distance)) return true;
+         error = "invalid value for --repeat : '" + value +
+                 "' (expected a whole number of cells from 0 to 1000000)";
+         return false;
+       }},
       {"--seed", true,
        [](const std::string& value, BatchOptions& o, std::string& error) {
          o.has_seed = ParseSeed(value, o.seed);
@@ -116,6 +134,13 @@ std::vector<OptionRow> MosaicOptionRows() {
        }},
       {"--gpu", false,
        [](const std::string&, BatchOptions& o, std::string&) { return o.gpu = true; }},
+      {"--color", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         o.has_color = ParseAlpha(value, o.color);
+         if (!o.has_color)
+           error = "invalid value for --color : '" + value + "' (expected a number from 0 to 1)";
+         return o.has_color;
+       }},
   };
 }
 
@@ -250,6 +275,10 @@ bool CheckCombination(const BatchOptions& o, std::string& error) {
   } else if (o.target.empty() && o.movie.empty() &&
              (o.image_width > 0 || o.search_num > 0 || o.has_seed || o.gpu)) {
     error = "--size, --k, --seed and --gpu shape a mosaic : give --target or --movie, and --out";
+  } else if (o.target.empty() && o.movie.empty() && o.has_color) {
+    error = "--color tints a mosaic : give --target or --movie, and --out";
+  } else if (o.target.empty() && o.movie.empty() && o.repeat_distance >= 0) {
+    error = "--repeat shapes a mosaic : give --target or --movie, and --out";
   }
   return error.empty();
 }
@@ -271,9 +300,10 @@ bool ParseSizePair(const std::string& text, int limit, int& width, int& height) 
 std::string BatchUsage() {
   return "usage: tessaline-batch --tiles DIR [--tile WxH] [--grid MXxMY]\n"
          "       tessaline-batch [--tiles DIR] --target PATH --out FILE [--size WxH] [--k N]\n"
-         "                       [--seed N] [--gpu] [--tile WxH] [--grid MXxMY]\n"
+         "                       [--seed N] [--color C] [--gpu] [--tile WxH] [--grid MXxMY]\n"
          "       tessaline-batch [--tiles DIR] --movie PATH --out FILE [--alpha A] [--size WxH]\n"
-         "                       [--k N] [--seed N] [--gpu] [--tile WxH] [--grid MXxMY]\n"
+         "                       [--k N] [--seed N] [--color C] [--gpu] [--tile WxH]\n"
+         "                       [--grid MXxMY]\n"
          "Loads the tile library from DIR as tessaline does, without a window: reads\n"
          "tessaline.cfg from the working directory when it exists (never writes it),\n"
          "logs to the console and tessaline.log, and writes the image information\n"
@@ -297,8 +327,13 @@ std::string BatchUsage() {
          "                 (default: image_width x image_height)\n"
          "  --k N          each cell takes one of its N nearest tiles at random, 1 to 1000\n"
          "                 (default: search_num)\n"
+         "  --repeat R     no photo appears twice within R cells of itself (0: no limit;\n"
+         "                 default: repeat_distance)\n"
          "  --seed N       seed of the random choices (0 to 4294967295): the same seed,\n"
          "                 tiles and options give the same mosaic (default: the time)\n"
+         "  --color C      colour correction, 0 to 1: each tile moves toward its cell's\n"
+         "                 mean colour by this share, 1 paints the cells flat\n"
+         "                 (default: color_correction)\n"
          "  --gpu          compose the mosaic with the GLSL pass in a hidden OpenGL context\n"
          "                 (needs an X display with GLX in DISPLAY) instead of on the CPU\n"
          "  --print TILEPX with --target: FILE gets the mosaic at TILEPX pixels per tile\n"

@@ -12,7 +12,9 @@
 //   --alpha A        with --movie: mosaic × A + frame × (1 − A), 0 to 1
 //   --size WxH       working size for this run (image_width × image_height)
 //   --k N            tiles drawn from per cell for this run (search_num)
+//   --repeat R       cells within which no photo repeats (repeat_distance)
 //   --seed N         seed of the random choices, for a reproducible mosaic
+//   --color C        colour correction for this run (color_correction), 0 to 1
 //   --gpu            compose with the GLSL pass in a hidden GL context
 //   --print TILEPX   --out gets the mosaic at TILEPX pixels per tile, from the photos
 //   --deepzoom DIR   the print-resolution mosaic as a deep-zoom folder
@@ -38,9 +40,12 @@ struct BatchOptions {
   double alpha = 1.0;   // given only with `movie`
   int image_width = 0;  // 0: as configured
   int image_height = 0;
-  int search_num = 0;  // 0: as configured
+  int search_num = 0;        // 0: as configured
+  int repeat_distance = -1;  // -1: as configured
   bool has_seed = false;
   unsigned int seed = 0;
+  bool has_color = false;
+  double color = 0.0;  // given only with `target` or `movie`
   bool gpu = false;
   int print_tile_px = 0;     // 0: --out gets the working-size mosaic
   std::string deepzoom_dir;  // empty: no deep-zoom export

@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "mosaic/assignment.h"
-#include "mosaic/work_split.h"
+#include "mosaic/color_correction.h"
 #include "mosaic/huge_pages.h"
+#include "mosaic/work_split.h"
 
 namespace tessaline {
 namespace {
@@ -17,11 +18,28 @@ int ShownTile(const std::vector<int>& assignment, std::size_t cell, int tile_cou
   return std::min(UnpackTileIndex(texel), tile_count - 1);
 }
 
-// Copies output rows [begin, end). `tiles` holds the thumbnail of each
-// visible cell, row-major over a div_x × div_y grid; each output row is a run
-// of pieces of one tile row each.
-void ComposeRows(const std::vector<const cv::Mat*>& tiles, int div_x, int div_y, int sw, int sh,
-                 cv::Mat& out, int begin, int end) {
+void BlendPixels(unsigned char* pixels, int count, const cv::Vec3b& mean, int weight) {
+  for (int i = 0; i < count * 3; i += 3) {
+    for (int ch = 0; ch < 3; ++ch) pixels[i + ch] = BlendChannel(pixels[i + ch], mean[ch], weight);
+  }
+}
+
+// The visible cells' tiles and, when tinted, their means: both row-major
+// over the div_x × div_y grid of visible cells.
+struct VisibleCells {
+  std::vector<const cv::Mat*> tiles;
+  std::vector<cv::Vec3b> means;  // empty: no tint
+  int weight = 0;
+  int div_x = 0;
+  int div_y = 0;
+};
+
+// Copies output rows [begin, end); each output row is a run of pieces of one
+// tile row each.
+void ComposeRows(const VisibleCells& cells, int sw, int sh, cv::Mat& out, int begin, int end) {
+  const int div_x = cells.div_x;
+  const int div_y = cells.div_y;
+  const bool tinted = !cells.means.empty();
   for (int y = begin; y < end; ++y) {
     const int my = y / sh;
     const int sy = y - my * sh;
@@ -30,9 +48,10 @@ void ComposeRows(const std::vector<const cv::Mat*>& tiles, int div_x, int div_y,
     for (int x = 0; x < out.cols; x += sw) {
       const int mx = std::min(x / sw, div_x - 1);
       const int width = std::min(sw, out.cols - x);
-      const cv::Mat& tile = *tiles[row_of_cells + mx];
-      std::memcpy(dst + static_cast<std::size_t>(x) * 3, tile.ptr(sy),
-                  static_cast<std::size_t>(width) * 3);
+      const cv::Mat& tile = *cells.tiles[row_of_cells + mx];
+      unsigned char* piece = dst + static_cast<std::size_t>(x) * 3;
+      std::memcpy(piece, tile.ptr(sy), static_cast<std::size_t>(width) * 3);
+      if (tinted) BlendPixels(piece, width, cells.means[row_of_cells + mx], cells.weight);
     }
   }
 }
@@ -40,7 +59,7 @@ void ComposeRows(const std::vector<const cv::Mat*>& tiles, int div_x, int div_y,
 }  // namespace
 
 cv::Mat ComposeMosaic(const SubImageStore& thumbs, const std::vector<int>& assignment, int div_x,
-                      int div_y, int image_w, int image_h, int workers) {
+                      int div_y, int image_w, int image_h, int workers, const CellTint& tint) {
   if (image_w < 1 || image_h < 1) return cv::Mat();
   const int sw = thumbs.ThumbWidth();
   const int sh = thumbs.ThumbHeight();
@@ -52,21 +71,28 @@ cv::Mat ComposeMosaic(const SubImageStore& thumbs, const std::vector<int>& assig
   // (which also bounds the table when the grid is absurdly large).
   const int used_x = std::min(div_x, (image_w - 1) / sw + 1);
   const int used_y = std::min(div_y, (image_h - 1) / sh + 1);
-  std::vector<const cv::Mat*> tiles(static_cast<std::size_t>(used_x) * used_y);
+  const bool tinted =
+      tint.weight > 0 && tint.means.size() == static_cast<std::size_t>(div_x) * div_y;
+  VisibleCells visible;
+  visible.div_x = used_x;
+  visible.div_y = used_y;
+  visible.weight = tint.weight;
+  visible.tiles.resize(static_cast<std::size_t>(used_x) * used_y);
+  if (tinted) visible.means.resize(visible.tiles.size());
   for (int cy = 0; cy < used_y; ++cy) {
     for (int cx = 0; cx < used_x; ++cx) {
       const std::size_t cell = static_cast<std::size_t>(cx) + static_cast<std::size_t>(cy) * div_x;
-      const int tile = ShownTile(assignment, cell, tile_count);
-      tiles[static_cast<std::size_t>(cy) * used_x + cx] =
-          &thumbs.At(static_cast<std::size_t>(tile));
+      const std::size_t shown = static_cast<std::size_t>(cy) * used_x + cx;
+      visible.tiles[shown] =
+          &thumbs.At(static_cast<std::size_t>(ShownTile(assignment, cell, tile_count)));
+      if (tinted) visible.means[shown] = tint.means[cell];
     }
   }
 
   cv::Mat out(image_h, image_w, CV_8UC3);
   AdviseHugePages(out);
-  SplitWork(image_h, workers, [&](int begin, int end) {
-    ComposeRows(tiles, used_x, used_y, sw, sh, out, begin, end);
-  });
+  SplitWork(image_h, workers,
+            [&](int begin, int end) { ComposeRows(visible, sw, sh, out, begin, end); });
   return out;
 }
 

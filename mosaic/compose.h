@@ -11,6 +11,15 @@
 
 namespace tessaline {
 
+// Colour correction of a composition: every tile moves toward the target's
+// mean colour under its cell (`means`, row-major over the DivX × DivY grid,
+// blue first) by BlendChannel with `weight` (ColorWeight of the share).
+// Weight 0, or not one mean per cell, leaves the tiles as they are.
+struct CellTint {
+  std::vector<cv::Vec3b> means;
+  int weight = 0;
+};
+
 // Composes an image_w × image_h mosaic (CV_8UC3, blue-green-red, top row
 // first) from the thumbnails (SW × SH = thumbs.ThumbWidth() × ThumbHeight())
 // and a row-major DivX × DivY cell assignment.
@@ -27,7 +36,9 @@ namespace tessaline {
 //
 // An empty Mat when image_w or image_h is below 1; a black picture when
 // there are no tiles or no cells. Splits the rows over `workers` threads.
+// Pixels right of or below the last whole cell take the last cell's tint.
 cv::Mat ComposeMosaic(const SubImageStore& thumbs, const std::vector<int>& assignment, int div_x,
-                      int div_y, int image_w, int image_h, int workers = 2);
+                      int div_y, int image_w, int image_h, int workers = 2,
+                      const CellTint& tint = CellTint());
 
 }  // namespace tessaline

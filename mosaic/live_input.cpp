@@ -30,6 +30,7 @@ bool qxPhotoMosaic::OpenMovie(const std::string& path) {
   source_height_ = movie_->Height();
   frame_rate_ = movie_->Rate();
   live_frames_ = 0;
+  repeat_warned_ = false;
   target_tile_ = -1;  // no tile is the target: every tile may be used
   target_name_ = path.substr(path.find_last_of("/\\") + 1);
   engine_log() << "[File Input] " << std::endl;
@@ -81,6 +82,7 @@ bool qxPhotoMosaic::OpenCamera(int index) {
   source_height_ = height;
   frame_rate_ = 30.0;  // the device's own rate is not asked for
   live_frames_ = 0;
+  repeat_warned_ = false;
   target_tile_ = -1;
   target_name_ = names[static_cast<std::size_t>(index)];
   engine_log() << "[Capture from camera] " << std::endl;

@@ -39,6 +39,7 @@ class BestList {
   }
 
   bool Full() const { return static_cast<int>(best_.size()) == k_; }
+  std::size_t Size() const { return best_.size(); }
   std::int32_t Worst() const { return best_.back().first; }
   // Whether a subtree with this lower bound may still hold a better tile.
   bool MayImprove(std::int32_t bound) const { return !Full() || bound <= Worst(); }
@@ -190,6 +191,7 @@ struct TileMatcher::Scratch {
   // Subtrees still to visit, by lower bound: a min-heap.
   std::vector<std::pair<std::int32_t, int>> queue;
   BestList best;
+  const TileFilter* allowed = nullptr;  // tiles the search may give; all when null
 };
 
 TileMatcher::TileMatcher(const std::vector<ColourFeature>& features, int dim) {
@@ -315,7 +317,10 @@ void TileMatcher::ScanLeaf(int node, Scratch& scratch) const {
   // (padding lanes included, which can only keep a leaf) settles them.
   if (!scratch.best.MayImprove(ScanBlock(begin, scratch.query.data(), distances))) return;
   const int end = std::min(begin + kBlock, candidate_count());
-  for (int pos = begin; pos < end; ++pos) scratch.best.Offer(distances[pos - begin], ids_[pos]);
+  for (int pos = begin; pos < end; ++pos) {
+    if (scratch.allowed && !(*scratch.allowed)(ids_[pos])) continue;
+    scratch.best.Offer(distances[pos - begin], ids_[pos]);
+  }
 }
 
 void TileMatcher::SearchAll(const std::int16_t* query, int k, int* out) const {
@@ -329,6 +334,32 @@ void TileMatcher::SearchAll(const std::int16_t* query, int k, int* out) const {
   }
   std::partial_sort(all.begin(), all.begin() + k, all.end());
   for (int i = 0; i < k; ++i) out[i] = all[i].second;
+}
+
+std::vector<int> TileMatcher::NearestAllowed(const ColourFeature& query, int k,
+                                             const TileFilter& allowed) const {
+  if (dim_ < 1 || query.size() != static_cast<std::size_t>(dim_) || candidate_count() == 0)
+    return {};
+  // The tree search offers only allowed tiles, so it must not take the
+  // shortcut over all tiles, which does not ask.
+  Scratch scratch;
+  scratch.allowed = &allowed;
+  scratch.query.assign(box_width_, 0);
+  std::copy(query.begin(), query.end(), scratch.query.begin());
+  BestList& best = scratch.best;
+  best.Reset(std::max(k, 1));
+  auto& queue = scratch.queue;
+  queue.assign(1, {BoxBound(0, scratch.query.data()), 0});
+  while (!queue.empty() && best.MayImprove(queue.front().first)) {
+    const int node = queue.front().second;
+    std::pop_heap(queue.begin(), queue.end(), std::greater<>());
+    queue.pop_back();
+    const int leaf = DescendToLeaf(node, scratch);
+    if (leaf >= 0) ScanLeaf(leaf, scratch);
+  }
+  std::vector<int> nearest(best.Size());
+  best.WriteTo(nearest.data());
+  return nearest;
 }
 
 std::vector<int> TileMatcher::Nearest(const ColourFeature& query, int k) const {

@@ -28,6 +28,7 @@
 // search it at once.
 
 #include <cstdint>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <vector>
 
@@ -72,6 +73,14 @@ class TileMatcher {
   // nearest first, ties by the lower index. k below 1 is taken as 1. A query
   // of another length gives no tiles.
   std::vector<int> Nearest(const ColourFeature& query, int k) const;
+
+  // Nearest, among only the tiles `allowed` accepts: the search passes over
+  // the others as if they were not there, so a query whose nearest tiles are
+  // all refused costs about what a plain one does. `allowed` is called at
+  // most once per tile it is asked about, on the calling thread.
+  using TileFilter = std::function<bool(int tile)>;
+  std::vector<int> NearestAllowed(const ColourFeature& query, int k,
+                                  const TileFilter& allowed) const;
 
   // Searches every cell of a div_x × div_y grid of `matching` (the matching
   // image, CV_8UC3) with an mx × my feature grid, reading each cell's

@@ -3,15 +3,18 @@
 #include <boost/format.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
 #include "mosaic/assignment.h"
+#include "mosaic/color_correction.h"
 #include "mosaic/compose.h"
 #include "mosaic/decode_pool.h"
 #include "mosaic/feature.h"
 #include "mosaic/image_write.h"
 #include "mosaic/photo_mosaic.h"
+#include "mosaic/repeat_assignment.h"
 #include "mosaic/stopwatch.h"
 #include "settings/log_stream.h"
 
@@ -115,6 +118,7 @@ void qxPhotoMosaic::ChooseTarget() {
 
 bool qxPhotoMosaic::GenerateMosaic() {
   Stopwatch watch;
+  repeat_warned_ = false;
   if (library_.Empty()) {
     SetImageSize(config_.image_width, config_.image_height);
     LoadSubImages(config_.image_dir);
@@ -137,7 +141,7 @@ bool qxPhotoMosaic::GenerateMosaic() {
 
 void qxPhotoMosaic::SwapMosaics() {
   if (gpu_) gpu_->SwapMosaicSlots();
-  std::swap(cpu_assignments_[kCurrentMosaic], cpu_assignments_[kPreviousMosaic]);
+  std::swap(composed_[kCurrentMosaic], composed_[kPreviousMosaic]);
 }
 
 void qxPhotoMosaic::EnsureAtlas() {
@@ -149,40 +153,106 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
   if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
   const cv::Size matching_size(grid_.matching_w, grid_.matching_h);
   const cv::Mat matching = is_matching ? source : MakeMatchingImage(source, matching_size);
-  const CellCandidates candidates = matcher_.MatchCells(
-      matching, grid_.div_x, grid_.div_y, config_.matching_x, config_.matching_y,
-      CandidatesToRequest(config_.search_num, target_tile_));
-  ComputeAssignment(candidates, config_.search_num, target_tile_, store, cell_assignment_,
-                    cell_table_bytes_, draw_);
-  if (ComposeTarget(index)) return true;
+  if (config_.repeat_distance > 0) {
+    AssignKeepingDistance(matching, store);
+  } else {
+    const CellCandidates candidates = matcher_.MatchCells(
+        matching, grid_.div_x, grid_.div_y, config_.matching_x, config_.matching_y,
+        CandidatesToRequest(config_.search_num, target_tile_));
+    ComputeAssignment(candidates, config_.search_num, target_tile_, store, cell_assignment_,
+                      cell_table_bytes_, draw_);
+  }
+  // A picture's cells are averaged at the working size, where the tiles lie;
+  // a matching image (the neighbour mosaics) has matching_x × matching_y
+  // pixels per cell.
+  std::vector<cv::Vec3b> means =
+      is_matching
+          ? CellMeanColors(source, grid_.div_x, grid_.div_y, config_.matching_x, config_.matching_y)
+          : CellMeanColors(source, grid_.div_x, grid_.div_y, config_.sub_width, config_.sub_height);
+  if (ComposeTarget(index, std::move(means))) return true;
   // Nothing of this assignment reaches the screen: a click must not pick a
   // cell of it, nor zoom into one.
   if (store) cell_assignment_.clear();
   return false;
 }
 
-// Hands the cell table to the GPU pass, or keeps the assignment for a CPU
-// composition on demand.
-bool qxPhotoMosaic::ComposeTarget(int index) {
-  if (gpu_) {
-    EnsureAtlas();
-    gpu_->UploadCellTable(cell_table_bytes_);
-    return gpu_->RenderMosaic(index);
-  }
-  std::vector<int>& tiles = cpu_assignments_[static_cast<std::size_t>(index)];
-  tiles.resize(cell_table_bytes_.size() / 4);
-  for (std::size_t cell = 0; cell < tiles.size(); ++cell)
-    tiles[cell] = UnpackTileIndex(&cell_table_bytes_[cell * 4]);
-  return true;
+void qxPhotoMosaic::AssignKeepingDistance(const cv::Mat& matching, bool store) {
+  const int mx = config_.matching_x, my = config_.matching_y;
+  const CellCandidates first = matcher_.MatchCells(
+      matching, grid_.div_x, grid_.div_y, mx, my,
+      RepeatCandidatesToRequest(config_.search_num, target_tile_, config_.repeat_distance));
+  RepeatInput input;
+  input.first = &first;
+  input.nearest = CellQueryOf(matcher_, matching, mx, my);
+  input.library_size = matcher_.candidate_count();
+  input.k = config_.search_num;
+  input.target_tile = target_tile_;
+  input.repeat_distance = config_.repeat_distance;
+  std::vector<int> tiles;
+  const bool kept = AssignWithRepeatDistance(input, tiles, draw_);
+  StoreAssignment(tiles, store, cell_assignment_, cell_table_bytes_);
+  if (kept || repeat_warned_) return;
+  engine_log() << RepeatTooCloseMessage(config_.repeat_distance) << std::endl;
+  repeat_warned_ = true;
 }
+
+// Keeps the assignment and cell colours of target `index` and hands them to
+// the GPU pass; without a GPU they are composed when someone asks.
+bool qxPhotoMosaic::ComposeTarget(int index, std::vector<cv::Vec3b> means) {
+  ComposedCells& cells = composed_[static_cast<std::size_t>(index)];
+  cells.tiles.resize(cell_table_bytes_.size() / 4);
+  for (std::size_t cell = 0; cell < cells.tiles.size(); ++cell)
+    cells.tiles[cell] = UnpackTileIndex(&cell_table_bytes_[cell * 4]);
+  cells.means = std::move(means);
+  if (!gpu_) return true;
+  EnsureAtlas();
+  gpu_->SetColorWeight(ColorWeight(config_.color_correction));
+  gpu_->UploadCellTable(cell_table_bytes_);
+  gpu_->UploadCellMeans(cells.means);
+  if (gpu_->RenderMosaic(index)) return true;
+  cells = ComposedCells();
+  return false;
+}
+
+// Renders target `index` again from its kept cells, at the current weight.
+bool qxPhotoMosaic::RenderComposed(int index) {
+  const ComposedCells& cells = composed_[static_cast<std::size_t>(index)];
+  const std::size_t grid_cells = static_cast<std::size_t>(grid_.div_x) * grid_.div_y;
+  if (cells.tiles.empty() || cells.tiles.size() != grid_cells || library_.Empty()) return false;
+  if (!gpu_) return true;  // composed when asked for, with the new weight
+  std::vector<unsigned char> table(cells.tiles.size() * 4);
+  for (std::size_t cell = 0; cell < cells.tiles.size(); ++cell)
+    PackTileIndex(cells.tiles[cell], &table[cell * 4]);
+  EnsureAtlas();
+  gpu_->UploadCellTable(table);
+  gpu_->UploadCellMeans(cells.means);
+  return gpu_->RenderMosaic(index);
+}
+
+bool qxPhotoMosaic::SetColorCorrection(double c) {
+  const double share = c > 0.0 ? std::min(c, 1.0) : 0.0;
+  const int before = ColorWeight(config_.color_correction);
+  config_.color_correction = share;
+  if (ColorWeight(share) == before) return false;
+  if (gpu_) gpu_->SetColorWeight(ColorWeight(share));
+  bool composed = false;
+  for (int index = 0; index < kMosaicTargetCount; ++index) composed |= RenderComposed(index);
+  return composed;
+}
+
+// The kept cells name tiles of a library (or a grid) that is gone.
+void qxPhotoMosaic::ForgetComposed() { composed_.fill(ComposedCells()); }
 
 cv::Mat qxPhotoMosaic::MosaicImage(int index) {
   if (index < 0 || index >= kMosaicTargetCount) return cv::Mat();
   if (gpu_) return gpu_->ReadMosaic(index);
-  const std::vector<int>& tiles = cpu_assignments_[static_cast<std::size_t>(index)];
-  if (tiles.empty()) return cv::Mat();
-  return ComposeMosaic(library_.Store(), tiles, grid_.div_x, grid_.div_y, config_.image_width,
-                       config_.image_height);
+  const ComposedCells& cells = composed_[static_cast<std::size_t>(index)];
+  if (cells.tiles.empty()) return cv::Mat();
+  CellTint tint;
+  tint.weight = ColorWeight(config_.color_correction);
+  if (tint.weight > 0) tint.means = cells.means;
+  return ComposeMosaic(library_.Store(), cells.tiles, grid_.div_x, grid_.div_y, config_.image_width,
+                       config_.image_height, 2, tint);
 }
 
 bool qxPhotoMosaic::HasCellTable() const {
@@ -198,6 +268,7 @@ bool qxPhotoMosaic::ZoomIntoCell(int cx, int cy, bool around) {
   if (!IsInteriorCell(cx, cy, grid_.div_x, grid_.div_y) || library_.Empty() || !HasCellTable())
     return false;
   Stopwatch watch;
+  repeat_warned_ = false;
   const int tile = cell_assignment_[static_cast<std::size_t>(cx + cy * grid_.div_x)];
   const std::optional<std::array<int, 8>> neighbours =
       NeighbourTiles(cell_assignment_, grid_.div_x, grid_.div_y, cx, cy);

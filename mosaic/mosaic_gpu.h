@@ -66,6 +66,16 @@ class MosaicGpu {
   // Re-defines the cell table from `bytes` (div_x * div_y * 4, layout above).
   virtual void UploadCellTable(const std::vector<unsigned char>& /*bytes*/) {}
 
+  // The target's mean colour under each cell (div_x * div_y, row-major, blue
+  // first), which colour correction moves the tiles toward. Uploaded with
+  // every cell table; none, or a count other than the table's cells (then
+  // with one log line), and the passes draw the tiles uncorrected.
+  virtual void UploadCellMeans(const std::vector<cv::Vec3b>& /*means*/) {}
+
+  // The colour-correction weight of the next passes (ColorWeight in
+  // mosaic/color_correction.h); 0 draws the tiles as they are.
+  virtual void SetColorWeight(int /*weight*/) {}
+
   // Exchanges the current and previous mosaic targets before a new mosaic.
   virtual void SwapMosaicSlots() {}
 

@@ -58,6 +58,7 @@ void qxPhotoMosaic::SetTileSize(int w, int h, bool reload) {
   if (h > 0) config_.sub_height = h;
   UpdateGrid();
   FindCurrentTileSize();
+  ForgetComposed();
   if (gpu_) gpu_->CreateCellTable(grid_.div_x, grid_.div_y);
   const std::size_t cells = static_cast<std::size_t>(grid_.div_x) * grid_.div_y;
   cell_assignment_.assign(cells, 0);
@@ -98,6 +99,7 @@ void qxPhotoMosaic::SetMatchingGrid(int mx, int my) {
   if (mx > 0) config_.matching_x = mx;
   if (my > 0) config_.matching_y = my;
   UpdateGrid();
+  ForgetComposed();
   // Features of the old length no longer compare: the library is loaded
   // again before the next mosaic.
   library_.Clear(config_.sub_width, config_.sub_height);
@@ -107,6 +109,7 @@ void qxPhotoMosaic::SetMatchingGrid(int mx, int my) {
 
 bool qxPhotoMosaic::LoadSubImages(const std::string& dir) {
   const bool loaded = library_.LoadSubImages(dir);
+  ForgetComposed();
   std::vector<ColourFeature> features;
   features.reserve(library_.Size());
   for (const SubImageInfo& info : library_.Entries()) features.push_back(info.feature);

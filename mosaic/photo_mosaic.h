@@ -98,6 +98,15 @@ class qxPhotoMosaic {
   void Seed(unsigned int seed) { random_.seed(seed); }
   // A non-negative random int, as rand() gives.
   int DrawRandom() { return static_cast<int>(random_() >> 1); }
+  // Colour correction: the share c of each tile moved toward its cell's
+  // mean colour (clamped to [0, 1]; NaN counts as 0). Kept in the config;
+  // the mosaics already made are composed again at once with their own
+  // assignments (no new match). True when any of them was composed again.
+  bool SetColorCorrection(double c);
+  double ColorCorrection() const { return config_.color_correction; }
+  // The target's mean colour under each cell of the current mosaic,
+  // row-major, blue first; empty when there is no current mosaic.
+  const std::vector<cv::Vec3b>& CellMeans() const { return composed_[kCurrentMosaic].means; }
   bool SaveMosaicImage(const std::string& path);
   // The picture of mosaic target `index`, empty when it holds none.
   cv::Mat MosaicImage(int index = kCurrentMosaic);
@@ -145,7 +154,12 @@ class qxPhotoMosaic {
   void FindCurrentTileSize();
   void ChooseTarget();
   void EnsureAtlas();
-  bool ComposeTarget(int index);
+  // The assignment under a repeat distance; logs, once per generation, zoom
+  // or live source, when the library cannot keep it.
+  void AssignKeepingDistance(const cv::Mat& matching, bool store);
+  bool ComposeTarget(int index, std::vector<cv::Vec3b> means);
+  bool RenderComposed(int index);
+  void ForgetComposed();
   bool HasCellTable() const;
   void SwapMosaics();
   void ComputeAroundMosaics(const std::array<int, 8>& neighbours, class Stopwatch& watch);
@@ -174,6 +188,7 @@ class qxPhotoMosaic {
   int target_tile_ = -1;
   bool target_loaded_ = false;
   bool mosaic_valid_ = false;
+  bool repeat_warned_ = false;  // the too-small-library line was logged
   std::vector<int> cell_assignment_;
   std::vector<unsigned char> cell_table_bytes_;
   std::array<unsigned int, 8> around_textures_{};
@@ -188,9 +203,14 @@ class qxPhotoMosaic {
   int source_height_ = 720;
   double frame_rate_ = 30.0;
   int live_frames_ = 0;
-  // Without a GPU: the assignment behind each mosaic target, composed into
-  // a picture only when someone asks for it.
-  std::array<std::vector<int>, kMosaicTargetCount> cpu_assignments_;
+  // The assignment and cell colours behind each mosaic target: composed
+  // into a picture only when someone asks for it without a GPU, and again
+  // on the GPU when the colour correction changes.
+  struct ComposedCells {
+    std::vector<int> tiles;
+    std::vector<cv::Vec3b> means;
+  };
+  std::array<ComposedCells, kMosaicTargetCount> composed_;
 };
 
 }  // namespace tessaline

@@ -8,6 +8,7 @@ namespace tessaline {
 
 void GlMosaicGpu::CreateCellTable(int div_x, int div_y) {
   tessaline::CreateCellTable(div_x, div_y, textures_);
+  means_match_table_ = false;
 }
 
 void GlMosaicGpu::CreateOffscreenTargets(int image_w, int image_h, int matching_w, int matching_h) {
@@ -55,6 +56,21 @@ bool GlMosaicGpu::UploadAtlas(const cv::Mat& composite, int tile_w, int tile_h) 
 
 void GlMosaicGpu::UploadCellTable(const std::vector<unsigned char>& bytes) {
   tessaline::UploadCellTable(bytes, textures_);
+}
+
+void GlMosaicGpu::UploadCellMeans(const std::vector<cv::Vec3b>& means) {
+  means_match_table_ = false;
+  const std::size_t cells = static_cast<std::size_t>(textures_.table_w) * textures_.table_h;
+  if (means.empty()) return;  // no correction wanted
+  if (means.size() != cells) {
+    engine_log() << "cell means : " << means.size() << " colours for " << textures_.table_w << " x "
+                 << textures_.table_h << " cells" << std::endl;
+    return;
+  }
+  if (!means_) means_ = GlTexture::Generate();
+  const cv::Mat texels(textures_.table_h, textures_.table_w, CV_8UC3,
+                       const_cast<cv::Vec3b*>(means.data()));
+  means_match_table_ = UploadCellMeansTexture(texels, means_);
 }
 
 void GlMosaicGpu::SwapMosaicSlots() { textures_.SwapMosaicSlots(); }
@@ -105,6 +121,8 @@ bool GlMosaicGpu::RenderMosaic(int index) {
   input.program = programs_.synthesis.program.name();
   input.atlas = textures_.atlas.name();
   input.table = textures_.table.name();
+  input.means = means_match_table_ ? means_.name() : 0;
+  input.color_weight = color_weight_;
   input.layout = textures_.atlas_layout;
   input.div_x = textures_.table_w;
   input.div_y = textures_.table_h;

@@ -31,6 +31,8 @@ class GlMosaicGpu : public MosaicGpu {
   unsigned int UploadWorkingImage(const cv::Mat& image) override;
   bool UploadAtlas(const cv::Mat& composite, int tile_w, int tile_h) override;
   void UploadCellTable(const std::vector<unsigned char>& bytes) override;
+  void UploadCellMeans(const std::vector<cv::Vec3b>& means) override;
+  void SetColorWeight(int weight) override { color_weight_ = weight; }
   void SwapMosaicSlots() override;
   bool RenderMosaic(int index) override;
   unsigned int MosaicTexture(int index) const override;
@@ -59,6 +61,10 @@ class GlMosaicGpu : public MosaicGpu {
   OffscreenTarget matching_target_;
   MosaicPrograms programs_;
   int atlas_size_limit_ = 0;
+  // MeanTex: one texel per cell, valid only while it matches the table.
+  GlTexture means_;
+  bool means_match_table_ = false;
+  int color_weight_ = 0;
 };
 
 }  // namespace tessaline

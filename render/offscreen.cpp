@@ -44,6 +44,8 @@ void SetUniform(GLuint program, const char* name, int value) {
 void SetSynthesisUniforms(GLuint program, int width, int height, const SynthesisInput& input) {
   SetUniform(program, "SubTex", 0);
   SetUniform(program, "TblTex", 1);
+  SetUniform(program, "MeanTex", 2);
+  SetUniform(program, "ColW", input.means != 0 ? input.color_weight : 0);
   SetUniform(program, "SubW", input.layout.tile_w);
   SetUniform(program, "SubH", input.layout.tile_h);
   SetUniform(program, "SubN", input.layout.tiles);
@@ -146,6 +148,8 @@ void DrawMosaicSynthesis(int width, int height, const SynthesisInput& input) {
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, input.table);
   glEnable(GL_TEXTURE_2D);
+  glActiveTexture(GL_TEXTURE2);
+  glBindTexture(GL_TEXTURE_2D, input.means);
 
   glUseProgram(input.program);
   if (input.program != 0) SetSynthesisUniforms(input.program, width, height, input);

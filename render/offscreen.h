@@ -42,19 +42,24 @@ void DestroyOffscreenTarget(OffscreenTarget& target);
 bool CheckFramebufferStatus();
 
 // What one synthesis pass reads: the program (0 draws with none), the atlas
-// and its layout, the cell table of div_x x div_y cells.
+// and its layout, the cell table of div_x x div_y cells, and for colour
+// correction the cells' mean colours (same grid) and the blend weight (0:
+// none, and no means are read).
 struct SynthesisInput {
   GLuint program = 0;
   GLuint atlas = 0;
   GLuint table = 0;
+  GLuint means = 0;
+  int color_weight = 0;
   AtlasLayout layout;
   int div_x = 0;
   int div_y = 0;
 };
 
 // Draws one width x height quad with the synthesis program into whatever
-// framebuffer is bound. Uses texture units 0 (atlas) and 1 (table); leaves
-// both unbound and disabled, unit 0 active and no program in use.
+// framebuffer is bound. Uses texture units 0 (atlas), 1 (table) and 2
+// (means); leaves them unbound and disabled, unit 0 active and no program
+// in use.
 void DrawMosaicSynthesis(int width, int height, const SynthesisInput& input);
 
 // The offscreen synthesis pass into `target` (width x height pixels), then

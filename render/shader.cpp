@@ -28,8 +28,15 @@ const char* const kVertexShaderSource =
 // by side when the library has more tiles than a texture has rows; SubR
 // rows). With SubP = 1 this is the plain one-tile-per-row atlas. An index
 // at or beyond SubN gives the last tile.
+//
+// Colour correction (ColW > 0) repeats the CPU's integer blend in floats:
+// bytes p and m, t = p * (256 - ColW) + m * ColW + 128, out = floor(t / 256)
+// as a byte. Every value stays an integer below 2^17 and the division is by
+// a power of two, so nothing rounds and the bytes equal the CPU's. MeanTex
+// holds the cell's mean colour, read at the same cell centre as the table.
 const char* const kSynthesisFragmentSource =
-    "uniform sampler2D SubTex; uniform sampler2D TblTex; uniform int SubW; uniform int SubH; "
+    "uniform sampler2D SubTex; uniform sampler2D TblTex; uniform sampler2D MeanTex; uniform int "
+    "ColW; uniform int SubW; uniform int SubH; "
     "uniform int SubN; uniform int SubP; uniform int SubR; uniform int DivX; uniform int DivY; "
     "uniform int ImgW; uniform int ImgH; varying vec4 vPos; void main(void) { int x = "
     "int(gl_TexCoord[0].x*float(ImgW)); int y = int(gl_TexCoord[0].y*float(ImgH)); int mx = "
@@ -41,7 +48,10 @@ const char* const kSynthesisFragmentSource =
     "((b*256+g)*256)+r; ty = int(min(float(ty), float(SubN-1))); int row = "
     "int(floor((float(ty)+0.5)/float(SubP))); int block = ty-row*SubP; vec2 tc; tc.x = "
     "(float(block*SubW*SubH+tx)+0.5)/float(SubW*SubH*SubP); tc.y = "
-    "clamp((float(row)+0.5)/(float(SubR)), 0.0, 1.0); gl_FragColor = texture2D(SubTex, tc); }";
+    "clamp((float(row)+0.5)/(float(SubR)), 0.0, 1.0); vec4 t = texture2D(SubTex, tc); if (ColW > "
+    "0) { vec3 p = floor(t.rgb*255.0+0.5); vec3 m = floor(texture2D(MeanTex, mc).rgb*255.0+0.5); "
+    "vec3 s = p*float(256-ColW)+m*float(ColW)+128.0; t.rgb = floor(s/256.0)/255.0; } "
+    "gl_FragColor = t; }";
 
 const char* const kResizeFragmentSource =
     "uniform sampler2D ImgTex; uniform int DivX; uniform int DivY; uniform int ImgW; uniform int "

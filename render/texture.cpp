@@ -253,6 +253,17 @@ void UploadCellTable(const std::vector<unsigned char>& bytes, MosaicTextureSet& 
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 
+bool UploadCellMeansTexture(const cv::Mat& means, const GlTexture& texture) {
+  if (means.empty() || means.type() != CV_8UC3 || !texture) return false;
+  PixelStore store(false, RowLength(means));
+  glBindTexture(GL_TEXTURE_2D, texture.name());
+  SetTextureParameters(TextureKind::kCellTable);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, means.cols, means.rows, 0, GL_BGR, GL_UNSIGNED_BYTE,
+               means.data);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return true;
+}
+
 GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,
                           const std::vector<int>& assignment,
                           const std::vector<SubImageInfo>& library,

@@ -128,6 +128,11 @@ void CreateCellTable(int div_x, int div_y, MosaicTextureSet& set);
 // of the wrong size is refused with one log line.
 void UploadCellTable(const std::vector<unsigned char>& bytes, MosaicTextureSet& set);
 
+// Defines `texture` (already generated) as the cells' mean colours: one RGB
+// texel per pixel of `means` (CV_8UC3, blue first), read like the cell
+// table (nearest, clamped). False for an empty or non-CV_8UC3 picture.
+bool UploadCellMeansTexture(const cv::Mat& means, const GlTexture& texture);
+
 // A single-tile texture of the picture assigned to cell (column, row):
 // images_path + library[t].name, where its touched-tile file is preferred
 // as long as it decodes.

@@ -49,6 +49,8 @@ qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOw
 }
 
 qxFlGLWindow::~qxFlGLWindow() {
+  // An export works on its own copies, but its worker must not outlive us.
+  CancelExport();
   // A recording still running is finished so its file stays playable.
   FinishRecordingFile();
   Fl::remove_idle(IdleCallback, this);

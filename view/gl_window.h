@@ -26,6 +26,7 @@
 #include "render/texture.h"
 #include "render/view_scene.h"
 #include "video/movie_recorder.h"
+#include "view/export_task.h"
 #include "view/icon_press.h"
 #include "view/input_mode.h"
 #include "view/mosaic_control.h"
@@ -105,6 +106,20 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   bool WriteRecordingFrame();
   void EditPreferences();
   void OnSlider(Fl_Valuator* slider);
+  // The "Colour " slider: recomposes the mosaics on show at share `c`
+  // without a new assignment; with `save` also writes tessaline.cfg.
+  void SetColorCorrection(double c, bool save);
+  double ColorCorrection() const;
+  // File/Export/Print (view_export.cpp): writes the current mosaic from the
+  // original photos at `tile_px` pixels per tile, as the picture `path` or,
+  // with `deep_zoom`, as the deep-zoom folder `path`, on a worker; the
+  // status line follows it and one log line tells how it ended.
+  void ExportPrint(const std::string& path, int tile_px, bool deep_zoom);
+  // Runs `run` as that worker; false, with one line, while another runs.
+  bool StartExport(ExportTask::Run run, const std::string& destination);
+  bool Exporting() const { return export_.Active(); }
+  // Stops a running export and waits for its worker (the program ends).
+  void CancelExport();
   // Writes the current mosaic to `path`; the hidden key "x" writes
   // "mosaic_export.png".
   bool ExportMosaic(const std::string& path = "mosaic_export.png");
@@ -159,6 +174,7 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   // Commands and animation.
   static void IdleCallback(void* view);
   static void ResumeCallback(void* view);
+  static void ExportPollCallback(void* view);
   // The running animation waits `seconds` before its next idle step; an FLTK
   // timeout brings it back, so events are handled meanwhile.
   void PauseAnimation(double seconds);
@@ -247,7 +263,8 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   std::string output_file_;     // the file most recently opened for recording
   int frame_count_ = 0;
   bool view_full_screen_ = false;
-  int mouse_x_ = 0;  // position of the last move, view pixels
+  ExportTask export_;  // File/Export/Print
+  int mouse_x_ = 0;    // position of the last move, view pixels
   int mouse_y_ = 0;
 };
 

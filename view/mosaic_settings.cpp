@@ -18,6 +18,7 @@ MosaicSettings CollectMosaicSettings(const MosaicConfig& config) {
   s.sub_scale_list = config.sub_scale_list;
   s.image_dir = config.image_dir;
   s.image_default = config.image_default;
+  s.repeat_distance = config.repeat_distance;
   return s;
 }
 
@@ -32,6 +33,7 @@ void StoreMosaicSettings(const MosaicSettings& s, MosaicConfig& config) {
   config.sub_scale_list = s.sub_scale_list;
   config.image_dir = s.image_dir;
   config.image_default = s.image_default;
+  config.repeat_distance = s.repeat_distance;
 }
 
 bool EngineShapeChanged(const MosaicSettings& a, const MosaicSettings& b) {
@@ -39,6 +41,10 @@ bool EngineShapeChanged(const MosaicSettings& a, const MosaicSettings& b) {
          a.search_num != b.search_num || a.image_width != b.image_width ||
          a.image_height != b.image_height || a.sub_width != b.sub_width ||
          a.sub_height != b.sub_height;
+}
+
+bool AssignmentRuleChanged(const MosaicSettings& a, const MosaicSettings& b) {
+  return a.repeat_distance != b.repeat_distance;
 }
 
 std::string SettingsRefusal(const MosaicSettings& settings, const MosaicConfig& config,

@@ -1,5 +1,5 @@
 #pragma once
-// MosaicSettings: the ten mosaic values the preference dialog edits, taken
+// MosaicSettings: the mosaic values the preference dialog edits, taken
 // from and stored back into the mosaic configuration. Pure data and
 // comparisons: no widgets, no GL.
 
@@ -20,6 +20,7 @@ struct MosaicSettings {
   std::string sub_scale_list;  // offered tile sizes "w,h,w,h..."
   std::string image_dir;       // the tile folder
   std::string image_default;   // default target picture
+  int repeat_distance = 0;     // cells within which no photo repeats; 0: no limit
 };
 
 // The dialog's values as `config` holds them now.
@@ -32,6 +33,10 @@ void StoreMosaicSettings(const MosaicSettings& settings, MosaicConfig& config);
 // size, matching grid, neighbours searched) differs: the engine must then be
 // made anew. The list and the two paths do not count.
 bool EngineShapeChanged(const MosaicSettings& before, const MosaicSettings& after);
+
+// True when a value that only steers the choice of tiles differs (the repeat
+// distance): the engine and its library stay, the mosaic is made again.
+bool AssignmentRuleChanged(const MosaicSettings& before, const MosaicSettings& after);
 
 // Why the engine could not work with `settings` stored into a copy of
 // `config` (after the engine's own mending of out-of-range values), for a

@@ -63,6 +63,7 @@ qxFlPMDialog::qxFlPMDialog(const char* title, const MosaicSettings& settings, Fl
   group->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
   BuildSizeRows();
   BuildTextRows();
+  BuildRepeatRow();
   group->end();
   scroll->end();
   BuildButtons();
@@ -94,6 +95,13 @@ void qxFlPMDialog::BuildTextRows() {
   c.choose_image = MakeButton(kWidth - 50, 210, 25, "...", OnChooseImage, this);
 }
 
+// Below the rows of the original layout, in the group's free space, so that
+// none of them moves.
+void qxFlPMDialog::BuildRepeatRow() {
+  controls_.repeat_distance =
+      MakeSpinner(120, 240, "Repeat ", 0, 1000, 1, settings_.repeat_distance);
+}
+
 void qxFlPMDialog::BuildButtons() {
   Controls& c = controls_;
   c.save_as_default = new Fl_Check_Button(10, kHeight - 35, 25, 25, " Default");
@@ -114,6 +122,7 @@ void qxFlPMDialog::Accept() {
   settings_.matching_x = SpinnerInt(c.matching_x);
   settings_.matching_y = SpinnerInt(c.matching_y);
   settings_.search_num = SpinnerInt(c.search_num);
+  settings_.repeat_distance = SpinnerInt(c.repeat_distance);
   settings_.sub_scale_list = c.sub_scale_list->value();
   settings_.image_dir = c.image_dir->value();
   settings_.image_default = c.image_default->value();

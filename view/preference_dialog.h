@@ -28,6 +28,7 @@ class qxFlPMDialog : public Fl_Window {
     Fl_Spinner* matching_x = nullptr;
     Fl_Spinner* matching_y = nullptr;
     Fl_Spinner* search_num = nullptr;
+    Fl_Spinner* repeat_distance = nullptr;
     Fl_Input* sub_scale_list = nullptr;
     Fl_Input* image_dir = nullptr;
     Fl_Button* choose_dir = nullptr;
@@ -52,6 +53,7 @@ class qxFlPMDialog : public Fl_Window {
  private:
   void BuildSizeRows();
   void BuildTextRows();
+  void BuildRepeatRow();
   void BuildButtons();
   void Accept();
   static void OnOk(Fl_Widget*, void* dialog);

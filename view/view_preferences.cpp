@@ -55,7 +55,10 @@ void qxFlGLWindow::ApplyPreferences(const MosaicSettings& before, const MosaicSe
     tile_size_index_ = engine_->TileSizeIndex();
   }
   if (save_as_default) SaveMosaicConfig();
-  if (reshape) Generate();
+  // A live source takes a new rule with its next frame by itself.
+  const bool rematch =
+      AssignmentRuleChanged(before, after) && control_.Ready() && input_mode_ == kStillInput;
+  if (reshape || rematch) Generate();
 }
 
 // The engine owns GL objects (programs, offscreen targets, textures): the

@@ -85,6 +85,14 @@ run "${common[@]}" --target target.png --out gpu.png --seed 5 --gpu
 expect_status 0 "a mosaic on the GPU"
 grep -qx "GLSL link (mosaic synthesis)" out.txt || fail "the synthesis program was not built"
 cmp -s m.png gpu.png || fail "the GPU mosaic differs from the CPU mosaic"
+# Colour correction moves the same tiles toward their cells' colours, alike
+# on both.
+run "${common[@]}" --target target.png --out tinted.png --seed 5 --color 0.3
+expect_status 0 "a colour-corrected mosaic"
+run "${common[@]}" --target target.png --out tinted_gpu.png --seed 5 --color 0.3 --gpu
+expect_status 0 "a colour-corrected mosaic on the GPU"
+cmp -s tinted.png tinted_gpu.png || fail "the colour-corrected GPU mosaic differs from the CPU's"
+! cmp -s m.png tinted.png || fail "--color 0.3 changed nothing"
 # Sizes no memory holds are refused before the load, in one line, instead of
 # an allocation failure after it.
 run "${common[@]}" --size 16384x16384 --tile 1x1 --grid 32x32 --target target.png --out huge.png
@@ -128,7 +136,7 @@ expect_one_error_line "an empty library" "no tile pictures in empty"
 
 run --help
 expect_status 0 "--help"
-for option in --tiles --tile --grid --target --out --size --k --seed --gpu --help; do
+for option in --tiles --tile --grid --target --out --size --k --seed --color --gpu --help; do
   grep -q -- "^  $option " out.txt || fail "--help does not describe $option"
 done
 echo "batch mosaic: ok"

@@ -35,6 +35,9 @@ icon_width=0.029999999999999999
 icon_height=0.029999999999999999
 icon_top_margin=0.040000000000000001
 icon_left_margin=0.95999999999999996
+[mosaic]
+color_correction=0
+repeat_distance=0
 CFG
 cmp -s tessaline.cfg expected.cfg || fail "tessaline.cfg differs: $(diff expected.cfg tessaline.cfg)"
 

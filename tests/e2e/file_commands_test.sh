@@ -66,6 +66,27 @@ wait_for_count "^cannot write the mosaic image to .*missing/out.png : " 1
 [ "$(ls -A out | tr '\n' ' ')" = "out.jpg out.png out.tif " ] ||
   fail "failed exports left files: $(ls -A out)"
 
+# Ctrl+E: the size first (128 px per tile is preselected; OK sits at the
+# bottom right), then the file. The export runs on a worker with its
+# progress on the status line and ends in one line: the picture at 128
+# pixels per tile, or why it was not written (then no file is left).
+press ctrl+e
+DIALOG=$(timeout 20 xdotool search --sync --onlyvisible --name "^Export size\$" | head -n 1) ||
+  fail "no window 'Export size' after ctrl+e"
+eval "$(xdotool getwindowgeometry --shell "$DIALOG")"
+xdotool mousemove --window "$DIALOG" $((WIDTH - 140)) $((HEIGHT - 22)) click 1
+type_into_chooser "Save Print Image" out/print.tif
+wait_for_line "^\(exported\|cannot export\) the mosaic to .*out/print.tif" 120
+grep -q "^status : exporting print.tif : [0-9]* %$" console.txt ||
+  fail "no export progress on the status line"
+if grep -q "^exported the mosaic to .*out/print.tif$" tessaline.log; then
+  [ "$(identify -format '%w x %h' out/print.tif)" = "5120 x 2880" ] ||
+    fail "print.tif is not 40 x 40 tiles of 128 x 72"
+else
+  wait_for_line "^status : cannot export the mosaic to .*out/print.tif : " 10 console.txt
+  [ ! -e out/print.tif ] || fail "a failed export left print.tif"
+fi
+
 # A movie reaches the live input.
 choose ctrl+m "Open movie file" clip.mp4
 wait_for_count "^movie file had not been found$" 1

@@ -36,6 +36,13 @@ click_at() {
   sleep 0.4
 }
 
+# Drags with the left button from ($1, $3) to ($2, $3).
+drag_at() {
+  xdotool mousemove --window "$WID" "$1" "$3" sleep 0.3 mousedown 1 sleep 0.2 \
+    mousemove --window "$WID" "$2" "$3" sleep 0.3 mouseup 1
+  sleep 0.4
+}
+
 # The mosaic's part of a screenshot, and the RMSE (0 ... 1) of two pictures.
 crop_mosaic() {
   convert "$1" -crop "${MOSAIC_W}x${VIEW_H}+$((VIEW_X + MOSAIC_X))+$VIEW_Y" +repage "$2"
@@ -93,6 +100,29 @@ below 0.02 "$changed" || fail "the view did not change with the zoom (RMSE $chan
 export_mosaic export2.png
 match2=$(rmse view2.png export2.png)
 below "$match2" 0.08 || fail "the zoomed view differs from its mosaic (RMSE $match2)"
+
+# The "Colour " slider at its right end paints every cell its target's
+# colour at once: the same assignment (no new mosaic is generated), the view
+# and the export flat cell by cell, the share saved in tessaline.cfg. Back
+# at its left end the tiles return.
+generations=$(count "generate mosaic : start" tessaline.log)
+drag_at 200 400 408  # the knob from the left end to past the right end
+wait_for_count "^save : tessaline.cfg$" 1 console.txt
+expect_line "color_correction=1" tessaline.cfg
+import -window "$WID" shot3.png
+crop_mosaic shot3.png view3.png
+below 0.02 "$(rmse view2.png view3.png)" || fail "the view did not change with the colour"
+export_mosaic export_flat.png
+convert mosaic_export.png -scale '120x120!' -scale '3840x2160!' cells.png
+below "$(rmse mosaic_export.png cells.png)" 0.002 || fail "the cells are not flat at colour 1"
+below "$(rmse view3.png export_flat.png)" 0.08 || fail "the view differs from the tinted mosaic"
+drag_at 298 100 408
+wait_for_count "^save : tessaline.cfg$" 2 console.txt
+expect_line "color_correction=0" tessaline.cfg
+export_mosaic export_back.png
+below "$(rmse export2.png export_back.png)" 0.002 || fail "colour 0 did not bring the tiles back"
+[ "$(count "generate mosaic : start" tessaline.log)" -eq "$generations" ] ||
+  fail "the colour slider generated a new mosaic"
 
 # Left and Right walk the two tile sizes; each reloads the library.
 press Left

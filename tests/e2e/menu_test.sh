@@ -60,7 +60,7 @@ press u
 wait_for_count "\*\*\*\* load sub images : start \*\*\*\*" 2
 wait_for_count "\*\*\*\* generate mosaic : end \*\*\*\*" 2
 
-# The dialogs of "d", Ctrl+F, Ctrl+M and Ctrl+S; Escape cancels each.
+# The dialogs of "d", Ctrl+F, Ctrl+M, Ctrl+S and Ctrl+E; Escape cancels each.
 press d
 expect_window "Image Directory"
 press ctrl+f
@@ -69,6 +69,11 @@ press ctrl+m
 expect_window "Open movie file"
 press ctrl+s
 expect_window "Save Image"
+# Ctrl+E asks for the export size first; cancelled, it asks nothing more.
+press ctrl+e
+expect_window "Export size"
+! xdotool search --onlyvisible --name "^Save Print Image\$" >/dev/null ||
+  fail "a cancelled export size still asked for the file"
 
 # Alt+Enter: full screen over the 1280 x 1024 screen and back to the
 # window's own rectangle.

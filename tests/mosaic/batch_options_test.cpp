@@ -92,6 +92,21 @@ TEST(BatchOptions, ReadsTheMosaicOptions) {
   }
 }
 
+TEST(BatchOptions, ReadsTheRepeatDistance) {
+  const std::pair<std::vector<std::string>, int> rows[] = {
+      {{"--target", "a", "--out", "m.png"}, -1},
+      {{"--target", "a", "--out", "m.png", "--repeat", "0"}, 0},
+      {{"--movie", "a.mp4", "--out", "m.avi", "--repeat=08"}, 8},
+      {{"--target", "a", "--out", "m.png", "--repeat", "1000000"}, 1000000},
+  };
+  for (const auto& [args, repeat] : rows) {
+    BatchOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseBatchArguments(args, o, error)) << error;
+    EXPECT_EQ(o.repeat_distance, repeat);
+  }
+}
+
 TEST(BatchOptions, ReadsTheMovieOptions) {
   struct Row {
     std::vector<std::string> args;
@@ -158,6 +173,11 @@ TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
       {{"--tiles", "p", "--k", "2"}, "--target"},
       {{"--tiles", "p", "--seed", "2"}, "--target"},
       {{"--tiles", "p", "--gpu"}, "--target"},
+      {{"--target", "a", "--out", "m.png", "--repeat", "-1"}, "'-1'"},
+      {{"--target", "a", "--out", "m.png", "--repeat", "1000001"}, "1000001"},
+      {{"--target", "a", "--out", "m.png", "--repeat", "2.5"}, "2.5"},
+      {{"--target", "a", "--out", "m.png", "--repeat="}, "--repeat"},
+      {{"--tiles", "p", "--repeat", "2"}, "--target"},
       // The movie options.
       {{"--movie", "a.mp4"}, "--out"},
       {{"--movie=", "--out", "m.mp4"}, "--movie"},
@@ -167,6 +187,9 @@ TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
       {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "0.5x"}, "0.5x"},
       {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "nan"}, "nan"},
       {{"--target", "a", "--out", "m.png", "--alpha", "0.5"}, "--movie"},
+      {{"--target", "a", "--out", "m.png", "--color", "1.01"}, "1.01"},
+      {{"--target", "a", "--out", "m.png", "--color", "nan"}, "nan"},
+      {{"--tiles", "p", "--color", "0.3"}, "--target"},
   };
   for (const Row& row : rows) {
     BatchOptions options;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace tessaline {
@@ -114,6 +115,27 @@ TEST(ComposeMosaic, MatchesThePixelRuleEverywhere) {
                   TilePixel(assignment[cell], x - mx * c.sw, y - my * c.sh))
             << "pixel " << x << ", " << y;
       }
+  }
+}
+
+TEST(ComposeMosaic, FullColourCorrectionPaintsEachCellItsMean) {
+  // 7 × 5 tiles in 100 × 52: the 2 columns and rows past the last whole
+  // cells take the last cells' means, as they take their tiles.
+  std::vector<int> assignment(14 * 10);
+  CellTint tint;
+  tint.weight = 256;
+  for (int i = 0; i < 140; ++i) {
+    assignment[i] = i % 6;
+    tint.means.emplace_back(static_cast<unsigned char>(i), static_cast<unsigned char>(255 - i),
+                            static_cast<unsigned char>(3 * i));
+  }
+  const cv::Mat out = ComposeMosaic(NumberedTiles(6, 7, 5), assignment, 14, 10, 100, 52, 2, tint);
+  ASSERT_EQ(out.size(), cv::Size(100, 52));
+  for (int y = 0; y < out.rows; ++y) {
+    for (int x = 0; x < out.cols; ++x) {
+      const int cell = std::min(x / 7, 13) + std::min(y / 5, 9) * 14;
+      ASSERT_EQ(out.at<cv::Vec3b>(y, x), tint.means[cell]) << x << ", " << y;
+    }
   }
 }
 

@@ -3,14 +3,20 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 
+#include "mosaic/color_correction.h"
 #include "mosaic/compose.h"
+#include "mosaic/feature.h"
 #include "mosaic/photo_mosaic.h"
+#include "mosaic/repeat_assignment.h"
 #include "settings/log_stream.h"
 
 namespace tessaline {
@@ -181,6 +187,70 @@ class SwitchableGpu : public MosaicGpu {
   cv::Size size_;
 };
 
+// A GPU side that keeps what each target's last pass was drawn from.
+class RecordingGpu : public MosaicGpu {
+ public:
+  struct Pass {
+    std::vector<unsigned char> table;
+    std::vector<cv::Vec3b> means;
+    int weight = -1;
+  };
+  void CreateCellTable(int, int) override {}
+  void CreateOffscreenTargets(int, int, int, int) override {}
+  bool UploadAtlas(const cv::Mat&, int, int) override { return true; }
+  void UploadCellTable(const std::vector<unsigned char>& bytes) override { table_ = bytes; }
+  void UploadCellMeans(const std::vector<cv::Vec3b>& means) override { means_ = means; }
+  void SetColorWeight(int weight) override { weight_ = weight; }
+  void SwapMosaicSlots() override { std::swap(passes[0], passes[1]); }
+  bool RenderMosaic(int index) override {
+    passes[static_cast<std::size_t>(index)] = {table_, means_, weight_};
+    ++renders;
+    return true;
+  }
+  std::array<Pass, kMosaicTargetCount> passes;
+  int renders = 0;
+
+ private:
+  std::vector<unsigned char> table_;
+  std::vector<cv::Vec3b> means_;
+  int weight_ = -1;
+};
+
+TEST(MosaicGeneration, ColourChangeRedrawsEveryMosaicFromItsOwnCells) {
+  TileFolder folder(25);
+  MosaicConfig config = SmallConfig(folder.Path(), 3);
+  qxPhotoMosaic engine(config);
+  auto owned = std::make_unique<RecordingGpu>();
+  RecordingGpu& gpu = *owned;
+  engine.SetGpu(std::move(owned));
+  ASSERT_TRUE(engine.GenerateMosaic());
+  ASSERT_TRUE(engine.ZoomIntoCell(4, 3, true));  // previous, current and 8 around
+  const std::vector<int> assignment = engine.CellAssignment();
+  const auto before = gpu.passes;
+  EXPECT_EQ(before[kCurrentMosaic].weight, 0);
+  EXPECT_EQ(before[kCurrentMosaic].means, CellMeanColors(engine.WorkingImage(), 10, 9, 8, 6));
+  EXPECT_NE(before[kCurrentMosaic].table, before[kPreviousMosaic].table);
+
+  const int renders = gpu.renders;
+  EXPECT_TRUE(engine.SetColorCorrection(0.3));
+  EXPECT_EQ(gpu.renders, renders + kMosaicTargetCount);
+  EXPECT_EQ(engine.CellAssignment(), assignment);
+  EXPECT_DOUBLE_EQ(config.color_correction, 0.3);
+  for (int index = 0; index < kMosaicTargetCount; ++index) {
+    SCOPED_TRACE(index);
+    EXPECT_EQ(gpu.passes[index].weight, 77);
+    EXPECT_EQ(gpu.passes[index].table, before[index].table);
+    EXPECT_EQ(gpu.passes[index].means, before[index].means);
+    EXPECT_EQ(gpu.passes[index].means.size(), 90u);
+  }
+  // The same weight again, or a share it rounds to, draws nothing.
+  EXPECT_FALSE(engine.SetColorCorrection(0.3001));
+  EXPECT_EQ(gpu.renders, renders + kMosaicTargetCount);
+  // The next mosaic is drawn at the weight in force.
+  ASSERT_TRUE(engine.GenerateMosaic());
+  EXPECT_EQ(gpu.passes[kCurrentMosaic].weight, 77);
+}
+
 TEST(MosaicGeneration, FailedGpuPassLeavesNothingToAnnounceExportOrPick) {
   TileFolder folder(25);
   MosaicConfig config = SmallConfig(folder.Path(), 1);
@@ -315,6 +385,96 @@ TEST(MosaicGeneration, EnginesSeededAlikeDrawAlikeEachFromItsOwnSource) {
   EXPECT_EQ(da.cells, db.cells);
   EXPECT_EQ(da.numbers, db.numbers);
   for (int n : da.numbers) EXPECT_GE(n, 0);
+}
+
+// Without a repeat distance the engine must make exactly the assignment it
+// made before repeat distances existed: the matcher's candidates and the
+// same draws from a source seeded alike.
+TEST(MosaicGeneration, RepeatDistanceZeroKeepsThePlainAssignment) {
+  TileFolder folder(40);
+  MosaicConfig config = SmallConfig(folder.Path(), 3);
+  config.image_default = folder.Path() + "/tile107.png";  // a target without a random draw
+  qxPhotoMosaic engine(config);
+  engine.Seed(11);
+  ASSERT_TRUE(engine.GenerateMosaic());
+
+  std::vector<ColourFeature> features;
+  for (const SubImageInfo& info : engine.Library().Entries()) features.push_back(info.feature);
+  const TileMatcher matcher(features, 2 * 2 * 3);
+  const GridGeometry& grid = engine.Grid();
+  const cv::Mat matching =
+      MakeMatchingImage(engine.WorkingImage(), cv::Size(grid.matching_w, grid.matching_h));
+  const int target = engine.TargetTile();
+  std::mt19937 random(11);
+  std::vector<int> expected;
+  std::vector<unsigned char> table;
+  ComputeAssignment(
+      matcher.MatchCells(matching, grid.div_x, grid.div_y, 2, 2, CandidatesToRequest(3, target)), 3,
+      target, true, expected, table, [&random] { return static_cast<int>(random() >> 1); });
+  EXPECT_EQ(engine.CellAssignment(), expected);
+}
+
+// The rule over a cell table: the first cell whose tile is used again
+// within r cells, or -1.
+int FirstRepeatWithin(const std::vector<int>& tiles, int div_x, int div_y, int r) {
+  for (int cell = 0; cell < div_x * div_y; ++cell) {
+    const int cx = cell % div_x, cy = cell / div_x;
+    for (int y = std::max(cy - r, 0); y <= std::min(cy + r, div_y - 1); ++y)
+      for (int x = std::max(cx - r, 0); x <= std::min(cx + r, div_x - 1); ++x)
+        if ((x != cx || y != cy) && tiles[x + y * div_x] == tiles[cell]) return cell;
+  }
+  return -1;
+}
+
+std::vector<int> TableTiles(const std::vector<unsigned char>& table) {
+  std::vector<int> tiles;
+  for (std::size_t i = 0; i + 4 <= table.size(); i += 4)
+    tiles.push_back(UnpackTileIndex(&table[i]));
+  return tiles;
+}
+
+// How often `line` appears in the console output `text`; the log history is
+// too short to hold a whole generation.
+int CountLines(const std::string& text, const std::string& line) {
+  int count = 0;
+  for (std::size_t at = text.find(line + "\n"); at != std::string::npos;
+       at = text.find(line + "\n", at + 1))
+    ++count;
+  return count;
+}
+
+TEST(MosaicGeneration, ZoomAndNeighbourMosaicsKeepTheRepeatDistance) {
+  TileFolder folder(40);  // (2R + 1)^2 = 9 tiles and the target always keep R = 1
+  MosaicConfig config = SmallConfig(folder.Path(), 2);
+  config.repeat_distance = 1;
+  qxPhotoMosaic engine(config);
+  engine.Seed(3);
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(engine.GenerateMosaic());
+  const GridGeometry& grid = engine.Grid();
+  EXPECT_EQ(FirstRepeatWithin(engine.CellAssignment(), grid.div_x, grid.div_y, 1), -1);
+  ASSERT_TRUE(engine.ZoomIntoCell(4, 4, true));
+  EXPECT_EQ(FirstRepeatWithin(engine.CellAssignment(), grid.div_x, grid.div_y, 1), -1);
+  // The cell table now holds the last neighbour's mosaic.
+  EXPECT_EQ(FirstRepeatWithin(TableTiles(engine.CellTableBytes()), grid.div_x, grid.div_y, 1), -1);
+  EXPECT_EQ(CountLines(testing::internal::GetCapturedStdout(), RepeatTooCloseMessage(1)), 0);
+}
+
+TEST(MosaicGeneration, TooSmallALibraryForTheRepeatDistanceSaysSoOncePerMosaic) {
+  TileFolder folder(8);  // at R = 2 any 3 x 3 cells must differ
+  MosaicConfig config = SmallConfig(folder.Path(), 1);
+  config.repeat_distance = 2;
+  qxPhotoMosaic engine(config);
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(engine.GenerateMosaic());
+  EXPECT_EQ(CountLines(testing::internal::GetCapturedStdout(), RepeatTooCloseMessage(2)), 1);
+  EXPECT_EQ(RepeatTooCloseMessage(2),
+            "the library is too small to keep photos 2 cells apart; some repeat closer");
+  for (int tile : engine.CellAssignment()) EXPECT_TRUE(tile >= 0 && tile < 8) << tile;
+  testing::internal::CaptureStdout();
+  const bool zoomed = engine.ZoomIntoCell(3, 3, true);  // nine mosaics, one line
+  EXPECT_EQ(CountLines(testing::internal::GetCapturedStdout(), RepeatTooCloseMessage(2)), 1);
+  EXPECT_TRUE(zoomed);
 }
 
 }  // namespace

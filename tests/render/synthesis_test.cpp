@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mosaic/assignment.h"
+#include "mosaic/color_correction.h"
 #include "mosaic/compose.h"
 #include "mosaic/sub_image.h"
 #include "render/gl_mosaic_gpu.h"
@@ -84,15 +85,18 @@ class SynthesisTest : public ::testing::Test {
     ASSERT_NE(gpu_.Programs().synthesis.program.name(), 0u);
   }
 
-  // Uploads library, grid and assignment and renders target `index`.
+  // Uploads library, grid, assignment and (with a weight) the cell means,
+  // and renders target `index`.
   bool Render(const SubImageStore& store, const std::vector<int>& assignment, int image_w,
-              int image_h, int index = kCurrentMosaic) {
+              int image_h, int index = kCurrentMosaic, const CellTint& tint = CellTint()) {
     const int div_x = image_w / store.ThumbWidth();
     const int div_y = image_h / store.ThumbHeight();
     gpu_.CreateOffscreenTargets(image_w, image_h, div_x, div_y);
     gpu_.CreateCellTable(div_x, div_y);
     if (!gpu_.UploadAtlas(store.Composite(), store.ThumbWidth(), store.ThumbHeight())) return false;
     gpu_.UploadCellTable(CellTable(assignment));
+    gpu_.UploadCellMeans(tint.means);
+    gpu_.SetColorWeight(tint.weight);
     return gpu_.RenderMosaic(index);
   }
 
@@ -128,16 +132,27 @@ TEST_F(SynthesisTest, MatchesTheCpuCompositionByteForByte) {
        0},
   };
   for (const SynthesisCase& c : cases) {
-    SCOPED_TRACE(c.label);
     gpu_.SetAtlasSizeLimit(c.atlas_limit);
     const SubImageStore store = MakeLibrary(c.tiles, c.sw, c.sh);
     const int div_x = c.image_w / c.sw;
     const int div_y = c.image_h / c.sh;
     const std::vector<int> assignment = MakeAssignment(div_x * div_y, c.tiles, c.first);
-    ASSERT_TRUE(Render(store, assignment, c.image_w, c.image_h));
-    const cv::Mat gpu = gpu_.ReadMosaic(kCurrentMosaic);
-    const cv::Mat cpu = ComposeMosaic(store, assignment, div_x, div_y, c.image_w, c.image_h);
-    EXPECT_EQ(FirstDifference(gpu, cpu), "");
+    // Colour correction off, at a share whose blend rounds both ways, and
+    // flat: the means differ from cell to cell and channel to channel.
+    for (double share : {0.0, 0.3, 1.0}) {
+      SCOPED_TRACE(std::string(c.label) + ", colour " + std::to_string(share));
+      CellTint tint;
+      tint.weight = ColorWeight(share);
+      for (int cell = 0; cell < div_x * div_y; ++cell)
+        tint.means.emplace_back(static_cast<unsigned char>(cell * 37 % 256),
+                                static_cast<unsigned char>((cell * 101 + 50) % 256),
+                                static_cast<unsigned char>((cell * 13 + 200) % 256));
+      ASSERT_TRUE(Render(store, assignment, c.image_w, c.image_h, kCurrentMosaic, tint));
+      const cv::Mat gpu = gpu_.ReadMosaic(kCurrentMosaic);
+      const cv::Mat cpu =
+          ComposeMosaic(store, assignment, div_x, div_y, c.image_w, c.image_h, 2, tint);
+      EXPECT_EQ(FirstDifference(gpu, cpu), "");
+    }
   }
 }
 
@@ -313,8 +328,7 @@ TEST_F(SynthesisTest, FailedPassLeavesNoStaleMosaicInItsTarget) {
          const SubImageStore other = MakeLibrary(3, 2, 3);
          ASSERT_TRUE(gpu_.UploadAtlas(other.Composite(), 2, 3));
        }},
-      {"target too large",
-       [this] { gpu_.CreateOffscreenTargets(1 << 20, 12, 10, 8); }},
+      {"target too large", [this] { gpu_.CreateOffscreenTargets(1 << 20, 12, 10, 8); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);

@@ -82,6 +82,32 @@ TEST(PreferenceDialog, WidgetsStartFromTheSettingsAndOkReadsEachBack) {
   EXPECT_EQ(dialog.Settings().image_default, "");
 }
 
+TEST(PreferenceDialog, RepeatFieldLiesBelowNNSearchClearOfEveryOtherWidget) {
+  MosaicSettings given = kSample;
+  given.repeat_distance = 8;
+  qxFlPMDialog dialog("photomosaic setting", given, nullptr);
+  const qxFlPMDialog::Controls& c = dialog.Widgets();
+  Fl_Spinner* repeat = c.repeat_distance;
+  ASSERT_NE(repeat, nullptr);
+  EXPECT_EQ(repeat->value(), 8);
+  EXPECT_EQ(repeat->minimum(), 0);
+  EXPECT_EQ(repeat->maximum(), 1000);
+  EXPECT_GT(repeat->y(), c.search_num->y());
+  EXPECT_TRUE(Inside(repeat, c.search_num->parent()));
+  const Fl_Widget* others[] = {c.image_width, c.image_height,  c.sub_width,  c.sub_height,
+                               c.matching_x,  c.matching_y,    c.search_num, c.sub_scale_list,
+                               c.image_dir,   c.image_default, c.choose_dir, c.choose_image};
+  for (const Fl_Widget* other : others) {
+    const bool apart =
+        repeat->y() >= other->y() + other->h() || other->y() >= repeat->y() + repeat->h() ||
+        repeat->x() >= other->x() + other->w() || other->x() >= repeat->x() + repeat->w();
+    EXPECT_TRUE(apart) << other->label();
+  }
+  repeat->value(3);
+  c.ok->do_callback();
+  EXPECT_EQ(dialog.Settings().repeat_distance, 3);
+}
+
 TEST(PreferenceDialog, CancelKeepsTheGivenSettings) {
   qxFlPMDialog dialog("photomosaic setting", kSample, nullptr);
   dialog.Widgets().sub_width->value(16);

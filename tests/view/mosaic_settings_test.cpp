@@ -24,6 +24,22 @@ TEST(MosaicSettings, OnlyValuesTheEngineIsBuiltAroundChangeItsShape) {
   EXPECT_FALSE(EngineShapeChanged(kSample, kSample));
 }
 
+TEST(MosaicSettings, ARepeatDistanceChangeRematchesWithoutANewEngine) {
+  MosaicSettings after = kSample;
+  after.repeat_distance = 4;
+  EXPECT_TRUE(AssignmentRuleChanged(kSample, after));
+  EXPECT_FALSE(EngineShapeChanged(kSample, after));
+  MosaicSettings other = kSample;
+  other.search_num += 1;
+  other.image_dir = "x";
+  EXPECT_FALSE(AssignmentRuleChanged(kSample, other));
+
+  MosaicConfig config;
+  StoreMosaicSettings(after, config);
+  EXPECT_EQ(config.repeat_distance, 4);
+  EXPECT_EQ(CollectMosaicSettings(config).repeat_distance, 4);
+}
+
 TEST(MosaicSettings, StoredValuesComeBackAndTheOtherKeysStay) {
   MosaicConfig config;
   config.touched_tile_scale = 3.5;
