@@ -301,6 +301,8 @@ std::string BatchUsage() {
   return "usage: tessaline-batch --tiles DIR [--tile WxH] [--grid MXxMY]\n"
          "       tessaline-batch [--tiles DIR] --target PATH --out FILE [--size WxH] [--k N]\n"
          "                       [--seed N] [--color C] [--gpu] [--tile WxH] [--grid MXxMY]\n"
+         "       tessaline-batch [--tiles DIR] --target PATH [--print TILEPX --out FILE]\n"
+         "                       [--deepzoom DIR] and the options above\n"
          "       tessaline-batch [--tiles DIR] --movie PATH --out FILE [--alpha A] [--size WxH]\n"
          "                       [--k N] [--seed N] [--color C] [--gpu] [--tile WxH]\n"
          "                       [--grid MXxMY]\n"
