@@ -22,7 +22,8 @@ std::string ChooseOnePath(const std::string& title, const std::string& filter, b
 }
 
 // The offered print exports: pixels per tile width, and whether the result
-// is a deep-zoom folder rather than one picture.
+// is a deep-zoom folder rather than one picture. Three, because the choice
+// dialog's scroll area shows no more than three radio buttons whole.
 struct PrintChoice {
   const char* label;
   int tile_px;
@@ -31,7 +32,6 @@ struct PrintChoice {
 const PrintChoice kPrintChoices[] = {
     {"Print, 128 px per tile", 128, false},
     {"Print, 256 px per tile", 256, false},
-    {"Print, 512 px per tile", 512, false},
     {"Deep zoom folder, 256 px per tile", 256, true},
 };
 
