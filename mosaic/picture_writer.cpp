@@ -65,13 +65,13 @@ void PngFlush(png_structp) {}
 // Kept apart from EncodePng: libpng reports errors by longjmp, which must
 // not pass over anything with a destructor.
 bool PngWriteRows(png_structp png, png_infop info, const cv::Mat& bgr, png_bytep* rows,
-                  std::string* bytes) {
+                  bool stored, std::string* bytes) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, bytes, PngAppend, PngFlush);
-  png_set_compression_level(png, kPngCompression);
+  png_set_compression_level(png, stored ? 0 : kPngCompression);
   // libpng's default tries every row filter on every row, which costs more
   // than the fast deflate itself; the Sub filter alone suits photographs.
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, stored ? PNG_FILTER_NONE : PNG_FILTER_SUB);
   png_set_IHDR(png, info, static_cast<png_uint_32>(bgr.cols), static_cast<png_uint_32>(bgr.rows), 8,
                PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
@@ -82,12 +82,12 @@ bool PngWriteRows(png_structp png, png_infop info, const cv::Mat& bgr, png_bytep
   return true;
 }
 
-bool EncodePng(const cv::Mat& bgr, std::string& bytes, std::string& error) {
+bool EncodePng(const cv::Mat& bgr, std::string& bytes, std::string& error, bool stored = false) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   std::vector<png_bytep> rows(static_cast<std::size_t>(bgr.rows));
   for (int y = 0; y < bgr.rows; ++y) rows[y] = const_cast<png_bytep>(bgr.ptr<png_byte>(y));
-  const bool written = info && PngWriteRows(png, info, bgr, rows.data(), &bytes);
+  const bool written = info && PngWriteRows(png, info, bgr, rows.data(), stored, &bytes);
   png_destroy_write_struct(&png, &info);
   if (!written) error = "the PNG encoder refused the picture";
   return written;
@@ -495,6 +495,19 @@ PictureFormat FormatForExtension(const std::string& extension) {
   for (const FormatName& name : kFormats)
     if (extension == name.extension) return name.format;
   return PictureFormat::kNone;
+}
+
+bool EncodeStoredPng(const cv::Mat& bgr, std::string& bytes, std::string& error) {
+  if (bgr.empty() || bgr.type() != CV_8UC3) {
+    error = "the picture is not 8-bit blue-green-red";
+    return false;
+  }
+  try {
+    return EncodePng(Continuous(bgr), bytes, error, true);
+  } catch (const std::exception& e) {
+    error = std::string("cannot encode the picture : ") + e.what();
+    return false;
+  }
 }
 
 std::size_t EncodedPicture::Size() const {

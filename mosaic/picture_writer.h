@@ -29,6 +29,12 @@ PictureFormat FormatForExtension(const std::string& extension);
 bool EncodePicture(PictureFormat format, const cv::Mat& bgr, std::string& bytes,
                    std::string& error);
 
+// A PNG of `bgr` whose pixels are stored, not compressed (deflate's stored
+// blocks, no row filter): for the touched-tile files a first load writes
+// for every new picture, where even the fastest deflate cost a twentieth
+// of the load to save a few dozen kilobytes a file.
+bool EncodeStoredPng(const cv::Mat& bgr, std::string& bytes, std::string& error);
+
 // A picture encoded as pieces that make the file when written one after
 // the other (ReplaceFile takes them so). A large JPEG is encoded as two
 // bands at once, and joining them in memory would copy megabytes into

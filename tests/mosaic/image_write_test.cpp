@@ -164,5 +164,19 @@ TEST(ImageWrite, JpegOfEveryHeightDecodesStripForStrip) {
   }
 }
 
+// The touched-tile files: stored, not compressed, yet whole PNG files any
+// reader takes, pixel for pixel.
+TEST(ImageWrite, StoredPngKeepsEveryPixel) {
+  const cv::Mat picture = StripedPicture(101, 37);
+  std::string bytes, error;
+  ASSERT_TRUE(EncodeStoredPng(picture, bytes, error)) << error;
+  EXPECT_GT(bytes.size(), picture.total() * 3) << "stored, not compressed";
+  const cv::Mat read =
+      cv::imdecode(std::vector<uchar>(bytes.begin(), bytes.end()), cv::IMREAD_COLOR);
+  ASSERT_EQ(read.size(), picture.size());
+  EXPECT_EQ(cv::norm(read, picture, cv::NORM_INF), 0);
+  EXPECT_FALSE(EncodeStoredPng(cv::Mat(4, 4, CV_8UC1), bytes, error));
+}
+
 }  // namespace
 }  // namespace tessaline
