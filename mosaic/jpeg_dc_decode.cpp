@@ -279,9 +279,15 @@ bool DecodeBlock(const HuffmanTable& dc, const HuffmanTable& ac, BitReader& read
   for (int k = 1; k < 64;) {
     reader.Fill();
     if (!kKeep) {
-      const std::uint32_t pair = ac.pairs[reader.Peek(kPairBits)];
+      std::uint32_t pair = ac.pairs[reader.Peek(kPairBits)];
       if (pair != 0) {
         if (k + static_cast<int>(pair >> 16 & 63) <= 64) {  // both within the block
+          reader.Skip(pair >> 11 & 31);
+          if (pair & (1u << 28)) return true;
+          k += pair >> 22 & 63;
+          // At least 32 - 12 bits are left: room for another pair.
+          pair = ac.pairs[reader.Peek(kPairBits)];
+          if (pair == 0 || k + static_cast<int>(pair >> 16 & 63) > 64) continue;
           reader.Skip(pair >> 11 & 31);
           if (pair & (1u << 28)) return true;
           k += pair >> 22 & 63;
@@ -321,17 +327,25 @@ bool DecodeBlock(const HuffmanTable& dc, const HuffmanTable& ac, BitReader& read
 
 // libjpeg's clamp after an inverse DCT: its table is indexed by the value
 // modulo 1024, so wild values wrap as they do there.
-std::uint8_t RangeLimit(std::int64_t value) {
-  const auto index = static_cast<int>(value & 1023);
-  if (index < 128) return static_cast<std::uint8_t>(index + 128);
-  if (index < 512) return 255;
-  if (index < 896) return 0;
-  return static_cast<std::uint8_t>(index - 896);
-}
+constexpr std::array<std::uint8_t, 1024> kRangeLimit = [] {
+  std::array<std::uint8_t, 1024> table{};
+  for (int index = 0; index < 1024; ++index)
+    table[index] = static_cast<std::uint8_t>(index < 128   ? index + 128
+                                             : index < 512 ? 255
+                                             : index < 896 ? 0
+                                                           : index - 896);
+  return table;
+}();
+
+std::uint8_t RangeLimit(std::int64_t value) { return kRangeLimit[value & 1023]; }
 
 std::int64_t Descale(std::int64_t value, int bits) {
   return (value + (std::int64_t{1} << (bits - 1))) >> bits;
 }
+
+// The coefficients InverseDct2x2 reads (rows and columns 0, 1, 3, 5, 7).
+constexpr int kIdctInputs[25] = {0,  1,  3,  5,  7,  8,  9,  11, 13, 15, 24, 25, 27,
+                                 29, 31, 40, 41, 43, 45, 47, 56, 57, 59, 61, 63};
 
 // libjpeg's 2 × 2 inverse DCT (jidctred.c): the even part is the DC, the
 // odd part the odd rows and columns.
@@ -366,6 +380,7 @@ struct Plane {
   const HuffmanTable* ac = nullptr;
   int predictor = 0;
   std::vector<std::uint8_t> pixels;  // Wide() pixels a row
+  std::array<std::int32_t, 64> block{};  // zero between blocks
 
   int Wide() const { return blocks_wide * scale; }
 
@@ -377,11 +392,11 @@ struct Plane {
           RangeLimit(Descale(std::int64_t{predictor} * quant[0], 3));
       return true;
     }
-    std::int32_t block[64] = {};
-    if (!DecodeBlock<true>(*dc, *ac, reader, predictor, block)) return false;
+    if (!DecodeBlock<true>(*dc, *ac, reader, predictor, block.data())) return false;
     block[0] = predictor;
     std::uint8_t out[2][2];
-    InverseDct2x2(block, quant, out);
+    InverseDct2x2(block.data(), quant, out);
+    for (int at : kIdctInputs) block[static_cast<std::size_t>(at)] = 0;
     for (int y = 0; y < 2; ++y)
       for (int x = 0; x < 2; ++x)
         pixels[static_cast<std::size_t>(by * 2 + y) * Wide() + bx * 2 + x] = out[y][x];
