@@ -1,20 +1,21 @@
 #pragma once
-// The 1/8-scale picture of a baseline JPEG, from its DC coefficients alone.
+// The 1/8-scale picture of a baseline JPEG, exactly as libjpeg decodes it,
+// in less time.
 //
 // At 1/8 scale every 8 × 8 luma block becomes one pixel, its DC
-// coefficient; yet libjpeg's reduced decode still spends most of a phone
-// photo's load (about 30 ms of 12 megapixels) in entropy decoding, its
-// general Huffman decoder running over every AC coefficient, and for 4:2:0
-// chroma a 2 × 2 inverse DCT. This decoder passes over each AC coefficient
-// with one table look-up that covers its code and value bits together,
-// takes libjpeg's header parsing, its 1 × 1 inverse DCT rule
-// (round(DC × Q / 8) + 128) and its YCbCr conversion as they are, and
-// enlarges subsampled chroma bilinearly from the chroma DCs. Luma and
-// unsubsampled pictures come out as libjpeg's; subsampled chroma within a
-// few levels of it, with the same area means.
+// coefficient, and 4:2:0 chroma a 2 × 2 inverse DCT of a few low
+// coefficients; yet libjpeg's reduced decode spends most of a phone photo's
+// load (about 30 ms of 12 megapixels) in its general Huffman decoder, which
+// handles every AC coefficient one symbol at a time. Here luma AC
+// coefficients are passed over two symbols a look-up (code and value bits
+// together), and only chroma blocks keep the values their transform reads.
+// libjpeg's header parsing is used as it is, and its 1 × 1 and 2 × 2
+// inverse DCTs, its choice of DCT size per component, its sample repetition
+// and its YCbCr conversion are followed to the bit, so the result is the
+// picture libjpeg gives.
 //
 // Only the plainest files are taken: baseline Huffman, 8-bit, one scan
-// holding every component, grey or YCbCr, chroma subsampled at most 2 × 2.
+// holding every component, grey or YCbCr, luma at full resolution.
 // Anything else, and any stream that is not exactly well-formed (a bad
 // code, a block overrunning 64 coefficients, a marker out of place, data
 // cut short), gives false, so the caller decodes it with libjpeg, whose

@@ -92,8 +92,8 @@ bool RunJpegDecode(jpeg_decompress_struct& info, JpegErrors& errors, std::string
   full = Upright(stored, orientation);
   info.scale_num = 1;
   info.scale_denom = static_cast<unsigned>(JpegReduction(stored, Upright(needed, orientation)));
-  // An eighth is the DC coefficients alone, which a plain file gives far
-  // faster than libjpeg's decoder, which still decodes every AC one.
+  // An eighth needs the DC coefficients and a few of chroma's, which a
+  // plain file gives faster than libjpeg does, to the same pixels.
   if (info.scale_denom == 8 && DecodeJpegEighth(info, out)) return true;
   // libjpeg brings CMYK and YCCK only as far as CMYK; the caller converts.
   const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
