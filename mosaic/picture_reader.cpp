@@ -406,7 +406,7 @@ struct FileBuffer {
     return data.get();
   }
 };
-constexpr std::size_t kKeptBufferBytes = std::size_t{64} << 20;
+constexpr std::size_t kKeptBufferBytes = std::size_t{32} << 20;
 
 // Plain system calls, not blocking: a FIFO named like a picture must not
 // hang the reader until someone writes to it; only regular files are read.
