@@ -6,7 +6,9 @@
 //   at every scale), read at the reduced scale the tiles need and, for
 //   comparison, at full size as older versions did; pictures per second on
 //   the pool of one thread per core. TESSALINE_BENCH_PHONE_PHOTOS sets
-//   their number (default 500);
+//   their number (default 500). Measured on 2 cores, nearly quiet: 67.8
+//   pictures/s at 27.6 ms of CPU each, against 14.7/s at 132.9 ms for the
+//   full decode, 4.6 times;
 // - a reload of a 10,000-tile library from its cache (nothing decoded).
 //
 // The photographs are made once (smooth colour fields with a little grain,

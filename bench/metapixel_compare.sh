@@ -31,9 +31,18 @@
 # a run against the former 0.182 s at 1,600 tiles, side by side on a
 # nearly quiet machine (about 11 times metapixel's 1.49 s); with other work
 # on the machine 8.6 times (0.173 s against 1.494 s) at 1,600 tiles and
-# 10.2 times (0.341 s against 3.485 s) at 5,000. Most of a run is now the
+# 10.2 times (0.341 s against 3.485 s) at 5,000. Most of a run was then the
 # matching itself (the tile search for 14,400 cells, about 50 ms), then the
 # target's decode, which the library load no longer hides.
+# Since then libraries of up to 8,192 tiles are matched by a flat scan (a
+# few ms), the JPEG's two bands go to the disk unjoined and the mosaic's
+# memory is faulted in while the target decodes: 0.080 s a run at 1,600
+# tiles (18.6 times metapixel's 1.491 s) and 0.109 s at 5,000 (31.4 times
+# 3.420 s), load average about 1.7 from other work; run in turn with the
+# former build, 79 ms against 131 ms at 1,600 tiles and 111 ms against
+# 224 ms at 5,000. A run is now the target's decode (about 30 ms, beside
+# the library load), the JPEG encode (about 35 ms on both cores) and the
+# write (about 8 ms), with the matching at about 10 ms.
 set -euo pipefail
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=$(cd "${1:-$SOURCE_DIR/build}" && pwd)

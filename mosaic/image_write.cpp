@@ -60,12 +60,12 @@ ImageWriteResult WriteImageFile(const std::string& path, const cv::Mat& bgr) {
   const fs::path folder = fs::path(path).parent_path();
   if (!folder.empty() && !fs::is_directory(folder, ignored))
     return Failure(ImageWriteError::kNoFolder, "no folder " + folder.string());
-  std::string bytes;
+  EncodedPicture encoded;
   std::string reason;
-  if (!EncodePicture(FormatForExtension(extension), bgr, bytes, reason))
+  if (!EncodePicturePieces(FormatForExtension(extension), bgr, encoded, reason))
     return Failure(ImageWriteError::kEncodeFailed,
                    "cannot encode the picture as " + extension + " : " + reason);
-  if (!ReplaceFile(path, bytes))
+  if (!ReplaceFile(path, encoded.pieces))
     return Failure(
         ImageWriteError::kWriteFailed,
         "cannot replace the file (not a plain file, or the folder is read-only or full)");

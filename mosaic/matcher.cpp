@@ -1,6 +1,7 @@
 #include "mosaic/matcher.h"
 
 #include <algorithm>
+#include <climits>
 #include <functional>
 #include <string_view>
 #include <unordered_map>
@@ -19,6 +20,10 @@ namespace {
 // Tiles scanned together, one leaf of the tree: 32 lanes of 16 bits fill
 // whole vector registers, and leaves this small keep boxes tight.
 constexpr int kBlock = 32;
+
+// Libraries up to this many tiles are searched by the flat scan
+// (flat_scan.h) rather than the tree.
+constexpr int kFlatScanTiles = 8192;
 
 // Boxes and queries are compared in chunks of 16 lanes of 16 bits (two
 // SSE2 registers), dimensions padded with zeros.
@@ -188,6 +193,7 @@ inline std::int32_t BoxGap(const std::int16_t* box, const std::int16_t* query, i
 // Per-thread working memory of searches, kept from one search to the next.
 struct TileMatcher::Scratch {
   std::vector<std::int16_t> query;
+  std::vector<std::int32_t> flat_query;
   // Subtrees still to visit, by lower bound: a min-heap.
   std::vector<std::pair<std::int32_t, int>> queue;
   BestList best;
@@ -201,6 +207,14 @@ TileMatcher::TileMatcher(const std::vector<ColourFeature>& features, int dim) {
     if (features[i].size() == static_cast<std::size_t>(dim)) ids_.push_back(static_cast<int>(i));
   const int n = static_cast<int>(ids_.size());
   if (n == 0) return;
+  if (n <= kFlatScanTiles) {
+    std::vector<unsigned char> rows(static_cast<std::size_t>(n) * dim);
+    for (int i = 0; i < n; ++i)
+      std::copy(features[ids_[i]].begin(), features[ids_[i]].end(),
+                rows.begin() + static_cast<std::ptrdiff_t>(i) * dim);
+    flat_ = MakeFlatTiles(rows.data(), n, dim);
+    flat_ids_ = ids_;  // still in index order: the tree sorts ids_ next
+  }
   box_width_ = (dim + kBoxChunk - 1) / kBoxChunk * kBoxChunk;
   BuildNode(features, 0, n);
   // Lay the tiles out in tree order: blocks of lanes for scanning, rows for
@@ -273,6 +287,10 @@ void TileMatcher::Search(const unsigned char* query, int k, const int* seeds, in
     SearchAll(scratch.query.data(), k, out);
     return;
   }
+  if (flat_.groups > 0) {
+    SearchFlat(query, k, scratch, out);
+    return;
+  }
   BestList& best = scratch.best;
   best.Reset(k);
   for (int s = 0; s < seed_count; ++s) {
@@ -321,6 +339,27 @@ void TileMatcher::ScanLeaf(int node, Scratch& scratch) const {
     if (scratch.allowed && !(*scratch.allowed)(ids_[pos])) continue;
     scratch.best.Offer(distances[pos - begin], ids_[pos]);
   }
+}
+
+void TileMatcher::SearchFlat(const unsigned char* query, int k, Scratch& scratch,
+                             int* out) const {
+  FlatQuery(query, dim_, scratch.flat_query);
+  const std::int32_t* words = scratch.flat_query.data();
+  BestList& best = scratch.best;
+  best.Reset(k);
+  const int n = candidate_count();
+  std::int32_t distances[kFlatGroup];
+  // Tiles come in index order, so one at the k-th best distance would lose
+  // the tie: only strictly nearer ones can enter a full list.
+  std::int32_t limit = INT32_MAX;
+  for (int g = FindGroupBelow(flat_, words, 0, limit, distances); g < flat_.groups;
+       g = FindGroupBelow(flat_, words, g + 1, limit, distances)) {
+    const int first = g * kFlatGroup;
+    for (int t = 0; t < kFlatGroup && first + t < n; ++t)
+      best.Offer(distances[t], flat_ids_[first + t]);
+    if (best.Full()) limit = best.Worst();
+  }
+  best.WriteTo(out);
 }
 
 void TileMatcher::SearchAll(const std::int16_t* query, int k, int* out) const {

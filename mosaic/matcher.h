@@ -17,7 +17,11 @@
 //   are alike), so its k-th best distance is tight from the start;
 // - each leaf is scanned with 16-bit arithmetic over tile-major columns,
 //   which the compiler vectorises;
-// - the distinct cell features are split over two threads.
+// - the distinct cell features are split over two threads;
+// - a library of up to 8,192 tiles skips the tree and compares the query
+//   with every tile, eight at a time (flat_scan.h): on a few thousand
+//   photographs, whose features crowd together, the tree opens most leaves
+//   anyway, and its walk costs more than the distances it saves.
 //
 // Results are the k nearest tiles by squared Euclidean distance, nearest
 // first, ties broken by the lower tile index: exactly BruteForceNearest's
@@ -33,6 +37,7 @@
 #include <vector>
 
 #include "mosaic/feature.h"
+#include "mosaic/flat_scan.h"
 
 namespace tessaline {
 
@@ -105,6 +110,9 @@ class TileMatcher {
   int DescendToLeaf(int node, Scratch& scratch) const;
   // Offers the tiles of a leaf to the search's best list.
   void ScanLeaf(int node, Scratch& scratch) const;
+  // The same over the flat layout, tile by tile in index order; cheaper
+  // than the tree on small libraries.
+  void SearchFlat(const unsigned char* query, int k, Scratch& scratch, int* out) const;
   // The same by scanning every tile; cheaper when k is a large share of them.
   void SearchAll(const std::int16_t* query, int k, int* out) const;
   // Squared distances of the kBlock tiles from sorted position `begin` on,
@@ -130,6 +138,8 @@ class TileMatcher {
   std::vector<Node> nodes_;          // the tree, root first, in preorder
   int box_width_ = 0;                // dim_ rounded up to whole box chunks
   std::vector<std::int16_t> boxes_;  // per node: box_width_ minima, then as many maxima
+  FlatTiles flat_;                   // small libraries only: every tile, in index order
+  std::vector<int> flat_ids_;        // tile index of each flat position
 };
 
 // The reference path through the ANN index: CellFeature and

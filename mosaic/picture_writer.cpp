@@ -65,13 +65,13 @@ void PngFlush(png_structp) {}
 // Kept apart from EncodePng: libpng reports errors by longjmp, which must
 // not pass over anything with a destructor.
 bool PngWriteRows(png_structp png, png_infop info, const cv::Mat& bgr, png_bytep* rows,
-                  std::string* bytes) {
+                  bool stored, std::string* bytes) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, bytes, PngAppend, PngFlush);
-  png_set_compression_level(png, kPngCompression);
+  png_set_compression_level(png, stored ? 0 : kPngCompression);
   // libpng's default tries every row filter on every row, which costs more
   // than the fast deflate itself; the Sub filter alone suits photographs.
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, stored ? PNG_FILTER_NONE : PNG_FILTER_SUB);
   png_set_IHDR(png, info, static_cast<png_uint_32>(bgr.cols), static_cast<png_uint_32>(bgr.rows), 8,
                PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
@@ -82,12 +82,12 @@ bool PngWriteRows(png_structp png, png_infop info, const cv::Mat& bgr, png_bytep
   return true;
 }
 
-bool EncodePng(const cv::Mat& bgr, std::string& bytes, std::string& error) {
+bool EncodePng(const cv::Mat& bgr, std::string& bytes, std::string& error, bool stored = false) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   std::vector<png_bytep> rows(static_cast<std::size_t>(bgr.rows));
   for (int y = 0; y < bgr.rows; ++y) rows[y] = const_cast<png_bytep>(bgr.ptr<png_byte>(y));
-  const bool written = info && PngWriteRows(png, info, bgr, rows.data(), &bytes);
+  const bool written = info && PngWriteRows(png, info, bgr, rows.data(), stored, &bytes);
   png_destroy_write_struct(&png, &info);
   if (!written) error = "the PNG encoder refused the picture";
   return written;
@@ -199,55 +199,76 @@ constexpr int kMinMcuRowsToSplit = 32;
 // (RST0..RST7 in turn) continue the numbering of the first's.
 int FirstBandMcuRows(int mcu_rows) { return (mcu_rows / 2 + 4) / 8 * 8; }
 
-// Joins two bands encoded with a restart marker after each MCU row into
-// the file one encoder would have written: the first band's headers with
-// the whole height, its data, the restart marker that follows its last
-// MCU row, the second band's data.
-bool JoinJpegBands(std::string_view top, std::string_view bottom, int top_mcu_rows, int height,
-                   std::string& bytes) {
+// The two bands' pieces: the first band's headers with the whole height,
+// its data, the restart marker that follows its last MCU row, the second
+// band's data. Written one after the other they make the file one encoder
+// would have written.
+struct JpegBands {
+  JpegBytes band[2];
+  char marker[2] = {};
+};
+
+bool BandPieces(JpegBands& bands, int top_mcu_rows, int height,
+                std::vector<std::string_view>& pieces) {
+  const std::string_view top = bands.band[0].View();
+  const std::string_view bottom = bands.band[1].View();
   const JpegLayout top_layout = FindJpegLayout(top);
   const JpegLayout bottom_layout = FindJpegLayout(bottom);
   if (top_layout.scan_data == 0 || top_layout.frame_height == 0 || bottom_layout.scan_data == 0 ||
       bottom.size() < bottom_layout.scan_data + 2 || top.size() < top_layout.scan_data + 2)
     return false;
-  bytes.clear();
-  bytes.reserve(top.size() + bottom.size());
-  AdviseHugePages(bytes.data(), bytes.capacity());
-  bytes.append(top.substr(0, top.size() - 2));  // without EOI
-  bytes[top_layout.frame_height] = static_cast<char>((height >> 8) & 0xff);
-  bytes[top_layout.frame_height + 1] = static_cast<char>(height & 0xff);
-  bytes.push_back(static_cast<char>(0xff));
-  bytes.push_back(static_cast<char>(0xd0 + (top_mcu_rows - 1) % 8));
-  bytes.append(bottom.substr(bottom_layout.scan_data));  // with EOI
+  unsigned char* top_bytes = bands.band[0].data.get();
+  top_bytes[top_layout.frame_height] = static_cast<unsigned char>((height >> 8) & 0xff);
+  top_bytes[top_layout.frame_height + 1] = static_cast<unsigned char>(height & 0xff);
+  bands.marker[0] = static_cast<char>(0xff);
+  bands.marker[1] = static_cast<char>(0xd0 + (top_mcu_rows - 1) % 8);
+  pieces = {top.substr(0, top.size() - 2),  // without EOI
+            std::string_view(bands.marker, 2),
+            bottom.substr(bottom_layout.scan_data)};  // with EOI
   return true;
 }
 
-bool EncodeJpeg(const cv::Mat& bgr, std::string& bytes, std::string& error) {
+bool EncodeJpegPieces(const cv::Mat& bgr, EncodedPicture& encoded, std::string& error) {
   const int mcu_rows = (bgr.rows + kMcuRows - 1) / kMcuRows;
-  bool encoded = false;
+  bool ok = false;
   if (mcu_rows < kMinMcuRowsToSplit) {
-    JpegBytes whole;
-    encoded = EncodeJpegRows(bgr, 0, bgr.rows, false, whole);
-    if (encoded) bytes.assign(whole.View());
+    auto whole = std::make_shared<JpegBytes>();
+    ok = EncodeJpegRows(bgr, 0, bgr.rows, false, *whole);
+    encoded.pieces = {whole->View()};
+    encoded.owner = whole;
   } else {
     // The encoder runs on one core; a large picture (a 4K mosaic takes tens
     // of milliseconds) is encoded as two bands at once.
     const int top_mcu_rows = FirstBandMcuRows(mcu_rows);
     const int top_rows = top_mcu_rows * kMcuRows;
-    JpegBytes bands[2];
+    auto bands = std::make_shared<JpegBands>();
     bool band_encoded[2] = {false, false};
     SplitWork(2, 2, [&](int begin, int end) {
       for (int band = begin; band < end; ++band) {
         const int first = band == 0 ? 0 : top_rows;
         const int rows = band == 0 ? top_rows : bgr.rows - top_rows;
-        band_encoded[band] = EncodeJpegRows(bgr, first, rows, true, bands[band]);
+        band_encoded[band] = EncodeJpegRows(bgr, first, rows, true, bands->band[band]);
       }
     });
-    encoded = band_encoded[0] && band_encoded[1] &&
-              JoinJpegBands(bands[0].View(), bands[1].View(), top_mcu_rows, bgr.rows, bytes);
+    ok = band_encoded[0] && band_encoded[1] &&
+         BandPieces(*bands, top_mcu_rows, bgr.rows, encoded.pieces);
+    encoded.owner = bands;
   }
-  if (!encoded) error = "the JPEG encoder refused the picture";
-  return encoded;
+  if (!ok) {
+    encoded = EncodedPicture();
+    error = "the JPEG encoder refused the picture";
+  }
+  return ok;
+}
+
+bool EncodeJpeg(const cv::Mat& bgr, std::string& bytes, std::string& error) {
+  EncodedPicture encoded;
+  if (!EncodeJpegPieces(bgr, encoded, error)) return false;
+  bytes.clear();
+  bytes.reserve(encoded.Size());
+  AdviseHugePages(bytes.data(), bytes.capacity());
+  for (std::string_view piece : encoded.pieces) bytes.append(piece);
+  return true;
 }
 
 // ---- BMP and PPM ----------------------------------------------------------
@@ -474,6 +495,44 @@ PictureFormat FormatForExtension(const std::string& extension) {
   for (const FormatName& name : kFormats)
     if (extension == name.extension) return name.format;
   return PictureFormat::kNone;
+}
+
+bool EncodeStoredPng(const cv::Mat& bgr, std::string& bytes, std::string& error) {
+  if (bgr.empty() || bgr.type() != CV_8UC3) {
+    error = "the picture is not 8-bit blue-green-red";
+    return false;
+  }
+  try {
+    return EncodePng(Continuous(bgr), bytes, error, true);
+  } catch (const std::exception& e) {
+    error = std::string("cannot encode the picture : ") + e.what();
+    return false;
+  }
+}
+
+std::size_t EncodedPicture::Size() const {
+  std::size_t size = 0;
+  for (std::string_view piece : pieces) size += piece.size();
+  return size;
+}
+
+bool EncodePicturePieces(PictureFormat format, const cv::Mat& bgr, EncodedPicture& encoded,
+                         std::string& error) {
+  encoded = EncodedPicture();
+  if (format != PictureFormat::kJpeg || bgr.empty() || bgr.type() != CV_8UC3) {
+    auto bytes = std::make_shared<std::string>();
+    if (!EncodePicture(format, bgr, *bytes, error)) return false;
+    encoded.pieces = {*bytes};
+    encoded.owner = bytes;
+    return true;
+  }
+  try {
+    return EncodeJpegPieces(Continuous(bgr), encoded, error);
+  } catch (const std::exception& e) {
+    encoded = EncodedPicture();
+    error = std::string("cannot encode the picture : ") + e.what();
+    return false;
+  }
 }
 
 bool EncodePicture(PictureFormat format, const cv::Mat& bgr, std::string& bytes,

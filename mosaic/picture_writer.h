@@ -10,7 +10,10 @@
 
 #include <opencv2/core.hpp>
 
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tessaline {
 
@@ -25,5 +28,25 @@ PictureFormat FormatForExtension(const std::string& extension);
 // the format, or the library refuses it. Never throws; any thread.
 bool EncodePicture(PictureFormat format, const cv::Mat& bgr, std::string& bytes,
                    std::string& error);
+
+// A PNG of `bgr` whose pixels are stored, not compressed (deflate's stored
+// blocks, no row filter): for the touched-tile files a first load writes
+// for every new picture, where even the fastest deflate cost a twentieth
+// of the load to save a few dozen kilobytes a file.
+bool EncodeStoredPng(const cv::Mat& bgr, std::string& bytes, std::string& error);
+
+// A picture encoded as pieces that make the file when written one after
+// the other (ReplaceFile takes them so). A large JPEG is encoded as two
+// bands at once, and joining them in memory would copy megabytes into
+// fresh pages on the way to the disk.
+struct EncodedPicture {
+  std::vector<std::string_view> pieces;
+  std::shared_ptr<const void> owner;  // holds what the pieces point into
+  std::size_t Size() const;
+};
+
+// EncodePicture's bytes as pieces: the same bytes, the same failures.
+bool EncodePicturePieces(PictureFormat format, const cv::Mat& bgr, EncodedPicture& encoded,
+                         std::string& error);
 
 }  // namespace tessaline

@@ -46,7 +46,7 @@ bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr) {
   // Encoded in memory: the ".tle" name names no picture type.
   std::string bytes;
   std::string ignored;
-  if (!EncodePicture(PictureFormat::kPng, bgr, bytes, ignored)) return false;
+  if (!EncodeStoredPng(bgr, bytes, ignored)) return false;
   // Whole or not at all: a crash mid-write would otherwise leave a file
   // that exists, so it is not remade, yet does not decode.
   return ReplaceFile(path, bytes);

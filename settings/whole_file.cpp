@@ -43,7 +43,7 @@ int CreateTemporary(const fs::path& target, std::string* name) {
   return -1;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
+bool WriteAll(int fd, std::string_view bytes) {
   std::string::size_type done = 0;
   while (done < bytes.size()) {
     const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
@@ -57,6 +57,10 @@ bool WriteAll(int fd, const std::string& bytes) {
 }  // namespace
 
 bool ReplaceFile(const std::string& path, const std::string& bytes) {
+  return ReplaceFile(path, std::vector<std::string_view>{bytes});
+}
+
+bool ReplaceFile(const std::string& path, const std::vector<std::string_view>& pieces) {
   fs::path target = path;
   if (path.empty() || !ResolveLinks(&target)) return false;
   struct stat old {};
@@ -66,8 +70,9 @@ bool ReplaceFile(const std::string& path, const std::string& bytes) {
   std::string temporary;
   const int fd = CreateTemporary(target, &temporary);
   if (fd < 0) return false;
-  bool ok =
-      (!exists || fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, bytes) && fsync(fd) == 0;
+  bool ok = !exists || fchmod(fd, old.st_mode & 07777) == 0;
+  for (std::string_view piece : pieces) ok = ok && WriteAll(fd, piece);
+  ok = ok && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
   if (!ok) unlink(temporary.c_str());

@@ -5,6 +5,8 @@
 // is cut short. POSIX only. Any thread, as long as no two write one path.
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tessaline {
 
@@ -13,5 +15,9 @@ namespace tessaline {
 // exists keeps its permission bits. False, with the old file untouched and no
 // temporary file left, when any step fails or `path` is not a regular file.
 bool ReplaceFile(const std::string& path, const std::string& bytes);
+
+// The same with the content given as pieces, written one after the other:
+// a file encoded in parts needs no joining copy first.
+bool ReplaceFile(const std::string& path, const std::vector<std::string_view>& pieces);
 
 }  // namespace tessaline

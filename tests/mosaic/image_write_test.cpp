@@ -9,6 +9,8 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -136,12 +138,19 @@ cv::Mat StripedPicture(int width, int height) {
 TEST(ImageWrite, JpegOfEveryHeightDecodesStripForStrip) {
   // Below 512 rows one piece; from there two bands joined into one file,
   // including heights that end in a part of an MCU row and an odd width.
+  // The file written holds those bytes, though its pieces go to the disk
+  // unjoined.
+  TempFolder folder;
+  const std::string path = folder / "striped.jpg";
   for (const cv::Size size :
        {cv::Size(96, 511), cv::Size(96, 512), cv::Size(101, 1000), cv::Size(64, 2160)}) {
     SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
     const cv::Mat picture = StripedPicture(size.width, size.height);
     std::string bytes, error;
     ASSERT_TRUE(EncodePicture(PictureFormat::kJpeg, picture, bytes, error)) << error;
+    ASSERT_TRUE(WriteImageFile(path, picture));
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(file), {}) == bytes);
     const cv::Mat read =
         cv::imdecode(std::vector<uchar>(bytes.begin(), bytes.end()), cv::IMREAD_COLOR);
     ASSERT_EQ(read.size(), picture.size());
@@ -153,6 +162,20 @@ TEST(ImageWrite, JpegOfEveryHeightDecodesStripForStrip) {
           << "strip at row " << y;
     }
   }
+}
+
+// The touched-tile files: stored, not compressed, yet whole PNG files any
+// reader takes, pixel for pixel.
+TEST(ImageWrite, StoredPngKeepsEveryPixel) {
+  const cv::Mat picture = StripedPicture(101, 37);
+  std::string bytes, error;
+  ASSERT_TRUE(EncodeStoredPng(picture, bytes, error)) << error;
+  EXPECT_GT(bytes.size(), picture.total() * 3) << "stored, not compressed";
+  const cv::Mat read =
+      cv::imdecode(std::vector<uchar>(bytes.begin(), bytes.end()), cv::IMREAD_COLOR);
+  ASSERT_EQ(read.size(), picture.size());
+  EXPECT_EQ(cv::norm(read, picture, cv::NORM_INF), 0);
+  EXPECT_FALSE(EncodeStoredPng(cv::Mat(4, 4, CV_8UC1), bytes, error));
 }
 
 }  // namespace

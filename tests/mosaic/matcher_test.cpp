@@ -116,7 +116,9 @@ TEST(TileMatcher, AgreesWithBruteForce) {
   const Case cases[] = {{1, 3, 1, false},     {31, 3, 1, false},    {500, 3, 1, true},
                         {1000, 12, 1, true},  {1000, 12, 2, true},  {1000, 12, 5, false},
                         {700, 27, 10, true},  {120, 12, 40, false}, {50, 12, 60, true},
-                        {2000, 12, 4, false}, {300, 48, 3, true}};
+                        {2000, 12, 4, false}, {300, 48, 3, true},
+                        // Past the flat scan's reach: the tree.
+                        {9000, 12, 1, true},  {9000, 12, 3, false}};
   std::mt19937 random(77);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.tiles << " tiles, dim " << c.dim << ", k " << c.k);
@@ -183,7 +185,8 @@ TEST(TileMatcher, AgreesWithBruteForceOnDegenerateLibraries) {
       {Shape::kFewValues, 64, 12, 64},        {Shape::kFewValues, 64, 12, 100},
       {Shape::kOneAxis, 700, 12, 3},          {Shape::kOneAxis, 300, 27, 2},
       {Shape::kOneAxis, 97, 48, 4},           {Shape::kTwoDuplicateSets, 256, 12, 1},
-      {Shape::kTwoDuplicateSets, 256, 3, 70}, {Shape::kTwoDuplicateSets, 129, 27, 5}};
+      {Shape::kTwoDuplicateSets, 256, 3, 70}, {Shape::kTwoDuplicateSets, 129, 27, 5},
+      {Shape::kFewValues, 9000, 12, 5},       {Shape::kAllIdentical, 9000, 12, 2}};
   std::mt19937 random(41);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "shape " << static_cast<int>(c.shape) << ", " << c.tiles
@@ -213,7 +216,8 @@ TEST(TileMatcher, MatchesCellsOfDegenerateLibrariesLikeOneSearchPerCell) {
                         {Shape::kFewValues, 900, 2, 2, 4},
                         {Shape::kFewValues, 500, 1, 1, 2},
                         {Shape::kOneAxis, 400, 3, 3, 2},
-                        {Shape::kTwoDuplicateSets, 200, 2, 2, 5}};
+                        {Shape::kTwoDuplicateSets, 200, 2, 2, 5},
+                        {Shape::kFewValues, 9000, 2, 2, 4}};  // the tree, seeded
   std::mt19937 random(23);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "shape " << static_cast<int>(c.shape) << ", k " << c.k);
