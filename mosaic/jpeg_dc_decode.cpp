@@ -106,7 +106,10 @@ bool BuildTable(const JHUFF_TBL* source, bool ac, HuffmanTable& table) {
     const int n = source->bits[length];
     table.value_offset[length] = count - code;
     for (int i = 0; i < n; ++i, ++code, ++count) {
-      if (count >= 256) return false;
+      // libjpeg checks the code space only when it starts decoding, after
+      // the header this decoder is handed: an overfull length would index
+      // past the look-up tables.
+      if (count >= 256 || code >= (1 << length)) return false;
       const int symbol = source->huffval[count];
       table.values[count] = static_cast<std::uint8_t>(symbol);
       if (length <= kLookupBits) {
@@ -118,7 +121,6 @@ bool BuildTable(const JHUFF_TBL* source, bool ac, HuffmanTable& table) {
       }
     }
     if (n > 0) table.max_code[length] = code - 1;
-    if (code > (1 << length)) return false;
     code <<= 1;
   }
   if (ac) BuildPairs(table);

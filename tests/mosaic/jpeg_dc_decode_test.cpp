@@ -155,6 +155,29 @@ TEST(JpegDcDecode, LeavesOtherFilesToLibjpeg) {
   EXPECT_FALSE(DecodeJpegEighth(decoder.info, decoded));
 }
 
+// A Huffman table with more codes of a length than the length can hold
+// passes libjpeg's header reading; it must be refused, not built (building
+// it wrote far past the look-up tables).
+TEST(JpegDcDecode, RefusesAnOverfullHuffmanTable) {
+  std::string bytes = Encode(Photo(64, 48, 4), JpegOptions{});
+  // The second table is luma's AC table: all its 162 symbols get codes of
+  // one bit, which keeps the segment's size.
+  const std::size_t dht = bytes.find("\xFF\xC4", bytes.find("\xFF\xC4") + 2);
+  ASSERT_NE(dht, std::string::npos);
+  char* counts = &bytes[dht + 5];
+  int symbols = 0;
+  for (int length = 0; length < 16; ++length) {
+    symbols += static_cast<unsigned char>(counts[length]);
+    counts[length] = 0;
+  }
+  ASSERT_GT(symbols, 100);
+  counts[0] = static_cast<char>(symbols);
+  Decoder decoder(bytes);
+  ASSERT_TRUE(decoder.ReadHeader());
+  cv::Mat decoded;
+  EXPECT_FALSE(DecodeJpegEighth(decoder.info, decoded));
+}
+
 // Damage anywhere in the coded data never reads past the bytes or
 // crashes: data cut short is refused, overwritten data refused or decoded
 // to a picture of the right size.
