@@ -288,8 +288,7 @@ int HandOverMovie(char** argv) {
   const std::string program = MovieProgramPath();
   argv[0] = const_cast<char*>(program.c_str());
   execv(program.c_str(), argv);
-  std::cerr << "tessaline-batch: cannot start " << program << " : " << std::strerror(errno)
-            << "\n";
+  std::cerr << "tessaline-batch: cannot start " << program << " : " << std::strerror(errno) << "\n";
   return kBatchFailed;
 }
 

@@ -51,8 +51,10 @@ int ChoosePrintExport(Fl_Window* owner) {
 }  // namespace
 
 void qxFlWindow::ImportImage() {
-  const std::string path =
-      ChooseOnePath("Open image file", "Image Files|*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp;*.heic;*.heif|All Files|*.*", false);
+  const std::string path = ChooseOnePath(
+      "Open image file",
+      "Image Files|*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp;*.heic;*.heif|All Files|*.*",
+      false);
   if (path.empty()) return;
   GuardEvent("open image", [&] { view_->OpenImage(path); });
   SetCurrentFile(path);

@@ -13,8 +13,8 @@
 #include "mosaic/load_worker.h"
 #include "mosaic/photo_mosaic.h"
 #include "mosaic/print_export.h"
-#include "settings/log_stream.h"
 #include "mosaic/size_limits.h"
+#include "settings/log_stream.h"
 
 namespace tessaline {
 namespace {

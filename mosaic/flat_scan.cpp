@@ -75,8 +75,8 @@ __attribute__((target("avx2"))) int FindGroupBelowAvx2(const FlatTiles& tiles,
     const std::int16_t* row = tiles.Group(g);
     __m256i acc = _mm256_setzero_si256();
     for (int p = 0; p < pairs; ++p, row += kLanes) {
-      const __m256i d = _mm256_sub_epi16(
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row)), _mm256_set1_epi32(query[p]));
+      const __m256i d = _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row)),
+                                         _mm256_set1_epi32(query[p]));
       acc = _mm256_add_epi32(acc, _mm256_madd_epi16(d, d));
     }
     if (_mm256_movemask_epi8(_mm256_cmpgt_epi32(bound, acc)) != 0) {
@@ -135,8 +135,8 @@ int FindGroupBelowWith(int level, const FlatTiles& tiles, const std::int32_t* qu
   return FindGroupBelowPlain(tiles, query, from, limit, distances);
 }
 
-int FindGroupBelow(const FlatTiles& tiles, const std::int32_t* query, int from,
-                   std::int32_t limit, std::int32_t* distances) {
+int FindGroupBelow(const FlatTiles& tiles, const std::int32_t* query, int from, std::int32_t limit,
+                   std::int32_t* distances) {
   return FindGroupBelowWith(2, tiles, query, from, limit, distances);
 }
 

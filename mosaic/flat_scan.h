@@ -45,8 +45,8 @@ void FlatQuery(const unsigned char* query, int dim, std::vector<std::int32_t>& w
 // `query` (FlatQuery) is below `limit`, with the distances of its eight
 // tiles in `distances`; tiles.groups when there is none. Uses AVX2 when the
 // processor has it.
-int FindGroupBelow(const FlatTiles& tiles, const std::int32_t* query, int from,
-                   std::int32_t limit, std::int32_t* distances);
+int FindGroupBelow(const FlatTiles& tiles, const std::int32_t* query, int from, std::int32_t limit,
+                   std::int32_t* distances);
 
 // The same on a chosen instruction set, so that each can be checked on a
 // processor that has both: 0 plain C++, 1 SSE2, 2 AVX2. A set the processor

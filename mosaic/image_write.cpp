@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Every extension here has an encoder in picture_writer.h.
-constexpr const char* kWritableExtensions[] = {".png",  ".bmp", ".jpg",  ".jpeg", ".tif",
+constexpr const char* kWritableExtensions[] = {".png",  ".bmp",  ".jpg", ".jpeg", ".tif",
                                                ".tiff", ".webp", ".ppm", ".heic", ".heif"};
 
 // ".png" for "a/b.PNG"; empty when the last path component has no dot.

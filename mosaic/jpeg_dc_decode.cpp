@@ -67,7 +67,8 @@ bool CodeAt(const HuffmanTable& table, std::uint32_t bits, int available, int& l
 // Without a second, the pair fields describe the first alone.
 struct PairStep {
   static std::uint32_t Make(std::uint16_t first, std::uint16_t second, bool has_second) {
-    const std::uint32_t bits1 = first & 31, adv1 = first >> 5 & 31, ends1 = (first & kEndsBlock) != 0;
+    const std::uint32_t bits1 = first & 31, adv1 = first >> 5 & 31,
+                        ends1 = (first & kEndsBlock) != 0;
     std::uint32_t entry = bits1 | adv1 << 5 | ends1 << 10 | 1u << 30;
     if (!has_second) return entry | bits1 << 11 | (adv1 + ends1) << 16 | adv1 << 22 | ends1 << 28;
     const std::uint32_t ends2 = (second & kEndsBlock) != 0;
@@ -274,8 +275,8 @@ constexpr std::array<std::int8_t, 64> kKeptAt = [] {
 // others left alone), else every AC one is passed over. False for a bad
 // code or a block longer than 64.
 template <bool kKeep>
-bool DecodeBlock(const HuffmanTable& dc, const HuffmanTable& ac, BitReader& reader,
-                 int& predictor, std::int32_t* block) {
+bool DecodeBlock(const HuffmanTable& dc, const HuffmanTable& ac, BitReader& reader, int& predictor,
+                 std::int32_t* block) {
   if (!DecodeDc(dc, reader, predictor)) return false;
   int length = 0;
   for (int k = 1; k < 64;) {
@@ -381,7 +382,7 @@ struct Plane {
   const HuffmanTable* dc = nullptr;
   const HuffmanTable* ac = nullptr;
   int predictor = 0;
-  std::vector<std::uint8_t> pixels;  // Wide() pixels a row
+  std::vector<std::uint8_t> pixels;      // Wide() pixels a row
   std::array<std::int32_t, 64> block{};  // zero between blocks
 
   int Wide() const { return blocks_wide * scale; }
@@ -415,8 +416,7 @@ int ScaleOf(int h, int v, int max_h, int max_v) {
   return scale <= 2 ? scale : 0;
 }
 
-bool DecodeScan(const jpeg_decompress_struct& info, std::vector<Plane>& planes,
-                BitReader& reader) {
+bool DecodeScan(const jpeg_decompress_struct& info, std::vector<Plane>& planes, BitReader& reader) {
   const bool interleaved = planes.size() > 1;
   int max_h = 1, max_v = 1;
   for (const Plane& p : planes) max_h = std::max(max_h, p.h), max_v = std::max(max_v, p.v);
@@ -505,9 +505,9 @@ bool Fits(const jpeg_decompress_struct& info) {
   const bool grey = info.num_components == 1 && info.jpeg_color_space == JCS_GRAYSCALE;
   const bool colour = info.num_components == 3 && info.jpeg_color_space == JCS_YCbCr;
   return (grey || colour) && !info.progressive_mode && !info.arith_code &&
-         info.data_precision == 8 && info.comps_in_scan == info.num_components &&
-         info.Ss == 0 && info.Se == 63 && info.Ah == 0 && info.Al == 0 &&
-         info.src != nullptr && info.image_width > 0 && info.image_height > 0;
+         info.data_precision == 8 && info.comps_in_scan == info.num_components && info.Ss == 0 &&
+         info.Se == 63 && info.Ah == 0 && info.Al == 0 && info.src != nullptr &&
+         info.image_width > 0 && info.image_height > 0;
 }
 
 }  // namespace

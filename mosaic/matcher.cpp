@@ -341,8 +341,7 @@ void TileMatcher::ScanLeaf(int node, Scratch& scratch) const {
   }
 }
 
-void TileMatcher::SearchFlat(const unsigned char* query, int k, Scratch& scratch,
-                             int* out) const {
+void TileMatcher::SearchFlat(const unsigned char* query, int k, Scratch& scratch, int* out) const {
   FlatQuery(query, dim_, scratch.flat_query);
   const std::int32_t* words = scratch.flat_query.data();
   BestList& best = scratch.best;

@@ -226,7 +226,8 @@ DecodedPicture DecodeBmp(std::string_view bytes) {
   const std::uint32_t compression = Read32(bytes, 30, false);
   const bool top_first = signed_height < 0;
   const std::int64_t height = top_first ? -std::int64_t{signed_height} : signed_height;
-  if (width <= 0 || !SaneSize(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)))
+  if (width <= 0 ||
+      !SaneSize(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)))
     return {};
   if (compression != 0 && !(compression == 3 && bits == 32)) return {};
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return {};
@@ -314,8 +315,8 @@ int WebpOrientation(std::string_view bytes) {
   int orientation = 1;
   WebPChunkIterator chunk{};
   if (WebPDemuxGetChunk(demux, "EXIF", 1, &chunk) != 0) {
-    orientation = ExifOrientation(std::string_view(
-        reinterpret_cast<const char*>(chunk.chunk.bytes), chunk.chunk.size));
+    orientation = ExifOrientation(
+        std::string_view(reinterpret_cast<const char*>(chunk.chunk.bytes), chunk.chunk.size));
     WebPDemuxReleaseChunkIterator(&chunk);
   }
   WebPDemuxDelete(demux);
@@ -351,8 +352,7 @@ DecodedPicture DecodeHeif(std::string_view bytes) {
   std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(),
                                                                  heif_context_free);
   if (!context) return {};
-  if (heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
-                                                 nullptr)
+  if (heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(), nullptr)
           .code != heif_error_Ok)
     return {};
   heif_image_handle* raw_handle = nullptr;
@@ -368,8 +368,8 @@ DecodedPicture DecodeHeif(std::string_view bytes) {
   // Default decoding options apply the rotation and mirroring the file
   // asks for, so the EXIF orientation (which mirrors them) is not applied.
   heif_image* raw_image = nullptr;
-  if (heif_decode_image(handle.get(), &raw_image, heif_colorspace_RGB,
-                        heif_chroma_interleaved_RGB, nullptr)
+  if (heif_decode_image(handle.get(), &raw_image, heif_colorspace_RGB, heif_chroma_interleaved_RGB,
+                        nullptr)
           .code != heif_error_Ok)
     return {};
   std::unique_ptr<heif_image, void (*)(const heif_image*)> image(raw_image, heif_image_release);
@@ -451,7 +451,7 @@ int ExifOrientation(std::string_view exif) {
   for (std::uint32_t i = 0; i < entries; ++i) {
     const std::size_t at = directory + 2 + std::size_t{i} * 12;
     if (at + 12 > exif.size()) return 1;
-    if (Read16(exif, at, big) != 0x0112) continue;  // Orientation
+    if (Read16(exif, at, big) != 0x0112) continue;          // Orientation
     const std::uint32_t value = Read16(exif, at + 8, big);  // a SHORT sits at the start
     return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
   }
@@ -461,17 +461,30 @@ int ExifOrientation(std::string_view exif) {
 cv::Mat ApplyOrientation(const cv::Mat& stored, int orientation) {
   cv::Mat out;
   switch (orientation) {
-    case 2: cv::flip(stored, out, 1); return out;
-    case 3: cv::rotate(stored, out, cv::ROTATE_180); return out;
-    case 4: cv::flip(stored, out, 0); return out;
-    case 5: cv::transpose(stored, out); return out;
-    case 6: cv::rotate(stored, out, cv::ROTATE_90_CLOCKWISE); return out;
+    case 2:
+      cv::flip(stored, out, 1);
+      return out;
+    case 3:
+      cv::rotate(stored, out, cv::ROTATE_180);
+      return out;
+    case 4:
+      cv::flip(stored, out, 0);
+      return out;
+    case 5:
+      cv::transpose(stored, out);
+      return out;
+    case 6:
+      cv::rotate(stored, out, cv::ROTATE_90_CLOCKWISE);
+      return out;
     case 7:
       cv::transpose(stored, out);
       cv::rotate(out, out, cv::ROTATE_180);
       return out;
-    case 8: cv::rotate(stored, out, cv::ROTATE_90_COUNTERCLOCKWISE); return out;
-    default: return stored;
+    case 8:
+      cv::rotate(stored, out, cv::ROTATE_90_COUNTERCLOCKWISE);
+      return out;
+    default:
+      return stored;
   }
 }
 

@@ -64,8 +64,8 @@ void PngFlush(png_structp) {}
 
 // Kept apart from EncodePng: libpng reports errors by longjmp, which must
 // not pass over anything with a destructor.
-bool PngWriteRows(png_structp png, png_infop info, const cv::Mat& bgr, png_bytep* rows,
-                  bool stored, std::string* bytes) {
+bool PngWriteRows(png_structp png, png_infop info, const cv::Mat& bgr, png_bytep* rows, bool stored,
+                  std::string* bytes) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, bytes, PngAppend, PngFlush);
   png_set_compression_level(png, stored ? 0 : kPngCompression);
@@ -223,8 +223,7 @@ bool BandPieces(JpegBands& bands, int top_mcu_rows, int height,
   bands.marker[0] = static_cast<char>(0xff);
   bands.marker[1] = static_cast<char>(0xd0 + (top_mcu_rows - 1) % 8);
   pieces = {top.substr(0, top.size() - 2),  // without EOI
-            std::string_view(bands.marker, 2),
-            bottom.substr(bottom_layout.scan_data)};  // with EOI
+            std::string_view(bands.marker, 2), bottom.substr(bottom_layout.scan_data)};  // with EOI
   return true;
 }
 

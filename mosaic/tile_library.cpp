@@ -348,8 +348,7 @@ bool TileLibrary::MakeTouchedTiles() {
     const std::string tle_path = TouchedTilePath(full_path);
     // A file cut short (a crash of an older version, a full disk) is made
     // again; the view shows the photo until then.
-    if (shape.tle_width != 0 && FitsBudget(info.width, info.height) &&
-        !IsWholePngFile(tle_path)) {
+    if (shape.tle_width != 0 && FitsBudget(info.width, info.height) && !IsWholePngFile(tle_path)) {
       ++pictures_decoded_;
       const DecodedPicture picture = Decode(full_path, shape);
       if (!picture.pixels.empty()) WriteTouchedTile(tle_path, picture.pixels, shape);

@@ -146,8 +146,8 @@ void qxFlPMDialog::OnChooseDir(Fl_Widget*, void* dialog) {
 
 void qxFlPMDialog::OnChooseImage(Fl_Widget*, void* dialog) {
   ChooseInto(static_cast<qxFlPMDialog*>(dialog)->controls_.image_default,
-             "Image Files (*.{jpg,jpeg,png,gif,bmp,tif,tiff,webp,heic,heif})\tAll Files (*)", Fl_File_Chooser::SINGLE,
-             "Default Image File");
+             "Image Files (*.{jpg,jpeg,png,gif,bmp,tif,tiff,webp,heic,heif})\tAll Files (*)",
+             Fl_File_Chooser::SINGLE, "Default Image File");
 }
 
 }  // namespace tessaline

@@ -27,16 +27,19 @@ TEST(FlatScan, EveryInstructionSetFindsTheFirstGroupBelowTheLimit) {
   for (const Case c : {Case{1, 1}, Case{8, 12}, Case{13, 3}, Case{37, 27}, Case{100, 48},
                        Case{9, 2}, Case{64, 12}}) {
     std::vector<unsigned char> rows(static_cast<std::size_t>(c.count) * c.dim);
-    for (unsigned char& b : rows) b = static_cast<unsigned char>(random() % 4 == 0 ? 255 : random());
+    for (unsigned char& b : rows)
+      b = static_cast<unsigned char>(random() % 4 == 0 ? 255 : random());
     const FlatTiles tiles = MakeFlatTiles(rows.data(), c.count, c.dim);
     for (int q = 0; q < 6; ++q) {
       std::vector<unsigned char> query(c.dim, q == 0 ? 0 : 255);
-      if (q > 1) for (unsigned char& b : query) b = static_cast<unsigned char>(random());
+      if (q > 1)
+        for (unsigned char& b : query) b = static_cast<unsigned char>(random());
       std::vector<std::int32_t> words;
       FlatQuery(query.data(), c.dim, words);
       std::vector<std::int32_t> expected;
       for (int i = 0; i < c.count; ++i)
-        expected.push_back(Distance(&rows[static_cast<std::size_t>(i) * c.dim], query.data(), c.dim));
+        expected.push_back(
+            Distance(&rows[static_cast<std::size_t>(i) * c.dim], query.data(), c.dim));
       // The last group's missing tiles are all zero, and found like tiles.
       const std::vector<unsigned char> zero(c.dim, 0);
       while (expected.size() % kFlatGroup != 0)

@@ -99,8 +99,7 @@ struct Decoder {
     info.scale_denom = 8;
     info.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&info);
-    cv::Mat out(static_cast<int>(info.output_height), static_cast<int>(info.output_width),
-                CV_8UC3);
+    cv::Mat out(static_cast<int>(info.output_height), static_cast<int>(info.output_width), CV_8UC3);
     while (info.output_scanline < info.output_height) {
       JSAMPROW row = out.ptr(static_cast<int>(info.output_scanline));
       jpeg_read_scanlines(&info, &row, 1);
@@ -129,9 +128,9 @@ TEST(JpegDcDecode, GivesLibjpegsOwnEighth) {
                {200, 120, {1, 1, 2, true, false}}};
   unsigned seed = 1;
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.options.h << "x"
-                                    << c.options.v << ", restart " << c.options.restart_rows
-                                    << (c.options.grey ? ", grey" : ""));
+    SCOPED_TRACE(testing::Message()
+                 << c.width << " x " << c.height << ", " << c.options.h << "x" << c.options.v
+                 << ", restart " << c.options.restart_rows << (c.options.grey ? ", grey" : ""));
     const std::string bytes = Encode(Photo(c.width, c.height, seed++), c.options);
     Decoder ours(bytes);
     ASSERT_TRUE(ours.ReadHeader());

@@ -113,12 +113,20 @@ TEST(TileMatcher, AgreesWithBruteForce) {
     int tiles, dim, k;
     bool photo_like;
   };
-  const Case cases[] = {{1, 3, 1, false},     {31, 3, 1, false},    {500, 3, 1, true},
-                        {1000, 12, 1, true},  {1000, 12, 2, true},  {1000, 12, 5, false},
-                        {700, 27, 10, true},  {120, 12, 40, false}, {50, 12, 60, true},
-                        {2000, 12, 4, false}, {300, 48, 3, true},
+  const Case cases[] = {{1, 3, 1, false},
+                        {31, 3, 1, false},
+                        {500, 3, 1, true},
+                        {1000, 12, 1, true},
+                        {1000, 12, 2, true},
+                        {1000, 12, 5, false},
+                        {700, 27, 10, true},
+                        {120, 12, 40, false},
+                        {50, 12, 60, true},
+                        {2000, 12, 4, false},
+                        {300, 48, 3, true},
                         // Past the flat scan's reach: the tree.
-                        {9000, 12, 1, true},  {9000, 12, 3, false}};
+                        {9000, 12, 1, true},
+                        {9000, 12, 3, false}};
   std::mt19937 random(77);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.tiles << " tiles, dim " << c.dim << ", k " << c.k);
