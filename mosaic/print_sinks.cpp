@@ -57,12 +57,56 @@ std::FILE* StreamOver(int fd) {
 
 // ---- TIFF: 256 × 256 tiles, deflate at its fastest level -------------------
 
+// A sink writing one file, under a temporary name until it is whole.
+class FileSink : public PrintSink {
+ protected:
+  FileSink(const std::string& path, int width, int height)
+      : file_(path), width_(width), height_(height) {}
+  bool Fail(const std::string& why) {
+    error_ = why;
+    return false;
+  }
+
+  TemporaryFile file_;
+  int width_;
+  int height_;
+};
+
+// A file sink whose encoder writes through a stdio stream (libjpeg, libpng).
+class StreamSink : public FileSink {
+ public:
+  ~StreamSink() override {
+    if (out_) std::fclose(out_);
+  }
+
+ protected:
+  using FileSink::FileSink;
+  // The stream over the temporary file; null, with the error set, when none.
+  std::FILE* OpenStream() {
+    if (file_.Descriptor() < 0) {
+      Fail("cannot make a file in that folder");
+      return nullptr;
+    }
+    out_ = StreamOver(file_.Descriptor());
+    return out_;
+  }
+  // After the encoder has ended the picture: closes the stream and puts the
+  // file in its place.
+  bool CloseAndCommit() {
+    const bool flushed = std::fclose(out_) == 0;
+    out_ = nullptr;
+    if (!flushed || !file_.Commit()) return Fail("cannot write the file (disk full?)");
+    return true;
+  }
+
+  std::FILE* out_ = nullptr;
+};
+
 constexpr int kTiffTile = 256;
 
-class TiffSink : public PrintSink {
+class TiffSink : public FileSink {
  public:
-  TiffSink(const std::string& path, int width, int height)
-      : file_(path), width_(width), height_(height) {
+  TiffSink(const std::string& path, int width, int height) : FileSink(path, width, height) {
     band_.create(kTiffTile, width, CV_8UC3);
     band_.setTo(cv::Scalar::all(0));
     tile_.create(kTiffTile, kTiffTile, CV_8UC3);
@@ -133,14 +177,7 @@ class TiffSink : public PrintSink {
     filled_ = 0;
     return true;
   }
-  bool Fail(const std::string& why) {
-    error_ = why;
-    return false;
-  }
 
-  TemporaryFile file_;
-  int width_;
-  int height_;
   TIFF* tiff_ = nullptr;
   cv::Mat band_;  // red-green-blue rows of the current row of tiles
   cv::Mat tile_;
@@ -190,22 +227,17 @@ bool JpegEnd(jpeg_compress_struct& info, JpegErrors& errors) {
   return true;
 }
 
-class JpegSink : public PrintSink {
+class JpegSink : public StreamSink {
  public:
-  JpegSink(const std::string& path, int width, int height)
-      : file_(path), width_(width), height_(height) {
+  JpegSink(const std::string& path, int width, int height) : StreamSink(path, width, height) {
     info_.err = jpeg_std_error(&errors_.manager);
     errors_.manager.error_exit = JumpOnJpegError;
   }
-  ~JpegSink() override {
-    jpeg_destroy_compress(&info_);
-    if (out_) std::fclose(out_);
-  }
+  ~JpegSink() override { jpeg_destroy_compress(&info_); }
 
   bool Open() {
-    if (file_.Descriptor() < 0) return Fail("cannot make a file in that folder");
-    out_ = StreamOver(file_.Descriptor());
-    if (out_ == nullptr || !JpegStart(info_, errors_, out_, width_, height_))
+    if (OpenStream() == nullptr) return error_.empty() ? Fail("cannot start the JPEG file") : false;
+    if (!JpegStart(info_, errors_, out_, width_, height_))
       return Fail("cannot start the JPEG file");
     return true;
   }
@@ -215,23 +247,12 @@ class JpegSink : public PrintSink {
   bool Finish() override {
     if (!error_.empty()) return false;
     if (!JpegEnd(info_, errors_)) return Fail("the JPEG encoder failed");
-    const bool flushed = std::fclose(out_) == 0;
-    out_ = nullptr;
-    if (!flushed || !file_.Commit()) return Fail("cannot write the file (disk full?)");
-    return true;
+    return CloseAndCommit();
   }
 
  private:
-  bool Fail(const std::string& why) {
-    error_ = why;
-    return false;
-  }
-  TemporaryFile file_;
-  int width_;
-  int height_;
   jpeg_compress_struct info_{};
   JpegErrors errors_{};
-  std::FILE* out_ = nullptr;
 };
 
 // ---- PNG: rows as they come, fastest deflate --------------------------------
@@ -267,23 +288,20 @@ void IgnorePngWarning(png_structp, png_const_charp) {}
 // one line of its own.
 [[noreturn]] void JumpOnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
-class PngSink : public PrintSink {
+class PngSink : public StreamSink {
  public:
-  PngSink(const std::string& path, int width, int height)
-      : file_(path), width_(width), height_(height) {
+  PngSink(const std::string& path, int width, int height) : StreamSink(path, width, height) {
     png_ =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnPngError, IgnorePngWarning);
     info_ = png_ ? png_create_info_struct(png_) : nullptr;
   }
   ~PngSink() override {
     if (png_) png_destroy_write_struct(&png_, info_ ? &info_ : nullptr);
-    if (out_) std::fclose(out_);
   }
 
   bool Open() {
-    if (file_.Descriptor() < 0) return Fail("cannot make a file in that folder");
-    out_ = StreamOver(file_.Descriptor());
-    if (info_ == nullptr || out_ == nullptr || !PngStart(png_, info_, out_, width_, height_))
+    if (OpenStream() == nullptr) return error_.empty() ? Fail("cannot start the PNG file") : false;
+    if (info_ == nullptr || !PngStart(png_, info_, out_, width_, height_))
       return Fail("cannot start the PNG file");
     return true;
   }
@@ -293,23 +311,12 @@ class PngSink : public PrintSink {
   bool Finish() override {
     if (!error_.empty()) return false;
     if (!PngEnd(png_, info_)) return Fail("the PNG encoder failed");
-    const bool flushed = std::fclose(out_) == 0;
-    out_ = nullptr;
-    if (!flushed || !file_.Commit()) return Fail("cannot write the file (disk full?)");
-    return true;
+    return CloseAndCommit();
   }
 
  private:
-  bool Fail(const std::string& why) {
-    error_ = why;
-    return false;
-  }
-  TemporaryFile file_;
-  int width_;
-  int height_;
   png_structp png_ = nullptr;
   png_infop info_ = nullptr;
-  std::FILE* out_ = nullptr;
 };
 
 template <typename Sink>
