@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <set>
 
 #include "mosaic/color_correction.h"
 #include "mosaic/deep_zoom.h"
@@ -74,15 +75,30 @@ bool WritePage(const PrintJob& job, const std::string& folder) {
          WriteText(folder + "/index.html", DeepZoomPage()) && CopyViewer(folder);
 }
 
+// Whether `dir` holds an earlier export and nothing else: its page and
+// descriptor, and no name an export does not write.
+bool HoldsOnlyAnExport(const std::string& dir) {
+  static const std::set<std::string> kExportNames = {"index.html", "mosaic.dzi", "cells.js",
+                                                     "leaflet", "mosaic_files"};
+  std::error_code error;
+  int page_and_descriptor = 0;
+  for (fs::directory_iterator entry(dir, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    if (kExportNames.count(name) == 0) return false;
+    page_and_descriptor += name == "index.html" || name == "mosaic.dzi";
+  }
+  return !error && page_and_descriptor == 2;
+}
+
 // A folder an export may replace: none yet, an empty one, or an earlier
-// export (it has the page and the descriptor). Anything else may be the
-// user's own and is never deleted.
+// export. Anything else may be the user's own (a file of theirs added to an
+// earlier export too) and is never deleted.
 bool ReplaceableFolder(const std::string& dir) {
   std::error_code error;
   if (!fs::exists(dir, error)) return true;
   if (!fs::is_directory(dir, error)) return false;
-  return fs::is_empty(dir, error) ||
-         (fs::exists(dir + "/index.html", error) && fs::exists(dir + "/mosaic.dzi", error));
+  return fs::is_empty(dir, error) || HoldsOnlyAnExport(dir);
 }
 
 std::string Parent(const std::string& dir) {
