@@ -68,13 +68,7 @@ metapixel_mosaic() {
     --metapixel "$target" "$out" >/dev/null 2>&1 || { echo "metapixel failed on $target" >&2; exit 1; }
 }
 
-install_metapixel() {
-  command -v metapixel >/dev/null && command -v metapixel-prepare >/dev/null && return
-  echo "installing metapixel from Debian"
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q metapixel >/dev/null
-}
+source "$SOURCE_DIR/bench/metapixel.sh"
 
 make_photos() {
   [ -f "$WORK/photos.complete" ] && return

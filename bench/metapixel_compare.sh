@@ -60,13 +60,7 @@ TILE_H=${TILE_SIZE#*x}
 
 [ -x "$BATCH" ] || { echo "no $BATCH : build the target tessaline-batch first" >&2; exit 2; }
 
-install_metapixel() {
-  command -v metapixel >/dev/null && command -v metapixel-prepare >/dev/null && return
-  echo "installing metapixel from Debian"
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q metapixel >/dev/null
-}
+source "$SOURCE_DIR/bench/metapixel.sh"
 
 # The largest library's pictures, made once: TILE_COUNTS' largest number of
 # plasma fractals, a hundred to an ImageMagick run (one run each would take

@@ -70,6 +70,18 @@ bool ParseAlpha(const std::string& text, double& alpha) {
   return end == text.c_str() + text.size() && alpha >= 0.0 && alpha <= 1.0;
 }
 
+// An option taking a share from 0 to 1 into `value`, noting it in `given`.
+OptionRow ShareOption(const char* name, double BatchOptions::*value, bool BatchOptions::*given) {
+  return {name, true,
+          [name, value, given](const std::string& text, BatchOptions& o, std::string& error) {
+            o.*given = ParseAlpha(text, o.*value);
+            if (!(o.*given))
+              error = std::string("invalid value for ") + name + " : '" + text +
+                      "' (expected a number from 0 to 1)";
+            return o.*given;
+          }};
+}
+
 // The options of the movie run; rows for the table below.
 std::vector<OptionRow> MovieOptionRows() {
   return {
@@ -79,13 +91,7 @@ std::vector<OptionRow> MovieOptionRows() {
          o.movie = value;
          return !value.empty();
        }},
-      {"--alpha", true,
-       [](const std::string& value, BatchOptions& o, std::string& error) {
-         o.has_alpha = ParseAlpha(value, o.alpha);
-         if (!o.has_alpha)
-           error = "invalid value for --alpha : '" + value + "' (expected a number from 0 to 1)";
-         return o.has_alpha;
-       }},
+      ShareOption("--alpha", &BatchOptions::alpha, &BatchOptions::has_alpha),
   };
 }
 
@@ -134,13 +140,7 @@ std::vector<OptionRow> MosaicOptionRows() {
        }},
       {"--gpu", false,
        [](const std::string&, BatchOptions& o, std::string&) { return o.gpu = true; }},
-      {"--color", true,
-       [](const std::string& value, BatchOptions& o, std::string& error) {
-         o.has_color = ParseAlpha(value, o.color);
-         if (!o.has_color)
-           error = "invalid value for --color : '" + value + "' (expected a number from 0 to 1)";
-         return o.has_color;
-       }},
+      ShareOption("--color", &BatchOptions::color, &BatchOptions::has_color),
   };
 }
 

@@ -298,18 +298,22 @@ void TileMatcher::Search(const unsigned char* query, int k, const int* seeds, in
     best.Offer(SquaredDistance(&rows_[static_cast<std::size_t>(pos) * dim_], query, dim_),
                seeds[s]);
   }
-  // Best-first: the subtree of least bound next. A bound above the k-th best
-  // means every tile beyond is strictly worse, not even a tie.
+  SearchTree(scratch);
+  best.WriteTo(out);
+}
+
+// Best-first: the subtree of least bound next. A bound above the k-th best
+// means every tile beyond is strictly worse, not even a tie.
+void TileMatcher::SearchTree(Scratch& scratch) const {
   auto& queue = scratch.queue;
   queue.assign(1, {BoxBound(0, scratch.query.data()), 0});
-  while (!queue.empty() && best.MayImprove(queue.front().first)) {
+  while (!queue.empty() && scratch.best.MayImprove(queue.front().first)) {
     const int node = queue.front().second;
     std::pop_heap(queue.begin(), queue.end(), std::greater<>());
     queue.pop_back();
     const int leaf = DescendToLeaf(node, scratch);
     if (leaf >= 0) ScanLeaf(leaf, scratch);
   }
-  best.WriteTo(out);
 }
 
 int TileMatcher::DescendToLeaf(int node, Scratch& scratch) const {
@@ -386,15 +390,7 @@ std::vector<int> TileMatcher::NearestAllowed(const ColourFeature& query, int k,
   std::copy(query.begin(), query.end(), scratch.query.begin());
   BestList& best = scratch.best;
   best.Reset(std::max(k, 1));
-  auto& queue = scratch.queue;
-  queue.assign(1, {BoxBound(0, scratch.query.data()), 0});
-  while (!queue.empty() && best.MayImprove(queue.front().first)) {
-    const int node = queue.front().second;
-    std::pop_heap(queue.begin(), queue.end(), std::greater<>());
-    queue.pop_back();
-    const int leaf = DescendToLeaf(node, scratch);
-    if (leaf >= 0) ScanLeaf(leaf, scratch);
-  }
+  SearchTree(scratch);
   std::vector<int> nearest(best.Size());
   best.WriteTo(nearest.data());
   return nearest;

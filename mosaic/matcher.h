@@ -107,6 +107,8 @@ class TileMatcher {
               int* out) const;
   // Goes down from `node` to the leaf of least bound, queueing the other
   // children that may still hold better tiles; -1 when none may.
+  // The tree search for scratch.query into scratch.best, already seeded.
+  void SearchTree(Scratch& scratch) const;
   int DescendToLeaf(int node, Scratch& scratch) const;
   // Offers the tiles of a leaf to the search's best list.
   void ScanLeaf(int node, Scratch& scratch) const;

@@ -263,15 +263,6 @@ DecodedPicture DecodeBmp(std::string_view bytes) {
 
 // ---- TIFF ---------------------------------------------------------------
 
-void SilenceTiff() {
-  static const bool silenced = [] {
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-    return true;
-  }();
-  (void)silenced;
-}
-
 DecodedPicture DecodeTiff(const std::string& path) {
   SilenceTiff();
   std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "r"), TIFFClose);
@@ -529,6 +520,17 @@ DecodedPicture ReadUprightPicture(const std::string& path, PictureSize needed) {
     return {};
   }
   return DecodePicture(bytes, path, needed);
+}
+
+// libtiff prints its errors and warnings itself; callers report a failure
+// in one line of their own instead.
+void SilenceTiff() {
+  static const bool silenced = [] {
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    return true;
+  }();
+  (void)silenced;
 }
 
 }  // namespace tessaline

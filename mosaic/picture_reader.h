@@ -56,4 +56,7 @@ DecodedPicture ReadUprightPicture(const std::string& path, PictureSize needed = 
 // so that both sides still cover `needed` (same orientation as `stored`).
 int JpegReduction(PictureSize stored, PictureSize needed);
 
+// Keeps libtiff from printing its own errors and warnings (once per process).
+void SilenceTiff();
+
 }  // namespace tessaline

@@ -17,6 +17,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "mosaic/picture_reader.h"
+
 namespace tessaline {
 namespace {
 
@@ -32,17 +34,6 @@ std::string LowerExtension(const std::string& path) {
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-}
-
-// libtiff prints its errors itself; the sink reports each failure in one
-// line of its own instead.
-void SilenceTiff() {
-  static const bool silenced = [] {
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-    return true;
-  }();
-  (void)silenced;
 }
 
 // A stdio stream over its own copy of `fd`, so the library closing it
