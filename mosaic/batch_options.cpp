@@ -349,18 +349,6 @@ std::string BatchUsage() {
          "display).\n";
 }
 
-std::string MovieProgressText(int done, int total, int width) {
-  const std::string frame = "frame " + std::to_string(done);
-  if (total <= 0) return frame;
-  const double fraction = std::clamp(static_cast<double>(done) / total, 0.0, 1.0);
-  const int cells = std::max(width, 1);
-  const int filled = static_cast<int>(fraction * cells);
-  char percent[8];
-  std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100.0));
-  return "[" + std::string(filled, '#') + std::string(cells - filled, ' ') + "] " + percent + " " +
-         frame + " of " + std::to_string(total);
-}
-
 std::string ExportProgressText(double fraction, const std::string& what, int width) {
   fraction = std::clamp(fraction, 0.0, 1.0);
   const int cells = std::max(width, 1);
@@ -371,18 +359,19 @@ std::string ExportProgressText(double fraction, const std::string& what, int wid
          what;
 }
 
+std::string MovieProgressText(int done, int total, int width) {
+  const std::string frame = "frame " + std::to_string(done);
+  if (total <= 0) return frame;
+  return ExportProgressText(static_cast<double>(done) / total,
+                            frame + " of " + std::to_string(total), width);
+}
+
 std::string ProgressBarText(double p, int width) {
   const char* stage = p <= 1.0   ? "creating thumbnails"
                       : p <= 2.0 ? "creating kd-tree"
                                  : "creating tle files";
-  double fraction = p <= 1.0 ? p : p <= 2.0 ? p - 1.0 : p - 2.0;
-  fraction = std::clamp(fraction, 0.0, 1.0);
-  const int cells = std::max(width, 1);
-  const int filled = static_cast<int>(fraction * cells);
-  char percent[8];
-  std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100.0));
-  return "[" + std::string(filled, '#') + std::string(cells - filled, ' ') + "] " + percent + " " +
-         stage;
+  const double fraction = p <= 1.0 ? p : p <= 2.0 ? p - 1.0 : p - 2.0;
+  return ExportProgressText(fraction, stage, width);
 }
 
 }  // namespace tessaline
