@@ -41,10 +41,52 @@ std::string PatternExpression(const std::string& patterns) {
 // completion then inserts at offsets into the absolute path and garbles the
 // field. With the cursor after the folder's path instead, typed names stay
 // absolute. The field has the focus right after show().
-void KeepTypedNamesAbsolute() {
+Fl_File_Input* KeepTypedNamesAbsolute() {
   auto* field = dynamic_cast<Fl_File_Input*>(Fl::focus());
   if (field) field->position(field->size());
+  return field;
 }
+
+// A name typed as an absolute path would land after the folder's path the
+// field starts with ("/home/me//srv/out.png", which the chooser folds into
+// a path inside the folder). So a "/" typed as the first key of a name
+// clears the folder's path first, and the chooser's name completion is
+// turned off for the rest of the name: it reads partial absolute names
+// against the process's folder and garbles them. ("~" needs nothing: the
+// chooser expands "folder/~/name" to the home folder itself.)
+struct AbsoluteNames {
+  Fl_File_Input* field = nullptr;
+  std::string folder;
+  Fl_Event_Dispatch next = nullptr;
+};
+AbsoluteNames absolute_names;
+
+int ClearFolderBeforeAbsoluteName(int event, Fl_Window* window) {
+  Fl_File_Input* field = absolute_names.field;
+  if (event == FL_KEYBOARD && field && Fl::focus() == field && Fl::event_text()[0] == '/' &&
+      field->position() == field->size() && absolute_names.folder == field->value()) {
+    field->value("");
+    field->when(FL_WHEN_ENTER_KEY_ALWAYS);
+  }
+  return absolute_names.next ? absolute_names.next(event, window) : Fl::handle_(event, window);
+}
+
+// Installs the hook for one chooser's lifetime.
+class AbsoluteNameHook {
+ public:
+  explicit AbsoluteNameHook(Fl_File_Input* field) {
+    if (!field) return;
+    absolute_names = {field, field->value() ? field->value() : "", Fl::event_dispatch()};
+    Fl::event_dispatch(ClearFolderBeforeAbsoluteName);
+  }
+  ~AbsoluteNameHook() {
+    if (!absolute_names.field) return;
+    Fl::event_dispatch(absolute_names.next);
+    absolute_names = AbsoluteNames();
+  }
+  AbsoluteNameHook(const AbsoluteNameHook&) = delete;
+  AbsoluteNameHook& operator=(const AbsoluteNameHook&) = delete;
+};
 
 }  // namespace
 
@@ -58,6 +100,20 @@ std::string ChooserPattern(const std::string& filter) {
   return pattern;
 }
 
+std::string TypedChooserPath(const std::string& folder, const std::string& value,
+                             const std::string& home) {
+  if (folder.empty() || value.compare(0, folder.size(), folder) != 0) return value;
+  std::string typed = value.substr(folder.size());
+  if (folder.back() != '/') {
+    if (typed.empty() || typed[0] != '/') return value;
+    typed.erase(0, 1);
+  }
+  if (typed.size() > 1 && typed[0] == '/') return typed;
+  if (!home.empty() && (typed == "~" || typed.compare(0, 2, "~/") == 0))
+    return home + typed.substr(1);
+  return value;
+}
+
 int ShowFileChooser(std::vector<std::string>& paths, const std::string& title,
                     const std::string& filter, bool multi, bool save) {
   int type = multi ? Fl_File_Chooser::MULTI : Fl_File_Chooser::SINGLE;
@@ -66,7 +122,7 @@ int ShowFileChooser(std::vector<std::string>& paths, const std::string& title,
   // The chooser keeps pointers to the pattern and title: both outlive it.
   Fl_File_Chooser chooser(".", pattern.c_str(), type, title.c_str());
   chooser.show();
-  KeepTypedNamesAbsolute();
+  const AbsoluteNameHook hook(KeepTypedNamesAbsolute());
   // Modal in effect: the menu command returns only when the chooser closes.
   while (chooser.shown()) Fl::wait();
   for (int i = 1; i <= chooser.count(); ++i) {

@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh" "$@"
 prepare_tiles 2
 # A target from outside the tile folder, a stand-in movie file, and a folder
 # for the exports.
-mkdir out
+mkdir out elsewhere
 convert "$(ls images/*.jpg | head -n 1)" -resize 320x target.png
 touch clip.mp4
 
@@ -55,6 +55,12 @@ for name in out.png out.jpg out.tif; do
   [ "$size" = "1280 x 720" ] || fail "$name is $size, not the working size"
 done
 import -window "$WID" exported.png
+
+# A name typed as an absolute path goes where it says, not into the folder
+# the chooser shows.
+choose ctrl+s "Save Image" "$PWD/elsewhere/typed.png"
+wait_for_count "^saved the mosaic image to $PWD/elsewhere/typed.png$" 1
+[ -s elsewhere/typed.png ] || fail "the absolute name did not write elsewhere/typed.png"
 
 # An unknown type and a missing folder: one line each, no file, no temporary.
 choose ctrl+s "Save Image" out/out.xyz
