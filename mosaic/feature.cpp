@@ -1,7 +1,11 @@
 #include "mosaic/feature.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 #include <opencv2/imgproc.hpp>
+
+#include "mosaic/work_split.h"
 
 namespace tessaline {
 namespace {
@@ -23,6 +27,43 @@ cv::Mat AsBgr(const cv::Mat& picture) {
     default:
       return cv::Mat();
   }
+}
+
+// Area means for whole-number shrink factors, the usual case (a 3840 × 2160
+// working image to a 240 × 240 matching image): a vertical pass adds each
+// output row's fy input rows (a loop the compiler vectorises), a horizontal
+// one adds fx pixels of that. About ten times faster than cv::resize's
+// general area path, which matters in live video.
+cv::Mat WholeFactorMeans(const cv::Mat& bgr, cv::Size size, int fx, int fy) {
+  cv::Mat means(size, CV_8UC3);
+  const int width = bgr.cols * 3;
+  const std::uint32_t area = static_cast<std::uint32_t>(fx) * static_cast<std::uint32_t>(fy);
+  // Reading the picture is most of the time, so both cores share it.
+  SplitWork(size.height, 2, [&](int begin, int end) {
+    // 16 bits hold fy <= 257 rows of 255; the caller sends taller factors
+    // to cv::resize.
+    std::vector<std::uint16_t> columns(static_cast<std::size_t>(width));
+    for (int oy = begin; oy < end; ++oy) {
+      std::fill(columns.begin(), columns.end(), 0);
+      for (int y = oy * fy; y < (oy + 1) * fy; ++y) {
+        const std::uint8_t* row = bgr.ptr<std::uint8_t>(y);
+        std::uint16_t* column = columns.data();
+        for (int i = 0; i < width; ++i) column[i] = static_cast<std::uint16_t>(column[i] + row[i]);
+      }
+      std::uint8_t* out = means.ptr<std::uint8_t>(oy);
+      const std::uint16_t* column = columns.data();
+      for (int ox = 0; ox < size.width; ++ox, column += 3 * fx) {
+        std::uint32_t sum[3] = {0, 0, 0};
+        for (int i = 0; i < 3 * fx; i += 3) {
+          sum[0] += column[i];
+          sum[1] += column[i + 1];
+          sum[2] += column[i + 2];
+        }
+        for (int c = 0; c < 3; ++c) *out++ = static_cast<std::uint8_t>((sum[c] + area / 2) / area);
+      }
+    }
+  });
+  return means;
 }
 
 // Start and length (in pixels) of sub-cell i of `cells` along an axis of
@@ -75,8 +116,17 @@ cv::Mat MakeMatchingImage(const cv::Mat& target, cv::Size matching_size) {
   if (matching_size.width < 1 || matching_size.height < 1) return cv::Mat();
   const cv::Mat bgr = AsBgr(target);
   if (bgr.empty()) return cv::Mat();
+  // Shrinking, each matching pixel is its sub-cell's area mean, as a tile's
+  // feature is: a linear resize would sample a few pixels of every sub-cell
+  // and match the cells' noise instead of their colours. Enlarging (a small
+  // thumbnail as the target), the linear resize is the smooth one.
+  const bool shrinks = matching_size.width <= bgr.cols && matching_size.height <= bgr.rows;
+  if (shrinks && bgr.cols % matching_size.width == 0 && bgr.rows % matching_size.height == 0 &&
+      bgr.rows / matching_size.height <= 257)
+    return WholeFactorMeans(bgr, matching_size, bgr.cols / matching_size.width,
+                            bgr.rows / matching_size.height);
   cv::Mat matching;
-  cv::resize(bgr, matching, matching_size, 0, 0, cv::INTER_LINEAR);
+  cv::resize(bgr, matching, matching_size, 0, 0, shrinks ? cv::INTER_AREA : cv::INTER_LINEAR);
   return matching;
 }
 

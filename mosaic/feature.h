@@ -33,8 +33,9 @@ using ColourFeature = std::vector<unsigned char>;
 // gives an empty feature.
 ColourFeature ComputeTileFeature(const cv::Mat& picture, int mx, int my);
 
-// The matching image of a target: a bilinear (cv::INTER_LINEAR) resize to
-// matching_size = (DivX × MX, DivY × MY), always 3 channels. Gives an empty
+// The matching image of a target: a resize to matching_size = (DivX × MX,
+// DivY × MY), always 3 channels, by area means (cv::INTER_AREA) when it
+// shrinks the target on both axes, bilinear otherwise. Gives an empty
 // Mat when the target is empty or unsupported or the size is not positive.
 cv::Mat MakeMatchingImage(const cv::Mat& target, cv::Size matching_size);
 

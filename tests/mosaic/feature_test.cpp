@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <opencv2/imgproc.hpp>
+
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -162,8 +164,8 @@ TEST(MatchingImage, UniformPictureStaysUniform) {
 }
 
 TEST(MatchingImage, KeepsQuadrantsInPlace) {
-  // Quadrants green, blue / red, white; a 4 times smaller picture samples
-  // each output pixel between two pixels of the same quadrant.
+  // Quadrants green, blue / red, white; in a 4 times smaller picture each
+  // pixel is the mean of one quadrant.
   const cv::Mat target = PictureFromFormula(8, 8, [](int c, int r) {
     if (r < 4) return c < 4 ? cv::Vec3b(0, 255, 0) : cv::Vec3b(255, 0, 0);
     return c < 4 ? cv::Vec3b(0, 0, 255) : cv::Vec3b(255, 255, 255);
@@ -173,6 +175,30 @@ TEST(MatchingImage, KeepsQuadrantsInPlace) {
   EXPECT_EQ(matching.at<cv::Vec3b>(0, 1), cv::Vec3b(255, 0, 0));
   EXPECT_EQ(matching.at<cv::Vec3b>(1, 0), cv::Vec3b(0, 0, 255));
   EXPECT_EQ(matching.at<cv::Vec3b>(1, 1), cv::Vec3b(255, 255, 255));
+}
+
+TEST(MatchingImage, ShrinkingGivesEachSubCellItsMean) {
+  // Sub-cells 16 pixels wide, black with a white stripe of four columns in
+  // the middle: each is a dark grey (64), as its tile feature would say, not
+  // the white a resize sampling the sub-cell's centre would see.
+  const cv::Mat target = PictureFromFormula(64, 36, [](int c, int) {
+    return c % 16 >= 6 && c % 16 < 10 ? cv::Vec3b(255, 255, 255) : cv::Vec3b(0, 0, 0);
+  });
+  const cv::Mat matching = MakeMatchingImage(target, cv::Size(4, 2));
+  for (auto it = matching.begin<cv::Vec3b>(); it != matching.end<cv::Vec3b>(); ++it)
+    ASSERT_NEAR((*it)[1], 64, 1);
+}
+
+TEST(MatchingImage, WholeFactorsGiveOpenCvsAreaMeans) {
+  // Shrinking by whole factors takes a path of its own; it must give what
+  // the general area resize gives (up to rounding), factors of 1 included.
+  cv::Mat target(54, 96, CV_8UC3);
+  cv::randu(target, 0, 256);
+  for (const cv::Size size : {cv::Size(12, 6), cv::Size(96, 2), cv::Size(1, 54), cv::Size(32, 27)}) {
+    cv::Mat expected;
+    cv::resize(target, expected, size, 0, 0, cv::INTER_AREA);
+    EXPECT_LE(cv::norm(MakeMatchingImage(target, size), expected, cv::NORM_INF), 1) << size;
+  }
 }
 
 TEST(MatchingImage, EmptyTargetOrSizeGivesNothing) {
