@@ -9,7 +9,7 @@
 // - Assign/Index: every cell through the ANN index (the reference path), k = 1.
 // - Assign/Fast: every cell through TileMatcher, k = argument 1, with a
 //   target tile set (so k + 1 tiles are searched), random choice included.
-// - MatchingImage: the bilinear resize of the working image to 240 × 240.
+// - MatchingImage: the area-mean resize of the working image to 240 × 240.
 // - Compose: the whole 3840 × 2160 picture from the thumbnails.
 // - ZoomWithNeighbours: the nine assignments of a zoom with "Around
 //   photomosaics": the zoomed tile's (from the working image) and eight

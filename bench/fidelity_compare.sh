@@ -188,7 +188,7 @@ summary() {
       n++
       c0 += field($1, 2); tiles0 += field($1, 4); estimate += field($1, 6)
       if ($2 != "") { cc += field($2, 2); ncc++ }
-      if ($3 != "") { tilesr += field($3, 4); nr++ }
+      if ($3 != "") { repeated += field($3, 2); tilesr += field($3, 4); nr++ }
       meta += field($4, 2); tilesm += field($4, 4)
       meta0 += field($5, 2); tilesm0 += field($5, 4)
     }
@@ -198,7 +198,7 @@ summary() {
       printf "  tessaline c=0      dE %6.2f  %7.1f tiles\n", c0, tiles0
       if (ncc == n) printf "  tessaline c=%s    dE %6.2f\n", color, cc / n
       else printf "  tessaline c=%s    option not available (estimated dE %.2f)\n", color, estimate
-      if (nr == n) printf "  tessaline R=%d      %7.1f tiles\n", repeat, tilesr / n
+      if (nr == n) printf "  tessaline R=%d      dE %6.2f  %7.1f tiles\n", repeat, repeated / n, tilesr / n
       else printf "  tessaline R=%d      option not available\n", repeat
       printf "  metapixel          dE %6.2f  %7.1f tiles\n", meta, tilesm
       printf "  metapixel d=0      dE %6.2f  %7.1f tiles\n", meta0, tilesm0
