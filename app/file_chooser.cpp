@@ -100,20 +100,6 @@ std::string ChooserPattern(const std::string& filter) {
   return pattern;
 }
 
-std::string TypedChooserPath(const std::string& folder, const std::string& value,
-                             const std::string& home) {
-  if (folder.empty() || value.compare(0, folder.size(), folder) != 0) return value;
-  std::string typed = value.substr(folder.size());
-  if (folder.back() != '/') {
-    if (typed.empty() || typed[0] != '/') return value;
-    typed.erase(0, 1);
-  }
-  if (typed.size() > 1 && typed[0] == '/') return typed;
-  if (!home.empty() && (typed == "~" || typed.compare(0, 2, "~/") == 0))
-    return home + typed.substr(1);
-  return value;
-}
-
 int ShowFileChooser(std::vector<std::string>& paths, const std::string& title,
                     const std::string& filter, bool multi, bool save) {
   int type = multi ? Fl_File_Chooser::MULTI : Fl_File_Chooser::SINGLE;

@@ -32,8 +32,9 @@ cv::Mat AsBgr(const cv::Mat& picture) {
 // Area means for whole-number shrink factors, the usual case (a 3840 × 2160
 // working image to a 240 × 240 matching image): a vertical pass adds each
 // output row's fy input rows (a loop the compiler vectorises), a horizontal
-// one adds fx pixels of that. About ten times faster than cv::resize's
-// general area path, which matters in live video.
+// one adds fx pixels of that. On two cores it takes a third of the time of
+// cv::resize's general area path (2.4 against 8 ms), which matters in live
+// video.
 cv::Mat WholeFactorMeans(const cv::Mat& bgr, cv::Size size, int fx, int fy) {
   cv::Mat means(size, CV_8UC3);
   const int width = bgr.cols * 3;
