@@ -97,6 +97,25 @@ void LogExport(const ExportProgress& progress, const PrintJob& print, const std:
                " written to " + path);
 }
 
+using PrintWriter = bool (*)(const PrintJob&, const std::string&, const ExportProgress&,
+                            std::string*);
+
+// One print-resolution output, `what` at `tile_px` written to `path` by
+// `write`; false with one line on `errors`.
+bool WritePrintOutput(qxPhotoMosaic& engine, const BatchMosaicJob& job, int tile_px,
+                      const std::string& what, const std::string& path, PrintWriter write,
+                      std::ostream& errors) {
+  const PrintJob print = MakePrintJob(engine, tile_px);
+  const ExportProgress progress = ExportProgressFor(job, what);
+  std::string error;
+  if (!write(print, path, progress, &error)) {
+    errors << "tessaline-batch: " << error << "\n";
+    return false;
+  }
+  LogExport(progress, print, what, path);
+  return true;
+}
+
 // The print-resolution outputs of the mosaic just generated; false with
 // one line on `errors`.
 bool WritePrintOutputs(qxPhotoMosaic& engine, const BatchMosaicJob& job, std::ostream& errors) {
@@ -104,25 +123,14 @@ bool WritePrintOutputs(qxPhotoMosaic& engine, const BatchMosaicJob& job, std::os
     errors << "tessaline-batch: no mosaic was made, nothing written\n";
     return false;
   }
-  std::string error;
-  if (job.print_tile_px > 0 && !job.out_path.empty()) {
-    const PrintJob print = MakePrintJob(engine, job.print_tile_px);
-    const ExportProgress progress = ExportProgressFor(job, "print picture");
-    if (!WritePrintMosaic(print, job.out_path, progress, &error)) {
-      errors << "tessaline-batch: " << error << "\n";
-      return false;
-    }
-    LogExport(progress, print, "print picture", job.out_path);
-  }
-  if (!job.deepzoom_dir.empty()) {
-    const PrintJob print = MakePrintJob(engine, job.deepzoom_tile_px);
-    const ExportProgress progress = ExportProgressFor(job, "deep zoom");
-    if (!WriteDeepZoom(print, job.deepzoom_dir, progress, &error)) {
-      errors << "tessaline-batch: " << error << "\n";
-      return false;
-    }
-    LogExport(progress, print, "deep zoom", job.deepzoom_dir);
-  }
+  if (job.print_tile_px > 0 && !job.out_path.empty() &&
+      !WritePrintOutput(engine, job, job.print_tile_px, "print picture", job.out_path,
+                        WritePrintMosaic, errors))
+    return false;
+  if (!job.deepzoom_dir.empty() &&
+      !WritePrintOutput(engine, job, job.deepzoom_tile_px, "deep zoom", job.deepzoom_dir,
+                        WriteDeepZoom, errors))
+    return false;
   return true;
 }
 

@@ -379,13 +379,7 @@ int TiffMap(thandle_t, void**, toff_t*) { return 0; }
 void TiffUnmap(thandle_t, void*, toff_t) {}
 
 bool TiffWriteStrips(TIFF* tiff, const cv::Mat& bgr) {
-  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(bgr.cols));
-  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(bgr.rows));
-  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-  TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  SetRgbTiffFields(tiff, bgr.cols, bgr.rows);
   TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
   TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
   TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0));
@@ -566,6 +560,16 @@ bool EncodePicture(PictureFormat format, const cv::Mat& bgr, std::string& bytes,
   }
   error = "no encoder for this picture type";
   return false;
+}
+
+void SetRgbTiffFields(TIFF* file, int width, int height) {
+  TIFFSetField(file, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
+  TIFFSetField(file, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
+  TIFFSetField(file, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(file, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(file, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+  TIFFSetField(file, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(file, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
 }
 
 }  // namespace tessaline

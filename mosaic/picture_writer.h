@@ -15,7 +15,14 @@
 #include <string_view>
 #include <vector>
 
+struct tiff;  // libtiff's TIFF
+
 namespace tessaline {
+
+// The fields of an 8-bit, three-channel, top-left picture of `width` ×
+// `height` in red-green-blue order; compression and layout are the
+// caller's.
+void SetRgbTiffFields(struct tiff* file, int width, int height);
 
 enum class PictureFormat { kNone, kPng, kJpeg, kBmp, kPpm, kTiff, kWebp, kHeif };
 

@@ -18,6 +18,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "mosaic/picture_reader.h"
+#include "mosaic/picture_writer.h"
 
 namespace tessaline {
 namespace {
@@ -115,13 +116,7 @@ class TiffSink : public FileSink {
     const int fd = dup(file_.Descriptor());
     tiff_ = fd < 0 ? nullptr : TIFFFdOpen(fd, file_.Name().c_str(), big ? "w8" : "w");
     if (tiff_ == nullptr) return Fail("cannot start the TIFF file");
-    TIFFSetField(tiff_, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width_));
-    TIFFSetField(tiff_, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height_));
-    TIFFSetField(tiff_, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tiff_, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tiff_, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    TIFFSetField(tiff_, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff_, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    SetRgbTiffFields(tiff_, width_, height_);
     TIFFSetField(tiff_, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(tiff_, TIFFTAG_ZIPQUALITY, 1);
     TIFFSetField(tiff_, TIFFTAG_TILEWIDTH, kTiffTile);

@@ -81,6 +81,18 @@ prepare_tiles() {
   [ "$(ls images | wc -l)" -ge "$((10 * $1))" ] || fail "the sample photographs are missing"
 }
 
+# The interface pictures, eight tiles of one colour each, and a red-blue
+# gradient target.png that tessaline.cfg names as the first target.
+prepare_colour_tiles() {
+  mkdir -p texture images
+  cp "$SOURCE_DIR"/texture/*.png texture/
+  for colour in red green blue yellow white black orange purple; do
+    convert -size 64x36 "xc:$colour" "images/$colour.png"
+  done
+  convert -size 320x180 gradient:red-blue target.png
+  printf '[image]\nimage_default=target.png\n' >tessaline.cfg
+}
+
 # The number of lines matching $1 in file $2 (default the log).
 count() { grep -c -- "$1" "${2:-$WORK/tessaline.log}" || true; }
 

@@ -5,13 +5,7 @@
 # sizes the GPU cannot hold are refused and the program goes on.
 source "$(dirname "$0")/lib.sh" "$@"
 
-mkdir -p texture images
-cp "$SOURCE_DIR"/texture/*.png texture/
-for colour in red green blue yellow white black orange purple; do
-  convert -size 64x36 "xc:$colour" "images/$colour.png"
-done
-convert -size 320x180 gradient:red-blue target.png
-printf '[image]\nimage_default=target.png\n' >tessaline.cfg
+prepare_colour_tiles
 # Sends the window manager's WM_DELETE_WINDOW to window $1 (there is no
 # window manager here to do it).
 close_window() {

@@ -69,13 +69,7 @@ grep -q -- "--repeat R" <("$BATCH" --help) || fail "--help does not describe --r
 
 # The program: eight tiles cannot keep R = 2 (any 3 x 3 cells differ) on
 # the default 120 x 120 grid, which the log says once the new rule applies.
-mkdir -p texture images
-cp "$SOURCE_DIR"/texture/*.png texture/
-for colour in red green blue yellow white black orange purple; do
-  convert -size 64x36 "xc:$colour" "images/$colour.png"
-done
-convert -size 320x180 gradient:red-blue target.png
-printf '[image]\nimage_default=target.png\n' >tessaline.cfg
+prepare_colour_tiles
 cp tessaline.cfg first.cfg
 start_app
 xdotool mousemove --window "$WID" 52 318 click 1 # Generate
