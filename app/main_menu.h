@@ -1,23 +1,45 @@
 #pragma once
 // The main window's menu as data: every item in the order it is added, with
-// its label, shortcut, flags and the top-level callback that dispatches it,
-// and the check, radio and active marks that follow the view's state. No
-// widgets here: the main window builds its menu bar from these and tests
-// read them directly.
+// its label, shortcut, flags and the command it stands for, and the check,
+// radio and active marks that follow the view's state. An item carries its
+// entry as user data, so a pick is dispatched by what the item is, never by
+// its label text. GUI thread only.
 
 #include <string>
 #include <vector>
 
+class Fl_Menu_;
+class Fl_Widget;
+
 namespace tessaline {
 
-// The callback that dispatches an item: the item's top-level menu.
-enum class MenuGroup { kFile, kDraw, kPhotomosaic, kOpenGL, kWindow, kHelp };
+enum class MenuCommand {
+  kImportImage,
+  kImportMovie,
+  kExportImage,
+  kExportPrint,
+  kQuit,
+  kDrawToggle,  // index: the toggle's bit
+  kGenerate,
+  kRandom,
+  kCameraInput,
+  kAutoPilot,
+  kTileSize,  // index: the size's place in the view's list
+  kChooseImagesDir,
+  kUpdateImages,
+  kPreference,
+  kStep,
+  kAnimation,
+  kFullScreen,
+  kVersion,
+};
 
 struct MenuEntry {
   std::string label;  // full path, trailing spaces included ("File/Quit")
   int shortcut = 0;   // toolkit key code, 0 for none
   int flags = 0;      // FL_MENU_* flags
-  MenuGroup group = MenuGroup::kFile;
+  MenuCommand command = MenuCommand::kQuit;
+  int index = 0;
 };
 
 // The whole menu, with one radio entry per offered tile size.
@@ -38,14 +60,22 @@ struct MenuInputs {
 };
 
 struct MenuItemMarks {
-  std::string label;
   bool checked = false;  // FL_MENU_VALUE
   bool active = true;    // not FL_MENU_INACTIVE
 };
 
-// The marks of every toggle, radio and greyed item, by full label.
-std::vector<MenuItemMarks> MenuMarks(const MenuInputs& in,
-                                     const std::vector<std::string>& tile_size_labels);
+// The marks of one entry: toggles and radios checked by the view's state,
+// the commands that need a mosaic greyed until there is one.
+MenuItemMarks MarksFor(const MenuEntry& entry, const MenuInputs& in);
+
+// Replaces the menu's items by `entries`. Every item calls `callback` with
+// its entry as user data: `entries` must stay unchanged while the menu
+// holds them.
+void AddMenuEntries(Fl_Menu_& menu, const std::vector<MenuEntry>& entries,
+                    void (*callback)(Fl_Widget*, void*));
+
+// Sets the marks of every item added from `entries`.
+void ApplyMenuMarks(Fl_Menu_& menu, const std::vector<MenuEntry>& entries, const MenuInputs& in);
 
 // The panel's "Start/Stop" button and "Output " switch.
 struct PanelMarks {

@@ -359,7 +359,7 @@ int qxFlWindow::handle(int event) {
 // The buttons hand the keyboard back to the view, which takes the keys.
 void qxFlWindow::OnGenerate(Fl_Widget*, void* window) {
   qxFlGLWindow* view = static_cast<qxFlWindow*>(window)->view_;
-  view->Command("Generate");
+  view->Command(ViewCommand::kGenerate);
   view->take_focus();
 }
 void qxFlWindow::OnStartStop(Fl_Widget*, void* window) {

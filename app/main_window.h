@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_menu.h"
 #include "view/view_owner.h"
 
 class Fl_Box;
@@ -89,14 +90,10 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   void BuildControlPanel(int w, int h);
   int ForwardToView(int event);
 
-  // Menu callbacks: each takes the picked item's path and dispatches on
-  // what follows its own top-level prefix.
-  static void OnFileMenu(Fl_Widget* menu, void* window);
-  static void OnDrawMenu(Fl_Widget* menu, void* view);
-  static void OnPhotomosaicMenu(Fl_Widget* menu, void* view);
-  static void OnOpenGLMenu(Fl_Widget* menu, void* window);
-  static void OnWindowMenu(Fl_Widget* menu, void* window);
-  static void OnHelpMenu(Fl_Widget* menu, void* window);
+  // Every menu item's callback: the menu bar's user data is this window,
+  // the item's is its entry.
+  static void OnMenu(Fl_Widget* menu, void* entry);
+  void RunMenuCommand(const MenuEntry& entry);
   static void OnGenerate(Fl_Widget* button, void* window);
   static void OnStartStop(Fl_Widget* button, void* window);
   static void OnSlider(Fl_Widget* slider, void* window);
@@ -126,8 +123,10 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   const int view_x_ = 7;
   const int view_y_ = 27;
 
-  // The tile size labels the menu was built with.
+  // The tile size labels the menu was built with, and its entries: the
+  // items point into menu_entries_ until the menu is filled again.
   std::vector<std::string> menu_tile_labels_;
+  std::vector<MenuEntry> menu_entries_;
 
   std::string file_name_;
   std::string file_path_;

@@ -108,14 +108,27 @@ void qxPhotoMosaic::SetMatchingGrid(int mx, int my) {
 }
 
 bool qxPhotoMosaic::LoadSubImages(const std::string& dir) {
+  // The index is built inside the load, so its stage shows before the
+  // touched tiles; a load that read nothing still leaves a matcher of what
+  // the library holds.
+  bool indexed = false;
+  library_.SetIndexBuilder([&] {
+    RebuildMatcher();
+    indexed = true;
+  });
   const bool loaded = library_.LoadSubImages(dir);
+  library_.SetIndexBuilder(nullptr);
+  if (!indexed) RebuildMatcher();
   ForgetComposed();
+  atlas_uploaded_ = false;
+  return loaded;
+}
+
+void qxPhotoMosaic::RebuildMatcher() {
   std::vector<ColourFeature> features;
   features.reserve(library_.Size());
   for (const SubImageInfo& info : library_.Entries()) features.push_back(info.feature);
   matcher_ = TileMatcher(features, config_.matching_x * config_.matching_y * 3);
-  atlas_uploaded_ = false;
-  return loaded;
 }
 
 }  // namespace tessaline

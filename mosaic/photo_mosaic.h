@@ -160,6 +160,8 @@ class qxPhotoMosaic {
   bool ComposeTarget(int index, std::vector<cv::Vec3b> means);
   bool RenderComposed(int index);
   void ForgetComposed();
+  // The matcher over the library's features as they are now.
+  void RebuildMatcher();
   bool HasCellTable() const;
   void SwapMosaics();
   void ComputeAroundMosaics(const std::array<int, 8>& neighbours, class Stopwatch& watch);

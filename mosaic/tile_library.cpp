@@ -146,6 +146,10 @@ bool TileLibrary::LoadFrom(const std::string& dir, const std::string& cache_path
   Log() << "readed image : " << store_.Size() << std::endl;
   if (!library_.empty()) {
     SetProgress(1.0);
+    if (build_index_) {
+      SetProgress(1.5);
+      build_index_();
+    }
     SetProgress(2.0);
     if (touched_tile_files_ && !MakeTouchedTiles()) return Fail(LoadFailure::kCancelled, dir);
   }

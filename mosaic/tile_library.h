@@ -86,7 +86,8 @@ class TileLibrary {
   cv::Mat Composite() const { return store_.Composite(); }
   // The images directory with a trailing separator; + name = full path.
   const std::string& ImagesPath() const { return images_path_; }
-  // 0 to 3: 0..1 reading pictures, 2..3 touched tiles, 3 done. Any thread.
+  // 0 to 3: 0..1 reading pictures, 1..2 the index, 2..3 touched tiles, 3
+  // done. Any thread.
   double LoadProgress() const { return load_progress_.load(); }
 
   // Where log lines go; by default the calling thread's engine log, and for
@@ -94,6 +95,10 @@ class TileLibrary {
   void SetLogStreams(std::ostream* log, std::ostream* console);
   void SetTileFileWriter(TileFileWriter writer) { write_tile_file_ = std::move(writer); }
   void SetProgressObserver(ProgressObserver observer) { observe_progress_ = std::move(observer); }
+  // Called on the loading thread once the pictures are read and before the
+  // touched tiles are made, while the progress shows the index stage (1 to
+  // 2); not called when the load finds no picture.
+  void SetIndexBuilder(std::function<void()> builder) { build_index_ = std::move(builder); }
   // Decoding threads for new pictures; 1 decodes on the loading thread.
   void SetDecodeThreads(int threads) { decode_threads_ = threads; }
   // Bytes of decoded pictures the load may hold at once (DecodeBudgetBytes
@@ -149,6 +154,7 @@ class TileLibrary {
   std::ostream* console_ = nullptr;  // not owned; null: std::cout
   TileFileWriter write_tile_file_;
   ProgressObserver observe_progress_;
+  std::function<void()> build_index_;
   PictureDecoder decode_picture_;  // empty: ReadUprightPicture, reduced
   int decode_threads_;
   std::uint64_t decode_budget_;

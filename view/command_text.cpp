@@ -1,31 +1,8 @@
 #include "view/command_text.h"
 
 #include <sstream>
-#include <utility>
 
 namespace tessaline {
-
-ViewCommand ParseViewCommand(const std::string& text) {
-  static const std::pair<const char*, ViewCommand> kWords[] = {
-      {"Generate", ViewCommand::kGenerate},
-      {"Random", ViewCommand::kRandom},
-      {"Preference", ViewCommand::kPreference},
-      {"Auto Pilot", ViewCommand::kAutoPilot},
-      {"Update images", ViewCommand::kUpdateImages},
-      {"Choose images dir", ViewCommand::kChooseImagesDir},
-      {"Camera Input", ViewCommand::kCameraInput},
-      {"Tile size/", ViewCommand::kTileSize},
-  };
-  for (const auto& [word, command] : kWords)
-    if (text.find(word) != std::string::npos) return command;
-  return ViewCommand::kNone;
-}
-
-int FindTileSizeLabel(const std::string& text, const std::vector<std::string>& labels) {
-  for (std::size_t i = 0; i < labels.size(); ++i)
-    if (!labels[i].empty() && text.find(labels[i]) != std::string::npos) return static_cast<int>(i);
-  return -1;
-}
 
 std::string LoadProgressText(double progress) {
   std::ostringstream text;  // default notation: six significant digits

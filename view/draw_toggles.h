@@ -24,13 +24,10 @@ inline constexpr std::array<DrawToggle, 8> kDrawToggles = {{
     {"Zoom with selected", "z"},
 }};
 
-// The index of the first toggle whose label `name` begins with, or -1.
-int DrawToggleIndex(const std::string& name);
-
-// draw_flags after the toggle named by `name` flipped its bit (unchanged when
-// no toggle is named). Switching "Zoom with selected" on also flips "Around
+// draw_flags after toggle `index` flipped its bit (unchanged for an index
+// outside the table). Switching "Zoom with selected" on also flips "Around
 // photomosaics": the zoom from the selected tile is meant to show its
 // neighbours growing with it.
-int ToggledDrawFlags(int flags, const std::string& name);
+int ToggledDrawFlags(int flags, int index);
 
 }  // namespace tessaline

@@ -26,6 +26,7 @@
 #include "render/texture.h"
 #include "render/view_scene.h"
 #include "video/movie_recorder.h"
+#include "view/command_text.h"
 #include "view/export_task.h"
 #include "view/icon_press.h"
 #include "view/input_mode.h"
@@ -74,15 +75,16 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   // Rest pose of the scene for an image of w x h with the engine's textures.
   void Layout(int w, int h);
 
-  // Commands (the button, the menu; see view_commands.cpp).
-  void Command(const std::string& text);
+  // Commands (the button, the menu; see view_commands.cpp). `index` is the
+  // tile size's place in the list for kTileSize.
+  void Command(ViewCommand command, int index = -1);
   void Generate();
   void IdleStep();
   void SetAnimation(int on) override;  // 1 on, 0 off, -1 toggle
   void StartStop();                    // the "Start/Stop" button
   void Step();                         // one idle step (OpenGL/Step)
-  // Flips the Draw toggle whose label `name` begins with.
-  void ToggleDrawFlag(const std::string& name);
+  // Flips Draw toggle `index` (its bit in the draw flags).
+  void ToggleDrawFlag(int index);
   // False (and the scene back at rest) when the cell has no zoom: a border
   // cell, or no library.
   bool ZoomInto(int col, int row);
@@ -120,9 +122,8 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   bool Exporting() const { return export_.Active(); }
   // Stops a running export and waits for its worker (the program ends).
   void CancelExport();
-  // Writes the current mosaic to `path`; the hidden key "x" writes
-  // "mosaic_export.png".
-  bool ExportMosaic(const std::string& path = "mosaic_export.png");
+  // Writes the current mosaic to `path` (File/Export/Image).
+  bool ExportMosaic(const std::string& path);
 
   // Mouse and key input, forwarded by the main window with coordinates
   // relative to the view's top left corner (pixels, y down).

@@ -20,9 +20,9 @@
 
 namespace tessaline {
 
-void qxFlGLWindow::Command(const std::string& text) {
+void qxFlGLWindow::Command(ViewCommand command, int index) {
   GuardEvent("command", [&] {
-    switch (ParseViewCommand(text)) {
+    switch (command) {
       case ViewCommand::kGenerate:
         Generate();
         break;
@@ -44,13 +44,9 @@ void qxFlGLWindow::Command(const std::string& text) {
       case ViewCommand::kCameraInput:
         ToggleVideoInput("");
         break;
-      case ViewCommand::kTileSize: {
-        std::vector<std::string> labels;
-        TileSizeLabels(labels);
-        const int index = FindTileSizeLabel(text, labels);
-        if (index >= 0) ChangeTileSize(index);
+      case ViewCommand::kTileSize:
+        ChangeTileSize(index);
         break;
-      }
       case ViewCommand::kNone:
         break;
     }
@@ -98,8 +94,8 @@ void qxFlGLWindow::Step() {
   EndCommand();
 }
 
-void qxFlGLWindow::ToggleDrawFlag(const std::string& name) {
-  draw_flags_ = ToggledDrawFlags(draw_flags_, name);
+void qxFlGLWindow::ToggleDrawFlag(int index) {
+  draw_flags_ = ToggledDrawFlags(draw_flags_, index);
   EndCommand();
 }
 

@@ -159,8 +159,6 @@ void qxFlGLWindow::KeyDown(int key, int x, int y) {
       ChangeTileSize(PreviousTileSizeIndex(tile_size_index_, sizes));
     else if (key == FL_Right)
       ChangeTileSize(NextTileSizeIndex(tile_size_index_, sizes));
-    else if (key == 'x')
-      ExportMosaic();
   });
   redraw();
 }

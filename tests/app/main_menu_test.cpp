@@ -1,6 +1,7 @@
 #include "app/main_menu.h"
 
 #include <FL/Enumerations.H>
+#include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Menu_Item.H>
 #include <gtest/gtest.h>
 
@@ -13,9 +14,9 @@ namespace tessaline {
 namespace {
 
 // Two items with one shortcut: only the first would ever fire. The keys the
-// view takes before any shortcut ("g", "x", Left, Right) must stay free too.
+// view takes before any shortcut ("g", Left, Right) must stay free too.
 TEST(MainMenu, EveryShortcutReachesOneItemOnly) {
-  std::set<int> taken = {'g', 'x', FL_Left, FL_Right};
+  std::set<int> taken = {'g', FL_Left, FL_Right};
   for (const MenuEntry& entry : MainMenuEntries({"32 x 18", "16 x 9"})) {
     if (entry.shortcut == 0) continue;
     EXPECT_TRUE(taken.insert(entry.shortcut).second) << entry.label << " shares its shortcut";
@@ -35,41 +36,42 @@ TEST(MainMenu, TileSizeEntriesSitBetweenAutoPilotAndChooseImagesDir) {
 TEST(DrawToggles, ZoomWithSelectedAlsoFlipsAroundOnlyWhenSwitchedOn) {
   struct Row {
     int flags;
-    const char* name;
+    int index;
     int expected;
   };
   const Row rows[] = {
-      {65, "Icon  ", 64},
-      {65, "Mipmapping  ", 97},
-      {65, "Zoom with selected  ", 65 | 128 | 16},       // on: Around flips on
-      {65 | 16, "Zoom with selected", 65 | 128},         // on: Around flips off
-      {65 | 128 | 16, "Zoom with selected  ", 65 | 16},  // off: Around stays
-      {65, "Zoom", 65},                                  // no label is a prefix of it
-      {65, "", 65},
-      {65, "icon", 65},  // labels are matched case sensitively
+      {65, 0, 64},                  // Icon
+      {65, 5, 97},                  // Mipmapping
+      {65, 7, 65 | 128 | 16},       // Zoom with selected on: Around flips on
+      {65 | 16, 7, 65 | 128},       // on: Around flips off
+      {65 | 128 | 16, 7, 65 | 16},  // off: Around stays
+      {65, 8, 65},                  // no such toggle
+      {65, -1, 65},
   };
   for (const Row& row : rows)
-    EXPECT_EQ(ToggledDrawFlags(row.flags, row.name), row.expected) << row.name;
+    EXPECT_EQ(ToggledDrawFlags(row.flags, row.index), row.expected) << row.index;
 }
 
-MenuItemMarks MarksOf(const std::vector<MenuItemMarks>& all, const std::string& label) {
-  for (const MenuItemMarks& marks : all)
-    if (marks.label == label) return marks;
-  ADD_FAILURE() << "no marks for " << label;
-  return {};
+const MenuEntry& EntryOf(const std::vector<MenuEntry>& menu, MenuCommand command, int index = 0) {
+  for (const MenuEntry& entry : menu)
+    if (entry.command == command && entry.index == index) return entry;
+  ADD_FAILURE() << "no entry for command " << static_cast<int>(command);
+  return menu.front();
 }
 
 TEST(MainMenu, MarksFollowTheView) {
-  const std::vector<std::string> sizes = {"32 x 18", "16 x 9"};
+  const std::vector<MenuEntry> menu = MainMenuEntries({"32 x 18", "16 x 9"});
+  auto marks = [&](const MenuInputs& in, MenuCommand command, int index = 0) {
+    return MarksFor(EntryOf(menu, command, index), in);
+  };
   MenuInputs fresh;
   fresh.draw_flags = 65;
-  const std::vector<MenuItemMarks> start = MenuMarks(fresh, sizes);
-  EXPECT_TRUE(MarksOf(start, "Draw/Icon  ").checked);
-  EXPECT_TRUE(MarksOf(start, "Draw/Tile elevating  ").checked);
-  EXPECT_FALSE(MarksOf(start, "Draw/Logo  ").checked);
-  for (const char* greyed :
-       {"Photomosaic/Random  ", "Photomosaic/Auto Pilot  ", "Photomosaic/Camera Input  "})
-    EXPECT_FALSE(MarksOf(start, greyed).active) << greyed;
+  EXPECT_TRUE(marks(fresh, MenuCommand::kDrawToggle, 0).checked);   // Icon
+  EXPECT_TRUE(marks(fresh, MenuCommand::kDrawToggle, 6).checked);   // Tile elevating
+  EXPECT_FALSE(marks(fresh, MenuCommand::kDrawToggle, 1).checked);  // Logo
+  for (MenuCommand greyed :
+       {MenuCommand::kRandom, MenuCommand::kAutoPilot, MenuCommand::kCameraInput})
+    EXPECT_FALSE(marks(fresh, greyed).active) << static_cast<int>(greyed);
   EXPECT_FALSE(PanelMarksFor(fresh).start_stop_active);
 
   MenuInputs live = fresh;
@@ -79,13 +81,12 @@ TEST(MainMenu, MarksFollowTheView) {
   live.tile_size_index = 1;
   live.full_screen = true;
   live.recording = true;
-  const std::vector<MenuItemMarks> marks = MenuMarks(live, sizes);
-  EXPECT_TRUE(MarksOf(marks, "Photomosaic/Auto Pilot  ").checked);
-  EXPECT_TRUE(MarksOf(marks, "Photomosaic/Camera Input  ").checked);
-  EXPECT_TRUE(MarksOf(marks, "Photomosaic/Random  ").active);
-  EXPECT_FALSE(MarksOf(marks, "Photomosaic/Tile size/32 x 18  ").checked);
-  EXPECT_TRUE(MarksOf(marks, "Photomosaic/Tile size/16 x 9  ").checked);
-  EXPECT_TRUE(MarksOf(marks, "Window/FullScreen  ").checked);
+  EXPECT_TRUE(marks(live, MenuCommand::kAutoPilot).checked);
+  EXPECT_TRUE(marks(live, MenuCommand::kCameraInput).checked);
+  EXPECT_TRUE(marks(live, MenuCommand::kRandom).active);
+  EXPECT_FALSE(marks(live, MenuCommand::kTileSize, 0).checked);
+  EXPECT_TRUE(marks(live, MenuCommand::kTileSize, 1).checked);
+  EXPECT_TRUE(marks(live, MenuCommand::kFullScreen).checked);
   const PanelMarks panel = PanelMarksFor(live);
   EXPECT_TRUE(panel.start_stop_active && panel.output_active && panel.output_checked);
 
@@ -93,6 +94,33 @@ TEST(MainMenu, MarksFollowTheView) {
   live.input_mode = 0;
   EXPECT_FALSE(PanelMarksFor(live).output_active);
   EXPECT_FALSE(PanelMarksFor(live).output_checked);
+}
+
+// One label inside another ("32 x 18" in "132 x 18") must not make a pick
+// or a mark land on the wrong item.
+TEST(MainMenu, AnItemIsPickedAndMarkedAsItselfNotByItsLabel) {
+  const std::vector<MenuEntry> entries = MainMenuEntries({"32 x 18", "132 x 18", "16 x 9"});
+  Fl_Menu_Bar bar(0, 0, 400, 20);
+  static const MenuEntry* picked = nullptr;
+  AddMenuEntries(bar, entries,
+                 [](Fl_Widget*, void* entry) { picked = static_cast<const MenuEntry*>(entry); });
+  const Fl_Menu_Item* long_label = bar.find_item(TileSizeMenuLabel("132 x 18").c_str());
+  const Fl_Menu_Item* short_label = bar.find_item(TileSizeMenuLabel("32 x 18").c_str());
+  ASSERT_TRUE(long_label && short_label);
+  bar.picked(long_label);
+  ASSERT_NE(picked, nullptr);
+  EXPECT_EQ(picked->command, MenuCommand::kTileSize);
+  EXPECT_EQ(picked->index, 1);
+
+  MenuInputs in;
+  in.tile_size_index = 1;
+  in.draw_flags = 32;  // Mipmapping
+  ApplyMenuMarks(bar, entries, in);
+  EXPECT_TRUE(long_label->value());
+  EXPECT_FALSE(short_label->value());
+  EXPECT_TRUE(bar.find_item("Draw/Mipmapping  ")->value());
+  EXPECT_FALSE(bar.find_item("Draw/Icon  ")->value());
+  EXPECT_FALSE(bar.find_item("Photomosaic/Random  ")->active());
 }
 
 }  // namespace

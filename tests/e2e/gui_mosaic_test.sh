@@ -52,10 +52,7 @@ rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*
 below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 
 export_mosaic() {
-  local before
-  before=$(count "saved the mosaic image to mosaic_export.png" tessaline.log)
-  press x
-  wait_for_count "saved the mosaic image to mosaic_export.png" $((before + 1))
+  export_view mosaic_export.png
   convert mosaic_export.png -resize "${MOSAIC_W}x${VIEW_H}!" "$1"
 }
 

@@ -112,6 +112,14 @@ click_cell 52 862 "full screen"
 [ "$(count "^average time : ")" -eq $((mosaics + 1)) ] ||
   fail "the hidden Generate button took the click"
 import -window root full.png
+
+# x is no command: once the Generate that follows it is done, no file has
+# been written.
+mosaics=$(count "^average time : ")
+press x
+press m
+wait_for_count "^average time : " $((mosaics + 1))
+[ -z "$(ls | grep -i export)" ] || fail "x wrote $(ls | grep -i export)"
 press Escape
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "Esc in view full screen should end the program with status 1"

@@ -120,6 +120,15 @@ type_into_chooser() {
   xdotool key "$([ -n "$2" ] && echo Return || echo Escape)"
   sleep 0.4
 }
+# Exports the view's mosaic with Ctrl+S to $1 (a name in the working folder)
+# and waits for the line that says it is written.
+export_view() {
+  local before
+  before=$(count "^saved the mosaic image to .*$1\$")
+  press ctrl+s
+  type_into_chooser "Save Image" "$1"
+  wait_for_count "^saved the mosaic image to .*$1\$" $((before + 1))
+}
 # Prints the frame count and the rate of movie $1 ("49 25/1").
 probe() {
   ffprobe -v error -count_frames -select_streams v:0 \

@@ -64,8 +64,7 @@ open_movie movie.mp4
 wait_for_count "^\[File Input\] $" 1
 expect_line " size      : 320 x 180" tessaline.log
 expect_line " framerate : 25 fps" tessaline.log
-press x
-wait_for_count "^saved the mosaic image to mosaic_export.png$" 1
+export_view mosaic_export.png
 import -window "$WID" movie_first.png
 # Start/Stop plays it to the end: each of its 50 frames once.
 press s

@@ -64,8 +64,7 @@ written=$(sed -n 's/^recording end : .* : \([0-9]*\) frames$/\1/p' tessaline.log
 
 # The last video frame is the last mosaic (exported now) averaged with the
 # movie's last frame at the working size.
-press x
-wait_for_line "saved the mosaic image to mosaic_export.png"
+export_view mosaic_export.png
 ffmpeg -loglevel error -i clip.mp4 -vf "select=eq(n\,49),scale=640:360" -frames:v 1 source.png
 ffmpeg -loglevel error -i run1.avi -vf "select=eq(n\,48)" -frames:v 1 last.png
 convert source.png mosaic_export.png -evaluate-sequence mean expected.png

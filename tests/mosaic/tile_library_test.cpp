@@ -510,7 +510,13 @@ TEST_F(TileLibraryTest, ProgressRisesFromZeroToThree) {
     auto library = MakeLibrary();
     std::vector<double> seen;
     library->SetProgressObserver([&](double p) { seen.push_back(p); });
+    // The index is built while the status shows its stage, and before the
+    // touched tiles.
+    std::vector<double> at_index;
+    library->SetIndexBuilder([&] { at_index.push_back(library->LoadProgress()); });
     ASSERT_TRUE(Load(*library));
+    ASSERT_EQ(at_index.size(), 1u);
+    EXPECT_TRUE(at_index[0] > 1.0 && at_index[0] <= 2.0) << at_index[0];
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front(), 0.0);
     EXPECT_EQ(seen.back(), 3.0);
@@ -663,8 +669,7 @@ TEST(DecodePool, RunningJobsStayWithinTheMemoryBudget) {
     limits.cost = [&](std::size_t i) { return c.costs[i]; };
     std::vector<std::size_t> order;
     EXPECT_TRUE(RunInOrder<std::size_t>(
-        c.costs.size(), limits,
-        [&](std::size_t i) { return probe.Run(i, c.costs[i], c.budget); },
+        c.costs.size(), limits, [&](std::size_t i) { return probe.Run(i, c.costs[i], c.budget); },
         [&](std::size_t i, std::size_t& result) {
           EXPECT_EQ(result, i);
           order.push_back(i);
@@ -679,8 +684,7 @@ TEST(DecodePool, RunningJobsStayWithinTheMemoryBudget) {
 
 TEST(DecodePool, AThrowingJobEndsTheRunOnTheCallerAfterJoiningEveryThread) {
   const std::vector<std::function<void()>> throws = {
-      [] { throw std::bad_alloc(); },
-      [] { cv::Mat(-1, -1, CV_8UC3); },  // OpenCV's own exception
+      [] { throw std::bad_alloc(); }, [] { cv::Mat(-1, -1, CV_8UC3); },  // OpenCV's own exception
   };
   for (std::size_t t = 0; t < throws.size(); ++t) {
     for (int threads : {1, 4}) {

@@ -5,55 +5,6 @@
 namespace tessaline {
 namespace {
 
-TEST(CommandText, NamesTheFirstCommandWordInTableOrder) {
-  struct Row {
-    const char* text;
-    ViewCommand command;
-  };
-  const Row rows[] = {
-      {"Generate", ViewCommand::kGenerate},
-      {"Photomosaic/Generate", ViewCommand::kGenerate},
-      {"Photomosaic/Random", ViewCommand::kRandom},
-      {"Photomosaic/Preference...", ViewCommand::kPreference},
-      {"Photomosaic/Auto Pilot", ViewCommand::kAutoPilot},
-      {"Photomosaic/Update images", ViewCommand::kUpdateImages},
-      {"Photomosaic/Choose images dir", ViewCommand::kChooseImagesDir},
-      {"Input/Camera Input", ViewCommand::kCameraInput},
-      {"Photomosaic/Tile size/48 x 27", ViewCommand::kTileSize},
-      // Several words: the earlier one in the table decides, not the
-      // earlier one in the text.
-      {"Random/Generate", ViewCommand::kGenerate},
-      {"Tile size/Auto Pilot", ViewCommand::kAutoPilot},
-      // Matching is case sensitive and needs the whole word.
-      {"generate", ViewCommand::kNone},
-      {"Auto pilot", ViewCommand::kNone},
-      {"Tile size", ViewCommand::kNone},
-      {"", ViewCommand::kNone},
-  };
-  for (const Row& row : rows)
-    EXPECT_EQ(ParseViewCommand(row.text), row.command) << "text: " << row.text;
-}
-
-TEST(CommandText, FindsTheFirstTileSizeLabelInListOrder) {
-  const std::vector<std::string> labels = {"32 x 18", "48 x 27", "16 x 9"};
-  struct Row {
-    const char* text;
-    int index;
-  };
-  const Row rows[] = {
-      {"Photomosaic/Tile size/32 x 18", 0},
-      {"Photomosaic/Tile size/48 x 27", 1},
-      {"Photomosaic/Tile size/16 x 9", 2},
-      {"Photomosaic/Tile size/64 x 36", -1},
-      // A label inside a longer one is still found; list order decides.
-      {"Photomosaic/Tile size/132 x 18", 0},
-      {"Photomosaic/Tile size/16 x 9 and 48 x 27", 1},
-  };
-  for (const Row& row : rows)
-    EXPECT_EQ(FindTileSizeLabel(row.text, labels), row.index) << "text: " << row.text;
-  EXPECT_EQ(FindTileSizeLabel("Tile size/32 x 18", {}), -1);
-}
-
 TEST(CommandText, ProgressTextFollowsTheThreeLoadStages) {
   struct Row {
     double progress;
