@@ -55,8 +55,8 @@ PACKAGES = [
          "motorcycle_left.png", "rocket.jpg")]),
 ]
 
-# Installed by scripts/install-deps.sh for the tests; their photographs
-# (the rest are abstract) join in where present.
+# Installed by scripts/install-deps.sh --test for the tests; their
+# photographs (the rest are abstract) join in where present.
 INSTALLED = ["/usr/share/backgrounds/mate/nature/*.jpg"]
 PLASMA = "/usr/share/wallpapers/%s/contents/images"
 PLASMA_PHOTOS = ("Autumn", "BytheWater", "ColorfulCups", "EveningGlow", "FallenLeaf",

@@ -10,12 +10,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 fuzz_seconds=${TESSALINE_FUZZ_SECONDS:-30}
 
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" --test
 
 # Release, not RelWithDebInfo: -O3 brings warnings -O2 does not, and this is
 # the build users make; one optimised build keeps CI within its time.
 echo "== build (plain)"
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DTESSALINE_WERROR=ON >/dev/null
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DTESSALINE_WERROR=ON \
+  -DTESSALINE_TESTS=ON -DTESSALINE_BENCH=ON >/dev/null
 cmake --build "$root/build" -j"$jobs"
 
 echo "== build (sanitizers)"
