@@ -198,6 +198,7 @@ int qxFlGLWindow::AddIcon(const std::string& picture, const std::string& alterna
 // and the cell table are (re)made here.
 void qxFlGLWindow::StartEngineGpu() {
   engine_->SetGpu(std::make_unique<GlMosaicGpu>());
+  engine_->Gpu()->SetPictureMipmaps((draw_flags_ & kDrawMipmapping) != 0);
   engine_->Gpu()->BuildPrograms();
   engine_->SetImageSize(engine_->ImageWidth(), engine_->ImageHeight());
   if (Ready() && !engine_->TargetPath().empty()) {

@@ -169,6 +169,8 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   void ReleaseGlResources();
   void RegisterIcons();
   void StartEngineGpu();
+  // Gives the "Mipmapping" toggle to the picture textures on show.
+  void ApplyPictureMipmaps();
   void UpdateViewSize();
   FrameInputs MakeFrameInputs() const;
 

@@ -95,8 +95,21 @@ void qxFlGLWindow::Step() {
 }
 
 void qxFlGLWindow::ToggleDrawFlag(int index) {
+  const int before = draw_flags_;
   draw_flags_ = ToggledDrawFlags(draw_flags_, index);
+  if ((before ^ draw_flags_) & kDrawMipmapping) ApplyPictureMipmaps();
   EndCommand();
+}
+
+// The pictures' textures live in this view's context; before the first
+// draw there are none, and StartEngineGpu applies the flag.
+void qxFlGLWindow::ApplyPictureMipmaps() {
+  MosaicGpu* gpu = engine_->Gpu();
+  if (gpu == nullptr) return;
+  make_current();
+  const bool on = (draw_flags_ & kDrawMipmapping) != 0;
+  gpu->SetPictureMipmaps(on);
+  SetPictureMipmaps(gl_.selected_tile.name(), on);
 }
 
 void qxFlGLWindow::OnSlider(Fl_Valuator* slider) {
