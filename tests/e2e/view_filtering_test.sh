@@ -30,7 +30,6 @@ spread() {
   convert shot.png -crop 300x160+170+80 +repage -colorspace Gray \
     -format '%[fx:standard_deviation]' info:
 }
-below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 # Polls the spread until `below $1 $2` or `below $2 $1` holds ($3: "<" or
 # ">" for "spread below" or "above" the bound $1); fails after 20 s.
 wait_for_spread() {
