@@ -24,14 +24,17 @@ convert -size 3840x2160 pattern:gray50 target.png
 printf '[image]\nimage_default=target.png\n' >tessaline.cfg
 
 # The middle of the mosaic's part of the view (the view lies at (7, 27), the
-# 16:9 mosaic 466 x 262 pixels from x = 87), clear of the icons.
-spread() {
-  import -window "$WID" shot.png
-  convert shot.png -crop 300x160+170+80 +repage -colorspace Gray \
-    -format '%[fx:standard_deviation]' info:
+# 16:9 mosaic 466 x 262 pixels from x = 87), clear of the icons: its
+# standard deviation and its mean, grey levels from 0 to 1. Without an
+# argument from a new screenshot, shot.png.
+middle() {
+  [ -n "${2:-}" ] || import -window "$WID" shot.png
+  convert "${2:-shot.png}" -crop 300x160+170+80 +repage -colorspace Gray -format "%[fx:$1]" info:
 }
-# Polls the spread until `below $1 $2` or `below $2 $1` holds ($3: "<" or
-# ">" for "spread below" or "above" the bound $1); fails after 20 s.
+spread() { middle standard_deviation "${1:-}"; }
+mean_grey() { middle mean "${1:-}"; }
+# Takes screenshots until the spread is below ($2 "<") or above ($2 ">")
+# the bound $1; fails with the message $3 after 20 s.
 wait_for_spread() {
   local deadline=$((SECONDS + 20)) s
   while :; do
@@ -47,11 +50,17 @@ MOIRE=0.12
 start_app
 xdotool mousemove --window "$WID" 52 318 sleep 0.4 click 1
 wait_for_line "status : photomosaic have been generated." 60 console.txt
-mosaic=$(spread)
+# The view is redrawn after that line: wait until it shows the tiles' mean
+# grey (filtered or not, the middle of the view averages to it), then
+# measure how flat it is.
+deadline=$((SECONDS + 20))
+until below 0.45 "$(mean_grey)" && below "$(mean_grey shot.png)" 0.55; do
+  [ $SECONDS -lt $deadline ] || fail "the mosaic did not show (mean grey $(mean_grey shot.png))"
+  sleep 0.3
+done
+mosaic=$(spread shot.png)
 cp shot.png mosaic_shot.png
 below "$mosaic" "$SMOOTH" || fail "the mosaic shimmers at the default draw flags (spread $mosaic)"
-grey=$(convert shot.png -crop 300x160+170+80 +repage -colorspace Gray -format '%[fx:mean]' info:)
-below 0.45 "$grey" && below "$grey" 0.55 || fail "the mosaic is not its tiles' mean grey ($grey)"
 
 # Alpha 0: only the picture shows, unfiltered at the default flags.
 xdotool mousemove --window "$WID" 298 348 sleep 0.3 mousedown 1 sleep 0.2 \
