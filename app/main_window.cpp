@@ -20,6 +20,7 @@
 #include "app/dnd_box.h"
 #include "app/window_geometry.h"
 #include "mosaic/load_worker.h"
+#include "settings/log_stream.h"
 #include "settings/window_settings.h"
 #include "view/gl_window.h"
 
@@ -146,6 +147,9 @@ void qxFlWindow::LoadWindowSettings(const std::string& base_name) {
                 << std::endl;
       break;
   }
+  // The view's display keys are in this store too: a font or an alpha
+  // beyond reason is used at its nearest sane value.
+  store.MendValues(view_log());
   KeepWindowOnScreen(base_name);
 }
 

@@ -68,6 +68,9 @@ void qxFlGLWindow::LoadMosaicConfig() {
   config_ = std::make_unique<qxINI>();
   RegisterMosaicKeys(*config_, Config());
   const IniLoadResult loaded = config_->LoadFile(file);
+  // A size beyond reason is used at its nearest sane value; the file keeps
+  // what the user wrote.
+  if (loaded != IniLoadResult::kNotOpened) config_->MendValues(view_log());
   if (loaded == IniLoadResult::kRead) return;
   // Only a missing file is replaced by the defaults: the user's own file,
   // even with a line the store cannot read, is never overwritten.

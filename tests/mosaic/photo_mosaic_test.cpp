@@ -212,5 +212,19 @@ TEST(MosaicConfigFile, AFileWithSomeKeysKeepsTheOtherDefaults) {
   EXPECT_DOUBLE_EQ(config.touched_tile_scale, 7.0);
 }
 
+TEST(MosaicConfigFile, DefaultsLieInTheirRangesAndAHugeSizeIsMended) {
+  std::ostringstream console;
+  qxINI store(console);
+  MosaicConfig config;
+  RegisterMosaicKeys(store, config);
+  std::ostringstream log;
+  EXPECT_EQ(store.MendValues(log), 0) << log.str();
+  std::istringstream file("[image]\nimage_width = 100000\ntouched_tile_scale=1e9\n");
+  store.Parse(file);
+  EXPECT_EQ(store.MendValues(log), 2);
+  EXPECT_EQ(config.image_width, 16384);
+  EXPECT_EQ(config.touched_tile_scale, 16.0);
+}
+
 }  // namespace
 }  // namespace tessaline
