@@ -89,6 +89,13 @@ void qxFlGLWindow::RegisterDisplayKeys() {
   store->Register("gl", "font", &font_size_, font_size_);
   store->Register("gl", "font_file", &font_file_, font_file_);
   store->Register("mosaic", "alpha", &scene_.alpha, scene_.alpha);
+  // The "Colour " slider's share is kept with the window's state, bound to
+  // the same variable as tessaline.cfg's key: the file read last wins, so
+  // the last session's slider (tessaline.ini, read after tessaline.cfg)
+  // beats the configured default, which holds until a session has ended.
+  // tessaline.cfg takes the share only when the preferences are saved.
+  store->Register("mosaic", "color_correction", &Config().color_correction,
+                  Config().color_correction);
   fade_alpha_ = scene_.alpha;
 }
 
