@@ -184,7 +184,7 @@ int qxINI::MendValues(std::ostream& log) {
   int mended = 0;
   for (const Entry& entry : entries_) {
     const SettingBound* bound = FindSettingBound(entry.section, entry.key);
-    if (bound == nullptr) continue;
+    if (bound == nullptr || !bound->mend_when_read) continue;
     mended += std::visit([&](auto target) { return MendValue(*bound, entry, target, log); },
                          entry.target);
   }

@@ -4,18 +4,19 @@ namespace tessaline {
 namespace {
 
 // Sizes in pixels unless said otherwise. The largest sides are the largest
-// texture the GPUs we run on take; fractions are of the view.
+// texture the GPUs we run on take; fractions are of the view. The engine's
+// own sizes (the rows marked false) get their default back when out of range.
 constexpr SettingBound kSettingBounds[] = {
     // tessaline.cfg
-    {"mosaic", "matching_x", 1, 32},  // feature sub-cells per tile, across
-    {"mosaic", "matching_y", 1, 32},
-    {"mosaic", "sub_width", 1, 16384},  // the engine also keeps a tile inside the image
-    {"mosaic", "sub_height", 1, 16384},
-    {"mosaic", "search_num", 1, 50000},      // neighbours fetched per cell
-    {"mosaic", "color_correction", 0, 1},    // a share; also kept in tessaline.ini
-    {"mosaic", "repeat_distance", 0, 1000},  // cells
-    {"image", "image_width", 1, 16384},
-    {"image", "image_height", 1, 16384},
+    {"mosaic", "matching_x", 1, 32, false},  // feature sub-cells per tile, across
+    {"mosaic", "matching_y", 1, 32, false},
+    {"mosaic", "sub_width", 1, 16384, false},  // the engine also keeps a tile inside the image
+    {"mosaic", "sub_height", 1, 16384, false},
+    {"mosaic", "search_num", 1, 50000, false},      // neighbours fetched per cell
+    {"mosaic", "color_correction", 0, 1},           // a share; also kept in tessaline.ini
+    {"mosaic", "repeat_distance", 0, 1000, false},  // cells
+    {"image", "image_width", 1, 16384, false},
+    {"image", "image_height", 1, 16384, false},
     // Times the tile size: the lifted tile and every .tle file beside a photo.
     {"image", "touched_tile_scale", 1, 16},
     {"icon", "icon_width", 0.005, 0.2},  // half an icon's size

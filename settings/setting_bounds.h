@@ -18,6 +18,10 @@ struct SettingBound {
   const char* key;
   double min;  // inclusive
   double max;  // inclusive
+  // False for the sizes of tessaline.cfg that the engine checks itself when
+  // it starts (SanitizeMosaicConfig): there a value out of range puts the
+  // default back, and a file read leaves it for that check.
+  bool mend_when_read = true;
 };
 
 // The row of (section, key), or null when the setting has no bound.

@@ -71,14 +71,14 @@ expect_line "48, 27" tessaline.log
 grep -q "Failed to open the tessaline.cfg" tessaline.log && fail "tessaline.cfg was not read"
 cmp -s tessaline.cfg changed.cfg || fail "tessaline.cfg was rewritten"
 
-# Bad values: a size of 0 is moved to the least size with one line, a value
+# Bad values: a size of 0 falls back to its default with one line, a value
 # that is not a number keeps the default, and the program still runs.
 sed -i 's/^sub_width=48$/sub_width=0/; s/^sub_height=27$/sub_height=abc/' tessaline.cfg
 start_app
 press Escape
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "a run with bad values did not quit with status 1"
-expect_line "setting sub_width : 0 is out of range (1 to 16384); 1 is used" tessaline.log
-expect_line "sub : 1 x 18" tessaline.log
+expect_line "invalid sub_width : 0; the default 32 is used" tessaline.log
+expect_line "sub : 32 x 18" tessaline.log
 grep -q "abc" console.txt || fail "the bad value 'abc' was not reported"
 echo "config: ok"
