@@ -68,6 +68,9 @@ void qxFlGLWindow::LoadMosaicConfig() {
   config_ = std::make_unique<qxINI>();
   RegisterMosaicKeys(*config_, Config());
   const IniLoadResult loaded = config_->LoadFile(file);
+  // A size beyond reason is used at its nearest sane value; the file keeps
+  // what the user wrote.
+  if (loaded != IniLoadResult::kNotOpened) config_->MendValues(view_log());
   if (loaded == IniLoadResult::kRead) return;
   // Only a missing file is replaced by the defaults: the user's own file,
   // even with a line the store cannot read, is never overwritten.
@@ -86,6 +89,13 @@ void qxFlGLWindow::RegisterDisplayKeys() {
   store->Register("gl", "font", &font_size_, font_size_);
   store->Register("gl", "font_file", &font_file_, font_file_);
   store->Register("mosaic", "alpha", &scene_.alpha, scene_.alpha);
+  // The "Colour " slider's share is kept with the window's state, bound to
+  // the same variable as tessaline.cfg's key: the file read last wins, so
+  // the last session's slider (tessaline.ini, read after tessaline.cfg)
+  // beats the configured default, which holds until a session has ended.
+  // tessaline.cfg takes the share only when the preferences are saved.
+  store->Register("mosaic", "color_correction", &Config().color_correction,
+                  Config().color_correction);
   fade_alpha_ = scene_.alpha;
 }
 
