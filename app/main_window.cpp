@@ -20,6 +20,7 @@
 #include "app/dnd_box.h"
 #include "app/window_geometry.h"
 #include "mosaic/load_worker.h"
+#include "settings/log_stream.h"
 #include "settings/window_settings.h"
 #include "view/gl_window.h"
 
@@ -238,7 +239,7 @@ void qxFlWindow::SetCurrentFile(const std::string& path) {
   SetStatusText(file_name_);
   // Like the view's status texts, this one also goes to the console so that
   // scripts can follow the program.
-  std::cout << "status : " << file_name_ << std::endl;
+  std::cout << "status : " << PrintableText(file_name_) << std::endl;
 }
 
 void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_label(text.c_str()); }
