@@ -242,7 +242,7 @@ void qxFlWindow::SetCurrentFile(const std::string& path) {
   SetStatusText(file_name_);
   // Like the view's status texts, this one also goes to the console so that
   // scripts can follow the program.
-  std::cout << "status : " << file_name_ << std::endl;
+  std::cout << "status : " << PrintableText(file_name_) << std::endl;
 }
 
 void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_label(text.c_str()); }

@@ -331,7 +331,7 @@ void qxFlGLWindow::ShowStatus(const std::string& text) {
   // change, so that scripts can follow the program.
   if (text == last_status_) return;
   last_status_ = text;
-  std::cout << "status : " << text << std::endl;
+  std::cout << "status : " << PrintableText(text) << std::endl;
 }
 
 void qxFlGLWindow::UpdateMenuStates() { owner_->UpdateMenuStates(); }

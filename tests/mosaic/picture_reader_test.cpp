@@ -15,6 +15,7 @@
 #include "mosaic/decode_pool.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/tile_library.h"
+#include "settings/log_stream.h"
 #include "tests/mosaic/temp_folder.h"
 
 namespace tessaline {
@@ -341,6 +342,81 @@ TEST(PictureReaderTest, CmykJpegKeepsItsColours) {
   ASSERT_FALSE(picture.empty());
   const cv::Scalar mean = cv::mean(picture);
   for (int c = 0; c < 3; ++c) EXPECT_NEAR(mean[c], bgr[c], 6) << "channel " << c;
+}
+
+// Where the entropy-coded data of scan `n` (0-based) of `jpeg` begins: just
+// past its scan header.
+std::size_t ScanDataStart(const std::string& jpeg, int n) {
+  std::size_t at = 0;
+  for (int i = 0; i <= n; ++i) at = jpeg.find("\xFF\xDA", at + 1);
+  if (at == std::string::npos) return jpeg.size();
+  const auto length =
+      static_cast<unsigned char>(jpeg[at + 2]) << 8 | static_cast<unsigned char>(jpeg[at + 3]);
+  return at + 2 + static_cast<std::size_t>(length);
+}
+
+// A JPEG whose data ends early keeps the rows its data reaches, as libjpeg
+// decodes them; one whose data ends before the first row of blocks is no
+// picture, at full size and reduced (where the eighth-scale decoder hands a
+// cut file to libjpeg) alike. 4:2:0, so rows of blocks are 16 pixels high.
+TEST(PictureReaderTest, AJpegCutShortKeepsTheRowsItsDataReaches) {
+  TempFolder folder;
+  std::vector<unsigned char> encoded;
+  ASSERT_TRUE(cv::imencode(".jpg", UprightPicture(), encoded, {cv::IMWRITE_JPEG_QUALITY, 95}));
+  const std::string jpeg(encoded.begin(), encoded.end());
+  ASSERT_TRUE(cv::imencode(".jpg", UprightPicture(), encoded, {cv::IMWRITE_JPEG_PROGRESSIVE, 1}));
+  const std::string progressive(encoded.begin(), encoded.end());
+  const std::size_t data = ScanDataStart(jpeg, 0), end = jpeg.size() - 2;
+  struct Row {
+    std::string name, bytes;
+    PictureFault fault;
+  };
+  const Row rows[] = {
+      {"headers only", jpeg.substr(0, data), PictureFault::kNotAPicture},
+      {"a few bytes of data", jpeg.substr(0, data + 8), PictureFault::kNotAPicture},
+      {"half its data", jpeg.substr(0, (data + end) / 2), PictureFault::kCutShort},
+      {"all data, no end marker", jpeg.substr(0, end), PictureFault::kNone},
+      {"whole", jpeg, PictureFault::kNone},
+      {"progressive, headers only", progressive.substr(0, ScanDataStart(progressive, 0)),
+       PictureFault::kNotAPicture},
+      {"progressive, first scan", progressive.substr(0, ScanDataStart(progressive, 1)),
+       PictureFault::kCutShort},
+  };
+  for (const PictureSize needed : {PictureSize{}, PictureSize{8, 6}}) {
+    const cv::Mat whole = DecodePicture(jpeg, "", needed).pixels;
+    const int block_rows = whole.rows / 6;  // 8 rows at full size, 1 reduced
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.name + (needed.width > 0 ? ", reduced" : ", full size"));
+      const std::string path = folder / "cut.jpg";
+      WriteBytes(path, row.bytes);
+      const DecodedPicture picture = ReadUprightPicture(path, needed);
+      EXPECT_EQ(picture.fault, row.fault) << picture.detail;
+      if (row.fault == PictureFault::kNotAPicture) {
+        EXPECT_TRUE(picture.pixels.empty());
+        continue;
+      }
+      ASSERT_EQ(picture.pixels.size(), whole.size());
+      EXPECT_EQ(picture.full.width, 64);
+      EXPECT_EQ(picture.full.height, 48);
+      if (row.name.rfind("progressive", 0) == 0) continue;
+      // The top row of blocks as in the whole file; a cut one grey below.
+      EXPECT_EQ(
+          MaxDifference(picture.pixels.rowRange(0, block_rows), whole.rowRange(0, block_rows)), 0);
+      const cv::Range bottom(whole.rows - block_rows, whole.rows);
+      const double below = MaxDifference(picture.pixels.rowRange(bottom), whole.rowRange(bottom));
+      if (row.fault == PictureFault::kCutShort)
+        EXPECT_GT(below, 40);
+      else
+        EXPECT_EQ(below, 0);
+    }
+  }
+  // A cut picture is named in the log.
+  const std::vector<std::string> history = LogHistory();
+  EXPECT_NE(std::find(history.begin(), history.end(),
+                      "picture cut short : " + (folder / "cut.jpg") +
+                          " : 16 of 48 rows decoded, "
+                          "the rest is grey\n"),
+            history.end());
 }
 
 TEST(PictureReaderTest, BrokenFilesGiveNothingAndNeverCrash) {
