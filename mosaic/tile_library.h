@@ -5,11 +5,13 @@
 // image-information cache that makes a reload cheap.
 //
 // LoadSubImages reads the cache ("mosaic_info<MX>x<MY>-<SW>x<SH>.pmc" in the
-// images directory), scans the directory, decodes only the pictures the
-// cache does not know (on several threads), drops entries whose files are
+// images directory) with the stamps beside it (cache_file.h), scans the
+// directory, decodes only the pictures the cache does not know or whose
+// files changed since (on several threads), drops entries whose files are
 // gone, rewrites the cache when anything changed, and makes each picture's
-// enlarged ".tle" copy once (again when the file there is not a whole PNG)
-// unless told not to (SetTouchedTileFiles).
+// enlarged ".tle" copy once (again when the file there is not a whole PNG,
+// or its picture changed) unless told not to (SetTouchedTileFiles). A folder
+// given with trailing separators is the same folder without them.
 // A picture whose header declares more pixels than the decode budget holds
 // is skipped with one log line; decodes run together only while their
 // pictures fit in that budget. A cancelled load, or one a decoding thread
@@ -126,15 +128,29 @@ class TileLibrary {
   // False when the file is there but does not parse (it is then ignored).
   bool ReadMosaicInfo(const std::string& path);
   bool WriteMosaicInfo(const std::string& path);
-  std::vector<std::string> ScanNames(const std::string& dir) const;
+  // The stamps of the cache's entries from the stamp file beside it, when
+  // that file goes with this cache.
+  void ReadStamps(const std::string& cache_path);
+  void WriteStamps(const std::string& cache_path);
+  // The pictures found under a folder: library names and their files'
+  // stamps (none where it could not be had).
+  struct Scan {
+    std::vector<std::string> names;
+    std::vector<std::optional<FileStamp>> stamps;
+  };
+  Scan ScanPictures(const std::string& dir) const;
+  // Entries without a stamp take the one their file has now; true when any
+  // did.
+  bool TakeMissingStamps(const Scan& scan);
   struct NewPicture {
     std::string name;
     std::uint64_t bytes;  // decoded size from the header; 0 when unknown
+    std::optional<FileStamp> stamp;
   };
   bool LoadFrom(const std::string& dir, const std::string& cache_path);
   bool Cancelled() const { return cancel_ != nullptr && cancel_->load(); }
   bool FitsBudget(int width, int height) const;
-  std::vector<NewPicture> SizeUp(const std::vector<std::string>& names);
+  std::vector<NewPicture> SizeUp(const std::vector<std::string>& names, const Scan& scan);
   std::vector<bool> TouchedTileOwners(const std::vector<NewPicture>& pictures,
                                       const TileShape& shape) const;
   bool AddSubImages(const std::vector<NewPicture>& pictures);
