@@ -59,6 +59,17 @@ bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr) {
   return ReplaceFile(path, bytes);
 }
 
+cv::Mat ReadTouchedTile(const std::string& path, std::ostream& log) {
+  cv::Mat picture = ReadUprightPicture(path).pixels;
+  // A file that could not be opened or read fails the head check too, and
+  // stays for a later try.
+  if (picture.empty() && IsWholePngFile(path)) {
+    RemoveFile(path);
+    log << "damaged tle file removed, made again at the next load : " << path << std::endl;
+  }
+  return picture;
+}
+
 TileLibrary::TileLibrary(const MosaicConfig& config)
     : config_(config),
       write_tile_file_(WritePngWithOpenCv),

@@ -185,4 +185,12 @@ class TileLibrary {
 // ReplaceFile); the default TileFileWriter.
 bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr);
 
+// The touched-tile file at `path` decoded whole for the view (CV_8UC3,
+// blue-green-red); empty when there is none or it does not decode. A load
+// checks only a file's head and end (IsWholePngFile); one whose head and
+// end are whole but whose data do not decode (a damaged byte fails libpng's
+// chunk checksum or zlib's check) is removed here, with one line to `log`,
+// so that the next load makes it again. Any thread.
+cv::Mat ReadTouchedTile(const std::string& path, std::ostream& log);
+
 }  // namespace tessaline

@@ -5,8 +5,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <tiffio.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdint>
