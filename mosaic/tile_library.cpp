@@ -165,12 +165,7 @@ bool TileLibrary::LoadFrom(const std::string& dir, const std::string& cache_path
   // A broken cache is replaced even when nothing changed, so its message
   // does not come back at every load.
   const bool changed = !diff.added.empty() || !diff.deleted.empty() || cache_broken;
-  if (changed && WriteMosaicInfo(cache_path)) {
-    Log() << "images infomation file : " << cache_path << std::endl;
-    WriteStamps(cache_path);
-  } else if (!changed && stamps_taken) {
-    WriteStamps(cache_path);
-  }
+  SaveCache(cache_path, changed, stamps_taken);
   Log() << "readed image : " << store_.Size() << std::endl;
   if (!library_.empty()) {
     SetProgress(1.0);
@@ -253,6 +248,16 @@ bool TileLibrary::WriteMosaicInfo(const std::string& path) {
   return false;
 }
 
+void TileLibrary::SaveCache(const std::string& cache_path, bool changed, bool stamps_taken) {
+  if (changed) {
+    if (!WriteMosaicInfo(cache_path)) return;  // the old stamps stay with the old cache
+    Log() << "images infomation file : " << cache_path << std::endl;
+    WriteStamps(cache_path);
+  } else if (stamps_taken) {
+    WriteStamps(cache_path);
+  }
+}
+
 void TileLibrary::ReadStamps(const std::string& cache_path) {
   StampList stamps;
   std::string error;
@@ -286,17 +291,18 @@ void TileLibrary::WriteStamps(const std::string& cache_path) {
   if (!WriteStampFile(StampFilePath(cache_path), stamps, error)) Console() << error << std::endl;
 }
 
+std::optional<FileStamp> TileLibrary::Scan::StampOf(const std::string& name) const {
+  const auto found = by_name.find(name);
+  if (found == by_name.end()) return std::nullopt;
+  return stamps[found->second];
+}
+
 bool TileLibrary::TakeMissingStamps(const Scan& scan) {
-  std::unordered_map<std::string_view, FileStamp> by_name;
-  for (std::size_t i = 0; i < scan.names.size(); ++i)
-    if (scan.stamps[i]) by_name.emplace(scan.names[i], *scan.stamps[i]);
   bool taken = false;
   for (SubImageInfo& entry : library_) {
     if (entry.stamp) continue;
-    const auto found = by_name.find(entry.name);
-    if (found == by_name.end()) continue;
-    entry.stamp = found->second;
-    taken = true;
+    entry.stamp = scan.StampOf(entry.name);
+    taken |= entry.stamp.has_value();
   }
   return taken;
 }
@@ -307,9 +313,11 @@ TileLibrary::Scan TileLibrary::ScanPictures(const std::string& dir) const {
   Scan scan;
   scan.names = ScanImageFiles(dir);
   scan.stamps.reserve(scan.names.size());
-  for (std::string& path : scan.names) {
-    scan.stamps.push_back(StampOfFile(path));
-    path = ImageNameFromPath(path, dir);
+  scan.by_name.reserve(scan.names.size());
+  for (std::size_t i = 0; i < scan.names.size(); ++i) {
+    scan.stamps.push_back(StampOfFile(scan.names[i]));
+    scan.names[i] = ImageNameFromPath(scan.names[i], dir);
+    scan.by_name.emplace(scan.names[i], i);
   }
   return scan;
 }
@@ -320,8 +328,6 @@ bool TileLibrary::FitsBudget(int width, int height) const {
 
 std::vector<TileLibrary::NewPicture> TileLibrary::SizeUp(const std::vector<std::string>& names,
                                                          const Scan& scan) {
-  std::unordered_map<std::string_view, std::optional<FileStamp>> stamps;
-  for (std::size_t i = 0; i < scan.names.size(); ++i) stamps.emplace(scan.names[i], scan.stamps[i]);
   // Headers only: a few hundred bytes a picture, on the loading thread, so
   // the skip lines come out in scan order.
   std::vector<NewPicture> pictures;
@@ -334,7 +340,7 @@ std::vector<TileLibrary::NewPicture> TileLibrary::SizeUp(const std::vector<std::
             << size->height << ")" << std::endl;
       continue;
     }
-    pictures.push_back(NewPicture{name, size ? DecodedBytes(*size) : 0, stamps[name]});
+    pictures.push_back(NewPicture{name, size ? DecodedBytes(*size) : 0, scan.StampOf(name)});
   }
   return pictures;
 }

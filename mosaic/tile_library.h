@@ -27,6 +27,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -132,11 +133,16 @@ class TileLibrary {
   // that file goes with this cache.
   void ReadStamps(const std::string& cache_path);
   void WriteStamps(const std::string& cache_path);
+  // Writes the cache and its stamps when the library `changed`, the stamps
+  // alone when only they did.
+  void SaveCache(const std::string& cache_path, bool changed, bool stamps_taken);
   // The pictures found under a folder: library names and their files'
   // stamps (none where it could not be had).
   struct Scan {
     std::vector<std::string> names;
     std::vector<std::optional<FileStamp>> stamps;
+    std::unordered_map<std::string, std::size_t> by_name;  // index into both
+    std::optional<FileStamp> StampOf(const std::string& name) const;
   };
   Scan ScanPictures(const std::string& dir) const;
   // Entries without a stamp take the one their file has now; true when any
