@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdint>
@@ -309,7 +310,47 @@ DecodedPicture DecodeBmp(std::string_view bytes) {
 
 // ---- TIFF ---------------------------------------------------------------
 
-DecodedPicture DecodeTiff(const std::string& path) {
+// Most bytes one byte of compressed TIFF data decodes to: above what
+// deflate (1032), LZW (about 2730 with 12-bit codes) and PackBits (64) make.
+constexpr std::uint64_t kMaxTiffExpansion = 4096;
+
+bool IsFaxCompression(std::uint16_t compression) {
+  return compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTRLEW ||
+         compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4;
+}
+
+// True when the strips or tiles of the current directory lie inside the
+// file and hold data enough for the `width` × `height` pixels it declares.
+// Checked before the picture is allocated: a forged directory of a few
+// bytes must not make every load zero a buffer of a gigabyte first.
+bool TiffDataFits(TIFF* tiff, std::uint64_t file_size, std::uint64_t width, std::uint64_t height) {
+  const std::uint32_t striles =
+      TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+  // Every strip or tile takes a byte of the file at least.
+  if (striles == 0 || striles > file_size) return false;
+  std::uint64_t data = 0;
+  for (std::uint32_t i = 0; i < striles; ++i) {
+    const std::uint64_t offset = TIFFGetStrileOffset(tiff, i);
+    const std::uint64_t bytes = TIFFGetStrileByteCount(tiff, i);
+    if (offset > file_size || bytes > file_size - offset) return false;
+    data += bytes;
+  }
+  data = std::min(data, file_size);  // strips that share their bytes hold no more
+  std::uint16_t bits = 1;
+  std::uint16_t samples = 1;
+  std::uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  // A coded fax row takes one bit at least.
+  if (IsFaxCompression(compression)) return height <= data * 8;
+  // Stored samples: subsampled chroma may halve them.
+  const std::uint64_t sample_bits = width * height * bits * samples / 2;
+  const std::uint64_t expansion = compression == COMPRESSION_NONE ? 1 : kMaxTiffExpansion;
+  return sample_bits <= data * 8 * expansion;
+}
+
+DecodedPicture DecodeTiff(const std::string& path, std::uint64_t file_size) {
   SilenceTiff();
   std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "r"), TIFFClose);
   if (!tiff) return {};
@@ -322,7 +363,8 @@ DecodedPicture DecodeTiff(const std::string& path) {
   const int orientation = image.orientation >= 1 && image.orientation <= 8 ? image.orientation : 1;
   image.req_orientation = image.orientation;
   std::vector<std::uint32_t> raster;
-  bool read = SaneSize(image.width, image.height);
+  bool read = SaneSize(image.width, image.height) &&
+              TiffDataFits(tiff.get(), file_size, image.width, image.height);
   if (read) {
     raster.resize(std::size_t{image.width} * image.height);
     read = TIFFRGBAImageGet(&image, raster.data(), image.width, image.height) != 0;
@@ -530,7 +572,9 @@ const Format kFormats[] = {
        return StartsWith(b, std::string_view("II*\0", 4)) ||
               StartsWith(b, std::string_view("MM\0*", 4));
      },
-     [](std::string_view, const std::string& path, PictureSize) { return DecodeTiff(path); }},
+     [](std::string_view b, const std::string& path, PictureSize) {
+       return DecodeTiff(path, b.size());
+     }},
     {"WebP",
      [](std::string_view b) {
        return StartsWith(b, "RIFF") && b.size() >= 12 && b.substr(8, 4) == "WEBP";

@@ -6,12 +6,12 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <utility>
 
 #include "mosaic/decode_pool.h"
+#include "mosaic/tile_library.h"
 #include "render/image_file.h"
 #include "settings/log_stream.h"
 
@@ -287,12 +287,9 @@ GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,
   // The touched-tile file is an ordinary PNG of the photo (the tile library
   // writes it with its true colours), so both it and the picture decode
   // blue first like every OpenCV image.
-  const std::string touched = TouchedTilePath(path);
-  std::error_code error;
-  cv::Mat picture;
-  if (std::filesystem::is_regular_file(touched, error)) picture = ReadPicture(touched);
   // A touched-tile file cut short or damaged shows the photo instead; the
   // next load makes the file again.
+  cv::Mat picture = ReadTouchedTile(TouchedTilePath(path), support_log());
   if (picture.empty()) picture = ReadPicture(path);
   if (picture.empty()) {
     support_log() << "cannot read a tile picture : " << path << std::endl;

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <tiffio.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -452,6 +455,53 @@ TEST(PictureReaderTest, BrokenFilesGiveNothingAndNeverCrash) {
   // Opening a FIFO for reading waits for a writer; the reader must not.
   ASSERT_EQ(mkfifo((folder / "fifo.jpg").c_str(), 0600), 0);
   EXPECT_TRUE(ReadUprightPicture(folder / "fifo.jpg").pixels.empty());
+}
+
+// A little-endian TIFF of 138 bytes whose one strip of 16 bytes is all the
+// data of a declared 16000 × 16000 grey picture.
+std::string ForgedTiff() {
+  std::string tiff("II*\0\x08\0\0\0", 8);
+  auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) tiff.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+  };
+  const std::uint32_t kData = 8 + 2 + 9 * 12 + 4;
+  const std::uint32_t entries[][3] = {
+      {256, 4, 16000}, {257, 4, 16000}, {258, 3, 8},     {259, 3, 1},  {262, 3, 1},
+      {273, 4, kData}, {277, 3, 1},     {278, 4, 16000}, {279, 4, 16},
+  };
+  put(9, 2);
+  for (const auto& entry : entries) {
+    put(entry[0], 2);
+    put(entry[1], 2);  // 3 SHORT, 4 LONG
+    put(1, 4);
+    put(entry[2], 4);
+  }
+  put(0, 4);
+  tiff += std::string(16, '\x80');
+  return tiff;
+}
+
+TEST(PictureReaderTest, TiffDeclaringMorePixelsThanItsDataIsRefusedBeforeAllocating) {
+  TempFolder folder;
+  const std::string path = folder / "forged.tif";
+  WriteBytes(path, ForgedTiff());
+  ASSERT_EQ(ReadBytes(path).size(), 138u);
+  // In a child process, whose peak memory starts at what it holds now: a
+  // decode that allocated the declared picture would raise it by a gigabyte.
+  const pid_t child = fork();
+  if (child == 0) {
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const bool refused = ReadUprightPicture(path).pixels.empty();
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    const long grown_kib = after.ru_maxrss - before.ru_maxrss;
+    _exit(!refused ? 2 : grown_kib > 64 * 1024 ? 3 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2: decoded, 3: more than 64 MiB allocated";
 }
 
 }  // namespace
