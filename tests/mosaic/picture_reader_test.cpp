@@ -6,6 +6,7 @@
 #include <tiffio.h>
 #include <zlib.h>
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
 #include <opencv2/imgcodecs.hpp>
@@ -452,6 +453,24 @@ TEST(PictureReaderTest, BrokenFilesGiveNothingAndNeverCrash) {
   // Opening a FIFO for reading waits for a writer; the reader must not.
   ASSERT_EQ(mkfifo((folder / "fifo.jpg").c_str(), 0600), 0);
   EXPECT_TRUE(ReadUprightPicture(folder / "fifo.jpg").pixels.empty());
+}
+
+// Messages that reach libtiff's process-wide error handler.
+int process_wide_tiff_errors = 0;
+void CountTiffError(const char*, const char*, va_list) { ++process_wide_tiff_errors; }
+
+TEST(PictureReaderTest, ABrokenTiffIsQuietWithoutSilencingLibtiffForOthers) {
+  TempFolder folder;
+  // Its first directory lies past the end of the file.
+  WriteBytes(folder / "broken.tif", std::string("II*\0\x40\0\0\0", 8));
+  const TIFFErrorHandler before = TIFFSetErrorHandler(CountTiffError);
+  process_wide_tiff_errors = 0;
+  EXPECT_TRUE(ReadUprightPicture(folder / "broken.tif").pixels.empty());
+  EXPECT_EQ(process_wide_tiff_errors, 0) << "our read's errors went to the process";
+  // Whoever else uses libtiff still gets its messages.
+  EXPECT_EQ(TIFFOpen((folder / "absent.tif").c_str(), "r"), nullptr);
+  EXPECT_EQ(process_wide_tiff_errors, 1);
+  TIFFSetErrorHandler(before);
 }
 
 }  // namespace
