@@ -105,7 +105,7 @@ class GateSource : public LiveSource {
   std::shared_ptr<Gate> gate_;
 };
 
-TEST(LiveCapture, OpenReturnsAtOnceAndADeviceThatNeverAnswersIsLeftBehind) {
+TEST(CameraReader, OpenReturnsAtOnceAndADeviceThatNeverAnswersIsLeftBehind) {
   auto gate = std::make_shared<Gate>();
   std::future<void> entered = gate->entered.get_future();
   std::future<void> closed = gate->closed.get_future();
@@ -159,7 +159,7 @@ class ScriptedSource : public LiveSource {
   std::size_t next_ = 0;
 };
 
-TEST(LiveCapture, TheFirstFrameAnswersTheOpenAndEveryFailureSaysWhy) {
+TEST(CameraReader, TheFirstFrameAnswersTheOpenAndEveryFailureSaysWhy) {
   const struct {
     std::function<std::unique_ptr<LiveSource>()> open;
     Open answer;
