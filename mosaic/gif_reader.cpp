@@ -9,6 +9,9 @@
 #include <memory>
 #include <vector>
 
+#include "mosaic/error_text.h"
+#include "settings/log_stream.h"
+
 namespace tessaline {
 namespace {
 
@@ -164,14 +167,16 @@ cv::Mat DecodeOpened(GifFileType* gif) {
 
 // Opens the GIF behind `read` and decodes its first picture. The callbacks
 // never throw, so an exception (only a failed allocation of the canvas) is
-// caught here, outside giflib.
-cv::Mat DecodeWith(void* source, InputFunc read) {
+// caught here, outside giflib, and logged under `name`.
+cv::Mat DecodeWith(void* source, InputFunc read, const std::string& name) {
   int error = 0;
   GifHandle gif(DGifOpen(source, read, &error));
   if (!gif) return cv::Mat();
   try {
     return DecodeOpened(gif.get());
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
+    support_log() << "cannot decode the GIF picture " << (name.empty() ? "in memory" : name)
+                  << " : " << ErrorText(failure) << std::endl;
     return cv::Mat();
   }
 }
@@ -183,10 +188,10 @@ bool HasGifSignature(const unsigned char* bytes, std::size_t size) {
                                     std::memcmp(bytes, "GIF89a", kSignatureSize) == 0);
 }
 
-cv::Mat DecodeGifFirstFrame(const unsigned char* bytes, std::size_t size) {
+cv::Mat DecodeGifFirstFrame(const unsigned char* bytes, std::size_t size, const std::string& name) {
   if (!HasGifSignature(bytes, size)) return cv::Mat();
   MemorySource source{bytes, size, 0};
-  return DecodeWith(&source, ReadFromMemory);
+  return DecodeWith(&source, ReadFromMemory, name);
 }
 
 cv::Mat ReadGifFirstFrame(const std::string& path) {
@@ -194,7 +199,7 @@ cv::Mat ReadGifFirstFrame(const std::string& path) {
   unsigned char head[kSignatureSize] = {};
   if (!in.read(reinterpret_cast<char*>(head), kSignatureSize)) return cv::Mat();
   if (!HasGifSignature(head, kSignatureSize) || !in.seekg(0)) return cv::Mat();
-  return DecodeWith(&in, ReadFromStream);
+  return DecodeWith(&in, ReadFromStream, path);
 }
 
 }  // namespace tessaline

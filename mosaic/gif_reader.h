@@ -13,7 +13,8 @@
 // interlaced image comes out in display order. Colour indices beyond the
 // image's colour table are drawn black.
 //
-// An empty Mat, never an exception, when the bytes do not start with
+// An empty Mat, never an exception (a canvas that cannot be allocated is
+// one line on the log stream), when the bytes do not start with
 // "GIF87a" or "GIF89a", when giflib reports any error (a truncated or
 // corrupt file included), when the file has no image, when the first image
 // has no colour table or does not lie wholly inside the screen, and when
@@ -33,8 +34,10 @@ constexpr std::size_t kMaxGifPixels = std::size_t{1} << 26;
 // True when the bytes start with a GIF signature ("GIF87a" or "GIF89a").
 bool HasGifSignature(const unsigned char* bytes, std::size_t size);
 
-// The first picture of the GIF file held in `bytes` (see above).
-cv::Mat DecodeGifFirstFrame(const unsigned char* bytes, std::size_t size);
+// The first picture of the GIF file held in `bytes` (see above); `name`
+// (the file the bytes came from) only names it in a log line.
+cv::Mat DecodeGifFirstFrame(const unsigned char* bytes, std::size_t size,
+                            const std::string& name = "");
 
 // The first picture of the GIF file at `path`; empty when the file cannot be
 // opened or is not a GIF. Reads no further than the first image's data.

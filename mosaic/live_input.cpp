@@ -3,10 +3,20 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <sstream>
+
 #include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
 
 namespace tessaline {
+namespace {
+
+// `line`, followed by " : " and the reason when there is one.
+std::string WithReason(const std::string& line, const std::string& why) {
+  return why.empty() ? line : line + " : " + why;
+}
+
+}  // namespace
 
 bool FitToWorkingImage(const cv::Mat& frame, cv::Mat& working) {
   if (frame.size() == working.size()) {
@@ -19,12 +29,15 @@ bool FitToWorkingImage(const cv::Mat& frame, cv::Mat& working) {
 
 bool qxPhotoMosaic::OpenMovie(const std::string& path) {
   movie_.reset();
-  std::unique_ptr<LiveSource> movie = open_movie_ ? open_movie_(path) : nullptr;
-  if (!movie) {
-    engine_log() << "movie file had not been found" << std::endl;
+  MovieOpen opened = open_movie_ ? open_movie_(path) : MovieOpen{};
+  if (!opened.movie) {
+    if (opened.failure == MovieOpen::Failure::kUndecodable)
+      engine_log() << "cannot decode the movie " << path << " : " << opened.reason << std::endl;
+    else
+      engine_log() << "movie file had not been found" << std::endl;
     return false;
   }
-  movie_ = std::move(movie);
+  movie_ = std::move(opened.movie);
   input_source_ = -2;
   source_width_ = movie_->Width();
   source_height_ = movie_->Height();
@@ -57,6 +70,7 @@ int qxPhotoMosaic::ListCameras(std::vector<std::string>& names) {
 }
 
 bool qxPhotoMosaic::OpenCamera(int index) {
+  opening_camera_ = -1;  // an open still waiting is given up by the new one
   if (!camera_ && make_camera_) camera_ = make_camera_();
   if (!camera_ || !camera_->Ready()) {
     DropCamera();
@@ -64,33 +78,79 @@ bool qxPhotoMosaic::OpenCamera(int index) {
   }
   std::vector<std::string> names;
   camera_->ListDevices(names);
-  if (index < 0 || index >= static_cast<int>(names.size())) index = 0;
-  int width = 0;
-  int height = 0;
   if (names.empty()) {
     DropCamera();
     return false;
   }
-  if (!camera_->OpenDevice(index, width, height)) {
+  if (index < 0 || index >= static_cast<int>(names.size())) index = 0;
+  const std::string& name = names[static_cast<std::size_t>(index)];
+  if (!camera_->OpenDevice(index)) {
+    const std::string why = camera_->Failure();
     camera_.reset();
-    engine_log() << "camera could not be opened : " << names[static_cast<std::size_t>(index)]
-                 << std::endl;
+    engine_log() << WithReason("camera could not be opened : " + name, why) << std::endl;
     return false;
   }
-  input_source_ = last_camera_ = index;
+  opening_camera_ = index;
+  opening_name_ = name;
+  opening_started_ = clock_();
+  camera_open_text_ = "opening camera " + name + " ...";
+  engine_log() << camera_open_text_ << std::endl;
+  return true;
+}
+
+qxPhotoMosaic::CameraOpening qxPhotoMosaic::PollCameraOpen() {
+  if (opening_camera_ < 0 || !camera_) return CameraOpening::kNone;
+  int width = 0;
+  int height = 0;
+  switch (camera_->PollOpen(width, height)) {
+    case CameraCapture::Open::kOpen:
+      StartCamera(width, height);
+      return CameraOpening::kRunning;
+    case CameraCapture::Open::kFailed:
+      return EndCameraOpen(
+          CameraOpening::kFailed,
+          WithReason("camera could not be opened : " + opening_name_, camera_->Failure()));
+    case CameraCapture::Open::kOpening:
+      break;
+  }
+  if (clock_() - opening_started_ < kCameraAnswerSeconds) return CameraOpening::kOpening;
+  std::ostringstream line;
+  line << "camera did not answer within " << kCameraAnswerSeconds << " s : " << opening_name_;
+  return EndCameraOpen(CameraOpening::kTimedOut, line.str());
+}
+
+void qxPhotoMosaic::CancelCameraOpen() {
+  if (opening_camera_ >= 0)
+    EndCameraOpen(CameraOpening::kNone, "camera opening cancelled : " + opening_name_);
+}
+
+// The camera (destroyed here) stops waiting for its device and leaves a
+// device call that hangs to its own thread.
+qxPhotoMosaic::CameraOpening qxPhotoMosaic::EndCameraOpen(CameraOpening outcome,
+                                                          const std::string& line) {
+  camera_.reset();
+  opening_camera_ = -1;
+  camera_open_text_ = line;
+  engine_log() << line << std::endl;
+  return outcome;
+}
+
+void qxPhotoMosaic::StartCamera(int width, int height) {
+  input_source_ = last_camera_ = opening_camera_;
+  opening_camera_ = -1;
   source_width_ = width;
   source_height_ = height;
   frame_rate_ = 30.0;  // the device's own rate is not asked for
   live_frames_ = 0;
   repeat_warned_ = false;
   target_tile_ = -1;
-  target_name_ = names[static_cast<std::size_t>(index)];
+  target_name_ = opening_name_;
+  camera_open_text_ = "capture from camera : " + opening_name_;
   engine_log() << "[Capture from camera] " << std::endl;
   engine_log() << " size      : " << width << " x " << height << std::endl;
   engine_log() << " framerate : " << frame_rate_ << " fps" << std::endl;
   camera_->Run();
   frame_.release();
-  return true;
 }
 
 bool qxPhotoMosaic::CloseLiveInput() {
@@ -111,7 +171,9 @@ qxPhotoMosaic::LivePull qxPhotoMosaic::PullLiveFrame() {
   if (!camera_) return LivePull::kEnd;
   switch (camera_->CopyFrame(frame_)) {
     case CameraCapture::Frame::kLost:
-      engine_log() << "camera was lost : live input ends after " << live_frames_ << " frames"
+      engine_log() << WithReason("camera was lost : live input ends after " +
+                                     std::to_string(live_frames_) + " frames",
+                                 camera_->Failure())
                    << std::endl;
       return LivePull::kEnd;
     case CameraCapture::Frame::kNone:

@@ -29,8 +29,17 @@ class LiveSource {
   virtual double Rate() const = 0;
 };
 
-// Opens `path`; null when it cannot be opened or decoded.
-using MovieOpener = std::function<std::unique_ptr<LiveSource>(const std::string& path)>;
+// What opening a movie file gave: the movie, or why there is none.
+struct MovieOpen {
+  enum class Failure { kNone, kMissing, kUndecodable };
+  std::unique_ptr<LiveSource> movie;  // null unless failure is kNone
+  Failure failure = Failure::kMissing;
+  std::string reason;  // kUndecodable: why, as a short phrase
+};
+
+// Opens `path`. kMissing: there is no file of that name (or the path is
+// empty); kUndecodable: the file is there but is no movie that can be read.
+using MovieOpener = std::function<MovieOpen(const std::string& path)>;
 
 // The camera side. Creating the object finds the devices; destroying it
 // stops a running one and releases everything it holds.
@@ -43,15 +52,25 @@ class CameraCapture {
   virtual bool Ready() const = 0;
   // Display names of the devices, in device order.
   virtual void ListDevices(std::vector<std::string>& names) = 0;
-  // Opens device `index` (its frames are then width x height); false when it
-  // cannot be opened.
-  virtual bool OpenDevice(int index, int& width, int& height) = 0;
+  // Starts opening device `index` and returns at once: a device may take
+  // seconds to answer, or never answer. False when the open cannot even
+  // start (no such device). PollOpen then tells how it goes.
+  virtual bool OpenDevice(int index) = 0;
+  // The open started by OpenDevice: answered once the device has delivered
+  // its first frame (of width x height, given with kOpen). Never waits.
+  enum class Open { kOpening, kOpen, kFailed };
+  virtual Open PollOpen(int& width, int& height) = 0;
+  // Why the open failed or the device was lost, as a short phrase; empty
+  // when the device gave no reason.
+  virtual std::string Failure() const { return std::string(); }
   // Starts streaming: from now on the newest frame is kept.
   virtual void Run() = 0;
   // kNew: the newest frame, not handed out before, is now in `frame`;
   // kNone: nothing new yet (`frame` untouched); kLost: the device stopped
   // delivering (unplugged, the stream ended) and will not come back.
   virtual Frame CopyFrame(cv::Mat& frame) = 0;
+  // Stops streaming, or gives up an open still waiting for its device.
+  // Returns at once: a device stuck in a call is left to finish on its own.
   virtual void Stop() = 0;
 };
 

@@ -27,6 +27,7 @@
 #include "mosaic/mosaic_config.h"
 #include "mosaic/mosaic_gpu.h"
 #include "mosaic/picture_reader.h"
+#include "mosaic/stopwatch.h"
 #include "mosaic/tile_library.h"
 
 namespace tessaline {
@@ -118,14 +119,28 @@ class qxPhotoMosaic {
   // The picture of mosaic target `index`, empty when it holds none.
   cv::Mat MosaicImage(int index = kCurrentMosaic);
 
-  // Live input (live_input.cpp). OpenMovie and OpenCamera make the movie or
-  // camera the source; NextLiveFrame pulls one frame into the working image
-  // and makes its mosaic, false when there is none (the source ended or was
-  // lost, which also ends the camera); CloseLiveInput stops a camera (false
-  // for a movie or no source).
+  // Live input (live_input.cpp). OpenMovie makes the movie the source.
+  // OpenCamera starts opening a camera and returns at once (false, with one
+  // line, when it cannot even start); PollCameraOpen, asked until it gives
+  // something other than kOpening, makes the camera the source once it has
+  // answered, or gives up with one line when it failed or has not answered
+  // within kCameraAnswerSeconds; CancelCameraOpen gives up at once with one
+  // line. NextLiveFrame pulls one frame into the working image and makes its
+  // mosaic, false when there is none (the source ended or was lost, which
+  // also ends the camera); CloseLiveInput stops a camera (false for a movie
+  // or no source).
+  static constexpr double kCameraAnswerSeconds = 10.0;
+  enum class CameraOpening { kNone, kOpening, kRunning, kFailed, kTimedOut };
   bool OpenMovie(const std::string& path);
   int ListCameras(std::vector<std::string>& names);
   bool OpenCamera(int index);
+  CameraOpening PollCameraOpen();
+  void CancelCameraOpen();
+  // The line about the camera open's last turn: "opening camera NAME ...",
+  // then how it went.
+  const std::string& CameraOpenText() const { return camera_open_text_; }
+  // The clock that times a camera's answer; tests give a fake.
+  void SetClock(Stopwatch::Clock clock) { clock_ = std::move(clock); }
   bool NextLiveFrame();
   bool CloseLiveInput();
   // -1 none, -2 a movie, else the camera's device index.
@@ -177,6 +192,8 @@ class qxPhotoMosaic {
   LivePull PullLiveFrame();
   void MakeLiveMosaic();
   void DropCamera();
+  void StartCamera(int width, int height);
+  CameraOpening EndCameraOpen(CameraOpening outcome, const std::string& line);
 
   MosaicConfig& config_;
   std::mt19937 random_;
@@ -212,6 +229,11 @@ class qxPhotoMosaic {
   int source_height_ = 720;
   double frame_rate_ = 30.0;
   int live_frames_ = 0;
+  int opening_camera_ = -1;  // the device being opened, -1 for none
+  std::string opening_name_;
+  double opening_started_ = 0.0;  // seconds on clock_
+  std::string camera_open_text_;
+  Stopwatch::Clock clock_ = Stopwatch::SteadySeconds;
   // The assignment and cell colours behind each mosaic target: composed
   // into a picture only when someone asks for it without a GPU, and again
   // on the GPU when the colour correction changes.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csetjmp>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +26,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "mosaic/error_text.h"
 #include "mosaic/gif_reader.h"
 #include "mosaic/huge_pages.h"
 #include "mosaic/jpeg_dc_decode.h"
@@ -351,8 +353,9 @@ bool TiffDataFits(TIFF* tiff, std::uint64_t file_size, std::uint64_t width, std:
 }
 
 DecodedPicture DecodeTiff(const std::string& path, std::uint64_t file_size) {
-  SilenceTiff();
-  std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "r"), TIFFClose);
+  const QuietTiffOptions quiet;
+  std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpenExt(path.c_str(), "r", quiet.Get()),
+                                              TIFFClose);
   if (!tiff) return {};
   char message[1024] = "";
   if (TIFFRGBAImageOK(tiff.get(), message) == 0) return {};
@@ -549,9 +552,9 @@ struct Format {
   DecodedPicture (*decode)(std::string_view bytes, const std::string& path, PictureSize needed);
 };
 
-DecodedPicture DecodeGif(std::string_view bytes) {
-  const cv::Mat gif =
-      DecodeGifFirstFrame(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+DecodedPicture DecodeGif(std::string_view bytes, const std::string& path) {
+  const cv::Mat gif = DecodeGifFirstFrame(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                          bytes.size(), path);
   return {gif, PictureSize{gif.cols, gif.rows}};
 }
 
@@ -566,7 +569,7 @@ const Format kFormats[] = {
      [](std::string_view b) {
        return HasGifSignature(reinterpret_cast<const unsigned char*>(b.data()), b.size());
      },
-     [](std::string_view b, const std::string&, PictureSize) { return DecodeGif(b); }},
+     [](std::string_view b, const std::string& p, PictureSize) { return DecodeGif(b, p); }},
     {"TIFF",
      [](std::string_view b) {
        return StartsWith(b, std::string_view("II*\0", 4)) ||
@@ -657,13 +660,15 @@ DecodedPicture DecodePicture(std::string_view bytes, const std::string& path, Pi
   if (bytes.empty()) return NotAPicture("an empty file");
   for (const Format& format : kFormats) {
     if (!format.starts(bytes)) continue;
+    std::string why = std::string("a damaged or unsupported ") + format.name;
     try {
       DecodedPicture picture = format.decode(bytes, path, needed);
       if (!picture.pixels.empty() || picture.fault != PictureFault::kNone) return picture;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
       // Out of memory for this picture, or OpenCV refusing a size: unreadable.
+      why += " : " + ErrorText(error);
     }
-    return NotAPicture(std::string("a damaged or unsupported ") + format.name);
+    return NotAPicture(why);
   }
   return NotAPicture("not JPEG, PNG, BMP, GIF, TIFF, WebP or HEIF");
 }
@@ -703,15 +708,22 @@ std::string PictureFaultText(const DecodedPicture& picture) {
   return picture.detail;
 }
 
-// libtiff prints its errors and warnings itself; callers report a failure
-// in one line of their own instead.
-void SilenceTiff() {
-  static const bool silenced = [] {
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-    return true;
-  }();
-  (void)silenced;
+namespace {
+
+// Returning non-zero tells libtiff the message was handled: the
+// process-wide handlers are not called for it.
+int DropTiffMessage(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+}  // namespace
+
+QuietTiffOptions::QuietTiffOptions() : options_(TIFFOpenOptionsAlloc()) {
+  if (options_ == nullptr) return;
+  TIFFOpenOptionsSetErrorHandlerExtR(options_, DropTiffMessage, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(options_, DropTiffMessage, nullptr);
+}
+
+QuietTiffOptions::~QuietTiffOptions() {
+  if (options_ != nullptr) TIFFOpenOptionsFree(options_);
 }
 
 }  // namespace tessaline

@@ -31,6 +31,8 @@
 
 #include "mosaic/picture_header.h"
 
+struct TIFFOpenOptions;
+
 namespace tessaline {
 
 // Why a read gave no picture, or only part of one.
@@ -84,7 +86,23 @@ DecodedPicture ReadUprightPicture(const std::string& path, PictureSize needed = 
 // so that both sides still cover `needed` (same orientation as `stored`).
 int JpegReduction(PictureSize stored, PictureSize needed);
 
-// Keeps libtiff from printing its own errors and warnings (once per process).
-void SilenceTiff();
+// Open options for one libtiff handle (TIFFOpenExt, TIFFFdOpenExt,
+// TIFFClientOpenExt) that drop libtiff's own error and warning messages for
+// that handle only: our readers and writers report a failure in one line of
+// their own. The process-wide handlers, and so every other handle, keep
+// printing, and handles opened on several threads at once do not interfere.
+// The options may go once the handle is open. Get() is null when libtiff
+// could not allocate them; the handle then prints as usual.
+class QuietTiffOptions {
+ public:
+  QuietTiffOptions();
+  ~QuietTiffOptions();
+  QuietTiffOptions(const QuietTiffOptions&) = delete;
+  QuietTiffOptions& operator=(const QuietTiffOptions&) = delete;
+  TIFFOpenOptions* Get() const { return options_; }
+
+ private:
+  TIFFOpenOptions* options_;
+};
 
 }  // namespace tessaline

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "mosaic/huge_pages.h"
+#include "mosaic/picture_reader.h"
 #include "mosaic/work_split.h"
 
 namespace tessaline {
@@ -399,8 +400,9 @@ bool TiffWriteStrips(TIFF* tiff, const cv::Mat& bgr) {
 bool EncodeTiff(const cv::Mat& bgr, std::string& bytes, std::string& error) {
   bytes.clear();
   MemoryFile file{&bytes};
-  TIFF* tiff = TIFFClientOpen("picture", "w", &file, TiffRead, TiffWrite, TiffSeek, TiffClose,
-                              TiffSize, TiffMap, TiffUnmap);
+  const QuietTiffOptions quiet;
+  TIFF* tiff = TIFFClientOpenExt("picture", "w", &file, TiffRead, TiffWrite, TiffSeek, TiffClose,
+                                 TiffSize, TiffMap, TiffUnmap, quiet.Get());
   bool written = tiff != nullptr && TiffWriteStrips(tiff, bgr);
   if (tiff) TIFFClose(tiff);
   if (!written) error = "the TIFF encoder refused the picture";

@@ -109,12 +109,13 @@ class TiffSink : public FileSink {
 
   bool Open() {
     if (file_.Descriptor() < 0) return Fail("cannot make a file in that folder");
-    SilenceTiff();
     // Classic TIFF addresses 4 GB; a picture that could outgrow that even
     // compressed is written as BigTIFF.
     const bool big = static_cast<std::uint64_t>(width_) * height_ * 3 > 0xE0000000ULL;
     const int fd = dup(file_.Descriptor());
-    tiff_ = fd < 0 ? nullptr : TIFFFdOpen(fd, file_.Name().c_str(), big ? "w8" : "w");
+    const QuietTiffOptions quiet;
+    tiff_ =
+        fd < 0 ? nullptr : TIFFFdOpenExt(fd, file_.Name().c_str(), big ? "w8" : "w", quiet.Get());
     if (tiff_ == nullptr) return Fail("cannot start the TIFF file");
     SetRgbTiffFields(tiff_, width_, height_);
     TIFFSetField(tiff_, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);

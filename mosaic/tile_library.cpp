@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "mosaic/cache_file.h"
+#include "mosaic/error_text.h"
 #include "mosaic/feature.h"
 #include "mosaic/geometry.h"
 #include "mosaic/image_scan.h"
@@ -119,6 +120,7 @@ void TileLibrary::Clear(int sw, int sh) {
 bool TileLibrary::LoadSubImages(const std::string& dir) {
   Log() << "reading images... (" << dir << ")" << std::endl;
   pictures_decoded_ = 0;
+  unwritten_touched_tiles_.clear();
   SetProgress(0.0);
   // "T" and "T/" are one folder: one cache, the same names.
   const std::string folder = WithoutTrailingSeparators(dir);
@@ -379,42 +381,52 @@ bool TileLibrary::AddSubImages(const std::vector<NewPicture>& pictures) {
   limits.budget = decode_budget_;
   limits.cost = [&](std::size_t i) { return pictures[i].bytes; };
   limits.cancel = cancel_;
-  using Result = std::optional<TileRecord>;
-  return RunInOrder<Result>(
+  return RunInOrder<NewTile>(
       pictures.size(), limits,
       [&](std::size_t i) { return DecodeNew(pictures[i].name, shape, owners[i]); },
-      [&](std::size_t i, Result& record) {
-        if (record && store_.Add(record->thumbnail)) {
-          library_.push_back(std::move(record->info));
+      [&](std::size_t i, NewTile& tile) {
+        if (!tile.problem.empty()) Log() << tile.problem << std::endl;
+        if (tile.touched_tile_failed)
+          unwritten_touched_tiles_.insert(TouchedTilePath(images_path_ + pictures[i].name));
+        if (tile.record && store_.Add(tile.record->thumbnail)) {
+          library_.push_back(std::move(tile.record->info));
           library_.back().stamp = pictures[i].stamp;
         }
         SetProgress(static_cast<double>(i) / count);
       });
 }
 
-std::optional<TileRecord> TileLibrary::DecodeNew(const std::string& name, const TileShape& shape,
-                                                 bool make_touched_tile) {
+TileLibrary::NewTile TileLibrary::DecodeNew(const std::string& name, const TileShape& shape,
+                                            bool make_touched_tile) {
   // Runs on a decoding thread: reads only images_path_ and the arguments.
   const std::string full_path = images_path_ + name;
   ++pictures_decoded_;
   const DecodedPicture picture = Decode(full_path, shape);
-  if (picture.pixels.empty()) return std::nullopt;
+  if (picture.pixels.empty()) return {};
+  NewTile tile;
   try {
-    TileRecord record = MakeTileRecord(picture.pixels, picture.full, name, shape);
-    if (make_touched_tile) WriteTouchedTile(TouchedTilePath(full_path), picture.pixels, shape);
-    return record;
-  } catch (const std::exception&) {
-    return std::nullopt;  // out of memory for this picture: as if unreadable
+    tile.record = MakeTileRecord(picture.pixels, picture.full, name, shape);
+  } catch (const std::exception& error) {
+    // Out of memory for this picture: skipped as if unreadable.
+    tile.problem = "cannot make the tile of " + full_path + " : " + ErrorText(error);
+    return tile;
   }
+  if (make_touched_tile) {
+    tile.problem = WriteTouchedTile(TouchedTilePath(full_path), picture.pixels, shape);
+    tile.touched_tile_failed = !tile.problem.empty();
+  }
+  return tile;
 }
 
-void TileLibrary::WriteTouchedTile(const std::string& tle_path, const cv::Mat& picture,
-                                   const TileShape& shape) const {
+std::string TileLibrary::WriteTouchedTile(const std::string& tle_path, const cv::Mat& picture,
+                                          const TileShape& shape) const {
   try {
     write_tile_file_(tle_path, MakeTouchedTile(picture, shape.tle_width, shape.tle_height));
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     // Not written: the view falls back to the picture itself.
+    return "cannot write the touched tile " + tle_path + " : " + ErrorText(error);
   }
+  return std::string();
 }
 
 bool TileLibrary::MakeTouchedTiles() {
@@ -431,10 +443,14 @@ bool TileLibrary::MakeTouchedTiles() {
     const std::string tle_path = TouchedTilePath(full_path);
     // A file cut short (a crash of an older version, a full disk) is made
     // again; the view shows the photo until then.
-    if (shape.tle_width != 0 && FitsBudget(info.width, info.height) && !IsWholePngFile(tle_path)) {
+    if (shape.tle_width != 0 && FitsBudget(info.width, info.height) &&
+        unwritten_touched_tiles_.count(tle_path) == 0 && !IsWholePngFile(tle_path)) {
       ++pictures_decoded_;
       const DecodedPicture picture = Decode(full_path, shape);
-      if (!picture.pixels.empty()) WriteTouchedTile(tle_path, picture.pixels, shape);
+      const std::string problem = picture.pixels.empty()
+                                      ? std::string()
+                                      : WriteTouchedTile(tle_path, picture.pixels, shape);
+      if (!problem.empty()) Log() << problem << std::endl;
     }
     // Computed from the count, not summed, so the last step lands on 3.
     SetProgress(2.0 + static_cast<double>(i + 1) / count);

@@ -28,6 +28,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -160,10 +161,17 @@ class TileLibrary {
   std::vector<bool> TouchedTileOwners(const std::vector<NewPicture>& pictures,
                                       const TileShape& shape) const;
   bool AddSubImages(const std::vector<NewPicture>& pictures);
-  std::optional<TileRecord> DecodeNew(const std::string& name, const TileShape& shape,
-                                      bool make_touched_tile);
-  void WriteTouchedTile(const std::string& tle_path, const cv::Mat& picture,
-                        const TileShape& shape) const;
+  // A new picture's tile (none when it cannot be read), and the line to
+  // log about it, if any: made on a decoding thread, logged in job order.
+  struct NewTile {
+    std::optional<TileRecord> record;
+    std::string problem;
+    bool touched_tile_failed = false;  // tried once this load: not again
+  };
+  NewTile DecodeNew(const std::string& name, const TileShape& shape, bool make_touched_tile);
+  // Empty when the file was written, else the line saying why not.
+  std::string WriteTouchedTile(const std::string& tle_path, const cv::Mat& picture,
+                               const TileShape& shape) const;
   bool MakeTouchedTiles();
   bool Fail(LoadFailure failure, const std::string& detail);
 
@@ -183,6 +191,8 @@ class TileLibrary {
   const std::atomic<bool>* cancel_ = nullptr;
   bool touched_tile_files_ = true;
   std::atomic<int> pictures_decoded_{0};
+  // Touched-tile files of this load that could not be written (logged once).
+  std::unordered_set<std::string> unwritten_touched_tiles_;
   LoadFailure failure_ = LoadFailure::kNone;
   std::string failure_text_;
 };

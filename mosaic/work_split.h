@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "settings/log_stream.h"
+
 namespace tessaline {
 
 // Calls work(begin, end) on `workers` disjoint parts that cover [0, count)
@@ -31,8 +33,10 @@ void SplitWork(int count, int workers, const Work& work) {
       threads.emplace_back([&work, begin, end] { work(begin, end); });
       end_first = begin;
     }
-  } catch (const std::system_error&) {
+  } catch (const std::system_error& error) {
     // The parts that did start keep theirs; the caller does the rest.
+    engine_log() << "cannot start a worker thread : " << error.what()
+                 << " : the work goes on with fewer threads" << std::endl;
   }
   work(begin_first, end_first);
   for (std::thread& thread : threads) thread.join();

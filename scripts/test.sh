@@ -26,11 +26,12 @@ cmake --build "$root/build-asan" -j"$jobs"
 
 # Only the test programs that cover the threads (the load worker and the
 # view's hand-over of its result, the decode pool, the matcher's workers,
-# the log sink): a whole third build would double CI's time.
+# the log sink, the camera reader): a whole third build would double CI's
+# time.
 echo "== build (thread sanitizer)"
 cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_WERROR=ON \
   -DTESSALINE_TSAN=ON -DTESSALINE_BENCH=OFF >/dev/null
-cmake --build "$root/build-tsan" -j"$jobs" --target mosaic_tests settings_tests view_tests
+cmake --build "$root/build-tsan" -j"$jobs" --target mosaic_tests settings_tests view_tests video_tests
 
 echo "== build (fuzz targets)"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -55,6 +56,9 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/t
 "$root/build-tsan/tests/mosaic_tests" --gtest_brief=1
 "$root/build-tsan/tests/settings_tests" --gtest_brief=1
 "$root/build-tsan/tests/view_tests" --gtest_brief=1
+# Only the camera reader's own threads: GStreamer's, in glib that is not
+# instrumented, draw reports that are not ours.
+"$root/build-tsan/tests/video_tests" --gtest_brief=1 --gtest_filter='CameraReader.*'
 
 for f in $fuzzers; do
   echo "== fuzz $f for ${fuzz_seconds}s"

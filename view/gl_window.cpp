@@ -55,6 +55,7 @@ qxFlGLWindow::~qxFlGLWindow() {
   FinishRecordingFile();
   Fl::remove_idle(IdleCallback, this);
   Fl::remove_timeout(ResumeCallback, this);
+  Fl::remove_timeout(CameraPollCallback, this);
   // A load still running uses the engine: it must end before the engine goes.
   WaitForLoad();
   config_.reset();

@@ -94,7 +94,10 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   void ChangeTileSize(int index);
   void OpenImage(const std::string& path);
   // A movie (`path`) or, with an empty path, a camera chosen in a dialog
-  // becomes the source; while live input runs, ends it (view_live.cpp).
+  // becomes the source; while live input runs, ends it (view_live.cpp). A
+  // camera is opened without waiting for it: the status line says so until
+  // it answers or is given up (after the engine's time limit, by this
+  // command again, or by a click on the view).
   void ToggleVideoInput(const std::string& path);
   // One frame of live input: pulls it and shows its mosaic.
   void LiveStep();
@@ -199,6 +202,10 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   void StartLiveInput(bool camera);
   void EndLiveInput();
   bool OpenChosenCamera();
+  void WaitForCamera();
+  static void CameraPollCallback(void* view);
+  void PollCamera();
+  void CancelCameraOpen();
 
   // The preference command (view_preferences.cpp).
   void ApplyPreferences(const MosaicSettings& before, const MosaicSettings& after,
@@ -264,6 +271,7 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   int selected_col_ = -1;
   int selected_row_ = -1;
   int input_mode_ = kStillInput;
+  bool camera_opening_ = false;  // a chosen camera has not answered yet
   bool auto_pilot_ = false;
   bool recording_ = false;      // a recording of the view runs
   MovieRecorder video_writer_;  // open only while recording_

@@ -49,6 +49,12 @@ void qxFlGLWindow::MouseButton(int button, bool pressed, int x, int y) {
   const bool outside = OutsideView(x, y);
   // A click on the picture brings the keyboard back from the panel.
   if (pressed && !outside) take_focus();
+  // It also gives up a camera that has not answered yet, load or not.
+  if (pressed && !outside && camera_opening_) {
+    GuardEvent("mouse button", [this] { CancelCameraOpen(); });
+    owner_->UpdateMenuStates();
+    return;
+  }
   // The engine belongs to the load while one runs; before the first mosaic
   // there is nothing to click. Only the release of an icon press gets
   // through anyway: the fade icon must end the fade it began.

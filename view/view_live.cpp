@@ -13,9 +13,17 @@
 #include "settings/log_stream.h"
 #include "video/live_capture.h"
 #include "view/choice_dialog.h"
+#include "view/event_guard.h"
 #include "view/gl_window.h"
 
 namespace tessaline {
+namespace {
+
+// A camera answers on its reader thread; a timer looks twenty times a
+// second, so that events and redraws go on while it is awaited.
+constexpr double kCameraPollSeconds = 0.05;
+
+}  // namespace
 
 void AttachLiveSources(qxPhotoMosaic& engine) {
   engine.SetMovieOpener(OpenMovieFile);
@@ -23,6 +31,14 @@ void AttachLiveSources(qxPhotoMosaic& engine) {
 }
 
 void qxFlGLWindow::ToggleVideoInput(const std::string& path) {
+  // A camera still being opened is given up; a movie asked for goes on.
+  if (camera_opening_) {
+    CancelCameraOpen();
+    if (path.empty()) {
+      owner_->UpdateMenuStates();
+      return;
+    }
+  }
   // The load worker has the engine to itself until it ends.
   if (control_.RefuseWhileBusy()) {
     owner_->UpdateMenuStates();
@@ -33,10 +49,51 @@ void qxFlGLWindow::ToggleVideoInput(const std::string& path) {
     EndLiveInput();
   } else {
     if (!Ready()) Generate();  // the load runs while the source opens
-    const bool opened = path.empty() ? OpenChosenCamera() : engine_->OpenMovie(path);
-    if (opened) StartLiveInput(path.empty());
+    if (path.empty()) {
+      if (OpenChosenCamera()) WaitForCamera();
+    } else if (engine_->OpenMovie(path)) {
+      StartLiveInput(false);
+    }
   }
   owner_->UpdateMenuStates();
+}
+
+void qxFlGLWindow::WaitForCamera() {
+  camera_opening_ = true;
+  ShowStatus(engine_->CameraOpenText());
+  Fl::add_timeout(kCameraPollSeconds, CameraPollCallback, this);
+}
+
+void qxFlGLWindow::CameraPollCallback(void* view) {
+  auto* self = static_cast<qxFlGLWindow*>(view);
+  if (!GuardEvent("camera open", [self] { self->PollCamera(); })) self->camera_opening_ = false;
+}
+
+void qxFlGLWindow::PollCamera() {
+  if (!camera_opening_) return;
+  const qxPhotoMosaic::CameraOpening outcome = engine_->PollCameraOpen();
+  if (outcome == qxPhotoMosaic::CameraOpening::kOpening) {
+    Fl::repeat_timeout(kCameraPollSeconds, CameraPollCallback, this);
+    return;
+  }
+  camera_opening_ = false;
+  // kNone: the engine that was opening it has been replaced meanwhile.
+  if (outcome != qxPhotoMosaic::CameraOpening::kNone) ShowStatus(engine_->CameraOpenText());
+  if (outcome == qxPhotoMosaic::CameraOpening::kRunning) {
+    make_current();
+    StartLiveInput(true);
+  }
+  owner_->UpdateMenuStates();
+  redraw();
+}
+
+void qxFlGLWindow::CancelCameraOpen() {
+  if (!camera_opening_) return;
+  Fl::remove_timeout(CameraPollCallback, this);
+  camera_opening_ = false;
+  engine_->CancelCameraOpen();
+  ShowStatus(engine_->CameraOpenText());
+  redraw();
 }
 
 void qxFlGLWindow::StartLiveInput(bool camera) {
@@ -61,7 +118,7 @@ void qxFlGLWindow::EndLiveInput() {
   if (recording_) SetRecording(0, "output.avi");
 }
 
-// Lists the cameras, lets the user pick one and opens it.
+// Lists the cameras, lets the user pick one and starts opening it.
 bool qxFlGLWindow::OpenChosenCamera() {
   std::vector<std::string> names;
   if (engine_->ListCameras(names) == 0) return false;

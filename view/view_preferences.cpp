@@ -67,8 +67,10 @@ void qxFlGLWindow::ApplyPreferences(const MosaicSettings& before, const MosaicSe
 void qxFlGLWindow::ReplaceEngine() {
   const bool has_gpu = engine_->Gpu() != nullptr;
   if (has_gpu) make_current();
-  // Zooms, auto pilot and the selection belong to the old mosaic.
+  // Zooms, auto pilot, the selection and a camera being opened belong to
+  // the old engine.
   ResetMotion();
+  CancelCameraOpen();
   gl_.selected_tile.Reset();
   scene_.selected_tile = 0;
   // Made before the old one goes, so that a failure leaves a whole engine.

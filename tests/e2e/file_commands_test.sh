@@ -95,7 +95,7 @@ fi
 
 # A movie reaches the live input.
 choose ctrl+m "Open movie file" clip.mp4
-wait_for_count "^movie file had not been found$" 1
+wait_for_count "^cannot decode the movie .*clip.mp4 : the file is empty$" 1
 
 if [ -n "${TESSALINE_SHOTS:-}" ]; then
   cp chooser.png "$TESSALINE_SHOTS/file_chooser.png"

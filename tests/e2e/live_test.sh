@@ -57,7 +57,7 @@ wait_for_line "status : photomosaic have been generated." 60 console.txt
 # A file that is no movie changes nothing.
 touch empty.mp4
 open_movie empty.mp4
-wait_for_count "^movie file had not been found$" 1
+wait_for_count "^cannot decode the movie .*empty.mp4 : the file is empty$" 1
 
 # The movie: its size and rate, and the mosaic of the first frame at once.
 open_movie movie.mp4

@@ -38,26 +38,36 @@ struct CameraWorld {
   std::vector<std::vector<std::string>> listings;  // one per ListDevices, the last repeats
   std::deque<CameraCapture::Frame> frames;         // kLost once empty
   int opened = -1;
-  bool opens = true;
+  bool opens = true;                                        // OpenDevice starts the open
+  CameraCapture::Open answer = CameraCapture::Open::kOpen;  // what PollOpen says
+  std::string failure;
   bool running = false;
+  bool alive = false;  // a camera object exists
 };
 
 class FakeCamera : public CameraCapture {
  public:
-  explicit FakeCamera(CameraWorld& world) : world_(world) {}
-  ~FakeCamera() override { world_.running = false; }
+  explicit FakeCamera(CameraWorld& world) : world_(world) { world_.alive = true; }
+  ~FakeCamera() override {
+    world_.running = false;
+    world_.alive = false;
+  }
   bool Ready() const override { return !world_.listings.front().empty(); }
   void ListDevices(std::vector<std::string>& names) override {
     names = world_.listings.front();
     if (world_.listings.size() > 1) world_.listings.erase(world_.listings.begin());
   }
-  bool OpenDevice(int index, int& width, int& height) override {
+  bool OpenDevice(int index) override {
     if (!world_.opens) return false;
     world_.opened = index;
-    width = 64;
-    height = 48;
     return true;
   }
+  Open PollOpen(int& width, int& height) override {
+    width = 64;
+    height = 48;
+    return world_.answer;
+  }
+  std::string Failure() const override { return world_.failure; }
   void Run() override { world_.running = true; }
   Frame CopyFrame(cv::Mat& frame) override {
     if (world_.frames.empty()) return Frame::kLost;
@@ -92,6 +102,7 @@ std::vector<std::string> LinesSince(const std::string& marker) {
     if (seen) lines.push_back(line);
     if (line == marker) seen = true;
   }
+  if (!lines.empty() && lines.back().empty()) lines.pop_back();  // the line being filled
   return lines;
 }
 
@@ -110,9 +121,16 @@ class LiveInput : public ::testing::Test {
     engine_log() << "---- live test ----" << std::endl;
   }
   void GiveMovie(std::deque<cv::Mat> frames) {
-    engine_->SetMovieOpener([frames](const std::string& path) -> std::unique_ptr<LiveSource> {
-      if (path != "movie.mp4" && path != "clips/movie.mp4") return nullptr;
-      return std::make_unique<FakeMovie>(frames);
+    engine_->SetMovieOpener([frames](const std::string& path) {
+      MovieOpen opened;
+      if (path == "movie.mp4" || path == "clips/movie.mp4") {
+        opened.movie = std::make_unique<FakeMovie>(frames);
+        opened.failure = MovieOpen::Failure::kNone;
+      } else if (path == "noise.mp4") {
+        opened.failure = MovieOpen::Failure::kUndecodable;
+        opened.reason = "no video stream";
+      }
+      return opened;
     });
   }
 
@@ -154,7 +172,13 @@ TEST_F(LiveInput, MovieThatCannotBeOpenedChangesNothingButTheOpenMovie) {
   EXPECT_FALSE(engine_->OpenMovie("missing.mp4"));
   EXPECT_EQ(engine_->SourceWidth(), 320);
   EXPECT_FALSE(engine_->NextLiveFrame());  // the running movie was released
-  EXPECT_EQ(Count(LinesSince("---- live test ----"), "movie file had not been found"), 2);
+  EXPECT_FALSE(engine_->OpenMovie("noise.mp4"));
+  EXPECT_EQ(engine_->InputSource(), -2);
+  const std::vector<std::string> lines = LinesSince("---- live test ----");
+  EXPECT_EQ(Count(lines, "movie file had not been found"), 2);
+  // A file that is there but no movie says why, and only that.
+  EXPECT_EQ(Count(lines, "cannot decode the movie noise.mp4 : no video stream"), 1);
+  EXPECT_EQ(lines.size(), 6u);  // the movie's three lines, and these three
 }
 
 TEST_F(LiveInput, CameraIndexOutOfRangeOpensTheFirstDevice) {
@@ -168,6 +192,7 @@ TEST_F(LiveInput, CameraIndexOutOfRangeOpensTheFirstDevice) {
     ASSERT_EQ(engine_->ListCameras(names), 2);
     ASSERT_TRUE(engine_->OpenCamera(c.asked)) << c.asked;
     EXPECT_EQ(world_.opened, c.opened) << c.asked;
+    ASSERT_EQ(engine_->PollCameraOpen(), qxPhotoMosaic::CameraOpening::kRunning);
     EXPECT_EQ(engine_->InputSource(), c.opened);
     EXPECT_TRUE(world_.running);
     EXPECT_TRUE(engine_->CloseLiveInput());
@@ -199,7 +224,9 @@ TEST_F(LiveInput, LostCameraEndsLiveInputWithOneLine) {
   using Frame = CameraCapture::Frame;
   world_.listings = {{"cam a", "cam b"}};
   world_.frames = {Frame::kNone, Frame::kNew, Frame::kNone, Frame::kLost};
+  world_.failure = "unplugged";
   ASSERT_TRUE(engine_->OpenCamera(1));
+  ASSERT_EQ(engine_->PollCameraOpen(), qxPhotoMosaic::CameraOpening::kRunning);
   EXPECT_TRUE(engine_->NextLiveFrame());  // nothing yet: still running
   EXPECT_TRUE(engine_->NextLiveFrame());
   EXPECT_EQ(engine_->WorkingImage().at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 200));
@@ -210,8 +237,54 @@ TEST_F(LiveInput, LostCameraEndsLiveInputWithOneLine) {
   EXPECT_EQ(engine_->LastCamera(), 1);
   EXPECT_FALSE(world_.running);
   const std::vector<std::string> lines = LinesSince("---- live test ----");
-  EXPECT_EQ(Count(lines, "camera was lost : live input ends after 1 frames"), 1);
+  EXPECT_EQ(Count(lines, "camera was lost : live input ends after 1 frames : unplugged"), 1);
   EXPECT_EQ(Count(lines, "live input : end after 1 frames"), 0);
+}
+
+TEST_F(LiveInput, CameraThatDoesNotAnswerIsGivenUpWithOneLine) {
+  using Open = CameraCapture::Open;
+  using Opening = qxPhotoMosaic::CameraOpening;
+  const struct {
+    Open answer;
+    std::string failure;
+    double waited;  // seconds on the engine's clock before the last look
+    bool cancel;
+    Opening outcome;
+    std::string line;
+  } cases[] = {
+      {Open::kOpening, "", 9.9, false, Opening::kOpening, ""},
+      {Open::kOpening, "", 10.0, false, Opening::kTimedOut,
+       "camera did not answer within 10 s : cam b"},
+      {Open::kOpening, "", 1.0, true, Opening::kNone, "camera opening cancelled : cam b"},
+      {Open::kFailed, "no such element", 0.0, false, Opening::kFailed,
+       "camera could not be opened : cam b : no such element"},
+  };
+  double now = 100.0;
+  engine_->SetClock([&now] { return now; });
+  for (const auto& c : cases) {
+    world_.listings = {{"cam a", "cam b"}};
+    world_.answer = c.answer;
+    world_.failure = c.failure;
+    const std::string marker = "---- " + c.line + " ----";
+    engine_log() << marker << std::endl;
+    ASSERT_TRUE(engine_->OpenCamera(1));
+    EXPECT_EQ(engine_->CameraOpenText(), "opening camera cam b ...");
+    if (c.answer == Open::kOpening) {
+      EXPECT_EQ(engine_->PollCameraOpen(), Opening::kOpening);
+    }
+    now += c.waited;
+    if (c.cancel) engine_->CancelCameraOpen();
+    EXPECT_EQ(engine_->PollCameraOpen(), c.outcome) << c.line;
+    EXPECT_EQ(engine_->InputSource(), -1) << c.line;
+    if (c.outcome == Opening::kOpening) {
+      engine_->CancelCameraOpen();
+      continue;
+    }
+    EXPECT_FALSE(world_.alive) << "the camera was kept : " << c.line;
+    EXPECT_EQ(engine_->PollCameraOpen(), Opening::kNone) << c.line;
+    EXPECT_EQ(engine_->CameraOpenText(), c.line);
+    EXPECT_EQ(LinesSince(marker), std::vector<std::string>({"opening camera cam b ...", c.line}));
+  }
 }
 
 TEST(FitToWorkingImage, CopiesAFrameOfTheWorkingSizeAndStretchesAnyOther) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
 #include <opencv2/imgcodecs.hpp>
@@ -502,6 +503,24 @@ TEST(PictureReaderTest, TiffDeclaringMorePixelsThanItsDataIsRefusedBeforeAllocat
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "2: decoded, 3: more than 64 MiB allocated";
+}
+
+// Messages that reach libtiff's process-wide error handler.
+int process_wide_tiff_errors = 0;
+void CountTiffError(const char*, const char*, va_list) { ++process_wide_tiff_errors; }
+
+TEST(PictureReaderTest, ABrokenTiffIsQuietWithoutSilencingLibtiffForOthers) {
+  TempFolder folder;
+  // Its first directory lies past the end of the file.
+  WriteBytes(folder / "broken.tif", std::string("II*\0\x40\0\0\0", 8));
+  const TIFFErrorHandler before = TIFFSetErrorHandler(CountTiffError);
+  process_wide_tiff_errors = 0;
+  EXPECT_TRUE(ReadUprightPicture(folder / "broken.tif").pixels.empty());
+  EXPECT_EQ(process_wide_tiff_errors, 0) << "our read's errors went to the process";
+  // Whoever else uses libtiff still gets its messages.
+  EXPECT_EQ(TIFFOpen((folder / "absent.tif").c_str(), "r"), nullptr);
+  EXPECT_EQ(process_wide_tiff_errors, 1);
+  TIFFSetErrorHandler(before);
 }
 
 }  // namespace

@@ -477,6 +477,18 @@ TEST_F(TileLibraryTest, UnreadablePicturesAreSkippedSilentlyAndRetried) {
   EXPECT_NE(fs::last_write_time(CachePath()), written - std::chrono::hours(1));
 }
 
+TEST_F(TileLibraryTest, TouchedTileThatCannotBeWrittenIsOneLineAndTheTileStays) {
+  Put("a.png", MeanPicture());
+  auto library = MakeLibrary();
+  library->SetTileFileWriter(
+      [](const std::string&, const cv::Mat&) -> bool { throw std::runtime_error("disk on fire"); });
+  ASSERT_TRUE(Load(*library));
+  EXPECT_EQ(Names(*library), std::vector<std::string>{"/a.png"});
+  EXPECT_EQ(LinesContaining("a.tle"), 1);
+  EXPECT_TRUE(Logged("cannot write the touched tile " + dir + "//a.tle : disk on fire"))
+      << log.str();
+}
+
 TEST_F(TileLibraryTest, PicturesWithPmcInTheirNamesAreLoaded) {
   Put("pmc_shots/a.png", MeanPicture());
   Put("upmc_holiday.jpg", Quadrants());
