@@ -8,6 +8,8 @@
 #include <fstream>
 #include <utility>
 
+#include "settings/whole_file.h"
+
 namespace tessaline {
 namespace {
 
@@ -258,18 +260,9 @@ bool WriteMosaicInfoFile(const std::string& path, const std::vector<SubImageInfo
     error = "error : cannot write the file " + path + " : " + reason;
     return false;
   }
-  const std::string bytes = EncodeMosaicInfo(library, store);
-  const std::string temporary = path + ".tmp";
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    error = "error : cannot open the file " + temporary;
-    return false;
-  }
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    error = "error : cannot write the file " + path;
+  std::string why;
+  if (!ReplaceFile(path, EncodeMosaicInfo(library, store), &why)) {
+    error = "error : cannot write the file " + path + " : " + why;
     return false;
   }
   return true;

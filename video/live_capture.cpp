@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "settings/log_stream.h"
+#include "video/movie_file.h"
 
 namespace tessaline {
 namespace {
@@ -29,6 +30,9 @@ class MovieFile : public LiveSource {
   int Width() const override { return static_cast<int>(capture_->get(cv::CAP_PROP_FRAME_WIDTH)); }
   int Height() const override { return static_cast<int>(capture_->get(cv::CAP_PROP_FRAME_HEIGHT)); }
   double Rate() const override { return capture_->get(cv::CAP_PROP_FPS); }
+  int FrameCount() const override {
+    return ReportedFrameCount(capture_->get(cv::CAP_PROP_FRAME_COUNT));
+  }
 
  private:
   std::unique_ptr<cv::VideoCapture> capture_;

@@ -41,10 +41,13 @@ void qxFlGLWindow::FinishRecordingFile() {
   if (!video_writer_.IsOpen()) return;
   const int frames = video_writer_.FramesWritten();
   std::string message;
-  if (video_writer_.Close(message))
+  if (video_writer_.Close(message)) {
     view_log() << "recording end : " << output_file_ << " : " << frames << " frames" << std::endl;
-  else
-    view_log() << message << std::endl;
+    return;
+  }
+  // No movie came of the recording: the user must not take one for written.
+  view_log() << message << std::endl;
+  ShowStatus(message);
 }
 
 bool qxFlGLWindow::WriteRecordingFrame() {

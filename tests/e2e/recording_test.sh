@@ -60,7 +60,7 @@ written=$(sed -n 's/^recording end : .* : \([0-9]*\) frames$/\1/p' tessaline.log
 [ "$written" -eq 49 ] || fail "the view wrote $written frames, not 49"
 
 [ "$(probe run1.avi)" = "49 25/1" ] || fail "run1.avi is '$(probe run1.avi)', not 49 frames at 25/1"
-[ ! -e run1.partial.avi ] || fail "the unfinished recording was left behind"
+[ -z "$(ls -A | grep '^\.run1\.')" ] || fail "the unfinished recording was left behind"
 
 # The last video frame is the last mosaic (exported now) averaged with the
 # movie's last frame at the working size.

@@ -1,0 +1,44 @@
+#include "settings/whole_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mosaic/temp_folder.h"
+
+namespace tessaline {
+namespace {
+
+// A name as long as a folder takes (255 bytes) is written: the temporary
+// file's name is the one shortened, and never inside a UTF-8 character.
+TEST(ReplaceFile, WritesNamesUpToTheLongestAFolderTakes) {
+  TempFolder folder;
+  std::string accents;
+  while (accents.size() < 254) accents += "\xC3\xA9";  // é, two bytes each
+  const std::string names[] = {"a", std::string(240, 'b'), std::string(251, 'c') + ".pmc",
+                               std::string(255, 'd'), accents + "x"};
+  for (const std::string& name : names) {
+    std::string reason;
+    EXPECT_TRUE(ReplaceFile(folder / name, name.substr(0, 3), &reason))
+        << name.size() << " bytes : " << reason;
+    EXPECT_EQ(ReadBytes(folder / name), name.substr(0, 3)) << name.size() << " bytes";
+  }
+  EXPECT_EQ(FolderEntryCount(folder.Path()), std::size(names)) << "a temporary file was left";
+}
+
+TEST(TemporaryFile, SaysWhyItCannotGrowPastTheFileSizeLimitAndKeepsItsContent) {
+  TempFolder folder;
+  TemporaryFile file(folder / "m.avi", ".part.avi");
+  ASSERT_TRUE(file.Write(std::string(1000, 'x'))) << file.Error();
+  EXPECT_TRUE(file.CanGrow());
+  {
+    FileSizeLimit limit(1000);
+    EXPECT_FALSE(file.CanGrow());
+  }
+  EXPECT_EQ(file.Error(), "the file is larger than allowed (file size limit)");
+  ASSERT_TRUE(file.Commit()) << file.Error();
+  EXPECT_EQ(ReadBytes(folder / "m.avi"), std::string(1000, 'x'));
+}
+
+}  // namespace
+}  // namespace tessaline
