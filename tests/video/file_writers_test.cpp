@@ -102,12 +102,12 @@ TEST(FileWriters, NeverWriteThroughALinkUnderATemporaryNameAndTakeLongNames) {
   };
   TempFolder elsewhere;
   const std::string victim = elsewhere / "victim.txt";
-  WriteBytes(victim, "the user's own");
   for (const Row& row : rows) {
     const std::string extension = row.extension;
     for (const std::string& stem : {std::string("m"), std::string(250 - extension.size(), 'n')}) {
       TempFolder folder;
       const std::string path = folder / (stem + extension);
+      WriteBytes(victim, "the user's own");
       std::size_t planted = 0;
       for (const std::string& name : row.old_names(path)) {
         std::error_code too_long;  // today's names of a long target do not fit
