@@ -88,7 +88,7 @@ std::string FileErrorText(int error_number) {
     case EDQUOT:
       return "the disk quota is used up";
     case EFBIG:
-      return "the file is larger than allowed (file size limit)";
+      return "the file size limit is reached";
     case EACCES:
     case EPERM:
       return "permission denied";

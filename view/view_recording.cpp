@@ -47,7 +47,12 @@ void qxFlGLWindow::FinishRecordingFile() {
   }
   // No movie came of the recording: the user must not take one for written.
   view_log() << message << std::endl;
+  // The status line is narrow: the file's name there, its path in the log.
+  const std::size_t at = message.find(output_file_);
+  if (at != std::string::npos)
+    message.replace(at, output_file_.size(), RecordingBaseName(output_file_));
   ShowStatus(message);
+  status_held_ = true;
 }
 
 bool qxFlGLWindow::WriteRecordingFrame() {

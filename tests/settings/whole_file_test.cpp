@@ -35,7 +35,7 @@ TEST(TemporaryFile, SaysWhyItCannotGrowPastTheFileSizeLimitAndKeepsItsContent) {
     FileSizeLimit limit(1000);
     EXPECT_FALSE(file.CanGrow());
   }
-  EXPECT_EQ(file.Error(), "the file is larger than allowed (file size limit)");
+  EXPECT_EQ(file.Error(), "the file size limit is reached");
   ASSERT_TRUE(file.Commit()) << file.Error();
   EXPECT_EQ(ReadBytes(folder / "m.avi"), std::string(1000, 'x'));
 }

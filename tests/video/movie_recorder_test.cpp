@@ -123,8 +123,7 @@ TEST(MovieRecorder, AFullDiskEndsWithTheReasonAndKeepsTheEarlierMovie) {
     closed = recorder.Close(message);
   }
   EXPECT_FALSE(closed);
-  EXPECT_EQ(message, "cannot finish the recording " + path +
-                         " : the file is larger than allowed (file size limit)");
+  EXPECT_EQ(message, "cannot finish the recording " + path + " : the file size limit is reached");
   EXPECT_EQ(ReadBytes(path), "an earlier recording");
   EXPECT_EQ(FolderEntryCount(folder.Path()), 1u) << "a part of the recording was left";
 }
