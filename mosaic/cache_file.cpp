@@ -260,9 +260,13 @@ bool WriteMosaicInfoFile(const std::string& path, const std::vector<SubImageInfo
     error = "error : cannot write the file " + path + " : " + reason;
     return false;
   }
-  std::string why;
-  if (!ReplaceFile(path, EncodeMosaicInfo(library, store), &why)) {
-    error = "error : cannot write the file " + path + " : " + why;
+  TemporaryFile file(path);
+  if (file.Descriptor() < 0) {
+    error = "error : cannot open the file " + path;
+    return false;
+  }
+  if (!file.Write(EncodeMosaicInfo(library, store)) || !file.Commit()) {
+    error = "error : cannot write the file " + path + " : " + file.Error();
     return false;
   }
   return true;
