@@ -33,6 +33,9 @@ std::string IncompleteMovieReason(TemporaryFile& file, int frames) {
   // A full disk or the size limit cut the file, its trailer or its index
   // short, even when every frame made it.
   if (!file.CanGrow()) return file.Error();
+  // A movie of no frames is only a header, which most containers do not
+  // even open; there is nothing in it to count.
+  if (frames == 0) return "";
   const int packets = CountMoviePackets(file.Name());
   if (packets == frames) return "";
   if (packets < 0) return "the video writer made no readable movie";

@@ -26,7 +26,8 @@ int CountMoviePackets(const std::string& path);
 
 // Why the movie just finished in `file` (its writer released) is not whole:
 // the disk is full or the file reached its size limit, or the file does not
-// hold the `frames` frames written into it. Empty when it is whole.
+// hold the `frames` frames written into it. Empty when it is whole (a movie
+// of no frames counts as whole when it has room).
 std::string IncompleteMovieReason(TemporaryFile& file, int frames);
 
 }  // namespace tessaline

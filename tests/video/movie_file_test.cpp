@@ -32,6 +32,13 @@ TEST(MovieFile, AMovieIsWholeOnlyWithEveryFrameWritten) {
   EXPECT_EQ(IncompleteMovieReason(file, 13), "the video writer made a movie of 12 frames, not 13");
   std::filesystem::resize_file(file.Name(), size / 2);
   EXPECT_NE(IncompleteMovieReason(file, 12), "") << "a movie cut in half passed";
+
+  // A recording switched off before its first frame is a header alone.
+  TemporaryFile empty(folder / "e.mkv", MovieTemporarySuffix("e.mkv"));
+  cv::VideoWriter(empty.Name(), cv::CAP_FFMPEG, cv::VideoWriter::fourcc('m', 'p', '4', 'v'), 25,
+                  {64, 48}, true)
+      .release();
+  EXPECT_EQ(IncompleteMovieReason(empty, 0), "");
 }
 
 }  // namespace
