@@ -26,19 +26,5 @@ TEST(ReplaceFile, WritesNamesUpToTheLongestAFolderTakes) {
   EXPECT_EQ(FolderEntryCount(folder.Path()), std::size(names)) << "a temporary file was left";
 }
 
-TEST(TemporaryFile, SaysWhyItCannotGrowPastTheFileSizeLimitAndKeepsItsContent) {
-  TempFolder folder;
-  TemporaryFile file(folder / "m.avi", ".part.avi");
-  ASSERT_TRUE(file.Write(std::string(1000, 'x'))) << file.Error();
-  EXPECT_TRUE(file.CanGrow());
-  {
-    FileSizeLimit limit(1000);
-    EXPECT_FALSE(file.CanGrow());
-  }
-  EXPECT_EQ(file.Error(), "the file size limit is reached");
-  ASSERT_TRUE(file.Commit()) << file.Error();
-  EXPECT_EQ(ReadBytes(folder / "m.avi"), std::string(1000, 'x'));
-}
-
 }  // namespace
 }  // namespace tessaline
