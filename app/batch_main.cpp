@@ -114,7 +114,8 @@ void ReadConfiguration(MosaicConfig& config) {
   RegisterMosaicKeys(store, config);
   const std::string file = "tessaline.cfg";
   std::error_code error;
-  if (std::filesystem::exists(file, error)) store.Load(file);
+  if (std::filesystem::exists(file, error) && store.LoadFile(file) != IniLoadResult::kNotOpened)
+    store.MendValues(engine_log());
 }
 
 void ApplyOverrides(const BatchOptions& options, MosaicConfig& config) {

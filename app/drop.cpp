@@ -7,6 +7,7 @@
 #include "app/dnd_box.h"
 #include "app/drop_paths.h"
 #include "app/main_window.h"
+#include "settings/log_stream.h"
 #include "view/event_guard.h"
 #include "view/gl_window.h"
 
@@ -21,7 +22,7 @@ void qxFlWindow::OnDrop(Fl_Widget* box, void* window) {
   GuardEvent("drop", [&] {
     const std::vector<std::string> paths = DroppedPaths(target->Text());
     for (std::size_t i = 0; i < paths.size(); ++i)
-      std::cout << "file" << i << " : " << paths[i] << std::endl;
+      std::cout << "file" << i << " : " << PrintableText(paths[i]) << std::endl;
     if (paths.empty()) return;
     const std::string& first = paths.front();
     switch (DropKindOf(DropExtension(first))) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "mosaic/picture_types.h"
+
 namespace tessaline {
 namespace {
 
@@ -84,15 +86,9 @@ std::string DropExtension(const std::string& path) {
 
 DropKind DropKindOf(const std::string& extension) {
   static const char* const kMovies[] = {"avi", "mp4", "mov", "mpg", "mpeg"};
-  // "jpeg", "tiff" and "heif" are the same pictures as "jpg", "tif" and
-  // "heic".
-  static const char* const kImages[] = {"bmp", "jpg",  "jpeg", "png",  "gif",
-                                        "tif", "tiff", "webp", "heic", "heif"};
   for (const char* movie : kMovies)
     if (extension == movie) return DropKind::kMovie;
-  for (const char* image : kImages)
-    if (extension == image) return DropKind::kImage;
-  return DropKind::kNothing;
+  return IsPictureExtension(extension) ? DropKind::kImage : DropKind::kNothing;
 }
 
 }  // namespace tessaline

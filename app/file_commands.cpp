@@ -7,6 +7,7 @@
 
 #include "app/file_chooser.h"
 #include "app/main_window.h"
+#include "mosaic/picture_types.h"
 #include "view/choice_dialog.h"
 #include "view/event_guard.h"
 #include "view/gl_window.h"
@@ -52,9 +53,7 @@ int ChoosePrintExport(Fl_Window* owner) {
 
 void qxFlWindow::ImportImage() {
   const std::string path = ChooseOnePath(
-      "Open image file",
-      "Image Files|*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.webp;*.heic;*.heif|All Files|*.*",
-      false);
+      "Open image file", "Image Files|" + PictureFilterPatterns() + "|All Files|*.*", false);
   if (path.empty()) return;
   GuardEvent("open image", [&] { view_->OpenImage(path); });
   SetCurrentFile(path);

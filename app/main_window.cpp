@@ -20,6 +20,7 @@
 #include "app/dnd_box.h"
 #include "app/window_geometry.h"
 #include "mosaic/load_worker.h"
+#include "settings/log_stream.h"
 #include "settings/window_settings.h"
 #include "view/gl_window.h"
 
@@ -91,21 +92,21 @@ void qxFlWindow::BuildControlPanel(int w, int h) {
   alpha->step(0.01);
   alpha->value(view_->Alpha());
   alpha->align(FL_ALIGN_LEFT);
-  alpha->callback(OnSlider, this);
+  alpha->callback(OnAlphaSlider, this);
   auto* sleep = new Fl_Value_Slider(159, h - 114, 145, 25, "Sleep ");
   sleep->type(FL_HOR_SLIDER);
   sleep->bounds(0, 200);
   sleep->step(1);
   sleep->value(50);
   sleep->align(FL_ALIGN_LEFT);
-  sleep->callback(OnSlider, this);
+  sleep->callback(OnSleepSlider, this);
   auto* colour = new Fl_Value_Slider(159, h - 84, 145, 25, "Colour ");
   colour->type(FL_HOR_SLIDER);
   colour->bounds(0, 1);
   colour->step(0.01);
   colour->value(view_->ColorCorrection());
   colour->align(FL_ALIGN_LEFT);
-  // Every move redraws; the release (or a key) also saves the value.
+  // Every move redraws; the release (or a key) also logs the value.
   colour->when(FL_WHEN_CHANGED | FL_WHEN_RELEASE);
   colour->callback(OnColourSlider, this);
   mosaic_group->end();
@@ -146,6 +147,9 @@ void qxFlWindow::LoadWindowSettings(const std::string& base_name) {
                 << std::endl;
       break;
   }
+  // The view's display keys are in this store too: a font or an alpha
+  // beyond reason is used at its nearest sane value.
+  store.MendValues(view_log());
   KeepWindowOnScreen(base_name);
 }
 
@@ -238,7 +242,7 @@ void qxFlWindow::SetCurrentFile(const std::string& path) {
   SetStatusText(file_name_);
   // Like the view's status texts, this one also goes to the console so that
   // scripts can follow the program.
-  std::cout << "status : " << file_name_ << std::endl;
+  std::cout << "status : " << PrintableText(file_name_) << std::endl;
 }
 
 void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_label(text.c_str()); }
@@ -367,15 +371,23 @@ void qxFlWindow::OnStartStop(Fl_Widget*, void* window) {
   view->StartStop();
   view->take_focus();
 }
-void qxFlWindow::OnSlider(Fl_Widget* slider, void* window) {
-  static_cast<qxFlWindow*>(window)->view_->OnSlider(static_cast<Fl_Valuator*>(slider));
+// Each slider has its own callback: which one moved is known by identity,
+// never by its label.
+void qxFlWindow::OnAlphaSlider(Fl_Widget* slider, void* window) {
+  static_cast<qxFlWindow*>(window)->view_->SetAlpha(static_cast<Fl_Valuator*>(slider)->value());
 }
+void qxFlWindow::OnSleepSlider(Fl_Widget* slider, void* window) {
+  static_cast<qxFlWindow*>(window)->view_->SetZoomPause(static_cast<Fl_Valuator*>(slider)->value());
+}
+// A drag calls back at every step; its end (or a key) counts as released.
 // A mouse that lets the slider go hands the keys back to the view (the
 // arrows walk the tile sizes there); keys on the slider keep it.
 void qxFlWindow::OnColourSlider(Fl_Widget* slider, void* window) {
   qxFlGLWindow* view = static_cast<qxFlWindow*>(window)->view_;
-  view->OnSlider(static_cast<Fl_Valuator*>(slider));
-  if (Fl::event() == FL_RELEASE) view->take_focus();
+  const int event = Fl::event();
+  view->SetColorCorrection(static_cast<Fl_Valuator*>(slider)->value(),
+                           event != FL_PUSH && event != FL_DRAG);
+  if (event == FL_RELEASE) view->take_focus();
 }
 
 }  // namespace tessaline

@@ -96,7 +96,8 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   void RunMenuCommand(const MenuEntry& entry);
   static void OnGenerate(Fl_Widget* button, void* window);
   static void OnStartStop(Fl_Widget* button, void* window);
-  static void OnSlider(Fl_Widget* slider, void* window);
+  static void OnAlphaSlider(Fl_Widget* slider, void* window);
+  static void OnSleepSlider(Fl_Widget* slider, void* window);
   static void OnColourSlider(Fl_Widget* slider, void* window);
   static void OnOutput(Fl_Widget* button, void* window);
   // The drop target's callback (app/drop.cpp): opens the first dropped

@@ -20,20 +20,30 @@ namespace tessaline {
 namespace {
 
 // Loads the target as the program's "Random" (a tile's picture, which then
-// stays out of its own mosaic) or "Open" (any picture) does.
+// stays out of its own mosaic) or "Open" (any picture) does; false with the
+// line saying why in `failure`.
 bool LoadBatchTarget(qxPhotoMosaic& engine, const std::string& target,
-                     std::future<cv::Mat>& picture) {
-  if (target != "-1") return engine.LoadTarget(target, [&picture] { return picture.get(); });
-  engine.SetTarget(target);
-  return engine.TargetLoaded();
+                     std::future<DecodedPicture>& picture, std::string& failure) {
+  if (target == "-1") {
+    engine.SetTarget(target);
+    failure = "cannot read the target picture of a random tile";
+    return engine.TargetLoaded();
+  }
+  DecodedPicture decoded;
+  const bool loaded = engine.LoadTarget(target, [&] {
+    decoded = picture.get();
+    return decoded;
+  });
+  failure = TargetReadFailure(target, decoded);
+  return loaded;
 }
 
 // The target picture decoding on a thread of its own, while the library
 // loads: a 4K target takes about as long as reading a cached library of a
 // few thousand tiles. Nothing to start for a random tile, which needs the
 // library first.
-std::future<cv::Mat> StartTargetRead(const std::string& target) {
-  if (target == "-1") return std::future<cv::Mat>();
+std::future<DecodedPicture> StartTargetRead(const std::string& target) {
+  if (target == "-1") return std::future<DecodedPicture>();
   return std::async(std::launch::async, [target] { return ReadTargetPicture(target); });
 }
 
@@ -183,16 +193,16 @@ bool SetUpBatchEngine(qxPhotoMosaic& engine, BatchEngineJob& job, const char* pr
 
 int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& errors) {
   // Declared before the engine: a failed set-up waits here for the decode.
-  std::future<cv::Mat> target = StartTargetRead(job.target);
+  std::future<DecodedPicture> target = StartTargetRead(job.target);
   qxPhotoMosaic engine(config);
   if (!SetUpBatchEngine(engine, job, "mosaic", errors)) return kBatchFailed;
   // After the engine seeded its source with the time: every draw from
   // here on (random target, choice among the k nearest) follows the seed.
   if (job.has_seed) engine.Seed(job.seed);
   PrepareMosaicMemory(engine.Configuration());
-  if (!LoadBatchTarget(engine, job.target, target)) {
-    errors << "tessaline-batch: cannot read the target picture "
-           << (job.target == "-1" ? "of a random tile" : job.target) << "\n";
+  std::string failure;
+  if (!LoadBatchTarget(engine, job.target, target, failure)) {
+    errors << "tessaline-batch: " << failure << "\n";
     return kBatchFailed;
   }
   return WriteOutputs(engine, job, errors) ? kBatchDone : kBatchFailed;

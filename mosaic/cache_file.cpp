@@ -1,5 +1,7 @@
 #include "mosaic/cache_file.h"
 
+#include <sys/stat.h>
+
 #include <cassert>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +27,18 @@ void AppendInt32(std::string& out, std::int32_t value) {
   for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((u >> shift) & 0xff));
 }
 
+void AppendUint64(std::string& out, std::uint64_t value) {
+  for (int shift = 0; shift < 64; shift += 8)
+    out.push_back(static_cast<char>((value >> shift) & 0xff));
+}
+
+constexpr char kStampMagic[] = "tlstamp1";
+constexpr std::size_t kStampMagicSize = sizeof kStampMagic - 1;
+// Magic, cache size and time, count.
+constexpr std::uint64_t kStampHeadSize = kStampMagicSize + 8 + 8 + 4;
+// Name length, at least one name byte, file size and time.
+constexpr std::uint64_t kSmallestStampRecord = 4 + 1 + 8 + 8;
+
 std::string NameError(const std::string& name) {
   if (name.empty()) return "an empty name";
   if (name.size() > static_cast<std::size_t>(kMaxCacheNameLength)) return "a name too long";
@@ -42,6 +56,11 @@ class ByteCursor {
     std::uint32_t u = 0;
     for (int shift = 0; shift < 32; shift += 8) u |= static_cast<std::uint32_t>(Byte()) << shift;
     return static_cast<std::int32_t>(u);
+  }
+  std::uint64_t Uint64() {
+    std::uint64_t u = 0;
+    for (int shift = 0; shift < 64; shift += 8) u |= static_cast<std::uint64_t>(Byte()) << shift;
+    return u;
   }
   unsigned char Byte() { return static_cast<unsigned char>(*p_++); }
   const char* Take(std::size_t n) {
@@ -81,8 +100,8 @@ CacheReadError DecodeName(ByteCursor& in, int index, std::string& name, std::str
 }
 
 // Reads one whole record; false with `error` on the first fault.
-CacheReadError DecodeRecord(ByteCursor& in, int index, int feature_size, int sw, int sh, SubImageInfo& info,
-                  cv::Mat& thumb, std::string& error) {
+CacheReadError DecodeRecord(ByteCursor& in, int index, int feature_size, int sw, int sh,
+                            SubImageInfo& info, cv::Mat& thumb, std::string& error) {
   const CacheReadError name_error = DecodeName(in, index, info.name, error);
   if (name_error != CacheReadError::kNone) return name_error;
   const std::string where = "record " + std::to_string(index) + " : ";
@@ -115,7 +134,8 @@ CacheReadError DecodeRecord(ByteCursor& in, int index, int feature_size, int sw,
 }
 
 // Reads the record count and checks that that many records could fit.
-CacheReadError DecodeCount(ByteCursor& in, int feature_size, int sw, int sh, int& count, std::string& error) {
+CacheReadError DecodeCount(ByteCursor& in, int feature_size, int sw, int sh, int& count,
+                           std::string& error) {
   if (in.Left() < 4) {
     error = "too short for the record count";
     return CacheReadError::kTruncated;
@@ -169,6 +189,64 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
   }
   return !in.bad();
+}
+
+FileStamp DecodeFileStamp(ByteCursor& in) {
+  FileStamp stamp;
+  stamp.size = in.Uint64();
+  stamp.time_ns = static_cast<std::int64_t>(in.Uint64());
+  return stamp;
+}
+
+void AppendFileStamp(std::string& out, const FileStamp& stamp) {
+  AppendUint64(out, stamp.size);
+  AppendUint64(out, static_cast<std::uint64_t>(stamp.time_ns));
+}
+
+CacheReadError DecodeStampHead(ByteCursor& in, StampList& stamps, int& count, std::string& error) {
+  if (in.Left() < kStampHeadSize) {
+    error = "too short for the stamp file's head";
+    return CacheReadError::kTruncated;
+  }
+  if (std::string(in.Take(kStampMagicSize), kStampMagicSize) != kStampMagic) {
+    error = "not a stamp file";
+    return CacheReadError::kBadRecord;
+  }
+  stamps.cache = DecodeFileStamp(in);
+  count = in.Int32();
+  if (count < 0) {
+    error = "negative record count " + std::to_string(count);
+    return CacheReadError::kBadCount;
+  }
+  if (static_cast<std::uint64_t>(count) > in.Left() / kSmallestStampRecord) {
+    error = "record count " + std::to_string(count) + " does not fit in " +
+            std::to_string(in.Left()) + " bytes";
+    return CacheReadError::kTruncated;
+  }
+  return CacheReadError::kNone;
+}
+
+CacheReadError DecodeAllStamps(const std::string& bytes, StampList& stamps, std::string& error) {
+  ByteCursor in(bytes);
+  int count = 0;
+  CacheReadError kind = DecodeStampHead(in, stamps, count, error);
+  if (kind != CacheReadError::kNone) return kind;
+  stamps.pictures.resize(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    StampRecord& record = stamps.pictures[static_cast<std::size_t>(i)];
+    kind = DecodeName(in, i, record.name, error);
+    if (kind != CacheReadError::kNone) return kind;
+    if (in.Left() < 16) {
+      error = "record " + std::to_string(i) + " : cut off after its name";
+      return CacheReadError::kTruncated;
+    }
+    record.stamp = DecodeFileStamp(in);
+  }
+  if (in.Left() != 0) {
+    error = std::to_string(in.Left()) + " bytes after the last record";
+    return CacheReadError::kTrailingBytes;
+  }
+  return CacheReadError::kNone;
 }
 
 }  // namespace
@@ -236,8 +314,8 @@ CacheReadResult DecodeMosaicInfo(const std::string& bytes, int feature_size, int
 }
 
 CacheReadResult ReadMosaicInfoFile(const std::string& path, int feature_size, int sw, int sh,
-                                   std::vector<SubImageInfo>& out,
-                                   std::vector<cv::Mat>& thumbs_out, std::string& error) {
+                                   std::vector<SubImageInfo>& out, std::vector<cv::Mat>& thumbs_out,
+                                   std::string& error) {
   out.clear();
   thumbs_out.clear();
   std::string bytes;
@@ -270,6 +348,66 @@ bool WriteMosaicInfoFile(const std::string& path, const std::vector<SubImageInfo
     return false;
   }
   return true;
+}
+
+std::string StampFilePath(const std::string& cache_path) { return cache_path + ".stamps"; }
+
+std::string EncodeStamps(const StampList& stamps) {
+  std::string out(kStampMagic, kStampMagicSize);
+  AppendFileStamp(out, stamps.cache);
+  AppendInt32(out, static_cast<std::int32_t>(stamps.pictures.size()));
+  for (const StampRecord& record : stamps.pictures) {
+    assert(NameError(record.name).empty() && "a stamp file holds only names the cache accepts");
+    AppendInt32(out, static_cast<std::int32_t>(record.name.size()));
+    out += record.name;
+    AppendFileStamp(out, record.stamp);
+  }
+  return out;
+}
+
+CacheReadResult DecodeStamps(const std::string& bytes, StampList& out, std::string& error) {
+  StampList stamps;
+  out = StampList();
+  const CacheReadError kind = DecodeAllStamps(bytes, stamps, error);
+  if (kind == CacheReadError::kNone) out = std::move(stamps);
+  return CacheReadResult{kind};
+}
+
+CacheReadResult ReadStampFile(const std::string& path, StampList& out, std::string& error) {
+  out = StampList();
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) {
+    error = "error : cannot open the file " + path;
+    std::error_code ignored;
+    const bool missing = !std::filesystem::exists(path, ignored);
+    return CacheReadResult{missing ? CacheReadError::kMissing : CacheReadError::kUnreadable};
+  }
+  const CacheReadResult result = DecodeStamps(bytes, out, error);
+  if (!result) error = "error : broken stamp file " + path + " : " + error;
+  return result;
+}
+
+bool WriteStampFile(const std::string& path, const StampList& stamps, std::string& error) {
+  for (const StampRecord& record : stamps.pictures) {
+    const std::string reason = NameError(record.name);
+    if (!reason.empty()) {
+      error = "error : cannot write the file " + path + " : " + reason;
+      return false;
+    }
+  }
+  if (ReplaceFile(path, EncodeStamps(stamps))) return true;
+  error = "error : cannot write the file " + path;
+  return false;
+}
+
+std::optional<FileStamp> StampOfFile(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return std::nullopt;
+  FileStamp stamp;
+  stamp.size = static_cast<std::uint64_t>(status.st_size);
+  stamp.time_ns = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 +
+                  static_cast<std::int64_t>(status.st_mtim.tv_nsec);
+  return stamp;
 }
 
 }  // namespace tessaline

@@ -28,9 +28,36 @@
 // is not (it has no count). is_thumb is recomputed from the name (the flag
 // byte is only checked), since the name alone defines it.
 //
-// Pure functions, callable from any thread.
+// The stamp file: beside each cache, in a file of its own (the cache's path
+// + ".stamps"), the stamp (size and modification time) each picture's file
+// had when its entry was made, so that a load reads again a picture replaced
+// or edited in place under the same name. A file of its own keeps the cache
+// in the layout above, which every version of the program reads. The stamp
+// file holds the stamp of the cache file it was written with: a cache
+// rewritten without it (by an older version) or copied without its times no
+// longer matches, and its stamps are then taken from the pictures as they
+// are, without decoding any, like those of a cache that never had stamps.
+// Integers little-endian; times are signed.
+//
+// | part         | bytes        | content                                   |
+// |--------------|--------------|-------------------------------------------|
+// | magic        | 8            | "tlstamp1"                                |
+// | cache size   | 8            | size in bytes of the cache file           |
+// | cache time   | 8            | its modification time, ns since the epoch |
+// | count        | 4            | number of records N                       |
+// | N records:   |              |                                           |
+// |   name length| 4            | L, bytes of the name                      |
+// |   name       | L            | name bytes, no terminator                 |
+// |   file size  | 8            | the picture file's size in bytes          |
+// |   file time  | 8            | its modification time, ns since the epoch |
+//
+// Its reader accepts a file only when it parses completely, with the same
+// name rules as the cache's.
+//
+// Pure functions apart from the file functions, callable from any thread.
 
 #include <opencv2/core.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -91,8 +118,8 @@ CacheReadResult DecodeMosaicInfo(const std::string& bytes, int feature_size, int
 // to print: "error : cannot open the file " + path when it cannot be read
 // (kMissing or kUnreadable).
 CacheReadResult ReadMosaicInfoFile(const std::string& path, int feature_size, int sw, int sh,
-                                   std::vector<SubImageInfo>& out,
-                                   std::vector<cv::Mat>& thumbs_out, std::string& error);
+                                   std::vector<SubImageInfo>& out, std::vector<cv::Mat>& thumbs_out,
+                                   std::string& error);
 
 // Writes the cache for `library` and `store` to `path` through a
 // TemporaryFile (a new file in the same folder, renamed over `path`), so a
@@ -102,5 +129,39 @@ CacheReadResult ReadMosaicInfoFile(const std::string& path, int feature_size, in
 // else "error : cannot write the file " + path and the reason.
 bool WriteMosaicInfoFile(const std::string& path, const std::vector<SubImageInfo>& library,
                          const SubImageStore& store, std::string& error);
+
+// One picture of a stamp file.
+struct StampRecord {
+  std::string name;  // the library name
+  FileStamp stamp;
+};
+
+// The contents of a stamp file.
+struct StampList {
+  FileStamp cache;  // the cache file the stamps were written with
+  std::vector<StampRecord> pictures;
+};
+
+// The stamp file of the cache at `cache_path`.
+std::string StampFilePath(const std::string& cache_path);
+
+// The stamp file bytes of `stamps`; every name must be one the cache
+// accepts (1..kMaxCacheNameLength bytes, no NUL).
+std::string EncodeStamps(const StampList& stamps);
+
+// Parses stamp file bytes. On failure `out` is left empty and `error` holds
+// one line saying what is wrong and where.
+CacheReadResult DecodeStamps(const std::string& bytes, StampList& out, std::string& error);
+
+// Reads and decodes the stamp file at `path`; `error` names the file.
+CacheReadResult ReadStampFile(const std::string& path, StampList& out, std::string& error);
+
+// Writes the stamp file whole or not at all; false with a one-line `error`
+// naming the file.
+bool WriteStampFile(const std::string& path, const StampList& stamps, std::string& error);
+
+// The stamp of the file at `path` as it is now (links followed); nothing
+// when it cannot be had.
+std::optional<FileStamp> StampOfFile(const std::string& path);
 
 }  // namespace tessaline

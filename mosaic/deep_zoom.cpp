@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <string_view>
 
 #include <opencv2/imgproc.hpp>
 
 #include "mosaic/picture_writer.h"
+#include "settings/utf8.h"
 
 namespace tessaline {
 namespace {
@@ -24,26 +26,42 @@ cv::Mat HalveRows(const cv::Mat& upper, const cv::Mat& lower) {
   return half;
 }
 
+// The name after the last "/": a backslash is part of a name here.
 std::string BaseName(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A JSON string: quotes, backslashes and control characters escaped, and
-// "<" so that no name can close a script element.
-std::string JsonString(const std::string& text) {
+void AppendUnicodeEscape(std::string& out, char32_t code) {
+  char escaped[8];
+  std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(code));
+  out += escaped;
+}
+
+// A string literal that is JSON and JavaScript alike: quotes and
+// backslashes escaped, control characters, U+2028 and U+2029 (line ends to
+// older JavaScript) written as \u escapes, and "<" too, so that no name can
+// close a script element. A byte that is not UTF-8 is read as Latin-1, the
+// usual older encoding of file names, so that the file stays valid UTF-8.
+std::string ScriptString(std::string_view text) {
   std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
+  while (!text.empty()) {
+    char32_t code = 0;
+    std::size_t length = Utf8Sequence(text, code);
+    if (length == 0) {
+      length = 1;
+      code = static_cast<unsigned char>(text[0]);
+      AppendUnicodeEscape(out, code);
+    } else if (code == '"' || code == '\\') {
       out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == '<') {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
+      out += static_cast<char>(code);
+    } else if (code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == '<' || code == 0x2028 ||
+               code == 0x2029) {
+      AppendUnicodeEscape(out, code);
     } else {
-      out += static_cast<char>(c);
+      out.append(text.data(), length);
     }
+    text.remove_prefix(length);
   }
   return out + "\"";
 }
@@ -139,7 +157,7 @@ std::string DeepZoomCellsScript(const DeepZoomCells& cells) {
       int& named = name_of[static_cast<std::size_t>(tile)];
       if (named < 0) {
         named = next++;
-        names += (named ? "," : "") + JsonString(BaseName(cells.photo_paths[tile]));
+        names += (named ? "," : "") + ScriptString(BaseName(cells.photo_paths[tile]));
       }
       index = named;
     }

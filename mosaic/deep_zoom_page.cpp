@@ -4,9 +4,11 @@ namespace tessaline {
 
 // Leaflet's plain CRS maps zoom z to a scale of 2^z, so with the picture's
 // full size at zoom maxLevel every zoom is exactly a pyramid level and the
-// tile URL needs no arithmetic. A link may name a view as
-// #ZOOM/X/Y (the centre in full-size pixels); the photo under the centre,
-// or under the last click, is named in the corner.
+// tile URL needs no arithmetic. The right column and the bottom row of a
+// level hold smaller tiles (e.g. 256 x 28); Leaflet's own tile layer would
+// stretch them to a whole tile, so each tile is shown at its own size. A
+// link may name a view as #ZOOM/X/Y (the centre in full-size pixels); the
+// photo under the centre, or under the last click, is named in the corner.
 std::string DeepZoomPage() {
   return R"html(<!DOCTYPE html>
 <html>
@@ -33,7 +35,22 @@ html, body, #map { margin: 0; height: 100%; background: #202020; }
   var map = L.map('map', { crs: L.CRS.Simple, minZoom: 0, maxZoom: m.maxLevel + 2 });
   function point(x, y) { return map.unproject([x, y], m.maxLevel); }
   var bounds = L.latLngBounds(point(0, m.height), point(m.width, 0));
-  L.tileLayer('mosaic_files/{z}/{x}_{y}.jpg', {
+  var Pyramid = L.GridLayer.extend({
+    createTile: function (coords, done) {
+      var tile = document.createElement('img');
+      tile.alt = '';
+      tile.setAttribute('role', 'presentation');
+      tile.onload = function () {
+        tile.style.width = tile.naturalWidth + 'px';
+        tile.style.height = tile.naturalHeight + 'px';
+        done(null, tile);
+      };
+      tile.onerror = function (e) { done(e, tile); };
+      tile.src = 'mosaic_files/' + coords.z + '/' + coords.x + '_' + coords.y + '.jpg';
+      return tile;
+    }
+  });
+  new Pyramid({
     tileSize: m.tileSize, bounds: bounds, noWrap: true,
     minZoom: 0, maxZoom: m.maxLevel + 2, maxNativeZoom: m.maxLevel
   }).addTo(map);

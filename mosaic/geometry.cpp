@@ -1,5 +1,8 @@
 #include "mosaic/geometry.h"
 
+#include <boost/algorithm/string/classification.hpp>
+#include <boost/algorithm/string/trim.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <optional>
@@ -18,25 +21,24 @@ GridGeometry ComputeGrid(int image_w, int image_h, int sub_w, int sub_h, int mx,
 
 namespace {
 
-// Splits at commas, skipping blanks right after a comma and removing the
-// double quotes around a token.
+// Splits at commas, removing the double quotes around a token and the
+// blanks (spaces, TABs) around it: "16 , 9" is 16 and 9.
 std::vector<std::string> SplitTileSizeList(const std::string& text) {
   std::vector<std::string> tokens;
   std::string token;
   bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
+  const auto blank = boost::algorithm::is_any_of(" \t");
+  for (const char c : text) {
     if (c == '"') {
       quoted = !quoted;
     } else if (c == ',' && !quoted) {
-      tokens.push_back(token);
+      tokens.push_back(boost::algorithm::trim_copy_if(token, blank));
       token.clear();
-      while (i + 1 < text.size() && (text[i + 1] == ' ' || text[i + 1] == '\t')) ++i;
     } else {
       token += c;
     }
   }
-  if (!text.empty()) tokens.push_back(token);
+  if (!text.empty()) tokens.push_back(boost::algorithm::trim_copy_if(token, blank));
   return tokens;
 }
 

@@ -45,7 +45,7 @@ struct TileSizeLimits {
 // leaves an empty grid) and in one texture.
 TileSizeLimits TileSizeLimitsFor(int image_w, int image_h);
 
-// Reads a tile-size list "w,h,w,h..." (blanks after a comma skipped, a token
+// Reads a tile-size list "w,h,w,h..." (blanks around a token skipped, a token
 // may be in double quotes, an optional sign) and appends its pairs to
 // `sizes`. A pair with a token that is not an integer, a size below 1 or
 // above `limits`, or a lone last token is skipped with one line on `log`

@@ -1,41 +1,18 @@
 #include "mosaic/image_scan.h"
 
-#include <cctype>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 #include <unordered_set>
 
+#include "mosaic/picture_types.h"
 #include "mosaic/stopwatch.h"
 
 namespace tessaline {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool MatchesAnyPattern(const std::string& path, const std::vector<std::string>& patterns) {
-  for (const std::string& pattern : patterns) {
-    if (path.find(pattern) != std::string::npos) return true;
-  }
-  return false;
-}
-
-bool EndsWithIgnoringCase(const std::string& path, const std::string& ending) {
-  if (path.size() < ending.size()) return false;
-  const std::size_t start = path.size() - ending.size();
-  for (std::size_t i = 0; i < ending.size(); ++i) {
-    const auto c = static_cast<unsigned char>(path[start + i]);
-    if (std::tolower(c) != std::tolower(static_cast<unsigned char>(ending[i]))) return false;
-  }
-  return true;
-}
-
-bool HasAnyExtension(const std::string& path, const std::vector<std::string>& extensions) {
-  for (const std::string& extension : extensions) {
-    if (EndsWithIgnoringCase(path, extension)) return true;
-  }
-  return false;
-}
 
 // True when the entry is a real directory to walk into: symbolic links are
 // never followed, whatever they point at.
@@ -55,25 +32,14 @@ bool IsFileEntry(const fs::directory_entry& entry) {
 
 }  // namespace
 
-const std::vector<std::string>& ImagePatterns() {
-  static const std::vector<std::string> patterns = {"jpg", "JPG", "jpeg", "JPEG", "png",
-                                                    "PNG", "bmp", "BMP",  "gif",  "GIF"};
-  return patterns;
+bool IsTilePictureName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+  if (name_start < path.size() && path[name_start] == '.') return false;
+  return IsPictureExtension(FileExtension(path));
 }
 
-const std::vector<std::string>& PictureExtensions() {
-  static const std::vector<std::string> extensions = {".tif", ".tiff", ".webp", ".heic", ".heif"};
-  return extensions;
-}
-
-std::vector<std::string> ScanImageFiles(const std::string& dir,
-                                        const std::vector<std::string>& patterns) {
-  return ScanImageFiles(dir, patterns, {});
-}
-
-std::vector<std::string> ScanImageFiles(const std::string& dir,
-                                        const std::vector<std::string>& patterns,
-                                        const std::vector<std::string>& extensions) {
+std::vector<std::string> ScanImageFiles(const std::string& dir) {
   std::vector<std::string> found;
   std::error_code error;
   if (dir.empty() || !fs::is_directory(fs::path(dir), error)) return found;
@@ -97,9 +63,7 @@ std::vector<std::string> ScanImageFiles(const std::string& dir,
       // The name first: a library folder holds as many touched-tile and
       // cache files as pictures, and those need no look at their type.
       const std::string path = entry.path().string();
-      if ((MatchesAnyPattern(path, patterns) || HasAnyExtension(path, extensions)) &&
-          IsFileEntry(entry))
-        found.push_back(path);
+      if (IsTilePictureName(path) && IsFileEntry(entry)) found.push_back(path);
     }
   }
   return found;
@@ -110,24 +74,41 @@ std::string ImageNameFromPath(const std::string& path, const std::string& dir) {
   return path;
 }
 
+std::string WithoutTrailingSeparators(const std::string& dir) {
+  const std::size_t last = dir.find_last_not_of("/\\");
+  if (last == std::string::npos) return dir.substr(0, 1);
+  return dir.substr(0, last + 1);
+}
+
 std::string ImagesPathOf(const std::string& dir) {
   if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) return dir;
   return dir + "/";
 }
 
 ImageListDiff DiffImageLists(const std::vector<SubImageInfo>& library,
-                             const std::vector<std::string>& names, std::ostream& log) {
+                             const std::vector<std::string>& names, std::ostream& log,
+                             const std::vector<std::optional<FileStamp>>& stamps) {
   Stopwatch stopwatch;
-  // Hash sets give the same answers as the linear searches "is there an
+  // Hash tables give the same answers as the linear searches "is there an
   // entry with this name", without their quadratic time.
-  std::unordered_set<std::string_view> known;
+  std::unordered_map<std::string_view, const SubImageInfo*> known;
   known.reserve(library.size());
-  for (const SubImageInfo& info : library) known.insert(info.name);
-  std::unordered_set<std::string_view> scanned(names.begin(), names.end());
+  for (const SubImageInfo& info : library) known.emplace(info.name, &info);
+  std::unordered_set<std::string_view> scanned;
+  scanned.reserve(names.size());
   ImageListDiff diff;
-  for (const std::string& name : names) {
-    if (known.count(name) == 0) diff.added.push_back(name);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const auto entry = known.find(names[i]);
+    const bool changed = entry != known.end() && i < stamps.size() && stamps[i] &&
+                         entry->second->stamp && *entry->second->stamp != *stamps[i];
+    if (changed) diff.changed.push_back(names[i]);
+    if (entry == known.end() || changed) {
+      diff.added.push_back(names[i]);
+    } else {
+      scanned.insert(names[i]);
+    }
   }
+  // A changed picture's entry is gone like one whose file is.
   for (std::size_t i = 0; i < library.size(); ++i) {
     if (scanned.count(library[i].name) == 0) diff.deleted.push_back(static_cast<int>(i));
   }

@@ -1,8 +1,10 @@
 #include "mosaic/mosaic_config.h"
 
+#include <cassert>
 #include <ostream>
 
 #include "settings/ini_store.h"
+#include "settings/setting_bounds.h"
 
 namespace tessaline {
 
@@ -34,6 +36,17 @@ void RegisterMosaicKeys(qxINI& store, MosaicConfig& c) {
 
 namespace {
 
+// The row of the settings table for a key of tessaline.cfg.
+const SettingBound& BoundOf(const char* section, const char* key) {
+  const SettingBound* bound = FindSettingBound(section, key);
+  assert(bound != nullptr && "every checked size has a row in the settings table");
+  return *bound;
+}
+
+int MaxOf(const char* section, const char* key) {
+  return static_cast<int>(BoundOf(section, key).max);
+}
+
 // Puts the default back when `value` is below 1 or above `limit`.
 bool ReplaceOutOfRange(int& value, int default_value, int limit, const char* key,
                        const char* limit_key, std::ostream& log) {
@@ -49,35 +62,31 @@ bool ReplaceOutOfRange(int& value, int default_value, int limit, const char* key
 
 int SanitizeMosaicConfig(MosaicConfig& c, std::ostream& log) {
   const MosaicConfig d;
-  // Limits that keep memory and textures within reach: a working image as
-  // large as the biggest texture common GL drivers take, a feature grid of
-  // at most 32 x 32 sub-cells, and no more neighbours than the index holds.
-  const int kMaxImageSide = 16384;
-  const int kMaxMatching = 32;
-  const int kMaxSearch = 50000;
-  const int kMaxRepeat = 1000;
+  // The ranges are those of the settings table (settings/setting_bounds.h);
+  // a tile must also fit in the working image.
   int replaced = 0;
-  replaced += ReplaceOutOfRange(c.image_width, d.image_width, kMaxImageSide, "image_width",
-                                "the maximum", log);
-  replaced += ReplaceOutOfRange(c.image_height, d.image_height, kMaxImageSide, "image_height",
-                                "the maximum", log);
+  replaced += ReplaceOutOfRange(c.image_width, d.image_width, MaxOf("image", "image_width"),
+                                "image_width", "the maximum", log);
+  replaced += ReplaceOutOfRange(c.image_height, d.image_height, MaxOf("image", "image_height"),
+                                "image_height", "the maximum", log);
   replaced +=
       ReplaceOutOfRange(c.sub_width, d.sub_width, c.image_width, "sub_width", "image_width", log);
   replaced += ReplaceOutOfRange(c.sub_height, d.sub_height, c.image_height, "sub_height",
                                 "image_height", log);
-  replaced +=
-      ReplaceOutOfRange(c.matching_x, d.matching_x, kMaxMatching, "matching_x", "the maximum", log);
-  replaced +=
-      ReplaceOutOfRange(c.matching_y, d.matching_y, kMaxMatching, "matching_y", "the maximum", log);
-  replaced +=
-      ReplaceOutOfRange(c.search_num, d.search_num, kMaxSearch, "search_num", "the maximum", log);
-  if (!(c.color_correction >= 0.0 && c.color_correction <= 1.0)) {
+  replaced += ReplaceOutOfRange(c.matching_x, d.matching_x, MaxOf("mosaic", "matching_x"),
+                                "matching_x", "the maximum", log);
+  replaced += ReplaceOutOfRange(c.matching_y, d.matching_y, MaxOf("mosaic", "matching_y"),
+                                "matching_y", "the maximum", log);
+  replaced += ReplaceOutOfRange(c.search_num, d.search_num, MaxOf("mosaic", "search_num"),
+                                "search_num", "the maximum", log);
+  const SettingBound& share = BoundOf("mosaic", "color_correction");
+  if (!(c.color_correction >= share.min && c.color_correction <= share.max)) {
     log << "invalid color_correction : " << c.color_correction << "; the default "
         << d.color_correction << " is used" << std::endl;
     c.color_correction = d.color_correction;
     ++replaced;
   }
-  if (c.repeat_distance < 0 || c.repeat_distance > kMaxRepeat) {
+  if (c.repeat_distance < 0 || c.repeat_distance > MaxOf("mosaic", "repeat_distance")) {
     log << "invalid repeat_distance : " << c.repeat_distance << "; the default "
         << d.repeat_distance << " is used" << std::endl;
     c.repeat_distance = d.repeat_distance;

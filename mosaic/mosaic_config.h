@@ -40,9 +40,12 @@ MosaicConfig& Config();
 // is set to its key's default.
 void RegisterMosaicKeys(qxINI& store, MosaicConfig& config);
 
-// Replaces sizes that the engine cannot work with (below 1, or a tile larger
-// than the working image) and a colour correction outside 0..1 or a negative
-// repeat distance by their defaults, logging one line per value.
+// Replaces sizes that the engine cannot work with (outside the ranges of the
+// settings table, settings/setting_bounds.h, or a tile larger than the
+// working image) and a colour correction or a repeat distance outside its
+// range by their defaults, logging one line per value. Values set after a
+// file was read (the preference dialog, the batch's options) come here;
+// those read from a file were already brought into range as they were read.
 // Returns the number of values replaced.
 int SanitizeMosaicConfig(MosaicConfig& config, std::ostream& log);
 

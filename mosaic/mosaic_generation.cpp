@@ -51,19 +51,25 @@ std::string qxPhotoMosaic::TilePath(int tile) const {
   return library_.ImagesPath() + library_.Entry(static_cast<std::size_t>(tile)).name;
 }
 
-cv::Mat ReadTargetPicture(const std::string& path) {
-  if (!IsFile(path)) return cv::Mat();
-  return DecodeTilePicture(path);  // 8-bit, 3 channels
+DecodedPicture ReadTargetPicture(const std::string& path) { return ReadUprightPicture(path); }
+
+std::string TargetReadFailure(const std::string& path, const DecodedPicture& picture) {
+  return "cannot read the target picture " + path + " : " + PictureFaultText(picture);
 }
 
 bool qxPhotoMosaic::LoadTarget(const std::string& path) {
   return LoadTarget(path, [&path] { return ReadTargetPicture(path); });
 }
 
-bool qxPhotoMosaic::LoadTarget(const std::string& path, const std::function<cv::Mat()>& decode) {
+bool qxPhotoMosaic::LoadTarget(const std::string& path,
+                               const std::function<DecodedPicture()>& decode) {
   engine_log() << boost::format("reading a texture... (%s)") % path << std::endl;
-  const cv::Mat picture = decode();
-  if (picture.empty()) return false;
+  const DecodedPicture decoded = decode();
+  if (decoded.pixels.empty()) {
+    engine_log() << TargetReadFailure(path, decoded) << std::endl;
+    return false;
+  }
+  const cv::Mat& picture = decoded.pixels;
   // A decode of the working size is taken as it is: copied, its 24 MB at
   // 4K would be written to fresh pages, a cost as large as the decode's.
   if (picture.size() == working_image_.size())

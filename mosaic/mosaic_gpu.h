@@ -56,6 +56,11 @@ class MosaicGpu {
   // Gives the slot's texture name, 0 when the image cannot be uploaded.
   virtual unsigned int UploadWorkingImage(const cv::Mat& /*image*/) { return 0; }
 
+  // Whether the target pictures are sampled through mipmaps (the view's
+  // "Mipmapping" toggle): applied to the pictures held now and to every
+  // later upload. The mosaic targets are always mipmapped.
+  virtual void SetPictureMipmaps(bool /*on*/) {}
+
   // Replaces the tile atlas with `composite` (SubImageStore::Composite():
   // CV_8UC3, tile_w * tile_h pixels wide, one tile per row). False, with one
   // log line, when the library cannot be held by one texture.

@@ -26,13 +26,19 @@
 #include "mosaic/matcher.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/mosaic_gpu.h"
+#include "mosaic/picture_reader.h"
 #include "mosaic/tile_library.h"
 
 namespace tessaline {
 
 // The target picture at `path` as LoadTarget reads it: 8-bit, 3 channels,
-// upright; empty when `path` is no readable picture file. Any thread.
-cv::Mat ReadTargetPicture(const std::string& path);
+// upright; empty, with the fault, when `path` is no readable picture file.
+// Any thread.
+DecodedPicture ReadTargetPicture(const std::string& path);
+
+// The line telling that the target at `path` could not be read, and why:
+// "cannot read the target picture PATH : no such file".
+std::string TargetReadFailure(const std::string& path, const DecodedPicture& picture);
 
 class qxPhotoMosaic {
  public:
@@ -77,7 +83,8 @@ class qxPhotoMosaic {
   bool LoadTarget(const std::string& path);
   // LoadTarget taking the picture from `decode` (ReadTargetPicture(path)
   // made elsewhere), so that a caller can decode while the library loads.
-  bool LoadTarget(const std::string& path, const std::function<cv::Mat()>& decode);
+  // A picture that cannot be read is told in one line of the log.
+  bool LoadTarget(const std::string& path, const std::function<DecodedPicture()>& decode);
   void SetTarget(const std::string& path);  // "-1": a random tile
   int RandomTileIndex();
   // False when no mosaic was made: no library, or the GPU pass failed (the

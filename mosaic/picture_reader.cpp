@@ -4,13 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <system_error>
 #include <vector>
 
+#include <jerror.h>
 #include <jpeglib.h>
 #include <libheif/heif.h>
 #include <png.h>
@@ -23,6 +28,7 @@
 #include "mosaic/gif_reader.h"
 #include "mosaic/huge_pages.h"
 #include "mosaic/jpeg_dc_decode.h"
+#include "settings/log_stream.h"
 
 namespace tessaline {
 namespace {
@@ -60,13 +66,36 @@ PictureSize Upright(PictureSize stored, int orientation) {
 struct JpegErrors {
   jpeg_error_mgr manager;
   std::jmp_buf jump;
+  bool file_ended = false;  // libjpeg went past the end of the bytes
+  // Once data was missing: stored rows the first scan had reached, and
+  // whether a later scan was missing data (the rows are all there then).
+  long data_rows = -1;
+  bool later_scan = false;
 };
 
 [[noreturn]] void JumpOnJpegError(j_common_ptr info) {
   std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
 }
 
-void IgnoreJpegMessage(j_common_ptr, int) {}
+// libjpeg decodes on past the end of a file cut short, as if an end marker
+// followed, and says so only by warnings: one that the file ended, then one
+// when the data a block needs is not there (a file lacking only its end
+// marker gives the first alone). Blocks from there on are grey; the rows of
+// blocks finished before hold data.
+void NoteJpegMessage(j_common_ptr common, int level) {
+  auto* errors = reinterpret_cast<JpegErrors*>(common->err);
+  if (level >= 0 || errors->data_rows >= 0 || !common->is_decompressor) return;
+  if (common->err->msg_code == JWRN_JPEG_EOF) errors->file_ended = true;
+  if (common->err->msg_code != JWRN_HIT_MARKER || !errors->file_ended) return;
+  const auto* info = reinterpret_cast<j_decompress_ptr>(common);
+  const long height = static_cast<long>(info->image_height);
+  const long row_of_blocks = long{info->max_v_samp_factor} * DCTSIZE;
+  errors->later_scan = info->input_scan_number > 1;
+  errors->data_rows =
+      errors->later_scan
+          ? height
+          : std::min(height, static_cast<long>(info->input_iMCU_row) * row_of_blocks);
+}
 
 int JpegOrientation(jpeg_decompress_struct& info) {
   for (jpeg_saved_marker_ptr marker = info.marker_list; marker != nullptr; marker = marker->next) {
@@ -127,21 +156,39 @@ cv::Mat InvertedCmykToBgr(const cv::Mat& cmyk) {
   return bgr;
 }
 
+// A decoded JPEG as far as its data reaches: whole, cut short (grey below
+// the rows its data reaches, or coarse where a later scan is missing), or
+// no picture when the data ends before the first row of blocks.
+DecodedPicture JpegOutcome(cv::Mat stored, PictureSize full, int orientation,
+                           const JpegErrors& errors, long height) {
+  if (errors.data_rows == 0)
+    return {cv::Mat(), full, PictureFault::kNotAPicture, "a JPEG without image data"};
+  if (stored.channels() == 4) stored = InvertedCmykToBgr(stored);
+  DecodedPicture picture{ApplyOrientation(stored, orientation), full};
+  if (errors.data_rows < 0) return picture;
+  picture.fault = PictureFault::kCutShort;
+  picture.detail = errors.later_scan
+                       ? "its finer detail is missing"
+                       : std::to_string(errors.data_rows) + " of " + std::to_string(height) +
+                             " rows decoded, the rest is grey";
+  return picture;
+}
+
 DecodedPicture DecodeJpeg(std::string_view bytes, PictureSize needed) {
   jpeg_decompress_struct info{};
   JpegErrors errors{};
   info.err = jpeg_std_error(&errors.manager);
   errors.manager.error_exit = JumpOnJpegError;
-  errors.manager.emit_message = IgnoreJpegMessage;
+  errors.manager.emit_message = NoteJpegMessage;
   jpeg_create_decompress(&info);
   cv::Mat stored;
   PictureSize full;
   int orientation = 1;
   const bool read = RunJpegDecode(info, errors, bytes, needed, stored, full, orientation);
+  const long height = static_cast<long>(info.image_height);
   jpeg_destroy_decompress(&info);
   if (!read) return {};
-  if (stored.channels() == 4) stored = InvertedCmykToBgr(stored);
-  return {ApplyOrientation(stored, orientation), full};
+  return JpegOutcome(std::move(stored), full, orientation, errors, height);
 }
 
 // ---- PNG ----------------------------------------------------------------
@@ -263,7 +310,47 @@ DecodedPicture DecodeBmp(std::string_view bytes) {
 
 // ---- TIFF ---------------------------------------------------------------
 
-DecodedPicture DecodeTiff(const std::string& path) {
+// Most bytes one byte of compressed TIFF data decodes to: above what
+// deflate (1032), LZW (about 2730 with 12-bit codes) and PackBits (64) make.
+constexpr std::uint64_t kMaxTiffExpansion = 4096;
+
+bool IsFaxCompression(std::uint16_t compression) {
+  return compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTRLEW ||
+         compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4;
+}
+
+// True when the strips or tiles of the current directory lie inside the
+// file and hold data enough for the `width` × `height` pixels it declares.
+// Checked before the picture is allocated: a forged directory of a few
+// bytes must not make every load zero a buffer of a gigabyte first.
+bool TiffDataFits(TIFF* tiff, std::uint64_t file_size, std::uint64_t width, std::uint64_t height) {
+  const std::uint32_t striles =
+      TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+  // Every strip or tile takes a byte of the file at least.
+  if (striles == 0 || striles > file_size) return false;
+  std::uint64_t data = 0;
+  for (std::uint32_t i = 0; i < striles; ++i) {
+    const std::uint64_t offset = TIFFGetStrileOffset(tiff, i);
+    const std::uint64_t bytes = TIFFGetStrileByteCount(tiff, i);
+    if (offset > file_size || bytes > file_size - offset) return false;
+    data += bytes;
+  }
+  data = std::min(data, file_size);  // strips that share their bytes hold no more
+  std::uint16_t bits = 1;
+  std::uint16_t samples = 1;
+  std::uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  // A coded fax row takes one bit at least.
+  if (IsFaxCompression(compression)) return height <= data * 8;
+  // Stored samples: subsampled chroma may halve them.
+  const std::uint64_t sample_bits = width * height * bits * samples / 2;
+  const std::uint64_t expansion = compression == COMPRESSION_NONE ? 1 : kMaxTiffExpansion;
+  return sample_bits <= data * 8 * expansion;
+}
+
+DecodedPicture DecodeTiff(const std::string& path, std::uint64_t file_size) {
   SilenceTiff();
   std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "r"), TIFFClose);
   if (!tiff) return {};
@@ -276,7 +363,8 @@ DecodedPicture DecodeTiff(const std::string& path) {
   const int orientation = image.orientation >= 1 && image.orientation <= 8 ? image.orientation : 1;
   image.req_orientation = image.orientation;
   std::vector<std::uint32_t> raster;
-  bool read = SaneSize(image.width, image.height);
+  bool read = SaneSize(image.width, image.height) &&
+              TiffDataFits(tiff.get(), file_size, image.width, image.height);
   if (read) {
     raster.resize(std::size_t{image.width} * image.height);
     read = TIFFRGBAImageGet(&image, raster.data(), image.width, image.height) != 0;
@@ -399,29 +487,105 @@ struct FileBuffer {
 };
 constexpr std::size_t kKeptBufferBytes = std::size_t{32} << 20;
 
+DecodedPicture FileFault(PictureFault fault, std::string detail = "") {
+  return {cv::Mat(), PictureSize{}, fault, std::move(detail)};
+}
+
+// What an open, stat or read failing with `error` (an errno) means.
+DecodedPicture SystemFault(int error) {
+  if (error == ENOENT || error == ENOTDIR) return FileFault(PictureFault::kNoSuchFile);
+  if (error == EACCES || error == EPERM) return FileFault(PictureFault::kNoPermission);
+  if (error == EISDIR) return FileFault(PictureFault::kFolder);
+  return FileFault(PictureFault::kCannotRead, std::generic_category().message(error));
+}
+
+// The file's `size` bytes into `data`; nothing when it fails.
+std::optional<DecodedPicture> ReadAll(int file, char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = read(file, data + done, size - done);
+    if (got < 0) return SystemFault(errno);
+    if (got == 0) return FileFault(PictureFault::kCannotRead, "the file shrank while it was read");
+    done += static_cast<std::size_t>(got);
+  }
+  return std::nullopt;
+}
+
 // Plain system calls, not blocking: a FIFO named like a picture must not
 // hang the reader until someone writes to it; only regular files are read.
-// The bytes are valid until the thread's next call.
-bool ReadFileBytes(const std::string& path, FileBuffer& temporary, std::string_view& bytes) {
+// The bytes are valid until the thread's next call. False with the fault
+// in `failed` when the file cannot be read.
+bool ReadFileBytes(const std::string& path, FileBuffer& temporary, std::string_view& bytes,
+                   DecodedPicture& failed) {
   thread_local FileBuffer kept;
   const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (file < 0) return false;
+  if (file < 0) {
+    failed = SystemFault(errno);
+    return false;
+  }
   struct stat status {};
-  bool read_all = fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
-  if (read_all) {
+  std::optional<DecodedPicture> fault;
+  if (fstat(file, &status) != 0) {
+    fault = SystemFault(errno);
+  } else if (S_ISDIR(status.st_mode)) {
+    fault = FileFault(PictureFault::kFolder);
+  } else if (!S_ISREG(status.st_mode)) {
+    fault = FileFault(PictureFault::kCannotRead, "not a plain file");
+  } else {
     const auto size = static_cast<std::size_t>(status.st_size);
-    char* data = (size <= kKeptBufferBytes ? kept : temporary).Room(size);
-    std::size_t done = 0;
-    while (done < size) {
-      const ssize_t got = read(file, data + done, size - done);
-      if (got <= 0) break;  // an error, or the file shrank meanwhile
-      done += static_cast<std::size_t>(got);
-    }
-    read_all = done == size;
+    char* data = size == 0 ? nullptr : (size <= kKeptBufferBytes ? kept : temporary).Room(size);
+    fault = ReadAll(file, data, size);
     bytes = std::string_view(data, size);
   }
   close(file);
-  return read_all;
+  if (fault) failed = std::move(*fault);
+  return !fault;
+}
+
+// The formats read, each recognised by its first bytes whatever the name.
+struct Format {
+  const char* name;
+  bool (*starts)(std::string_view bytes);
+  DecodedPicture (*decode)(std::string_view bytes, const std::string& path, PictureSize needed);
+};
+
+DecodedPicture DecodeGif(std::string_view bytes) {
+  const cv::Mat gif =
+      DecodeGifFirstFrame(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  return {gif, PictureSize{gif.cols, gif.rows}};
+}
+
+const Format kFormats[] = {
+    {"JPEG", [](std::string_view b) { return StartsWith(b, "\xFF\xD8"); },
+     [](std::string_view b, const std::string&, PictureSize n) { return DecodeJpeg(b, n); }},
+    {"PNG", [](std::string_view b) { return StartsWith(b, "\x89PNG\r\n\x1a\n"); },
+     [](std::string_view b, const std::string&, PictureSize) { return DecodePng(b); }},
+    {"BMP", [](std::string_view b) { return StartsWith(b, "BM"); },
+     [](std::string_view b, const std::string&, PictureSize) { return DecodeBmp(b); }},
+    {"GIF",
+     [](std::string_view b) {
+       return HasGifSignature(reinterpret_cast<const unsigned char*>(b.data()), b.size());
+     },
+     [](std::string_view b, const std::string&, PictureSize) { return DecodeGif(b); }},
+    {"TIFF",
+     [](std::string_view b) {
+       return StartsWith(b, std::string_view("II*\0", 4)) ||
+              StartsWith(b, std::string_view("MM\0*", 4));
+     },
+     [](std::string_view b, const std::string& path, PictureSize) {
+       return DecodeTiff(path, b.size());
+     }},
+    {"WebP",
+     [](std::string_view b) {
+       return StartsWith(b, "RIFF") && b.size() >= 12 && b.substr(8, 4) == "WEBP";
+     },
+     [](std::string_view b, const std::string&, PictureSize) { return DecodeWebp(b); }},
+    {"HEIF", IsHeif,
+     [](std::string_view b, const std::string&, PictureSize) { return DecodeHeif(b); }},
+};
+
+DecodedPicture NotAPicture(std::string what) {
+  return {cv::Mat(), PictureSize{}, PictureFault::kNotAPicture, std::move(what)};
 }
 
 }  // namespace
@@ -490,36 +654,53 @@ int JpegReduction(PictureSize stored, PictureSize needed) {
 }
 
 DecodedPicture DecodePicture(std::string_view bytes, const std::string& path, PictureSize needed) {
-  try {
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (StartsWith(bytes, "\xFF\xD8")) return DecodeJpeg(bytes, needed);
-    if (StartsWith(bytes, "\x89PNG\r\n\x1a\n")) return DecodePng(bytes);
-    if (StartsWith(bytes, "BM")) return DecodeBmp(bytes);
-    if (HasGifSignature(data, bytes.size())) {
-      const cv::Mat gif = DecodeGifFirstFrame(data, bytes.size());
-      return {gif, PictureSize{gif.cols, gif.rows}};
+  if (bytes.empty()) return NotAPicture("an empty file");
+  for (const Format& format : kFormats) {
+    if (!format.starts(bytes)) continue;
+    try {
+      DecodedPicture picture = format.decode(bytes, path, needed);
+      if (!picture.pixels.empty() || picture.fault != PictureFault::kNone) return picture;
+    } catch (const std::exception&) {
+      // Out of memory for this picture, or OpenCV refusing a size: unreadable.
     }
-    if (StartsWith(bytes, std::string_view("II*\0", 4)) ||
-        StartsWith(bytes, std::string_view("MM\0*", 4)))
-      return DecodeTiff(path);
-    if (StartsWith(bytes, "RIFF") && bytes.size() >= 12 && bytes.substr(8, 4) == "WEBP")
-      return DecodeWebp(bytes);
-    if (IsHeif(bytes)) return DecodeHeif(bytes);
-  } catch (const std::exception&) {
-    // Out of memory for this picture, or OpenCV refusing a size: unreadable.
+    return NotAPicture(std::string("a damaged or unsupported ") + format.name);
   }
-  return {};
+  return NotAPicture("not JPEG, PNG, BMP, GIF, TIFF, WebP or HEIF");
 }
 
 DecodedPicture ReadUprightPicture(const std::string& path, PictureSize needed) {
   FileBuffer temporary;
   std::string_view bytes;
+  DecodedPicture failed;
   try {
-    if (!ReadFileBytes(path, temporary, bytes)) return {};
+    if (!ReadFileBytes(path, temporary, bytes, failed)) return failed;
   } catch (const std::exception&) {
-    return {};
+    return {cv::Mat(), PictureSize{}, PictureFault::kCannotRead, "out of memory"};
   }
-  return DecodePicture(bytes, path, needed);
+  DecodedPicture picture = DecodePicture(bytes, path, needed);
+  if (picture.fault == PictureFault::kCutShort)
+    support_log() << "picture cut short : " << path << " : " << picture.detail << std::endl;
+  return picture;
+}
+
+std::string PictureFaultText(const DecodedPicture& picture) {
+  switch (picture.fault) {
+    case PictureFault::kNone:
+      return "read whole";
+    case PictureFault::kCutShort:
+      return "cut short, " + picture.detail;
+    case PictureFault::kNoSuchFile:
+      return "no such file";
+    case PictureFault::kFolder:
+      return "a folder, not a picture";
+    case PictureFault::kNoPermission:
+      return "permission denied";
+    case PictureFault::kCannotRead:
+      return picture.detail;
+    case PictureFault::kNotAPicture:
+      return "not a picture this program reads (" + picture.detail + ")";
+  }
+  return picture.detail;
 }
 
 // libtiff prints its errors and warnings itself; callers report a failure

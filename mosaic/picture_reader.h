@@ -18,11 +18,14 @@
 // (not blended), 16-bit samples keep their high byte.
 //
 // Never throws for a bad file: an unreadable, corrupt or unknown file gives
-// an empty picture. Any thread.
+// an empty picture and the kind of fault. A JPEG cut short keeps the rows
+// its data reaches (grey below, as libjpeg fills them); one whose data ends
+// before a single row of blocks is no picture. Any thread.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <opencv2/core.hpp>
 
@@ -30,10 +33,34 @@
 
 namespace tessaline {
 
+// Why a read gave no picture, or only part of one.
+enum class PictureFault {
+  kNone,          // read whole
+  kCutShort,      // the pixels are there, but the file ends part-way: grey below
+  kNoSuchFile,    // no file by that name (or a folder on the way is missing)
+  kFolder,        // a folder
+  kNoPermission,  // the file or a folder on the way may not be read
+  kCannotRead,    // not a plain file (a FIFO, a device), or the system failed
+  kNotAPicture,   // empty, of an unknown format, damaged, or without image data
+};
+
 struct DecodedPicture {
+  DecodedPicture() = default;
+  DecodedPicture(cv::Mat pixels_, PictureSize full_, PictureFault fault_ = PictureFault::kNone,
+                 std::string detail_ = std::string())
+      : pixels(std::move(pixels_)), full(full_), fault(fault_), detail(std::move(detail_)) {}
+
   cv::Mat pixels;    // upright CV_8UC3; empty when the file cannot be read
   PictureSize full;  // the upright size at full scale (pixels may be smaller)
+  PictureFault fault = PictureFault::kNone;
+  // For messages only: what the file is (kNotAPicture), how far its data
+  // reaches (kCutShort), or the system's reason (kCannotRead).
+  std::string detail;
 };
+
+// The cause of a failed read for a message line, such as "no such file" or
+// "not a picture this program reads (a JPEG without image data)".
+std::string PictureFaultText(const DecodedPicture& picture);
 
 // The EXIF orientation (1..8) held in a TIFF-structured block (starting
 // "II*\0" or "MM\0*", optionally after "Exif\0\0"); 1 when there is none or
@@ -49,7 +76,8 @@ cv::Mat ApplyOrientation(const cv::Mat& stored, int orientation);
 DecodedPicture DecodePicture(std::string_view bytes, const std::string& path,
                              PictureSize needed = {});
 
-// DecodePicture on the file at `path`.
+// DecodePicture on the file at `path`. A picture cut short is told in one
+// line of the log (support_log) naming the file.
 DecodedPicture ReadUprightPicture(const std::string& path, PictureSize needed = {});
 
 // The reduction 1, 2, 4 or 8 a JPEG of stored size `stored` is decoded at

@@ -148,6 +148,14 @@ struct RemovedUnlessPlaced {
   }
 };
 
+// `dir` without the trailing "/" a user or a shell's completion adds:
+// "zoom/" names the folder zoom, which is made, moved and replaced beside
+// its siblings, not inside itself.
+std::string FolderPath(std::string dir) {
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return dir;
+}
+
 bool Fail(std::string* error, const std::string& line) {
   if (error) *error = line;
   return false;
@@ -277,8 +285,9 @@ bool WritePrintMosaic(const PrintJob& job, const std::string& path, const Export
   }
 }
 
-bool WriteDeepZoom(const PrintJob& job, const std::string& dir, const ExportProgress& progress,
-                   std::string* error) {
+bool WriteDeepZoom(const PrintJob& job, const std::string& given_dir,
+                   const ExportProgress& progress, std::string* error) {
+  const std::string dir = FolderPath(given_dir);
   try {
     return WriteDeepZoomOrThrow(job, dir, progress, error);
   } catch (const std::exception& failure) {

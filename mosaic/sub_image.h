@@ -11,10 +11,23 @@
 #include <cstddef>
 #include <cstdint>
 #include <opencv2/core.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tessaline {
+
+// What a picture's file was like when it was read: its size in bytes and
+// its modification time in nanoseconds since the epoch. Another stamp at a
+// later load means the file was replaced or edited in place.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t time_ns = 0;
+  bool operator==(const FileStamp& other) const {
+    return size == other.size && time_ns == other.time_ns;
+  }
+  bool operator!=(const FileStamp& other) const { return !(*this == other); }
+};
 
 // One tile of the library.
 struct SubImageInfo {
@@ -32,6 +45,9 @@ struct SubImageInfo {
   std::int32_t height = 0;
   // The picture is itself a thumbnail of another (see IsThumbName).
   bool is_thumb = false;
+  // The picture file's stamp when this entry was made from it; none when
+  // that is not known (an entry of a cache that came without stamps).
+  std::optional<FileStamp> stamp;
 };
 
 // True when `name` is longer than 10 bytes and contains "_thumb" anywhere.

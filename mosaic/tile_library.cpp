@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "mosaic/cache_file.h"
@@ -26,6 +28,11 @@ constexpr int kMaxTouchedTileSide = kMaxTextureSide;
 bool FileExists(const std::string& path) {
   std::error_code error;
   return std::filesystem::exists(path, error);
+}
+
+void RemoveFile(const std::string& path) {
+  std::error_code error;
+  std::filesystem::remove(path, error);
 }
 
 bool IsDirectory(const std::string& path) {
@@ -50,6 +57,17 @@ bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr) {
   // Whole or not at all: a crash mid-write would otherwise leave a file
   // that exists, so it is not remade, yet does not decode.
   return ReplaceFile(path, bytes);
+}
+
+cv::Mat ReadTouchedTile(const std::string& path, std::ostream& log) {
+  cv::Mat picture = ReadUprightPicture(path).pixels;
+  // A file that could not be opened or read fails the head check too, and
+  // stays for a later try.
+  if (picture.empty() && IsWholePngFile(path)) {
+    RemoveFile(path);
+    log << "damaged tle file removed, made again at the next load : " << path << std::endl;
+  }
+  return picture;
 }
 
 TileLibrary::TileLibrary(const MosaicConfig& config)
@@ -102,13 +120,15 @@ bool TileLibrary::LoadSubImages(const std::string& dir) {
   Log() << "reading images... (" << dir << ")" << std::endl;
   pictures_decoded_ = 0;
   SetProgress(0.0);
-  const std::string cache_path = MosaicInfoPath(dir, config_.matching_x, config_.matching_y,
+  // "T" and "T/" are one folder: one cache, the same names.
+  const std::string folder = WithoutTrailingSeparators(dir);
+  const std::string cache_path = MosaicInfoPath(folder, config_.matching_x, config_.matching_y,
                                                 config_.sub_width, config_.sub_height);
-  images_path_ = ImagesPathOf(dir);
+  images_path_ = ImagesPathOf(folder);
   failure_ = LoadFailure::kNone;
   failure_text_.clear();
   try {
-    return LoadFrom(dir, cache_path);
+    return LoadFrom(folder, cache_path);
   } catch (const cv::Exception& error) {
     return Fail(LoadFailure::kStopped, error.err);  // what() spans several lines
   } catch (const std::exception& error) {
@@ -125,24 +145,27 @@ bool TileLibrary::LoadFrom(const std::string& dir, const std::string& cache_path
   if (FileExists(cache_path)) {
     Log() << "use the existing mosaic infomation(" << cache_path << ")" << std::endl;
     cache_broken = !ReadMosaicInfo(cache_path);
+    if (!cache_broken) ReadStamps(cache_path);
   }
-  const std::vector<std::string> names = ScanNames(dir);
-  const ImageListDiff diff = DiffImageLists(library_, names, Log());
+  const Scan scan = ScanPictures(dir);
+  const ImageListDiff diff = DiffImageLists(library_, scan.names, Log(), scan.stamps);
   Log() << "add : " << diff.added.size() << std::endl;
   Log() << "del : " << diff.deleted.size() << std::endl;
-  // A cancelled load writes no cache: the old one (or none) stays, and the
-  // next load finds what is missing.
-  if (!AddSubImages(SizeUp(diff.added))) return Fail(LoadFailure::kCancelled, dir);
+  // Entries of pictures that are gone or changed go first, so that the
+  // touched tiles of the changed ones are made with their new decodes.
   if (!diff.deleted.empty()) {
     EraseAt(library_, diff.deleted);
     store_.Erase(diff.deleted);
   }
+  for (const std::string& name : diff.changed) RemoveFile(TouchedTilePath(images_path_ + name));
+  const bool stamps_taken = TakeMissingStamps(scan);
+  // A cancelled load writes no cache: the old one (or none) stays, and the
+  // next load finds what is missing.
+  if (!AddSubImages(SizeUp(diff.added, scan))) return Fail(LoadFailure::kCancelled, dir);
   // A broken cache is replaced even when nothing changed, so its message
   // does not come back at every load.
   const bool changed = !diff.added.empty() || !diff.deleted.empty() || cache_broken;
-  if (changed && WriteMosaicInfo(cache_path)) {
-    Log() << "images infomation file : " << cache_path << std::endl;
-  }
+  SaveCache(cache_path, changed, stamps_taken);
   Log() << "readed image : " << store_.Size() << std::endl;
   if (!library_.empty()) {
     SetProgress(1.0);
@@ -157,7 +180,7 @@ bool TileLibrary::LoadFrom(const std::string& dir, const std::string& cache_path
   Log() << library_.size() << " images were read. " << std::endl;
   if (!library_.empty()) return true;
   if (!IsDirectory(dir)) return Fail(LoadFailure::kMissingFolder, dir);
-  return Fail(names.empty() ? LoadFailure::kNoPictures : LoadFailure::kNoneReadable, dir);
+  return Fail(scan.names.empty() ? LoadFailure::kNoPictures : LoadFailure::kNoneReadable, dir);
 }
 
 bool TileLibrary::Fail(LoadFailure failure, const std::string& detail) {
@@ -209,6 +232,10 @@ bool TileLibrary::ReadMosaicInfo(const std::string& path) {
     return false;
   }
   Console() << "the number of image : " << entries.size() << std::endl;
+  // A folder given with a trailing separator made names without the
+  // leading one; the folder is now always taken without it.
+  for (SubImageInfo& entry : entries)
+    if (entry.name.front() != '/' && images_path_ != "/") entry.name.insert(0, "/");
   library_ = std::move(entries);
   for (const cv::Mat& thumb : thumbs) store_.Add(thumb);
   return true;
@@ -221,36 +248,86 @@ bool TileLibrary::WriteMosaicInfo(const std::string& path) {
   return false;
 }
 
-namespace {
-
-// The program's own files in the tile folder: the caches and the enlarged
-// ".tle" copies. The scan matches its patterns anywhere in a path, so under
-// a folder named like "my_jpg_photos" these would be taken for new pictures
-// at every load: the caches would count as "add" and be rewritten each time
-// (a "pmc" path is never added), and every ".tle" copy would become a tile
-// of its own beside its photo.
-bool IsOwnFile(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-  const bool touched_tile = file.size() > 4 && file.compare(file.size() - 4, 4, ".tle") == 0;
-  const bool cache = file.rfind("mosaic_info", 0) == 0 && file.find(".pmc") != std::string::npos;
-  return touched_tile || cache;
+void TileLibrary::SaveCache(const std::string& cache_path, bool changed, bool stamps_taken) {
+  if (changed) {
+    if (!WriteMosaicInfo(cache_path)) return;  // the old stamps stay with the old cache
+    Log() << "images infomation file : " << cache_path << std::endl;
+    WriteStamps(cache_path);
+  } else if (stamps_taken) {
+    WriteStamps(cache_path);
+  }
 }
 
-}  // namespace
+void TileLibrary::ReadStamps(const std::string& cache_path) {
+  StampList stamps;
+  std::string error;
+  const CacheReadResult result = ReadStampFile(StampFilePath(cache_path), stamps, error);
+  // No stamps, or stamps of another cache: the entries take the stamps
+  // their files have now (TakeMissingStamps), as a cache from before
+  // stamps does.
+  if (!result) {
+    if (!result.NotRead()) Log() << error << "; the pictures' stamps are taken anew" << std::endl;
+    return;
+  }
+  if (StampOfFile(cache_path) != stamps.cache) return;
+  std::unordered_map<std::string_view, FileStamp> by_name;
+  by_name.reserve(stamps.pictures.size());
+  for (const StampRecord& record : stamps.pictures) by_name.emplace(record.name, record.stamp);
+  for (SubImageInfo& entry : library_) {
+    const auto found = by_name.find(entry.name);
+    if (found != by_name.end()) entry.stamp = found->second;
+  }
+}
 
-std::vector<std::string> TileLibrary::ScanNames(const std::string& dir) const {
-  std::vector<std::string> names = ScanImageFiles(dir, ImagePatterns(), PictureExtensions());
-  names.erase(std::remove_if(names.begin(), names.end(), IsOwnFile), names.end());
-  for (std::string& path : names) path = ImageNameFromPath(path, dir);
-  return names;
+void TileLibrary::WriteStamps(const std::string& cache_path) {
+  StampList stamps;
+  const std::optional<FileStamp> cache = StampOfFile(cache_path);
+  if (!cache) return;  // no cache to go with: nothing would match
+  stamps.cache = *cache;
+  stamps.pictures.reserve(library_.size());
+  for (const SubImageInfo& entry : library_)
+    if (entry.stamp) stamps.pictures.push_back(StampRecord{entry.name, *entry.stamp});
+  std::string error;
+  if (!WriteStampFile(StampFilePath(cache_path), stamps, error)) Console() << error << std::endl;
+}
+
+std::optional<FileStamp> TileLibrary::Scan::StampOf(const std::string& name) const {
+  const auto found = by_name.find(name);
+  if (found == by_name.end()) return std::nullopt;
+  return stamps[found->second];
+}
+
+bool TileLibrary::TakeMissingStamps(const Scan& scan) {
+  bool taken = false;
+  for (SubImageInfo& entry : library_) {
+    if (entry.stamp) continue;
+    entry.stamp = scan.StampOf(entry.name);
+    taken |= entry.stamp.has_value();
+  }
+  return taken;
+}
+
+TileLibrary::Scan TileLibrary::ScanPictures(const std::string& dir) const {
+  // The stamps are taken before any picture is read, so a file changed
+  // while the load reads it has another stamp at the next load.
+  Scan scan;
+  scan.names = ScanImageFiles(dir);
+  scan.stamps.reserve(scan.names.size());
+  scan.by_name.reserve(scan.names.size());
+  for (std::size_t i = 0; i < scan.names.size(); ++i) {
+    scan.stamps.push_back(StampOfFile(scan.names[i]));
+    scan.names[i] = ImageNameFromPath(scan.names[i], dir);
+    scan.by_name.emplace(scan.names[i], i);
+  }
+  return scan;
 }
 
 bool TileLibrary::FitsBudget(int width, int height) const {
   return DecodedBytes(PictureSize{width, height}) <= decode_budget_;
 }
 
-std::vector<TileLibrary::NewPicture> TileLibrary::SizeUp(const std::vector<std::string>& names) {
+std::vector<TileLibrary::NewPicture> TileLibrary::SizeUp(const std::vector<std::string>& names,
+                                                         const Scan& scan) {
   // Headers only: a few hundred bytes a picture, on the loading thread, so
   // the skip lines come out in scan order.
   std::vector<NewPicture> pictures;
@@ -263,7 +340,7 @@ std::vector<TileLibrary::NewPicture> TileLibrary::SizeUp(const std::vector<std::
             << size->height << ")" << std::endl;
       continue;
     }
-    pictures.push_back(NewPicture{name, size ? DecodedBytes(*size) : 0});
+    pictures.push_back(NewPicture{name, size ? DecodedBytes(*size) : 0, scan.StampOf(name)});
   }
   return pictures;
 }
@@ -307,7 +384,10 @@ bool TileLibrary::AddSubImages(const std::vector<NewPicture>& pictures) {
       pictures.size(), limits,
       [&](std::size_t i) { return DecodeNew(pictures[i].name, shape, owners[i]); },
       [&](std::size_t i, Result& record) {
-        if (record && store_.Add(record->thumbnail)) library_.push_back(std::move(record->info));
+        if (record && store_.Add(record->thumbnail)) {
+          library_.push_back(std::move(record->info));
+          library_.back().stamp = pictures[i].stamp;
+        }
         SetProgress(static_cast<double>(i) / count);
       });
 }
@@ -315,7 +395,6 @@ bool TileLibrary::AddSubImages(const std::vector<NewPicture>& pictures) {
 std::optional<TileRecord> TileLibrary::DecodeNew(const std::string& name, const TileShape& shape,
                                                  bool make_touched_tile) {
   // Runs on a decoding thread: reads only images_path_ and the arguments.
-  if (name.find("pmc") != std::string::npos) return std::nullopt;
   const std::string full_path = images_path_ + name;
   ++pictures_decoded_;
   const DecodedPicture picture = Decode(full_path, shape);

@@ -5,11 +5,13 @@
 // image-information cache that makes a reload cheap.
 //
 // LoadSubImages reads the cache ("mosaic_info<MX>x<MY>-<SW>x<SH>.pmc" in the
-// images directory), scans the directory, decodes only the pictures the
-// cache does not know (on several threads), drops entries whose files are
+// images directory) with the stamps beside it (cache_file.h), scans the
+// directory, decodes only the pictures the cache does not know or whose
+// files changed since (on several threads), drops entries whose files are
 // gone, rewrites the cache when anything changed, and makes each picture's
-// enlarged ".tle" copy once (again when the file there is not a whole PNG)
-// unless told not to (SetTouchedTileFiles).
+// enlarged ".tle" copy once (again when the file there is not a whole PNG,
+// or its picture changed) unless told not to (SetTouchedTileFiles). A folder
+// given with trailing separators is the same folder without them.
 // A picture whose header declares more pixels than the decode budget holds
 // is skipped with one log line; decodes run together only while their
 // pictures fit in that budget. A cancelled load, or one a decoding thread
@@ -25,6 +27,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -126,15 +129,34 @@ class TileLibrary {
   // False when the file is there but does not parse (it is then ignored).
   bool ReadMosaicInfo(const std::string& path);
   bool WriteMosaicInfo(const std::string& path);
-  std::vector<std::string> ScanNames(const std::string& dir) const;
+  // The stamps of the cache's entries from the stamp file beside it, when
+  // that file goes with this cache.
+  void ReadStamps(const std::string& cache_path);
+  void WriteStamps(const std::string& cache_path);
+  // Writes the cache and its stamps when the library `changed`, the stamps
+  // alone when only they did.
+  void SaveCache(const std::string& cache_path, bool changed, bool stamps_taken);
+  // The pictures found under a folder: library names and their files'
+  // stamps (none where it could not be had).
+  struct Scan {
+    std::vector<std::string> names;
+    std::vector<std::optional<FileStamp>> stamps;
+    std::unordered_map<std::string, std::size_t> by_name;  // index into both
+    std::optional<FileStamp> StampOf(const std::string& name) const;
+  };
+  Scan ScanPictures(const std::string& dir) const;
+  // Entries without a stamp take the one their file has now; true when any
+  // did.
+  bool TakeMissingStamps(const Scan& scan);
   struct NewPicture {
     std::string name;
     std::uint64_t bytes;  // decoded size from the header; 0 when unknown
+    std::optional<FileStamp> stamp;
   };
   bool LoadFrom(const std::string& dir, const std::string& cache_path);
   bool Cancelled() const { return cancel_ != nullptr && cancel_->load(); }
   bool FitsBudget(int width, int height) const;
-  std::vector<NewPicture> SizeUp(const std::vector<std::string>& names);
+  std::vector<NewPicture> SizeUp(const std::vector<std::string>& names, const Scan& scan);
   std::vector<bool> TouchedTileOwners(const std::vector<NewPicture>& pictures,
                                       const TileShape& shape) const;
   bool AddSubImages(const std::vector<NewPicture>& pictures);
@@ -168,5 +190,13 @@ class TileLibrary {
 // Writes `bgr` as a PNG file with OpenCV, whole or not at all (see
 // ReplaceFile); the default TileFileWriter.
 bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr);
+
+// The touched-tile file at `path` decoded whole for the view (CV_8UC3,
+// blue-green-red); empty when there is none or it does not decode. A load
+// checks only a file's head and end (IsWholePngFile); one whose head and
+// end are whole but whose data do not decode (a damaged byte fails libpng's
+// chunk checksum or zlib's check) is removed here, with one line to `log`,
+// so that the next load makes it again. Any thread.
+cv::Mat ReadTouchedTile(const std::string& path, std::ostream& log);
 
 }  // namespace tessaline

@@ -40,7 +40,8 @@ unsigned int GlMosaicGpu::UploadWorkingImage(const cv::Mat& image) {
   const int previous = textures_.previous_image;
   const int spare = textures_.spare_image;
   textures_.RotateImageRing();
-  if (!UploadImageTexture(image, textures_.image_slots[textures_.current_image])) {
+  if (!UploadImageTexture(image, textures_.image_slots[textures_.current_image],
+                          picture_mipmaps_)) {
     // The ring stays where it was: the current picture is still current.
     textures_.current_image = current;
     textures_.previous_image = previous;
@@ -48,6 +49,11 @@ unsigned int GlMosaicGpu::UploadWorkingImage(const cv::Mat& image) {
     return 0;
   }
   return textures_.CurrentImageTexture();
+}
+
+void GlMosaicGpu::SetPictureMipmaps(bool on) {
+  picture_mipmaps_ = on;
+  for (const GlTexture& slot : textures_.image_slots) tessaline::SetPictureMipmaps(slot.name(), on);
 }
 
 bool GlMosaicGpu::UploadAtlas(const cv::Mat& composite, int tile_w, int tile_h) {

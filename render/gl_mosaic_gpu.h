@@ -29,6 +29,7 @@ class GlMosaicGpu : public MosaicGpu {
   int MaxTextureSide() const override;
   void BuildPrograms() override;
   unsigned int UploadWorkingImage(const cv::Mat& image) override;
+  void SetPictureMipmaps(bool on) override;
   bool UploadAtlas(const cv::Mat& composite, int tile_w, int tile_h) override;
   void UploadCellTable(const std::vector<unsigned char>& bytes) override;
   void UploadCellMeans(const std::vector<cv::Vec3b>& means) override;
@@ -65,6 +66,7 @@ class GlMosaicGpu : public MosaicGpu {
   GlTexture means_;
   bool means_match_table_ = false;
   int color_weight_ = 0;
+  bool picture_mipmaps_ = false;
 };
 
 }  // namespace tessaline

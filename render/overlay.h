@@ -36,7 +36,7 @@ enum DrawFlag : int {
   kDrawBigCursor = 4,
   kDrawImageInfo = 8,
   kDrawAround = 16,
-  kDrawMipmapping = 32,  // the mosaic layers are sampled through their mipmaps
+  kDrawMipmapping = 32,  // target pictures and tiles are sampled through mipmaps
   kDrawTileElevating = 64,
   kDrawZoomWithSelected = 128,
   // No menu toggle: only from the "draw" key. With kDrawZoomWithSelected the

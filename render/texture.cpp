@@ -6,12 +6,12 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <utility>
 
 #include "mosaic/decode_pool.h"
+#include "mosaic/tile_library.h"
 #include "render/image_file.h"
 #include "settings/log_stream.h"
 
@@ -143,6 +143,14 @@ void SetTextureParameters(TextureKind kind) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
 }
 
+void SetPictureMipmaps(GLuint texture, bool on) {
+  if (texture == 0) return;
+  glBindTexture(GL_TEXTURE_2D, texture);
+  if (on) glGenerateMipmapEXT(GL_TEXTURE_2D);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, on ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
 TextureFormat FormatForChannels(int channels, bool blue_first) {
   switch (channels) {
     case 1:
@@ -174,7 +182,7 @@ void MosaicTextureSet::RotateImageRing() {
 
 void MosaicTextureSet::SwapMosaicSlots() { std::swap(current_mosaic, previous_mosaic); }
 
-bool UploadImageTexture(const cv::Mat& image, GlTexture& texture) {
+bool UploadImageTexture(const cv::Mat& image, GlTexture& texture, bool mipmapped) {
   if (!Uploadable(image)) {
     engine_log() << "cannot upload an image of " << image.cols << " x " << image.rows << " x "
                  << image.channels() << " (8-bit, 1, 3 or 4 channels needed)" << std::endl;
@@ -188,14 +196,15 @@ bool UploadImageTexture(const cv::Mat& image, GlTexture& texture) {
   }
   if (width != image.cols || height != image.rows) {
     DefineTexture(image, TextureKind::kTargetImage, true, texture);
-    return true;
+  } else {
+    // Same size: overwrite in place, nothing is allocated.
+    const TextureFormat format = FormatForChannels(image.channels(), true);
+    PixelStore store(false, RowLength(image));
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image.cols, image.rows, format.pixel_format,
+                    GL_UNSIGNED_BYTE, image.data);
+    glBindTexture(GL_TEXTURE_2D, 0);
   }
-  // Same size: overwrite in place, nothing is allocated.
-  const TextureFormat format = FormatForChannels(image.channels(), true);
-  PixelStore store(false, RowLength(image));
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image.cols, image.rows, format.pixel_format,
-                  GL_UNSIGNED_BYTE, image.data);
-  glBindTexture(GL_TEXTURE_2D, 0);
+  SetPictureMipmaps(texture.name(), mipmapped);
   return true;
 }
 
@@ -266,8 +275,8 @@ bool UploadCellMeansTexture(const cv::Mat& means, const GlTexture& texture) {
 
 GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,
                           const std::vector<int>& assignment,
-                          const std::vector<SubImageInfo>& library,
-                          const std::string& images_path) {
+                          const std::vector<SubImageInfo>& library, const std::string& images_path,
+                          bool mipmapped) {
   if (column < 0 || row < 0 || column >= div_x || row >= div_y) return GlTexture();
   const std::size_t cell = static_cast<std::size_t>(column) + static_cast<std::size_t>(row) * div_x;
   if (cell >= assignment.size()) return GlTexture();
@@ -278,12 +287,9 @@ GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,
   // The touched-tile file is an ordinary PNG of the photo (the tile library
   // writes it with its true colours), so both it and the picture decode
   // blue first like every OpenCV image.
-  const std::string touched = TouchedTilePath(path);
-  std::error_code error;
-  cv::Mat picture;
-  if (std::filesystem::is_regular_file(touched, error)) picture = ReadPicture(touched);
   // A touched-tile file cut short or damaged shows the photo instead; the
   // next load makes the file again.
+  cv::Mat picture = ReadTouchedTile(TouchedTilePath(path), support_log());
   if (picture.empty()) picture = ReadPicture(path);
   if (picture.empty()) {
     support_log() << "cannot read a tile picture : " << path << std::endl;
@@ -291,6 +297,7 @@ GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,
   }
   GlTexture texture;
   DefineTexture(picture, TextureKind::kSingleTile, true, texture);
+  SetPictureMipmaps(texture.name(), mipmapped);
   return texture;
 }
 

@@ -30,14 +30,21 @@ namespace tessaline {
 enum class TextureKind {
   kTileAtlas,         // nearest/nearest, default wrap, no mipmaps
   kCellTable,         // nearest/nearest, clamp to edge, no mipmaps
-  kTargetImage,       // linear/linear, GL_CLAMP, no mipmaps
+  kTargetImage,       // linear/linear, GL_CLAMP, mipmaps by SetPictureMipmaps
   kOffscreenColour,   // linear-mipmap-linear/nearest, clamp to edge, mipmaps
-  kSingleTile,        // linear/linear, GL_CLAMP, no mipmaps
+  kSingleTile,        // linear/linear, GL_CLAMP, mipmaps by SetPictureMipmaps
   kInterfacePicture,  // linear-mipmap-linear/linear, GL_CLAMP, levels 0 ... 6
 };
 
 // Sets the kind's parameters on the texture bound to GL_TEXTURE_2D.
 void SetTextureParameters(TextureKind kind);
+
+// Trilinear sampling of a picture texture (target image or single tile), the
+// "Mipmapping" toggle: on, the mipmaps are made from level 0 now and the
+// min filter becomes GL_LINEAR_MIPMAP_LINEAR; off, the min filter goes back
+// to GL_LINEAR (levels above 0 are then unused). Whoever changes level 0
+// later calls it again. Nothing for texture 0; binds 0 afterwards.
+void SetPictureMipmaps(GLuint texture, bool on);
 
 // Internal and pixel format for a channel count. `blue_first` is true for
 // OpenCV images (blue, green, red); false where bytes are red first.
@@ -107,9 +114,10 @@ struct MosaicTextureSet {
 // Uploads `image` into `texture` as a target-image texture: a new texture
 // (generated when `texture` is empty, or when its level 0 has another size
 // or channel count) is defined with glTexImage2D, an existing one of the
-// same size is overwritten with glTexSubImage2D. False with one log line
-// for an empty image or one that is not 8 bits per channel.
-bool UploadImageTexture(const cv::Mat& image, GlTexture& texture);
+// same size is overwritten with glTexSubImage2D; then SetPictureMipmaps
+// with `mipmapped`. False with one log line for an empty image or one that
+// is not 8 bits per channel.
+bool UploadImageTexture(const cv::Mat& image, GlTexture& texture, bool mipmapped = false);
 
 // Builds the atlas from the tile library's composite (CV_8UC3, tile_w *
 // tile_h pixels wide, one tile per row), logs "iplThumb : (w x h x c)" with
@@ -135,12 +143,13 @@ bool UploadCellMeansTexture(const cv::Mat& means, const GlTexture& texture);
 
 // A single-tile texture of the picture assigned to cell (column, row):
 // images_path + library[t].name, where its touched-tile file is preferred
-// as long as it decodes.
+// as long as it decodes; mipmapped as SetPictureMipmaps says.
 // Logs the path read. An empty handle for a cell outside the grid, a tile
 // index outside the library or a picture that does not decode.
 GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,
                           const std::vector<int>& assignment,
-                          const std::vector<SubImageInfo>& library, const std::string& images_path);
+                          const std::vector<SubImageInfo>& library, const std::string& images_path,
+                          bool mipmapped = false);
 
 // Reads a PNG into an interface-picture texture (mipmapped). On failure
 // false, and `texture` is left as it was.

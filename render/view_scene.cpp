@@ -68,23 +68,10 @@ void TexturedVertices(const qxRect& r, bool flipped, bool with_z, double z) {
 }
 
 // Layers back to front: the back pair, the front pair, then the eight
-// surrounding mosaics.
-// Minified mosaics alias into moire without their mipmaps; the "Mipmapping"
-// toggle chooses between that and plain linear sampling.
-void SetMosaicSampling(GLuint texture, bool mipmapped) {
-  if (texture == 0) return;
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                  mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
-  glBindTexture(GL_TEXTURE_2D, 0);
-}
-
+// surrounding mosaics. The mosaics keep the trilinear filter of their
+// targets, whose mipmaps are made once per composition, never per frame.
 void DrawLayers(const ViewScene& scene, int draw_flags) {
   const int back = 1 - scene.front;
-  const bool mipmapped = (draw_flags & kDrawMipmapping) != 0;
-  for (int i = 0; i < 2; ++i) SetMosaicSampling(scene.MosaicLayer(i).texture, mipmapped);
-  for (int i = 0; i < kAroundLayerCount; ++i)
-    SetMosaicSampling(scene.AroundLayer(i).texture, mipmapped);
   glPushMatrix();
   scene.ImageLayer(back).Draw(kBackImageZ);
   scene.MosaicLayer(back).Draw(kBackMosaicZ);

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "settings/ini_text.h"
+#include "settings/setting_bounds.h"
 #include "settings/whole_file.h"
 
 namespace tessaline {
@@ -41,6 +42,28 @@ void AssignValue(std::ostream& console, const std::string& key, const std::strin
 
 void AssignValue(std::ostream&, const std::string&, const std::string&, std::monostate,
                  std::string*) {}
+
+// Puts a number outside `bound` back inside it and says so on `log`; other
+// types are left alone.
+template <typename T>
+bool MendValue(const SettingBound& bound, const qxINI::Entry& entry, T* target, std::ostream& log) {
+  if constexpr (std::is_arithmetic_v<T> && !std::is_same_v<T, bool> && !kIsIniCharacter<T>) {
+    const double value = static_cast<double>(*target);
+    const double bounded = BoundedValue(bound, value);
+    if (bounded == value) return false;
+    *target = static_cast<T>(bounded);
+    log << "setting " << entry.key << " : " << (entry.text.empty() ? IniToText(value) : entry.text)
+        << " is out of range (" << bound.min << " to " << bound.max << "); " << *target
+        << " is used" << std::endl;
+    return true;
+  }
+  return false;
+}
+
+bool MendValue(const SettingBound&, const qxINI::Entry&, double**, std::ostream&) { return false; }
+bool MendValue(const SettingBound&, const qxINI::Entry&, std::monostate, std::ostream&) {
+  return false;
+}
 
 template <typename T>
 void RefreshText(T* target, std::string* text) {
@@ -155,6 +178,17 @@ bool qxINI::Save(qxINI* pairs, const std::string& path) {
     return false;
   }
   return true;
+}
+
+int qxINI::MendValues(std::ostream& log) {
+  int mended = 0;
+  for (const Entry& entry : entries_) {
+    const SettingBound* bound = FindSettingBound(entry.section, entry.key);
+    if (bound == nullptr || !bound->mend_when_read) continue;
+    mended += std::visit([&](auto target) { return MendValue(*bound, entry, target, log); },
+                         entry.target);
+  }
+  return mended;
 }
 
 void qxINI::Write(std::ostream& out) {

@@ -94,6 +94,12 @@ class qxINI {
   // exactly what `Save` writes to a file.
   void Write(std::ostream& out);
 
+  // Moves every bound number that lies outside its range in the settings
+  // table (settings/setting_bounds.h) to the nearest end of that range, with
+  // one line on `log` per value mended, naming the key, the value read and
+  // the value used. Run after a load; returns the number of values mended.
+  int MendValues(std::ostream& log);
+
   const std::string& Path() const { return path_; }
 
  private:

@@ -1,5 +1,8 @@
 #include "settings/ini_text.h"
 
+#include <boost/algorithm/string/classification.hpp>
+#include <boost/algorithm/string/trim.hpp>
+
 #include <algorithm>
 
 namespace tessaline {
@@ -7,7 +10,10 @@ namespace {
 
 constexpr char kBlanks[] = " \t\r";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+// `text` without the blanks at its ends.
+std::string Trimmed(const std::string& text) {
+  return boost::algorithm::trim_copy_if(text, boost::algorithm::is_any_of(kBlanks));
+}
 
 // Where the comment of a line begins, or npos.
 std::string::size_type CommentStart(const std::string& line) {
@@ -22,7 +28,7 @@ char Unescaped(char c) {
 
 // Re-reads the value of a pair from the raw line when it is quoted. The
 // first "=" of the raw line is the one that split the cleaned line, since
-// no comment can start before it.
+// neither a comment nor the trimmed blanks can hold it.
 void ReadQuotedValue(const std::string& raw, IniLine* line) {
   const std::string::size_type open = raw.find_first_not_of(kBlanks, raw.find('=') + 1);
   if (open == std::string::npos || raw[open] != '"') return;
@@ -52,10 +58,8 @@ bool ReadsBackBare(const std::string& value) {
 }  // namespace
 
 std::string CleanIniLine(const std::string& raw) {
-  std::string line = raw.substr(0, CommentStart(raw));
   // A CR is a blank too, so a file with CR LF line ends reads like one with LF.
-  line.erase(std::remove_if(line.begin(), line.end(), IsBlank), line.end());
-  return line;
+  return Trimmed(raw.substr(0, CommentStart(raw)));
 }
 
 IniLine ParseIniLine(const std::string& raw) {
@@ -69,7 +73,7 @@ IniLine ParseIniLine(const std::string& raw) {
       result.kind = IniLine::Kind::kUnclosedHeader;
     } else {
       result.kind = IniLine::Kind::kHeader;
-      result.section = line.substr(1, close - 1);
+      result.section = Trimmed(line.substr(1, close - 1));
     }
     return result;
   }
@@ -79,8 +83,8 @@ IniLine ParseIniLine(const std::string& raw) {
     return result;
   }
   result.kind = IniLine::Kind::kPair;
-  result.key = line.substr(0, equals);
-  result.value = line.substr(equals + 1);
+  result.key = Trimmed(line.substr(0, equals));
+  result.value = Trimmed(line.substr(equals + 1));
   ReadQuotedValue(raw, &result);
   return result;
 }

@@ -4,15 +4,20 @@
 // run the same code.
 //
 // A line is cleaned before it is looked at: everything from the first ";",
-// "#" or "//" on is a comment (also in the middle of a value), then every
-// space, TAB and carriage return is deleted wherever it stands. What remains
-// is nothing, a "[section]" header or a "key=value" pair.
+// "#" or "//" on is a comment (also in the middle of a value), then the
+// blanks (space, TAB, carriage return) at both ends are trimmed. What remains
+// is nothing, a "[section]" header or a "key=value" pair. Section names, keys
+// and values are trimmed of the blanks around them and keep the blanks inside
+// them: "image_dir = ./My Photos" gives the key image_dir and the value
+// "./My Photos", "[ gl ]" the section gl. A comment marker still ends an
+// unquoted value, so a path holding "//", "#" or ";" must be quoted.
 //
 // Quoted values: when the first non-blank character after the "=" is a double
 // quote, the value is read from the raw line up to the next unescaped double
-// quote, blanks and comment markers included; a backslash takes the next
-// character as it is, except that "\n" and "\r" stand for LF and CR. Whatever
-// follows the closing quote is ignored like a comment.
+// quote, with its blanks and comment markers (nothing inside the quotes is
+// trimmed); a backslash takes the next character as it is, except that "\n"
+// and "\r" stand for LF and CR. Whatever follows the closing quote is ignored
+// like a comment.
 
 #include <string>
 
@@ -28,15 +33,15 @@ struct IniLine {
     kUnclosedQuote,   // a pair whose value opens a quote and never closes it
   };
   Kind kind = Kind::kBlank;
-  std::string cleaned;  // the line after comment cutting and blank removal
+  std::string cleaned;  // the line after comment cutting and trimming
   std::string section;  // kHeader only
-  std::string key;      // kPair and kUnclosedQuote: the text before the first "="
-  // kPair: all the text after the first "=", or the quoted text unescaped;
+  std::string key;      // kPair and kUnclosedQuote: the text before the first "=", trimmed
+  // kPair: all the text after the first "=" trimmed, or the quoted text unescaped;
   // kUnclosedQuote: the raw text from the opening quote on.
   std::string value;
 };
 
-// The line without its comment and without any space, TAB or CR.
+// The line without its comment and without the blanks at its ends.
 std::string CleanIniLine(const std::string& raw);
 
 // Classifies one raw line (without its line feed).

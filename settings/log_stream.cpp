@@ -3,19 +3,46 @@
 #include <algorithm>
 #include <iostream>
 
+#include "settings/utf8.h"
+
 namespace tessaline {
 namespace {
 
 constexpr std::streamsize kStreamBufferSize = 4096;
 const char* const kLogFileName = "tessaline.log";
 
+void AppendEscaped(std::string& out, unsigned char byte) {
+  static const char kHex[] = "0123456789abcdef";
+  out += "\\x";
+  out += kHex[byte >> 4];
+  out += kHex[byte & 15];
+}
+
 }  // namespace
+
+std::string PrintableText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    char32_t code = 0;
+    std::size_t length = Utf8Sequence(text, code);
+    const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
+    if (length > 0 && (code == '\n' || !control)) {
+      out.append(text.data(), length);
+    } else {
+      length = 1;  // a C1 control's two bytes are escaped one at a time
+      AppendEscaped(out, static_cast<unsigned char>(text[0]));
+    }
+    text.remove_prefix(length);
+  }
+  return out;
+}
 
 LogSink::LogSink(std::ostream& console, std::string file_name)
     : console_(console), file_name_(std::move(file_name)) {}
 
 void LogSink::Deliver(const char* s, std::size_t n) {
-  const std::string chunk(s, n);
+  const std::string chunk = PrintableText(std::string_view(s, n));
   std::lock_guard<std::mutex> lock(mutex_);
   console_ << chunk << std::flush;
   AddToHistory(chunk);

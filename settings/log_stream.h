@@ -19,9 +19,17 @@
 #include <iosfwd>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tessaline {
+
+// `text` with every byte that could drive a terminal written as \xNN:
+// control characters other than the line feed (ESC, BEL, CR, tab...), DEL,
+// the C1 controls U+0080 to U+009F, and every byte that is not part of
+// valid UTF-8. Printable UTF-8 such as "é" stays as it is. A file name
+// holding an escape sequence is thus shown, never obeyed.
+std::string PrintableText(std::string_view text);
 
 // Where delivered chunks end up. The program has one (`LogSink::Global`);
 // tests make their own with a string stream as console and a temporary file.
@@ -31,8 +39,9 @@ class LogSink {
 
   LogSink(std::ostream& console, std::string file_name);
 
-  // Delivers one chunk: console unchanged, history, then the log file with the
-  // chunk's line feeds removed and one line end added. Thread-safe.
+  // Delivers one chunk, made printable (PrintableText): console, history,
+  // then the log file with the chunk's line feeds removed and one line end
+  // added. Thread-safe.
   void Deliver(const char* s, std::size_t n);
 
   // The history, oldest entry first; the newest entry is the (usually empty)

@@ -68,6 +68,9 @@ void qxFlGLWindow::LoadMosaicConfig() {
   config_ = std::make_unique<qxINI>();
   RegisterMosaicKeys(*config_, Config());
   const IniLoadResult loaded = config_->LoadFile(file);
+  // A size beyond reason is used at its nearest sane value; the file keeps
+  // what the user wrote.
+  if (loaded != IniLoadResult::kNotOpened) config_->MendValues(view_log());
   if (loaded == IniLoadResult::kRead) return;
   // Only a missing file is replaced by the defaults: the user's own file,
   // even with a line the store cannot read, is never overwritten.
@@ -86,6 +89,13 @@ void qxFlGLWindow::RegisterDisplayKeys() {
   store->Register("gl", "font", &font_size_, font_size_);
   store->Register("gl", "font_file", &font_file_, font_file_);
   store->Register("mosaic", "alpha", &scene_.alpha, scene_.alpha);
+  // The "Colour " slider's share is kept with the window's state, bound to
+  // the same variable as tessaline.cfg's key: the file read last wins, so
+  // the last session's slider (tessaline.ini, read after tessaline.cfg)
+  // beats the configured default, which holds until a session has ended.
+  // tessaline.cfg takes the share only when the preferences are saved.
+  store->Register("mosaic", "color_correction", &Config().color_correction,
+                  Config().color_correction);
   fade_alpha_ = scene_.alpha;
 }
 
@@ -198,6 +208,7 @@ int qxFlGLWindow::AddIcon(const std::string& picture, const std::string& alterna
 // and the cell table are (re)made here.
 void qxFlGLWindow::StartEngineGpu() {
   engine_->SetGpu(std::make_unique<GlMosaicGpu>());
+  engine_->Gpu()->SetPictureMipmaps((draw_flags_ & kDrawMipmapping) != 0);
   engine_->Gpu()->BuildPrograms();
   engine_->SetImageSize(engine_->ImageWidth(), engine_->ImageHeight());
   if (Ready() && !engine_->TargetPath().empty()) {
@@ -321,7 +332,7 @@ void qxFlGLWindow::ShowStatus(const std::string& text) {
   // change, so that scripts can follow the program.
   if (text == last_status_) return;
   last_status_ = text;
-  std::cout << "status : " << text << std::endl;
+  std::cout << "status : " << PrintableText(text) << std::endl;
 }
 
 void qxFlGLWindow::UpdateMenuStates() { owner_->UpdateMenuStates(); }

@@ -34,8 +34,6 @@
 #include "view/view_gl_objects.h"
 #include "view/view_owner.h"
 
-class Fl_Valuator;
-
 namespace tessaline {
 
 class qxINI;
@@ -107,10 +105,16 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   // file is open.
   bool WriteRecordingFrame();
   void EditPreferences();
-  void OnSlider(Fl_Valuator* slider);
-  // The "Colour " slider: recomposes the mosaics on show at share `c`
-  // without a new assignment; with `save` also writes tessaline.cfg.
-  void SetColorCorrection(double c, bool save);
+  // The panel's sliders, each with a callback of its own in the main window.
+  // "Alpha ": the mosaic layers' opacity, 0 to 1.
+  void SetAlpha(double alpha);
+  // "Sleep ": the pause after each zoom frame, milliseconds.
+  void SetZoomPause(double ms);
+  // "Colour ": recomposes the mosaics on show at share `c` without a new
+  // assignment; `released` (the end of a drag, or a key) logs the share.
+  // The share is saved with the window's state in tessaline.ini, never by
+  // itself in tessaline.cfg.
+  void SetColorCorrection(double c, bool released);
   double ColorCorrection() const;
   // File/Export/Print (view_export.cpp): writes the current mosaic from the
   // original photos at `tile_px` pixels per tile, as the picture `path` or,
@@ -169,6 +173,8 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   void ReleaseGlResources();
   void RegisterIcons();
   void StartEngineGpu();
+  // Gives the "Mipmapping" toggle to the picture textures on show.
+  void ApplyPictureMipmaps();
   void UpdateViewSize();
   FrameInputs MakeFrameInputs() const;
 

@@ -4,11 +4,9 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
-#include <FL/Fl_Valuator.H>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
@@ -95,25 +93,33 @@ void qxFlGLWindow::Step() {
 }
 
 void qxFlGLWindow::ToggleDrawFlag(int index) {
+  const int before = draw_flags_;
   draw_flags_ = ToggledDrawFlags(draw_flags_, index);
+  if ((before ^ draw_flags_) & kDrawMipmapping) ApplyPictureMipmaps();
   EndCommand();
 }
 
-void qxFlGLWindow::OnSlider(Fl_Valuator* slider) {
-  const char* label = slider->label() ? slider->label() : "";
-  if (std::strstr(label, "Alpha")) SetMosaicAlpha(scene_, slider->value());
-  if (std::strstr(label, "Sleep")) zoom_pause_ms_ = slider->value();
-  if (std::strstr(label, "Colour")) {
-    // A drag calls back at every step: the file is written once it ends.
-    const int event = Fl::event();
-    SetColorCorrection(slider->value(), event != FL_PUSH && event != FL_DRAG);
-  }
+// The pictures' textures live in this view's context; before the first
+// draw there are none, and StartEngineGpu applies the flag.
+void qxFlGLWindow::ApplyPictureMipmaps() {
+  MosaicGpu* gpu = engine_->Gpu();
+  if (gpu == nullptr) return;
+  make_current();
+  const bool on = (draw_flags_ & kDrawMipmapping) != 0;
+  gpu->SetPictureMipmaps(on);
+  SetPictureMipmaps(gl_.selected_tile.name(), on);
+}
+
+void qxFlGLWindow::SetAlpha(double alpha) {
+  SetMosaicAlpha(scene_, alpha);
   redraw();
 }
 
+void qxFlGLWindow::SetZoomPause(double ms) { zoom_pause_ms_ = ms; }
+
 double qxFlGLWindow::ColorCorrection() const { return Config().color_correction; }
 
-void qxFlGLWindow::SetColorCorrection(double c, bool save) {
+void qxFlGLWindow::SetColorCorrection(double c, bool released) {
   if (control_.Busy()) {
     // The load worker has the engine: the next mosaic takes the value.
     Config().color_correction = c > 0.0 ? std::min(c, 1.0) : 0.0;
@@ -121,10 +127,7 @@ void qxFlGLWindow::SetColorCorrection(double c, bool save) {
     make_current();
     if (engine_->SetColorCorrection(c)) redraw();
   }
-  if (save) {
-    view_log() << "colour correction : " << Config().color_correction << std::endl;
-    SaveMosaicConfig();
-  }
+  if (released) view_log() << "colour correction : " << Config().color_correction << std::endl;
 }
 
 bool qxFlGLWindow::ExportMosaic(const std::string& path) {

@@ -124,7 +124,21 @@ head -n 1 err.txt | grep -q "^tessaline-batch: cannot write a mosaic to 'm.gif'"
 [ ! -s tessaline.log ] || fail "a GIF output still loaded something"
 run "${common[@]}" --target missing.png --out x.png
 expect_status 1 "a missing target"
-expect_one_error_line "a missing target" "cannot read the target picture missing.png"
+expect_one_error_line "a missing target" "cannot read the target picture missing.png : no such file$"
+run "${common[@]}" --target tiles --out x.png
+expect_status 1 "a folder as target"
+expect_one_error_line "a folder as target" "cannot read the target picture tiles : a folder, not a picture$"
+# A JPEG cut after its headers holds no picture: no grey mosaic is made of it.
+convert target.png target.jpg
+python3 - <<'PY'
+data = open("target.jpg", "rb").read()
+scan = data.index(b"\xff\xda")
+open("headers.jpg", "wb").write(data[:scan + 2 + int.from_bytes(data[scan + 2:scan + 4], "big")])
+PY
+run "${common[@]}" --target headers.jpg --out x.png
+expect_status 1 "a target of JPEG headers only"
+expect_one_error_line "a target of JPEG headers only" \
+  "cannot read the target picture headers.jpg : not a picture this program reads (a JPEG without image data)$"
 run "${common[@]}" --target target.png --out no/folder/x.png
 expect_status 1 "an unwritable output"
 expect_one_error_line "an unwritable output" "cannot write the mosaic to no/folder/x.png : no folder"

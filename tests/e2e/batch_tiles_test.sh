@@ -67,6 +67,14 @@ expect_line "del : 0" tessaline.log
 expect_no_line "images infomation file" tessaline.log
 expect_line "the number of image : 20" out.txt
 [ "$(stamp "$cache")" = "$before" ] || fail "the cache file was rewritten"
+# The folder typed with a trailing separator is the same folder: the same
+# cache and names, nothing read again.
+run --tiles imgs/
+[ "$STATUS" -eq 0 ] || fail "the run with imgs/ ended with $STATUS"
+expect_line "use the existing mosaic infomation($cache)" tessaline.log
+expect_line "add : 0" tessaline.log
+expect_line "del : 0" tessaline.log
+[ "$(stamp "$cache")" = "$before" ] || fail "imgs/ rewrote the cache file"
 
 # The configuration file is read, never written; options override it.
 printf '[mosaic]\nsub_width=16\nsub_height=9\n' >tessaline.cfg

@@ -48,6 +48,7 @@ font=14
 font_file=Inconsolata.ttf
 [mosaic]
 alpha=1
+color_correction=0
 [window]
 width=640
 height=480

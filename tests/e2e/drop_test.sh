@@ -19,6 +19,9 @@ mapfile -t others < <(ls images/*.jpg | grep -v -e _part -e BytheWater)
 cp "${others[0]}" "$DROP/Sea.JPG"
 cp "${others[1]}" "$DROP/Pier é.jpg"
 echo "not a picture" >"$DROP/notes.txt"
+# A name holding terminal controls: set the window title, ring the bell.
+TIDE="Tide"$'\e]0;x\a'".jpg"
+cp "${others[0]}" "$DROP/$TIDE"
 
 PYTHON=/usr/bin/python3  # the system one, which has the GTK bindings
 "$PYTHON" -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null ||
@@ -90,6 +93,14 @@ drag_files "$DROP/notes.txt"
 wait_for_line "^status : notes.txt$" 30 console.txt
 expect_line "file0 : $DROP/notes.txt" console.txt
 [ "$(count "^reading a texture" tessaline.log)" -eq "$opened" ] || fail "a text file was opened"
+
+# The name holding terminal controls is printed with them escaped, on the
+# console and in the log: they never reach the terminal.
+drag_files "$DROP/$TIDE"
+wait_for_line '^status : Tide\\x1b]0;x\\x07\.jpg$' 30 console.txt
+expect_line "file0 : $DROP/"'Tide\x1b]0;x\x07.jpg' console.txt
+wait_for_line '^image name : Tide\\x1b]0;x\\x07\.jpg$'
+! grep -q $'[\e\a]' console.txt tessaline.log || fail "a control character reached the console or the log"
 
 # The drags never reached the view's mouse handling: no cell was picked.
 [ "$(count "^sel : " tessaline.log)" -eq 0 ] || fail "a drag selected a cell"

@@ -100,12 +100,11 @@ below "$match2" 0.08 || fail "the zoomed view differs from its mosaic (RMSE $mat
 
 # The "Colour " slider at its right end paints every cell its target's
 # colour at once: the same assignment (no new mosaic is generated), the view
-# and the export flat cell by cell, the share saved in tessaline.cfg. Back
-# at its left end the tiles return.
+# and the export flat cell by cell, the share logged on release. Back at its
+# left end the tiles return.
 generations=$(count "generate mosaic : start" tessaline.log)
 drag_at 200 400 408  # the knob from the left end to past the right end
-wait_for_count "^save : tessaline.cfg$" 1 console.txt
-expect_line "color_correction=1" tessaline.cfg
+wait_for_line "^colour correction : 1$"
 import -window "$WID" shot3.png
 crop_mosaic shot3.png view3.png
 below 0.02 "$(rmse view2.png view3.png)" || fail "the view did not change with the colour"
@@ -114,8 +113,7 @@ convert mosaic_export.png -scale '120x120!' -scale '3840x2160!' cells.png
 below "$(rmse mosaic_export.png cells.png)" 0.002 || fail "the cells are not flat at colour 1"
 below "$(rmse view3.png export_flat.png)" 0.08 || fail "the view differs from the tinted mosaic"
 drag_at 298 100 408
-wait_for_count "^save : tessaline.cfg$" 2 console.txt
-expect_line "color_correction=0" tessaline.cfg
+wait_for_line "^colour correction : 0$"
 export_mosaic export_back.png
 below "$(rmse export2.png export_back.png)" 0.002 || fail "colour 0 did not bring the tiles back"
 [ "$(count "generate mosaic : start" tessaline.log)" -eq "$generations" ] ||

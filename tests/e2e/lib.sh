@@ -134,3 +134,8 @@ probe() {
   ffprobe -v error -count_frames -select_streams v:0 \
     -show_entries stream=nb_read_frames,r_frame_rate -of csv=p=0 "$1" | awk -F, '{ print $2, $1 }'
 }
+# Exits 0 when the number $1 is below the number $2.
+below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+# The RMSE (0 ... 1) of pictures $1 and $2 (compare exits 1 when they differ
+# at all).
+rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }

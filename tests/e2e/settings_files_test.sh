@@ -1,6 +1,6 @@
 # The settings files survive what the program cannot read: a tessaline.cfg
-# with a malformed line is used and never rewritten, a quoted folder name
-# with a space reaches the engine, and tessaline.ini with a malformed line
+# with a malformed line is used and never rewritten, a folder name with a
+# space, quoted or not, reaches the engine, and tessaline.ini with a malformed line
 # keeps the window geometry it holds.
 source "$(dirname "$0")/lib.sh" "$@"
 
@@ -41,6 +41,10 @@ cp tessaline.cfg user.cfg
 run_once
 expect_line "images dir : ./My Photos" tessaline.log
 cmp -s tessaline.cfg user.cfg || fail "tessaline.cfg with a quoted value was rewritten"
+# Unquoted, it keeps the blank inside and loses those around it.
+printf '[image]\nimage_dir = ./My Photos \t\n' >tessaline.cfg
+run_once
+expect_line "images dir : ./My Photos" tessaline.log
 
 # The window settings: the readable values are used and saved back, the
 # unreadable line is reported once on the console.

@@ -1,6 +1,8 @@
-// Feeds arbitrary bytes to the cache reader. The first byte picks one of a
-// few record shapes (feature bytes, tile size); the rest is the file. A file
-// that decodes must encode and decode again to the same library.
+// Feeds arbitrary bytes to the cache reader and to the reader of the stamp
+// file beside it. The first byte picks the stamp reader (high bit set) or
+// one of a few cache record shapes (feature bytes, tile size); the rest is
+// the file. A file that decodes must encode and decode again to the same
+// library; a stamp file, which has one encoding only, to the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -46,12 +48,26 @@ void CheckRoundTrip(const Shape& shape, const std::vector<tessaline::SubImageInf
   }
 }
 
+void CheckStamps(const std::string& bytes) {
+  tessaline::StampList stamps;
+  std::string error;
+  if (tessaline::DecodeStamps(bytes, stamps, error)) {
+    if (tessaline::EncodeStamps(stamps) != bytes) std::abort();
+  } else if (!stamps.pictures.empty() || error.empty()) {
+    std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const Shape& shape = kShapes[data[0] % (sizeof kShapes / sizeof kShapes[0])];
   const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  if (data[0] & 0x80) {
+    CheckStamps(bytes);
+    return 0;
+  }
+  const Shape& shape = kShapes[data[0] % (sizeof kShapes / sizeof kShapes[0])];
   std::vector<tessaline::SubImageInfo> library;
   std::vector<cv::Mat> thumbs;
   std::string error;

@@ -194,8 +194,11 @@ TEST(BatchMosaic, FailuresEndWithOneLineAndNoFile) {
   const Row rows[] = {
       {"empty", target, "m1.png", "no tile pictures in " + (folder / "empty")},
       {"missing", target, "m2.png", "no tile pictures in " + (folder / "missing")},
-      {"tiles", folder / "none.png", "m3.png", "cannot read the target picture"},
-      {"tiles", folder / "broken.png", "m4.png", "cannot read the target picture"},
+      {"tiles", folder / "none.png", "m3.png",
+       "cannot read the target picture " + (folder / "none.png") + " : no such file"},
+      {"tiles", folder / "broken.png", "m4.png",
+       "cannot read the target picture " + (folder / "broken.png") +
+           " : not a picture this program reads"},
       {"tiles", target, "no/such/folder/m5.png", "cannot write the mosaic to"},
   };
   for (const Row& row : rows) {

@@ -364,5 +364,40 @@ TEST_F(CacheFileOnDisk, ReadFailuresGiveOneLineNamingTheFile) {
   }
 }
 
+std::string Le64(std::int64_t value) {
+  const auto u = static_cast<std::uint64_t>(value);
+  return Le32(static_cast<std::int64_t>(u & 0xffffffff)) + Le32(static_cast<std::int64_t>(u >> 32));
+}
+
+TEST(StampFile, KeepsTheDocumentedLayoutAndRejectsAnythingElse) {
+  StampList stamps;
+  stamps.cache = FileStamp{0x0102, -3};
+  stamps.pictures = {{"/a.jpg", FileStamp{7, 0x1122334455667788}}, {"/b", FileStamp{0, 1}}};
+  const std::string head = "tlstamp1" + Le64(0x0102) + Le64(-3);
+  const std::string a = Le32(6) + "/a.jpg" + Le64(7) + Le64(0x1122334455667788);
+  const std::string b = Le32(2) + "/b" + Le64(0) + Le64(1);
+  const std::string file = head + Le32(2) + a + b;
+  EXPECT_EQ(EncodeStamps(stamps), file);
+  StampList decoded;
+  std::string error;
+  ASSERT_TRUE(DecodeStamps(file, decoded, error)) << error;
+  EXPECT_EQ(decoded.cache, stamps.cache);
+  ASSERT_EQ(decoded.pictures.size(), 2u);
+  EXPECT_EQ(decoded.pictures[0].name, "/a.jpg");
+  EXPECT_EQ(decoded.pictures[0].stamp, stamps.pictures[0].stamp);
+  EXPECT_EQ(decoded.pictures[1].stamp, stamps.pictures[1].stamp);
+
+  std::vector<std::string> bad = {"TLSTAMP1" + file.substr(8), head + Le32(-1),
+                                  head + Le32(1) + a + Bytes({0}), head + Le32(3) + a + b,
+                                  head + Le32(1) + Le32(0) + Le64(7) + Le64(7)};
+  for (std::size_t n = 0; n < file.size(); ++n) bad.push_back(file.substr(0, n));
+  for (const std::string& bytes : bad) {
+    error.clear();
+    EXPECT_FALSE(DecodeStamps(bytes, decoded, error)) << bytes.size() << " bytes";
+    EXPECT_TRUE(decoded.pictures.empty());
+    EXPECT_FALSE(error.empty());
+  }
+}
+
 }  // namespace
 }  // namespace tessaline

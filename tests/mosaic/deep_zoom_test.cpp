@@ -55,5 +55,32 @@ TEST(DeepZoomSinkTest, EveryLevelIsThePictureHalvedInWholeTiles) {
   }
 }
 
+// Each photo's base name is one string of the page's script, whatever the
+// bytes of its file name.
+TEST(DeepZoomCellsScriptTest, NamesEachPhotoAsOneScriptString) {
+  struct Row {
+    std::string path, name;
+  };
+  const Row rows[] = {
+      {"/photos/plain.jpg", R"("plain.jpg")"},
+      {"/photos/back\\slash.jpg", R"("back\\slash.jpg")"},
+      {"/photos/say \"hi\" 'there'.jpg", R"("say \"hi\" 'there'.jpg")"},
+      {"/photos/a<b>.jpg", R"("a\u003cb>.jpg")"},
+      {"/photos/tab\tbell\x07\x7f.jpg", R"("tab\u0009bell\u0007\u007f.jpg")"},
+      {"/photos/line\xe2\x80\xa8para\xe2\x80\xa9.jpg", R"("line\u2028para\u2029.jpg")"},
+      {"/photos/caf\xc3\xa9.jpg", "\"caf\xc3\xa9.jpg\""},
+      {"/photos/latin-1 caf\xe9.jpg", R"("latin-1 caf\u00e9.jpg")"},
+  };
+  for (const Row& row : rows) {
+    DeepZoomCells cells;
+    cells.width = cells.height = cells.div_x = cells.div_y = 1;
+    cells.cell_width = cells.cell_height = 1;
+    cells.photo_paths = {row.path};
+    cells.cells = {0};
+    const std::string script = DeepZoomCellsScript(cells);
+    EXPECT_NE(script.find("\"names\":[" + row.name + "]"), std::string::npos) << script;
+  }
+}
+
 }  // namespace
 }  // namespace tessaline

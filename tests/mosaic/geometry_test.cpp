@@ -46,11 +46,13 @@ TEST(Geometry, ParsesTileSizeLists) {
       {"32,18", {{32, 18}}, 0},
       {"16,9, 32,18, 48,27, 64,32", {{16, 9}, {32, 18}, {48, 27}, {64, 32}}, 0},
       {"\"16\",\"9\",32,18", {{16, 9}, {32, 18}}, 0},
+      // Blanks around a token, as a hand-written setting keeps them.
+      {"16 , 9 ,\t32,18 ", {{16, 9}, {32, 18}}, 0},
       {"+16,9", {{16, 9}}, 0},
       {"", {}, 0},
       // Malformed pairs are skipped, the good ones kept.
       {"abc,18, 32,18", {{32, 18}}, 1},
-      {"32 ,18", {}, 1},  // a blank before a comma is part of the token
+      {"3 2,18", {}, 1},  // a blank inside a number
       {"32,18,48", {{32, 18}}, 1},
       {"0,18, -4,3, 8,8", {{8, 8}}, 2},
       {"16,,32,18", {{32, 18}}, 1},

@@ -25,30 +25,56 @@ std::vector<std::string> Sorted(std::vector<std::string> items) {
 TEST(ImageScan, MissingFolderOrAFileGiveNothing) {
   TempFolder folder;
   WriteBytes(folder / "a.jpg", "x");
-  EXPECT_TRUE(ScanImageFiles(folder / "absent", ImagePatterns()).empty());
-  EXPECT_TRUE(ScanImageFiles(folder / "a.jpg", ImagePatterns()).empty());
-  EXPECT_TRUE(ScanImageFiles("", ImagePatterns()).empty());
+  EXPECT_TRUE(ScanImageFiles(folder / "absent").empty());
+  EXPECT_TRUE(ScanImageFiles(folder / "a.jpg").empty());
+  EXPECT_TRUE(ScanImageFiles("").empty());
 }
 
-TEST(ImageScan, PatternsMatchAnywhereInTheWholePath) {
+TEST(ImageScan, OnlyFileNamesOfPictureTypesCount) {
   TempFolder folder;
   struct Row {
     std::string relative;
     bool found;
   };
   const Row rows[] = {
-      {"beach.jpg", true},       {"notes_jpg.txt", true},    // substring, not extension
-      {"pngs/readme.txt", true}, {"deep/er/GIF.dat", true},  // folder names count
-      {"photo.Jpg", false},      {"photo.tiff", false},      // case-sensitive
-      {"scan.JPEG", true},       {"old.bmp", true},         {"x.BMP", true},
-      {"anim.gif", true},        {"plain.txt", false},
+      // The folders above a file never make it a picture.
+      {"png_tiles/clip.mp4", false},
+      {"png_tiles/beach.jpg", true},
+      {"notes_jpg.txt", false},
+      {"jpg", false},
+      {"archive.jpg.zip", false},
+      {"upmc_holiday.jpg", true},  // "pmc" in a picture's own name
+      // The program's own files and its writers' temporaries.
+      {"mosaic_info2x2-32x18.pmc", false},
+      {"mosaic_info2x2-32x18.pmc.tmp", false},
+      {"mosaic_info2x2-32x18.pmc.stamps", false},
+      {"beach.tle", false},
+      {".x.pmc.tmp", false},
+      {".beach.tle.1234-0.tmp", false},
+      {".export.png.1234-0.tmp", false},
+      {".mosaic.part.png", false},
+      {".clip.part.mp4", false},
+      {".tessaline-jpgA1b", false},
+      {"._IMG_0001.jpg", false},  // another system's hidden companion
+      {".hidden/inside.png", true},
+      // Every type of the table, in any letter case.
+      {"SCAN.JPEG", true},
+      {"photo.Jpg", true},
+      {"x.TIFF", true},
+      {"y.tif", true},
+      {"phone.HEIC", true},
+      {"phone.heif", true},
+      {"web.webp", true},
+      {"old.BMP", true},
+      {"anim.gif", true},
+      {"shot.PNG", true},
   };
   std::vector<std::string> expected;
   for (const Row& row : rows) {
     WriteBytes(folder / row.relative, "x");
     if (row.found) expected.push_back(folder / row.relative);
   }
-  EXPECT_EQ(Sorted(ScanImageFiles(folder.Path(), ImagePatterns())), Sorted(expected));
+  EXPECT_EQ(Sorted(ScanImageFiles(folder.Path())), Sorted(expected));
 }
 
 TEST(ImageScan, EntersASubfolderWhereItIsMet) {
@@ -56,7 +82,7 @@ TEST(ImageScan, EntersASubfolderWhereItIsMet) {
   for (const char* name : {"a.png", "b.png", "c.png"}) WriteBytes(folder / name, "x");
   for (const char* name : {"sub/d.png", "sub/e.png", "sub/inner/f.png"})
     WriteBytes(folder / name, "x");
-  const std::vector<std::string> found = ScanImageFiles(folder.Path(), ImagePatterns());
+  const std::vector<std::string> found = ScanImageFiles(folder.Path());
   ASSERT_EQ(found.size(), 6u);
   // Whatever the listing order, the folder's three files come in one run.
   const auto first = std::find_if(found.begin(), found.end(), [&](const std::string& p) {
@@ -69,8 +95,7 @@ TEST(ImageScan, EntersASubfolderWhereItIsMet) {
 TEST(ImageScan, TrailingSeparatorIsKeptInThePaths) {
   TempFolder folder;
   WriteBytes(folder / "a.png", "x");
-  EXPECT_EQ(ScanImageFiles(folder.Path() + "/", ImagePatterns()),
-            std::vector<std::string>{folder / "a.png"});
+  EXPECT_EQ(ScanImageFiles(folder.Path() + "/"), std::vector<std::string>{folder / "a.png"});
 }
 
 TEST(ImageScan, LinkLoopEndsAndLinkedFilesCount) {
@@ -78,7 +103,7 @@ TEST(ImageScan, LinkLoopEndsAndLinkedFilesCount) {
   WriteBytes(folder / "sub/a.png", "x");
   fs::create_directory_symlink(folder.Path(), folder / "sub/loop_png");
   fs::create_symlink(folder / "sub/a.png", folder / "linked.png");
-  EXPECT_EQ(Sorted(ScanImageFiles(folder.Path(), ImagePatterns())),
+  EXPECT_EQ(Sorted(ScanImageFiles(folder.Path())),
             Sorted({folder / "sub/a.png", folder / "linked.png"}));
 }
 
@@ -89,8 +114,7 @@ TEST(ImageScan, OnlyRegularFilesAndLinksToThemCount) {
   fs::create_symlink(folder / "fifo.jpg", folder / "to_fifo.png");
   fs::create_symlink(folder / "gone.png", folder / "dangling.png");
   fs::create_symlink("/dev/null", folder / "device.bmp");
-  EXPECT_EQ(ScanImageFiles(folder.Path(), ImagePatterns()),
-            std::vector<std::string>{folder / "real.jpg"});
+  EXPECT_EQ(ScanImageFiles(folder.Path()), std::vector<std::string>{folder / "real.jpg"});
 }
 
 // Runs `check` as an ordinary user: the superuser reads every folder
@@ -115,9 +139,8 @@ TEST(ImageScan, UnreadableFolderIsSkipped) {
   chmod(folder.Path().c_str(), 0755);
   chmod((folder / "closed").c_str(), 0);
   const std::string root = folder.Path();
-  EXPECT_TRUE(AsOrdinaryUser([&] {
-    return ScanImageFiles(root, ImagePatterns()) == std::vector<std::string>{root + "/a.png"};
-  }));
+  EXPECT_TRUE(AsOrdinaryUser(
+      [&] { return ScanImageFiles(root) == std::vector<std::string>{root + "/a.png"}; }));
   chmod((folder / "closed").c_str(), 0700);
 }
 
@@ -165,6 +188,37 @@ TEST(ImageScan, DiffFindsNewAndDeletedNames) {
     std::ostringstream log;
     const ImageListDiff diff = DiffImageLists(Library(row.library), row.scanned, log);
     EXPECT_EQ(diff.added, row.added);
+    EXPECT_EQ(diff.deleted, row.deleted);
+  }
+}
+
+TEST(ImageScan, DiffTakesPicturesWithAnotherStampAsChanged) {
+  using Stamp = std::optional<FileStamp>;
+  const Stamp old_stamp = FileStamp{100, 5};
+  const Stamp touched = FileStamp{100, 6};  // same size, another time
+  const Stamp resized = FileStamp{101, 5};
+  struct Row {
+    std::vector<Stamp> library_stamps;  // of "/a", "/b"
+    std::vector<Stamp> scanned_stamps;  // of "/b", "/a"
+    std::vector<std::string> added, changed;
+    std::vector<int> deleted;
+  };
+  const Row rows[] = {
+      {{old_stamp, old_stamp}, {old_stamp, old_stamp}, {}, {}, {}},
+      {{old_stamp, old_stamp}, {old_stamp, touched}, {"/a"}, {"/a"}, {0}},
+      {{old_stamp, old_stamp}, {resized, touched}, {"/b", "/a"}, {"/b", "/a"}, {0, 1}},
+      // Unknown on either side: compared by name only.
+      {{std::nullopt, old_stamp}, {old_stamp, touched}, {}, {}, {}},
+      {{old_stamp, old_stamp}, {std::nullopt, std::nullopt}, {}, {}, {}},
+  };
+  for (const Row& row : rows) {
+    std::vector<SubImageInfo> library = Library({"/a", "/b"});
+    library[0].stamp = row.library_stamps[0];
+    library[1].stamp = row.library_stamps[1];
+    std::ostringstream log;
+    const ImageListDiff diff = DiffImageLists(library, {"/b", "/a"}, log, row.scanned_stamps);
+    EXPECT_EQ(diff.added, row.added);
+    EXPECT_EQ(diff.changed, row.changed);
     EXPECT_EQ(diff.deleted, row.deleted);
   }
 }

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -317,6 +320,55 @@ TEST(MosaicGeneration, TargetsOfEveryChannelCountBecomeWorkingImages) {
   { std::ofstream(broken) << "not a picture"; }
   EXPECT_FALSE(engine.LoadTarget(broken));
   EXPECT_EQ(engine.TargetName(), "rgba_target.png");
+}
+
+// The fault of reading `path` for a user other than root, who may read
+// every file: read in a child process that gives up root first.
+PictureFault FaultForAnotherUser(const std::string& path) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);
+    _exit(static_cast<int>(ReadTargetPicture(path).fault));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return static_cast<PictureFault>(WIFEXITED(status) ? WEXITSTATUS(status) : 100);
+}
+
+TEST(MosaicGeneration, AFailedTargetReadNamesItsCauseInOneLine) {
+  TileFolder folder(2);
+  MosaicConfig config = SmallConfig(folder.Path(), 1);
+  qxPhotoMosaic engine(config);
+  engine.SetImageSize(80, 54);
+  const std::string dir = folder.Path();
+  std::ofstream(dir + "/empty.png").close();
+  std::ofstream(dir + "/notes.png") << "not a picture";
+  std::ofstream(dir + "/broken.png") << "\x89PNG\r\n\x1a\n then nothing of a PNG";
+  ASSERT_EQ(mkfifo((dir + "/fifo.png").c_str(), 0600), 0);
+  const std::string unknown = "not a picture this program reads (";
+  struct Row {
+    std::string path, cause;
+  };
+  const Row rows[] = {
+      {dir + "/missing.png", "no such file"},
+      {dir + "/missing/x.png", "no such file"},
+      {dir + "/tile100.png/x.png", "no such file"},
+      {dir, "a folder, not a picture"},
+      {dir + "/empty.png", unknown + "an empty file)"},
+      {dir + "/notes.png", unknown + "not JPEG, PNG, BMP, GIF, TIFF, WebP or HEIF)"},
+      {dir + "/broken.png", unknown + "a damaged or unsupported PNG)"},
+      {dir + "/fifo.png", "not a plain file"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_FALSE(engine.LoadTarget(row.path)) << row.path;
+    const std::vector<std::string> history = LogHistory();
+    EXPECT_EQ(history[history.size() - 2],
+              "cannot read the target picture " + row.path + " : " + row.cause + "\n");
+  }
+  const std::string locked = dir + "/tile101.png";
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  const DecodedPicture denied(cv::Mat(), PictureSize{}, FaultForAnotherUser(locked));
+  EXPECT_EQ(PictureFaultText(denied), "permission denied");
 }
 
 TEST(MosaicGeneration, TileSizeChangeAfterAMosaicReloadsTheLibrary) {

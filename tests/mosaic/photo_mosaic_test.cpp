@@ -212,5 +212,21 @@ TEST(MosaicConfigFile, AFileWithSomeKeysKeepsTheOtherDefaults) {
   EXPECT_DOUBLE_EQ(config.touched_tile_scale, 7.0);
 }
 
+TEST(MosaicConfigFile, DefaultsLieInTheirRangesAndHugeSizesAreMended) {
+  std::ostringstream console;
+  qxINI store(console);
+  MosaicConfig config;
+  RegisterMosaicKeys(store, config);
+  std::ostringstream log;
+  EXPECT_EQ(store.MendValues(log), 0) << log.str();
+  std::istringstream file("[image]\nimage_width = 100000\ntouched_tile_scale=1e9\n");
+  store.Parse(file);
+  // The working size is the engine's to check: its default comes back.
+  EXPECT_EQ(store.MendValues(log), 1);
+  EXPECT_EQ(config.touched_tile_scale, 16.0);
+  SanitizeMosaicConfig(config, log);
+  EXPECT_EQ(config.image_width, MosaicConfig().image_width);
+}
+
 }  // namespace
 }  // namespace tessaline

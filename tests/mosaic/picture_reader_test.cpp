@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <tiffio.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -15,6 +18,7 @@
 #include "mosaic/decode_pool.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/tile_library.h"
+#include "settings/log_stream.h"
 #include "tests/mosaic/temp_folder.h"
 
 namespace tessaline {
@@ -343,6 +347,81 @@ TEST(PictureReaderTest, CmykJpegKeepsItsColours) {
   for (int c = 0; c < 3; ++c) EXPECT_NEAR(mean[c], bgr[c], 6) << "channel " << c;
 }
 
+// Where the entropy-coded data of scan `n` (0-based) of `jpeg` begins: just
+// past its scan header.
+std::size_t ScanDataStart(const std::string& jpeg, int n) {
+  std::size_t at = 0;
+  for (int i = 0; i <= n; ++i) at = jpeg.find("\xFF\xDA", at + 1);
+  if (at == std::string::npos) return jpeg.size();
+  const auto length =
+      static_cast<unsigned char>(jpeg[at + 2]) << 8 | static_cast<unsigned char>(jpeg[at + 3]);
+  return at + 2 + static_cast<std::size_t>(length);
+}
+
+// A JPEG whose data ends early keeps the rows its data reaches, as libjpeg
+// decodes them; one whose data ends before the first row of blocks is no
+// picture, at full size and reduced (where the eighth-scale decoder hands a
+// cut file to libjpeg) alike. 4:2:0, so rows of blocks are 16 pixels high.
+TEST(PictureReaderTest, AJpegCutShortKeepsTheRowsItsDataReaches) {
+  TempFolder folder;
+  std::vector<unsigned char> encoded;
+  ASSERT_TRUE(cv::imencode(".jpg", UprightPicture(), encoded, {cv::IMWRITE_JPEG_QUALITY, 95}));
+  const std::string jpeg(encoded.begin(), encoded.end());
+  ASSERT_TRUE(cv::imencode(".jpg", UprightPicture(), encoded, {cv::IMWRITE_JPEG_PROGRESSIVE, 1}));
+  const std::string progressive(encoded.begin(), encoded.end());
+  const std::size_t data = ScanDataStart(jpeg, 0), end = jpeg.size() - 2;
+  struct Row {
+    std::string name, bytes;
+    PictureFault fault;
+  };
+  const Row rows[] = {
+      {"headers only", jpeg.substr(0, data), PictureFault::kNotAPicture},
+      {"a few bytes of data", jpeg.substr(0, data + 8), PictureFault::kNotAPicture},
+      {"half its data", jpeg.substr(0, (data + end) / 2), PictureFault::kCutShort},
+      {"all data, no end marker", jpeg.substr(0, end), PictureFault::kNone},
+      {"whole", jpeg, PictureFault::kNone},
+      {"progressive, headers only", progressive.substr(0, ScanDataStart(progressive, 0)),
+       PictureFault::kNotAPicture},
+      {"progressive, first scan", progressive.substr(0, ScanDataStart(progressive, 1)),
+       PictureFault::kCutShort},
+  };
+  for (const PictureSize needed : {PictureSize{}, PictureSize{8, 6}}) {
+    const cv::Mat whole = DecodePicture(jpeg, "", needed).pixels;
+    const int block_rows = whole.rows / 6;  // 8 rows at full size, 1 reduced
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.name + (needed.width > 0 ? ", reduced" : ", full size"));
+      const std::string path = folder / "cut.jpg";
+      WriteBytes(path, row.bytes);
+      const DecodedPicture picture = ReadUprightPicture(path, needed);
+      EXPECT_EQ(picture.fault, row.fault) << picture.detail;
+      if (row.fault == PictureFault::kNotAPicture) {
+        EXPECT_TRUE(picture.pixels.empty());
+        continue;
+      }
+      ASSERT_EQ(picture.pixels.size(), whole.size());
+      EXPECT_EQ(picture.full.width, 64);
+      EXPECT_EQ(picture.full.height, 48);
+      if (row.name.rfind("progressive", 0) == 0) continue;
+      // The top row of blocks as in the whole file; a cut one grey below.
+      EXPECT_EQ(
+          MaxDifference(picture.pixels.rowRange(0, block_rows), whole.rowRange(0, block_rows)), 0);
+      const cv::Range bottom(whole.rows - block_rows, whole.rows);
+      const double below = MaxDifference(picture.pixels.rowRange(bottom), whole.rowRange(bottom));
+      if (row.fault == PictureFault::kCutShort)
+        EXPECT_GT(below, 40);
+      else
+        EXPECT_EQ(below, 0);
+    }
+  }
+  // A cut picture is named in the log.
+  const std::vector<std::string> history = LogHistory();
+  EXPECT_NE(std::find(history.begin(), history.end(),
+                      "picture cut short : " + (folder / "cut.jpg") +
+                          " : 16 of 48 rows decoded, "
+                          "the rest is grey\n"),
+            history.end());
+}
+
 TEST(PictureReaderTest, BrokenFilesGiveNothingAndNeverCrash) {
   TempFolder folder;
   std::vector<unsigned char> jpeg;
@@ -376,6 +455,53 @@ TEST(PictureReaderTest, BrokenFilesGiveNothingAndNeverCrash) {
   // Opening a FIFO for reading waits for a writer; the reader must not.
   ASSERT_EQ(mkfifo((folder / "fifo.jpg").c_str(), 0600), 0);
   EXPECT_TRUE(ReadUprightPicture(folder / "fifo.jpg").pixels.empty());
+}
+
+// A little-endian TIFF of 138 bytes whose one strip of 16 bytes is all the
+// data of a declared 16000 × 16000 grey picture.
+std::string ForgedTiff() {
+  std::string tiff("II*\0\x08\0\0\0", 8);
+  auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) tiff.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+  };
+  const std::uint32_t kData = 8 + 2 + 9 * 12 + 4;
+  const std::uint32_t entries[][3] = {
+      {256, 4, 16000}, {257, 4, 16000}, {258, 3, 8},     {259, 3, 1},  {262, 3, 1},
+      {273, 4, kData}, {277, 3, 1},     {278, 4, 16000}, {279, 4, 16},
+  };
+  put(9, 2);
+  for (const auto& entry : entries) {
+    put(entry[0], 2);
+    put(entry[1], 2);  // 3 SHORT, 4 LONG
+    put(1, 4);
+    put(entry[2], 4);
+  }
+  put(0, 4);
+  tiff += std::string(16, '\x80');
+  return tiff;
+}
+
+TEST(PictureReaderTest, TiffDeclaringMorePixelsThanItsDataIsRefusedBeforeAllocating) {
+  TempFolder folder;
+  const std::string path = folder / "forged.tif";
+  WriteBytes(path, ForgedTiff());
+  ASSERT_EQ(ReadBytes(path).size(), 138u);
+  // In a child process, whose peak memory starts at what it holds now: a
+  // decode that allocated the declared picture would raise it by a gigabyte.
+  const pid_t child = fork();
+  if (child == 0) {
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const bool refused = ReadUprightPicture(path).pixels.empty();
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    const long grown_kib = after.ru_maxrss - before.ru_maxrss;
+    _exit(!refused ? 2 : grown_kib > 64 * 1024 ? 3 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2: decoded, 3: more than 64 MiB allocated";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -222,6 +223,64 @@ TEST_F(TileLibraryTest, UnchangedReloadDecodesNothingAndKeepsTheCache) {
   EXPECT_EQ(second->PicturesDecoded(), 0);
 }
 
+TEST_F(TileLibraryTest, PictureChangedInPlaceIsReadAgainWithItsTouchedTile) {
+  const cv::Mat before = Uniform(4, 4, cv::Scalar(10, 20, 30));
+  const cv::Mat after = Uniform(4, 4, cv::Scalar(200, 100, 0));
+  // How the stamps of the cache can have gone missing: none written yet (a
+  // cache from before stamps), the cache rewritten without them (by an
+  // older version), a damaged stamp file.
+  struct Row {
+    const char* what;
+    std::function<void()> lose_stamps;
+    int broken_lines;
+  };
+  const Row rows[] = {
+      {"stamps kept", [] {}, 0},
+      {"no stamp file", [&] { fs::remove(StampFilePath(CachePath())); }, 0},
+      {"cache rewritten",
+       [&] {
+         fs::last_write_time(CachePath(), fs::last_write_time(CachePath()) + std::chrono::hours(1));
+       },
+       0},
+      {"stamp file damaged", [&] { WriteBytes(StampFilePath(CachePath()), "tlstamp1 cut"); }, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    fs::remove_all(dir);
+    Put("a.bmp", before);
+    Put("b.bmp", Quadrants());
+    ASSERT_TRUE(Load(*MakeLibrary()));
+    row.lose_stamps();
+    // Nothing changed on disk: nothing is decoded, whatever became of the
+    // stamps.
+    auto untouched = MakeLibrary();
+    ASSERT_TRUE(Load(*untouched));
+    EXPECT_TRUE(Logged("add : 0"));
+    EXPECT_EQ(untouched->PicturesDecoded(), 0);
+    EXPECT_EQ(LinesContaining("broken stamp file"), row.broken_lines);
+
+    // Another picture of the same size in bytes, under the same name.
+    const auto written = fs::last_write_time(dir + "/a.bmp");
+    Put("a.bmp", after);
+    fs::last_write_time(dir + "/a.bmp", written + std::chrono::seconds(2));
+    auto library = MakeLibrary();
+    ASSERT_TRUE(Load(*library));
+    EXPECT_TRUE(Logged("add : 1"));
+    EXPECT_TRUE(Logged("del : 1"));
+    EXPECT_EQ(library->PicturesDecoded(), 1);
+    ASSERT_EQ(Names(*library).back(), "/a.bmp");
+    const SubImageInfo& a = library->Entry(1);
+    EXPECT_EQ(std::vector<int>({a.mean_r, a.mean_g, a.mean_b}), std::vector<int>({0, 100, 200}));
+    EXPECT_TRUE(SamePixels(library->Thumbnail(1), Uniform(4, 3, cv::Scalar(200, 100, 0))));
+    EXPECT_TRUE(SamePixels(cv::imread(dir + "/a.tle"), Uniform(8, 6, cv::Scalar(200, 100, 0))));
+
+    auto again = MakeLibrary();
+    ASSERT_TRUE(Load(*again));
+    EXPECT_TRUE(Logged("add : 0"));
+    EXPECT_EQ(again->PicturesDecoded(), 0);
+  }
+}
+
 TEST_F(TileLibraryTest, FolderNamedLikeAPictureTypeKeepsItsOwnFilesOut) {
   // Every path under this folder contains "jpg", so the scan's patterns
   // match the cache and the ".tle" copies too.
@@ -323,19 +382,33 @@ TEST_F(TileLibraryTest, EmptiedFolderRewritesTheCacheEmpty) {
   EXPECT_EQ(ReadBytes(CachePath()), std::string(4, '\0'));
 }
 
-TEST_F(TileLibraryTest, TrailingSeparatorSharesTheCacheButNotTheNames) {
+TEST_F(TileLibraryTest, TrailingSeparatorNamesTheSameFolder) {
   Put("a.png", MeanPicture());
   Put("b.png", Quadrants());
   auto library = MakeLibrary();
   ASSERT_TRUE(Load(*library));
-  ASSERT_TRUE(Load(*library, dir + "/"));
-  EXPECT_TRUE(Logged("use the existing mosaic infomation(" + dir + "//mosaic_info2x2-4x3.pmc)"));
-  EXPECT_TRUE(Logged("add : 2"));
-  EXPECT_TRUE(Logged("del : 2"));
-  std::vector<std::string> names = Names(*library);
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"a.png", "b.png"}));
-  EXPECT_EQ(library->ImagesPath(), dir + "/");
+  const std::string bytes = ReadBytes(CachePath());
+  ASSERT_TRUE(Load(*MakeLibrary(), dir + "/"));
+  EXPECT_TRUE(Logged("use the existing mosaic infomation(" + CachePath() + ")")) << log.str();
+  EXPECT_TRUE(Logged("add : 0"));
+  EXPECT_TRUE(Logged("del : 0"));
+  EXPECT_EQ(ReadBytes(CachePath()), bytes);
+
+  // A cache made from "images/" before held names without the leading
+  // separator; it loads as it is, nothing read again.
+  std::vector<SubImageInfo> entries = library->Entries();
+  for (SubImageInfo& entry : entries) entry.name.erase(0, 1);
+  std::string error;
+  ASSERT_TRUE(WriteMosaicInfoFile(CachePath(), entries, library->Store(), error)) << error;
+  fs::remove(StampFilePath(CachePath()));
+  for (const std::string& from : {dir + "/", dir + "//", dir}) {
+    auto again = MakeLibrary();
+    ASSERT_TRUE(Load(*again, from));
+    EXPECT_TRUE(Logged("add : 0")) << from;
+    EXPECT_EQ(again->PicturesDecoded(), 0) << from;
+    EXPECT_EQ(Names(*again), Names(*library)) << from;
+    EXPECT_EQ(again->ImagesPath(), dir + "/");
+  }
 }
 
 TEST_F(TileLibraryTest, EachTileSizeKeepsItsOwnCache) {
@@ -404,14 +477,15 @@ TEST_F(TileLibraryTest, UnreadablePicturesAreSkippedSilentlyAndRetried) {
   EXPECT_NE(fs::last_write_time(CachePath()), written - std::chrono::hours(1));
 }
 
-TEST_F(TileLibraryTest, PmcPathsAreNeverAdded) {
+TEST_F(TileLibraryTest, PicturesWithPmcInTheirNamesAreLoaded) {
   Put("pmc_shots/a.png", MeanPicture());
-  Put("b.png", Quadrants());
+  Put("upmc_holiday.jpg", Quadrants());
   auto library = MakeLibrary();
   ASSERT_TRUE(Load(*library));
-  EXPECT_TRUE(Logged("add : 2"));
-  EXPECT_EQ(Names(*library), std::vector<std::string>{"/b.png"});
-  EXPECT_FALSE(fs::exists(dir + "/pmc_shots/a.tle"));
+  std::vector<std::string> names = Names(*library);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"/pmc_shots/a.png", "/upmc_holiday.jpg"}));
+  EXPECT_TRUE(fs::exists(dir + "/upmc_holiday.tle"));
 }
 
 TEST_F(TileLibraryTest, ThumbFlagFollowsTheDerivedName) {
@@ -421,10 +495,9 @@ TEST_F(TileLibraryTest, ThumbFlagFollowsTheDerivedName) {
     std::string name;
     bool is_thumb;
   };
-  const Row rows[] = {
-      {dir, "/_thumb.png", true},        // 11 bytes with the leading separator
-      {dir + "/", "_thumb.png", false},  // 10 bytes: too short
-  };
+  // 11 bytes with the leading separator, which a trailing one on the
+  // folder does not take away.
+  const Row rows[] = {{dir, "/_thumb.png", true}, {dir + "/", "/_thumb.png", true}};
   auto library = MakeLibrary();
   for (const Row& row : rows) {
     ASSERT_TRUE(Load(*library, row.from));

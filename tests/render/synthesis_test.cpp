@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mosaic/assignment.h"
@@ -259,6 +260,40 @@ TEST_F(SynthesisTest, PassRegeneratesMipmapsAndRestoresState) {
     ASSERT_EQ(level1[i + 1], 200);
     ASSERT_EQ(level1[i + 2], 90);
   }
+}
+
+// The min filter of `texture` and the BGR texel (0, 0) of its level 1.
+std::pair<GLint, cv::Vec3b> Sampling(GLuint texture) {
+  GLint filter = 0;
+  unsigned char level1[4 * 4 * 3] = {};
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 1, GL_BGR, GL_UNSIGNED_BYTE, level1);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return {filter, cv::Vec3b(level1[0], level1[1], level1[2])};
+}
+
+TEST_F(SynthesisTest, PictureMipmapsFollowTheToggleAndEveryUpload) {
+  cv::Mat checker(8, 8, CV_8UC3, cv::Scalar(0, 0, 0));
+  for (int y = 0; y < 8; ++y)
+    for (int x = (y + 1) % 2; x < 8; x += 2) checker.at<cv::Vec3b>(y, x) = cv::Vec3b(250, 250, 250);
+  const GLuint first = gpu_.UploadWorkingImage(checker);
+  ASSERT_NE(first, 0u);
+  EXPECT_EQ(Sampling(first).first, GL_LINEAR);
+
+  // Switched on, the picture already shown is averaged...
+  gpu_.SetPictureMipmaps(true);
+  EXPECT_EQ(Sampling(first),
+            std::make_pair(GLint{GL_LINEAR_MIPMAP_LINEAR}, cv::Vec3b(125, 125, 125)));
+  // ...and so is the next one, from its own pixels.
+  const GLuint second = gpu_.UploadWorkingImage(cv::Mat(8, 8, CV_8UC3, cv::Scalar(30, 60, 90)));
+  EXPECT_EQ(Sampling(second),
+            std::make_pair(GLint{GL_LINEAR_MIPMAP_LINEAR}, cv::Vec3b(30, 60, 90)));
+
+  gpu_.SetPictureMipmaps(false);
+  EXPECT_EQ(Sampling(first).first, GL_LINEAR);
+  EXPECT_EQ(Sampling(second).first, GL_LINEAR);
 }
 
 TEST_F(SynthesisTest, ReadingBeforeAnyMosaicLogsNoMosaicImages) {

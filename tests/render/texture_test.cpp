@@ -8,13 +8,17 @@
 #include <memory>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "mosaic/assignment.h"
+#include "mosaic/picture_header.h"
+#include "mosaic/tile_library.h"
 #include "render/gl_test_context.h"
 #include "render/image_file.h"
 #include "settings/log_stream.h"
+#include "tests/mosaic/temp_folder.h"
 
 namespace tessaline {
 namespace {
@@ -282,6 +286,40 @@ TEST_F(TextureTest, TileTexturePrefersTheTouchedTileFile) {
   EXPECT_EQ(LoadTileTexture(0, -1, 2, 2, assignment, library, images_path).name(), 0u);
   const std::vector<int> beyond = {5, 0, 0, 0};
   EXPECT_EQ(LoadTileTexture(0, 0, 2, 2, beyond, library, images_path).name(), 0u);
+}
+
+TEST_F(TextureTest, DamagedTouchedTileFileShowsThePhotoAndIsMadeAgain) {
+  const cv::Mat photo = Picture(6, 4, 3);
+  const std::string picture = (dir_ / "a.png").string();
+  ASSERT_TRUE(cv::imwrite(picture, photo));
+  MosaicConfig config;
+  config.sub_width = 3;
+  config.sub_height = 2;
+  config.touched_tile_scale = 2.0;
+  TileLibrary library(config);
+  std::ostringstream log;
+  library.SetLogStreams(&log, &log);
+  ASSERT_TRUE(library.LoadSubImages(dir_.string()));
+  const std::string touched = TouchedTilePath(picture);
+  const std::string made = ReadBytes(touched);
+
+  // A byte flipped in the middle of the pixel data: the head and the end,
+  // all that a load looks at, stay whole.
+  std::string damaged = made;
+  const std::size_t idat = damaged.find("IDAT");
+  ASSERT_NE(idat, std::string::npos);
+  const std::size_t length = (static_cast<unsigned char>(damaged[idat - 2]) << 8) |
+                             static_cast<unsigned char>(damaged[idat - 1]);
+  damaged[idat + 4 + length / 2] ^= 0x5A;
+  WriteBytes(touched, damaged);
+  ASSERT_TRUE(IsWholePngFile(touched));
+
+  const GlTexture texture =
+      LoadTileTexture(0, 0, 1, 1, {0}, library.Entries(), library.ImagesPath());
+  ASSERT_NE(texture.name(), 0u);
+  EXPECT_EQ(Level0(texture.name(), GL_BGR, 72), Bytes(photo));
+  ASSERT_TRUE(library.LoadSubImages(dir_.string()));
+  EXPECT_TRUE(ReadBytes(touched) == made) << "the damaged file was not made again";
 }
 
 TEST_F(TextureTest, PngTextureAndItsFailure) {

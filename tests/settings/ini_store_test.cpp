@@ -83,41 +83,44 @@ struct LineCase {
   const char* value;
 };
 
-TEST(IniLine, CutsCommentsRemovesBlanksAndClassifies) {
+TEST(IniLine, CutsCommentsTrimsBlanksAndClassifies) {
   const LineCase cases[] = {
-      {"sub_scale_list = 16,9, 32,18", Kind::kPair, "sub_scale_list=16,9,32,18", "",
-       "sub_scale_list", "16,9,32,18"},
-      {"image_dir = photos/My Pictures", Kind::kPair, "image_dir=photos/MyPictures", "",
-       "image_dir", "photos/MyPictures"},
+      // Blanks around keys, sections and values go; blanks inside them stay.
+      {"sub_scale_list = 16,9, 32,18", Kind::kPair, "sub_scale_list = 16,9, 32,18", "",
+       "sub_scale_list", "16,9, 32,18"},
+      {"image_dir=./My Photos", Kind::kPair, "image_dir=./My Photos", "", "image_dir",
+       "./My Photos"},
+      {"\t my key \t=  two\twords \r", Kind::kPair, "my key \t=  two\twords", "", "my key",
+       "two\twords"},
       {"image_dir=./images//old", Kind::kPair, "image_dir=./images", "", "image_dir", "./images"},
       {"image_dir=http:/x", Kind::kPair, "image_dir=http:/x", "", "image_dir", "http:/x"},
       {"a=1 ; note", Kind::kPair, "a=1", "", "a", "1"},
       {"a=x#y;z", Kind::kPair, "a=x", "", "a", "x"},
       {"a=x;y#z", Kind::kPair, "a=x", "", "a", "x"},
       {"a=x//y;z", Kind::kPair, "a=x", "", "a", "x"},
-      {"\t a \t= 1\r", Kind::kPair, "a=1", "", "a", "1"},
-      {"a=b=c", Kind::kPair, "a=b=c", "", "a", "b=c"},
-      {"a=", Kind::kPair, "a=", "", "a", ""},
-      {"=5", Kind::kPair, "=5", "", "", "5"},
+      {"a = b = c", Kind::kPair, "a = b = c", "", "a", "b = c"},
+      {"a= \t", Kind::kPair, "a=", "", "a", ""},
+      {" =5", Kind::kPair, "=5", "", "", "5"},
       {"]a=1", Kind::kPair, "]a=1", "", "]a", "1"},
-      {"# width=3", Kind::kBlank, "", "", "", ""},
+      {"  # width=3", Kind::kBlank, "", "", "", ""},
       {"// width=3", Kind::kBlank, "", "", "", ""},
       {" \t \r", Kind::kBlank, "", "", "", ""},
       {"", Kind::kBlank, "", "", "", ""},
-      {"[ gl ]", Kind::kHeader, "[gl]", "gl", "", ""},
+      {" [ my gl ] ", Kind::kHeader, "[ my gl ]", "my gl", "", ""},
       {"[gl]draw=1", Kind::kHeader, "[gl]draw=1", "gl", "", ""},
-      {"[]", Kind::kHeader, "[]", "", "", ""},
+      {"[ ]", Kind::kHeader, "[ ]", "", "", ""},
       {"[a=b]", Kind::kHeader, "[a=b]", "a=b", "", ""},
       {"[gl ; ]", Kind::kUnclosedHeader, "[gl", "", "", ""},
       {"[gl", Kind::kUnclosedHeader, "[gl", "", "", ""},
-      {"a b c", Kind::kMissingEquals, "abc", "", "", ""},
+      {"a b c ", Kind::kMissingEquals, "a b c", "", "", ""},
       {"x[y]", Kind::kMissingEquals, "x[y]", "", "", ""},
-      // Quoted values keep blanks and comment markers; the rest is a comment.
-      {"image_dir = \"./My Photos\" ; note", Kind::kPair, "image_dir=\"./MyPhotos\"", "",
+      // Quoted values keep their content as it stands, blanks and comment
+      // markers included; the rest of the line is a comment.
+      {"image_dir = \"./My Photos\" ; note", Kind::kPair, "image_dir = \"./My Photos\"", "",
        "image_dir", "./My Photos"},
       {"a=\"x;y#z//w\"", Kind::kPair, "a=\"x", "", "a", "x;y#z//w"},
       {"a=\"q\\\"b\\\\c\\n\"", Kind::kPair, "a=\"q\\\"b\\\\c\\n\"", "", "a", "q\"b\\c\n"},
-      {"a=  \"  padded \"  trail", Kind::kPair, "a=\"padded\"trail", "", "a", "  padded "},
+      {"a=  \"  padded \"  trail", Kind::kPair, "a=  \"  padded \"  trail", "", "a", "  padded "},
       {"a=x\"y\"", Kind::kPair, "a=x\"y\"", "", "a", "x\"y\""},
       {"a= ;\"x\"", Kind::kPair, "a=", "", "a", ""},
       {"a=\"open", Kind::kUnclosedQuote, "a=\"open", "", "a", "\"open"},
@@ -282,7 +285,7 @@ TEST(qxINI, SkipsAMalformedLineAndReadsTheRest) {
   };
   const Case cases[] = {
       {"a=1\nab c ; x\nb=2\n",
-       "[qxINI::Load] Value 'abc' is not a header and not a valid value, missing '='."},
+       "[qxINI::Load] Value 'ab c' is not a header and not a valid value, missing '='."},
       {"a=1\n[gl\nb=2\n", "[qxINI::Load] Header tag opened with '[' but not closed with ']'"},
       {"a=1\nc = \"no end ; x\nb=2\n",
        "[qxINI::Load] Value '\"no end ; x' of key 'c' opens a quote but does not close it."},
@@ -417,7 +420,7 @@ TEST(qxINI, SaveWithAnEmptyPathWritesToTheLoadedFile) {
   ASSERT_TRUE(store.Save(&store, ""));
   EXPECT_EQ(console.str(), "saving the settings to " + path + "...\n");
   EXPECT_EQ(ReadFile(path),
-            "[image]\nimage_dir=./new\n[mosaic]\nsearch_num=10\n[image]\nkept=12\n");
+            "[image]\nimage_dir=./new\n[mosaic]\nsearch_num=10\n[image]\nkept=\"1 2\"\n");
 }
 
 TEST(qxINI, FailedLoadLeavesPathAndValuesAlone) {

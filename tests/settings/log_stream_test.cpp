@@ -109,6 +109,33 @@ TEST_F(LogSinkTest, HistoryKeepsTheLast24MessagesAndAnEmptyNewestEntry) {
   EXPECT_EQ(history.back(), "");
 }
 
+TEST_F(LogSinkTest, AFileNameCannotDriveTheTerminalFromAnyPlace) {
+  // Clear the screen, then ring: the name is shown, never obeyed.
+  Send("reading a texture... (\x1b[2J\x07x.jpg)\nsecond line\n");
+  const std::string shown = "reading a texture... (\\x1b[2J\\x07x.jpg)";
+  EXPECT_EQ(console_.str(), shown + "\nsecond line\n");
+  EXPECT_EQ(ReadFile(file_.path()), shown + "second line\n");
+  EXPECT_EQ(sink_.History(), (std::vector<std::string>{shown + "\nsecond line\n", ""}));
+}
+
+TEST(PrintableText, EscapesControlsAndBytesThatAreNotUtf8) {
+  struct Row {
+    std::string text, shown;
+  };
+  const Row rows[] = {
+      {"plain name.jpg\n", "plain name.jpg\n"},
+      {"\x1b]0;title\x07 bell", "\\x1b]0;title\\x07 bell"},
+      {"over\rwrite\ttab", "over\\x0dwrite\\x09tab"},
+      {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7f"},
+      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xa8", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xa8"},
+      {"C1 CSI \xc2\x9bm", "C1 CSI \\xc2\\x9bm"},
+      {"latin-1 caf\xe9, lone \x9b", "latin-1 caf\\xe9, lone \\x9b"},
+      {"overlong \xc0\xaf surrogate \xed\xa0\x80", "overlong \\xc0\\xaf surrogate \\xed\\xa0\\x80"},
+      {"beyond \xf4\x90\x80\x80 cut \xe2\x82", "beyond \\xf4\\x90\\x80\\x80 cut \\xe2\\x82"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(PrintableText(row.text), row.shown) << row.shown;
+}
+
 TEST(LogSink, CreatesTheFileOnTheFirstChunkAndReplacesTheOldOne) {
   TempLogFile file;
   std::ofstream(file.path()) << "previous run\n";
