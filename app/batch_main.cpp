@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include <exception>
@@ -345,6 +346,9 @@ int Run(const std::vector<std::string>& args, char** argv) {
 }  // namespace tessaline
 
 int main(int argc, char** argv) {
+  // A write past the file size limit fails with an error that the writer
+  // reports, instead of ending the program with a half-written file.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     return tessaline::Run(std::vector<std::string>(argv + 1, argv + argc), argv);
   } catch (const std::exception& error) {

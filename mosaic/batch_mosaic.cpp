@@ -76,14 +76,17 @@ bool GenerateAndWrite(qxPhotoMosaic& engine, const std::string& out_path, std::o
   // The writer is called only when there is a picture to write, which tells
   // a failed composition from a failed write.
   bool composed = false;
-  engine.SetImageWriter([&composed](const std::string& path, const cv::Mat& bgr) {
+  std::string why;
+  engine.SetImageWriter([&composed, &why](const std::string& path, const cv::Mat& bgr) {
     composed = true;
-    return WriteImageWithOpenCv(path, bgr);
+    const ImageWriteResult written = WriteImageFile(path, bgr);
+    why = written.message;
+    return static_cast<bool>(written);
   });
   engine.GenerateMosaic();
   if (engine.SaveMosaicImage(out_path)) return true;
   if (composed)
-    errors << "tessaline-batch: cannot write the mosaic to " << out_path << "\n";
+    errors << "tessaline-batch: cannot write the mosaic to " << out_path << " : " << why << "\n";
   else
     errors << "tessaline-batch: no mosaic was made, nothing written to " << out_path << "\n";
   return false;

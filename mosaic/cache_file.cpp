@@ -338,18 +338,13 @@ bool WriteMosaicInfoFile(const std::string& path, const std::vector<SubImageInfo
     error = "error : cannot write the file " + path + " : " + reason;
     return false;
   }
-  const std::string bytes = EncodeMosaicInfo(library, store);
-  const std::string temporary = path + ".tmp";
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    error = "error : cannot open the file " + temporary;
+  TemporaryFile file(path);
+  if (file.Descriptor() < 0) {
+    error = "error : cannot open the file " + path;
     return false;
   }
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    error = "error : cannot write the file " + path;
+  if (!file.Write(EncodeMosaicInfo(library, store)) || !file.Commit()) {
+    error = "error : cannot write the file " + path + " : " + file.Error();
     return false;
   }
   return true;

@@ -121,10 +121,12 @@ CacheReadResult ReadMosaicInfoFile(const std::string& path, int feature_size, in
                                    std::vector<SubImageInfo>& out, std::vector<cv::Mat>& thumbs_out,
                                    std::string& error);
 
-// Writes the cache for `library` and `store` to `path`: first to path +
-// ".tmp" in the same folder, then renamed over `path`, so a crash during the
-// write leaves the old file intact. False with a one-line `error` naming the
-// file on any failure (the old file then stays as it was).
+// Writes the cache for `library` and `store` to `path` through a
+// TemporaryFile (a new file in the same folder, renamed over `path`), so a
+// crash during the write leaves the old file intact. False with a one-line
+// `error` naming the file on any failure (the old file then stays as it
+// was): "error : cannot open the file " + path when no file can be made,
+// else "error : cannot write the file " + path and the reason.
 bool WriteMosaicInfoFile(const std::string& path, const std::vector<SubImageInfo>& library,
                          const SubImageStore& store, std::string& error);
 

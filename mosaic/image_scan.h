@@ -19,7 +19,7 @@ namespace tessaline {
 // extension is in the picture table (picture_types.h), in any letter case,
 // and the name does not begin with ".". Hidden files are never tiles: the
 // program's writers make their temporary files beside their targets under
-// hidden names (".beach.tle.1234-0.tmp", ".clip.part.mp4"), and copies from
+// hidden names (".beach.tle.Xk3p9QaZ.tmp", ".clip.mp4.Xk3p9QaZ.part.mp4"), and copies from
 // other systems bring hidden companions named like pictures ("._IMG_1.jpg")
 // that are none. Folder names do not count, so neither a folder named
 // "png_tiles" nor one named ".photos" changes what is found inside it.

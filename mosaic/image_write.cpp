@@ -65,10 +65,8 @@ ImageWriteResult WriteImageFile(const std::string& path, const cv::Mat& bgr) {
   if (!EncodePicturePieces(FormatForExtension(extension), bgr, encoded, reason))
     return Failure(ImageWriteError::kEncodeFailed,
                    "cannot encode the picture as " + extension + " : " + reason);
-  if (!ReplaceFile(path, encoded.pieces))
-    return Failure(
-        ImageWriteError::kWriteFailed,
-        "cannot replace the file (not a plain file, or the folder is read-only or full)");
+  std::string why;
+  if (!ReplaceFile(path, encoded.pieces, &why)) return Failure(ImageWriteError::kWriteFailed, why);
   return ImageWriteResult{};
 }
 

@@ -27,6 +27,11 @@ bool FitToWorkingImage(const cv::Mat& frame, cv::Mat& working) {
   return false;
 }
 
+std::string EndedEarlyText(int read, int reported) {
+  if (reported <= 0 || read >= reported) return "";
+  return "the movie file ended early (it reports " + std::to_string(reported) + " frames)";
+}
+
 bool qxPhotoMosaic::OpenMovie(const std::string& path) {
   movie_.reset();
   MovieOpen opened = open_movie_ ? open_movie_(path) : MovieOpen{};
@@ -191,8 +196,11 @@ bool qxPhotoMosaic::NextLiveFrame() {
   // only be matched again.
   if (pull == LivePull::kSame) return true;
   if (pull == LivePull::kEnd || frame_.empty() || frame_.type() != CV_8UC3) {
-    if (movie_)  // once, when the running movie ends (a lost camera said so)
-      engine_log() << "live input : end after " << live_frames_ << " frames" << std::endl;
+    if (movie_) {  // once, when the running movie ends (a lost camera said so)
+      const std::string early = EndedEarlyText(live_frames_, movie_->FrameCount());
+      engine_log() << "live input : end after " << live_frames_ << " frames"
+                   << (early.empty() ? "" : " : " + early) << std::endl;
+    }
     CloseLiveInput();
     movie_.reset();
     frame_.release();

@@ -27,7 +27,14 @@ class LiveSource {
   virtual int Width() const = 0;
   virtual int Height() const = 0;
   virtual double Rate() const = 0;
+  // The frame count the file reports; 0 when it reports none.
+  virtual int FrameCount() const { return 0; }
 };
+
+// For a movie that gave `read` frames and reports `reported`: "the movie
+// file ended early (it reports 200 frames)" when it gave fewer, else empty
+// (an unknown count, 0, says nothing).
+std::string EndedEarlyText(int read, int reported);
 
 // What opening a movie file gave: the movie, or why there is none.
 struct MovieOpen {

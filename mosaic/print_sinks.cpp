@@ -1,7 +1,5 @@
 #include "mosaic/print_sinks.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +17,7 @@
 
 #include "mosaic/picture_reader.h"
 #include "mosaic/picture_writer.h"
+#include "settings/whole_file.h"
 
 namespace tessaline {
 namespace {
@@ -30,11 +29,6 @@ std::string LowerExtension(const std::string& path) {
   std::string extension = path.substr(dot);
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return extension;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
 // A stdio stream over its own copy of `fd`, so the library closing it
@@ -58,6 +52,11 @@ class FileSink : public PrintSink {
     error_ = why;
     return false;
   }
+  // A write that failed because the disk is full or the file reached its
+  // size limit says so; any other failure says `otherwise`.
+  bool FailWriting(const std::string& otherwise) {
+    return Fail(file_.CanGrow() ? otherwise : file_.Error());
+  }
 
   TemporaryFile file_;
   int width_;
@@ -76,7 +75,7 @@ class StreamSink : public FileSink {
   // The stream over the temporary file; null, with the error set, when none.
   std::FILE* OpenStream() {
     if (file_.Descriptor() < 0) {
-      Fail("cannot make a file in that folder");
+      Fail(file_.Error());
       return nullptr;
     }
     out_ = StreamOver(file_.Descriptor());
@@ -87,7 +86,8 @@ class StreamSink : public FileSink {
   bool CloseAndCommit() {
     const bool flushed = std::fclose(out_) == 0;
     out_ = nullptr;
-    if (!flushed || !file_.Commit()) return Fail("cannot write the file (disk full?)");
+    if (!flushed) return FailWriting("cannot write the file");
+    if (!file_.Commit()) return Fail(file_.Error());
     return true;
   }
 
@@ -108,7 +108,7 @@ class TiffSink : public FileSink {
   }
 
   bool Open() {
-    if (file_.Descriptor() < 0) return Fail("cannot make a file in that folder");
+    if (file_.Descriptor() < 0) return Fail(file_.Error());
     // Classic TIFF addresses 4 GB; a picture that could outgrow that even
     // compressed is written as BigTIFF.
     const bool big = static_cast<std::uint64_t>(width_) * height_ * 3 > 0xE0000000ULL;
@@ -144,8 +144,8 @@ class TiffSink : public FileSink {
     const bool closed = TIFFWriteDirectory(tiff_) == 1;
     TIFFClose(tiff_);
     tiff_ = nullptr;
-    if (!closed) return Fail("cannot complete the TIFF file");
-    return file_.Commit() || Fail("cannot write the file");
+    if (!closed) return FailWriting("cannot complete the TIFF file");
+    return file_.Commit() || Fail(file_.Error());
   }
 
  private:
@@ -158,7 +158,7 @@ class TiffSink : public FileSink {
                                             static_cast<std::uint32_t>(band_y_), 0, 0);
       if (TIFFWriteEncodedTile(tiff_, index, tile_.data, static_cast<tmsize_t>(tile_.total() * 3)) <
           0)
-        return Fail("cannot write the TIFF file (disk full?)");
+        return FailWriting("cannot write the TIFF file");
     }
     band_y_ += kTiffTile;
     filled_ = 0;
@@ -229,11 +229,12 @@ class JpegSink : public StreamSink {
     return true;
   }
   bool AddRows(const cv::Mat& rows) override {
-    return error_.empty() && (JpegRows(info_, errors_, rows) || Fail("the JPEG encoder failed"));
+    return error_.empty() &&
+           (JpegRows(info_, errors_, rows) || FailWriting("the JPEG encoder failed"));
   }
   bool Finish() override {
     if (!error_.empty()) return false;
-    if (!JpegEnd(info_, errors_)) return Fail("the JPEG encoder failed");
+    if (!JpegEnd(info_, errors_)) return FailWriting("the JPEG encoder failed");
     return CloseAndCommit();
   }
 
@@ -293,11 +294,11 @@ class PngSink : public StreamSink {
     return true;
   }
   bool AddRows(const cv::Mat& rows) override {
-    return error_.empty() && (PngRows(png_, rows) || Fail("the PNG encoder failed"));
+    return error_.empty() && (PngRows(png_, rows) || FailWriting("the PNG encoder failed"));
   }
   bool Finish() override {
     if (!error_.empty()) return false;
-    if (!PngEnd(png_, info_)) return Fail("the PNG encoder failed");
+    if (!PngEnd(png_, info_)) return FailWriting("the PNG encoder failed");
     return CloseAndCommit();
   }
 
@@ -314,29 +315,6 @@ std::unique_ptr<PrintSink> Opened(std::unique_ptr<Sink> sink, std::string& error
 }
 
 }  // namespace
-
-TemporaryFile::TemporaryFile(const std::string& path) : path_(path) {
-  std::string name = FolderOf(path) + ".tessaline-XXXXXX";
-  fd_ = mkstemp(name.data());
-  if (fd_ >= 0) temporary_ = name;
-}
-
-TemporaryFile::~TemporaryFile() {
-  if (fd_ >= 0) close(fd_);
-  if (!committed_ && !temporary_.empty()) unlink(temporary_.c_str());
-}
-
-bool TemporaryFile::Commit() {
-  if (fd_ < 0) return false;
-  // mkstemp makes the file for its owner alone; a picture is for sharing.
-  const mode_t mask = umask(0);
-  umask(mask);
-  const bool flushed = fchmod(fd_, 0666 & ~mask) == 0 && fsync(fd_) == 0;
-  const bool closed = close(fd_) == 0;
-  fd_ = -1;
-  committed_ = flushed && closed && std::rename(temporary_.c_str(), path_.c_str()) == 0;
-  return committed_;
-}
 
 bool IsPrintPicturePath(const std::string& path) {
   const std::string extension = LowerExtension(path);

@@ -29,29 +29,6 @@ class PrintSink {
   std::string error_;
 };
 
-// A file under a temporary name in the folder of `path`, renamed to `path`
-// by Commit and removed when dropped uncommitted.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::string& path);
-  ~TemporaryFile();
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  // -1 when the file could not be made.
-  int Descriptor() const { return fd_; }
-  const std::string& Name() const { return temporary_; }
-  // Gives up the descriptor to a library that closes it itself.
-  void Release() { fd_ = -1; }
-  // Flushes the file to the disk and renames it to `path`.
-  bool Commit();
-
- private:
-  std::string path_;
-  std::string temporary_;
-  int fd_ = -1;
-  bool committed_ = false;
-};
-
 // True when `path`'s extension (any case) names a print picture type:
 // .tif, .tiff, .jpg, .jpeg or .png.
 bool IsPrintPicturePath(const std::string& path);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "mosaic/batch_mosaic.h"
+#include "mosaic/live_source.h"
 #include "mosaic/photo_mosaic.h"
 #include "video/movie_mosaic.h"
 
@@ -24,6 +25,8 @@ void LogSummary(const MovieMosaicResult& result, std::ostream& log) {
   log << "movie stages (busy share of the run) : decode " << Percent(t.decode, t.wall)
       << " %, mosaic " << Percent(t.compose, t.wall) << " %, encode " << Percent(t.encode, t.wall)
       << " %" << std::endl;
+  const std::string early = EndedEarlyText(result.frames, result.source_frames);
+  if (!early.empty()) log << "movie : " << result.frames << " frames read : " << early << std::endl;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "mosaic/error_text.h"
 #include "settings/log_stream.h"
+#include "video/movie_file.h"
 
 namespace tessaline {
 namespace {
@@ -30,6 +31,9 @@ class CaptureSource : public LiveSource {
   int Width() const override { return static_cast<int>(capture_->get(cv::CAP_PROP_FRAME_WIDTH)); }
   int Height() const override { return static_cast<int>(capture_->get(cv::CAP_PROP_FRAME_HEIGHT)); }
   double Rate() const override { return capture_->get(cv::CAP_PROP_FPS); }
+  int FrameCount() const override {
+    return ReportedFrameCount(capture_->get(cv::CAP_PROP_FRAME_COUNT));
+  }
 
  private:
   std::unique_ptr<cv::VideoCapture> capture_;

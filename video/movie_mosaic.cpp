@@ -5,11 +5,12 @@
 
 #include <chrono>
 #include <exception>
-#include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "video/bounded_queue.h"
+#include "video/movie_file.h"
 #include "video/video_codec.h"
 
 namespace tessaline {
@@ -18,14 +19,6 @@ namespace {
 double Seconds() {
   using Clock = std::chrono::steady_clock;
   return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
-
-// A hidden name beside `out` with the same extension, which the FFmpeg
-// writer reads to choose the container.
-std::string TemporaryPath(const std::string& out) {
-  const std::filesystem::path path(out);
-  const std::string name = "." + path.stem().string() + ".part" + path.extension().string();
-  return (path.parent_path() / name).string();
 }
 
 // `frame` (freshly decoded, owned) at the working size: kept when it has
@@ -154,22 +147,29 @@ class Pipeline {
   MovieStageTimes times_;
 };
 
-// Opens the input and the temporary output; false with the reason.
-bool OpenMovies(const MovieMosaicJob& job, const std::string& temporary, cv::VideoCapture& capture,
-                cv::VideoWriter& writer, MovieMosaicResult& result) {
+// Opens the input and, under a new temporary name beside the output, the
+// writer; false with the reason.
+bool OpenMovies(const MovieMosaicJob& job, std::optional<TemporaryFile>& temporary,
+                cv::VideoCapture& capture, cv::VideoWriter& writer, MovieMosaicResult& result) {
   if (!capture.open(job.in_path, cv::CAP_FFMPEG) || !capture.isOpened()) {
     result.message = "cannot read the movie " + job.in_path;
     return false;
   }
   result.rate = MovieFrameRate(capture.get(cv::CAP_PROP_FPS));
+  result.source_frames = ReportedFrameCount(capture.get(cv::CAP_PROP_FRAME_COUNT));
   const int codec = CodecForPath(job.out_path);
   if (codec == -1) {
     result.message = "cannot write a movie to " + job.out_path + " : give a file of type " +
                      WritableMovieTypes();
     return false;
   }
+  temporary.emplace(job.out_path, MovieTemporarySuffix(job.out_path));
+  if (temporary->Descriptor() < 0) {
+    result.message = "cannot write the movie to " + job.out_path + " : " + temporary->Error();
+    return false;
+  }
   const cv::Size size(job.width, job.height);
-  if (!writer.open(temporary, cv::CAP_FFMPEG, codec, result.rate, size, true) ||
+  if (!writer.open(temporary->Name(), cv::CAP_FFMPEG, codec, result.rate, size, true) ||
       !writer.isOpened()) {
     result.message = "cannot write the movie to " + job.out_path;
     return false;
@@ -177,12 +177,10 @@ bool OpenMovies(const MovieMosaicJob& job, const std::string& temporary, cv::Vid
   return true;
 }
 
-// Runs the stages and puts the finished file in place.
-void RunPipeline(const MovieMosaicJob& job, const std::string& temporary, cv::VideoCapture& capture,
+// Runs the stages and puts the finished file in place once it is whole.
+void RunPipeline(const MovieMosaicJob& job, TemporaryFile& temporary, cv::VideoCapture& capture,
                  cv::VideoWriter& writer, MovieMosaicResult& result) {
-  const double frame_count = capture.get(cv::CAP_PROP_FRAME_COUNT);
-  const int total = frame_count > 0 && frame_count < 1e9 ? static_cast<int>(frame_count) : 0;
-  Pipeline pipeline(job, capture, writer, total);
+  Pipeline pipeline(job, capture, writer, result.source_frames);
   pipeline.Run();
   writer.release();
   result.frames = pipeline.Frames();
@@ -190,9 +188,10 @@ void RunPipeline(const MovieMosaicJob& job, const std::string& temporary, cv::Vi
   result.message = pipeline.Failure();
   if (result.message.empty() && result.frames == 0)
     result.message = "no frame could be read from the movie " + job.in_path;
-  std::error_code error;
-  if (result.message.empty()) std::filesystem::rename(temporary, job.out_path, error);
-  if (error) result.message = "cannot write the movie to " + job.out_path;
+  if (!result.message.empty()) return;
+  std::string why = IncompleteMovieReason(temporary, result.frames);
+  if (why.empty() && !temporary.Commit()) why = temporary.Error();
+  if (!why.empty()) result.message = "cannot write the movie to " + job.out_path + " : " + why;
   result.ok = result.message.empty();
 }
 
@@ -210,20 +209,18 @@ cv::Mat BlendMosaic(const cv::Mat& mosaic, const cv::Mat& source, double alpha) 
 MovieMosaicResult MakeMosaicMovie(const MovieMosaicJob& job) {
   const double start = Seconds();
   MovieMosaicResult result;
-  const std::string temporary = TemporaryPath(job.out_path);
+  // Declared first, so that the writer and the capture have let go of the
+  // temporary file before it is removed on a failure.
+  std::optional<TemporaryFile> temporary;
   try {
     cv::VideoCapture capture;
     cv::VideoWriter writer;
     if (job.width < 1 || job.height < 1 || !job.compose)
       result.message = "no working size or mosaic maker for the movie";
     else if (OpenMovies(job, temporary, capture, writer, result))
-      RunPipeline(job, temporary, capture, writer, result);
+      RunPipeline(job, *temporary, capture, writer, result);
   } catch (const std::exception& error) {
     result.message = error.what();
-  }
-  if (!result.ok) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
   }
   result.times.wall = Seconds() - start;
   return result;

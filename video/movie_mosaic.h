@@ -10,8 +10,10 @@
 // joined by queues of a few frames. Frames keep their order. An exception on
 // any stage ends the run with one message; all threads are joined before
 // MakeMosaicMovie returns. A corrupt or truncated input ends the movie at
-// its last good frame. The output is written under a temporary name beside
-// it and renamed when complete, so it exists whole or not at all.
+// its last good frame. The output is written under a new temporary name
+// beside it (TemporaryFile) and renamed over it only once it is checked to
+// be whole (IncompleteMovieReason): a full disk, the file size limit or a
+// refused folder leaves the earlier file as it was and no temporary file.
 
 #include <functional>
 #include <opencv2/core.hpp>
@@ -55,7 +57,10 @@ struct MovieMosaicResult {
   bool ok = false;
   std::string message;  // one line when !ok
   int frames = 0;       // frames written
-  double rate = 0.0;    // frames per second of the output
+  // The frame count the input reports (0 when it reports none): more than
+  // `frames` when the input ended early.
+  int source_frames = 0;
+  double rate = 0.0;  // frames per second of the output
   MovieStageTimes times;
 };
 

@@ -3,25 +3,12 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 
+#include "video/movie_file.h"
 #include "video/video_codec.h"
 
 namespace tessaline {
-namespace {
-
-// "dir/run1.avi" gives "dir/run1.partial.avi": the extension stays last so
-// the writer still picks the container by it.
-std::string PartialPath(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-    return path + ".partial";
-  return path.substr(0, dot) + ".partial" + path.substr(dot);
-}
-
-}  // namespace
 
 cv::Mat BlendFrames(const cv::Mat& source, const cv::Mat& mosaic, double alpha) {
   if (mosaic.empty()) return cv::Mat();
@@ -61,22 +48,24 @@ bool MovieRecorder::Open(const std::string& path, double rate, cv::Size size,
     message = "cannot record to " + path + " : the name ends in none of " + WritableMovieTypes();
     return false;
   }
-  const std::string partial = PartialPath(path);
+  auto partial = std::make_unique<TemporaryFile>(path, MovieTemporarySuffix(path));
+  if (partial->Descriptor() < 0) {
+    message = "cannot record to " + path + " : " + partial->Error();
+    return false;
+  }
   try {
-    writer_.open(partial, cv::CAP_FFMPEG, codec, RecordingRate(rate), size, true);
+    writer_.open(partial->Name(), cv::CAP_FFMPEG, codec, RecordingRate(rate), size, true);
   } catch (const std::exception& error) {
-    std::remove(partial.c_str());
     message = "cannot record to " + path + " : " + error.what();
     return false;
   }
   if (!writer_.isOpened()) {
-    std::remove(partial.c_str());
     message = "cannot record to " + path + " : the video writer refuses the file, codec or size " +
               std::to_string(size.width) + " x " + std::to_string(size.height);
     return false;
   }
   path_ = path;
-  partial_path_ = partial;
+  partial_ = std::move(partial);
   size_ = size;
   frames_ = 0;
   return true;
@@ -99,11 +88,13 @@ bool MovieRecorder::Close(std::string& message) {
   if (!writer_.isOpened()) return true;
   // Releasing the writer writes the container's index and trailer.
   writer_.release();
-  if (std::rename(partial_path_.c_str(), path_.c_str()) != 0) {
-    message = "cannot finish the recording " + path_ + " : it stays in " + partial_path_;
-    return false;
-  }
-  return true;
+  // Dropped at the return: an unfinished file goes with it.
+  const std::unique_ptr<TemporaryFile> partial = std::move(partial_);
+  std::string why = IncompleteMovieReason(*partial, frames_);
+  if (why.empty() && !partial->Commit()) why = partial->Error();
+  if (why.empty()) return true;
+  message = "cannot finish the recording " + path_ + " : " + why;
+  return false;
 }
 
 }  // namespace tessaline

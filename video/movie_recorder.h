@@ -3,16 +3,21 @@
 // writer, and the pure helpers the view's recording uses (the blend of the
 // mosaic over the source frame, the rate, the name shown for the file).
 //
-// The frames go to a sibling file ("run1.partial.avi" for "run1.avi") that
-// is renamed onto the chosen path only when the writer has finished it, so
-// the chosen path holds a whole, playable movie or nothing new. Frames are
+// The frames go to a new hidden file beside the chosen path (TemporaryFile,
+// ending ".part.avi" for "run1.avi") that is renamed onto the chosen path
+// only when the writer has finished it and the file is checked to be whole
+// (IncompleteMovieReason), so the chosen path holds a whole, playable movie
+// or what it held before. Frames are
 // 8-bit BGR; the codec follows the extension (CodecForPath). GUI thread in
 // the program; the class itself has no thread of its own.
 
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
+#include <memory>
 #include <string>
+
+#include "settings/whole_file.h"
 
 namespace tessaline {
 
@@ -45,7 +50,9 @@ class MovieRecorder {
   // False when no file is open or the frame is empty or not 8-bit BGR.
   bool Write(const cv::Mat& frame);
   // Finishes the file and moves it onto the path given to Open. False with
-  // one line in `message` when the move fails; true when nothing was open.
+  // one line in `message`, naming the reason, when the file came out
+  // incomplete (a full disk) or cannot be moved; it is removed then. True
+  // when nothing was open.
   bool Close(std::string& message);
 
   bool IsOpen() const { return writer_.isOpened(); }
@@ -54,8 +61,8 @@ class MovieRecorder {
 
  private:
   cv::VideoWriter writer_;
-  std::string path_;          // where the finished movie goes
-  std::string partial_path_;  // where the writer writes meanwhile
+  std::string path_;                        // where the finished movie goes
+  std::unique_ptr<TemporaryFile> partial_;  // where the writer writes meanwhile
   cv::Size size_;
   int frames_ = 0;
 };

@@ -327,6 +327,7 @@ void qxFlGLWindow::resize(int x, int y, int w, int h) {
 }
 
 void qxFlGLWindow::ShowStatus(const std::string& text) {
+  status_held_ = false;
   owner_->SetStatusText(text);
   // The status line is a widget; its texts also go to the console, once per
   // change, so that scripts can follow the program.

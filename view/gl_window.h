@@ -258,6 +258,9 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   int first_cell_name_ = 5;
   FrameRateMeter frame_rate_;
   std::string last_status_;
+  // A failure on the status line that the frame rate must not overwrite;
+  // the next status text takes its place.
+  bool status_held_ = false;
 
   int tile_size_index_ = 0;
   int draw_flags_ = kDrawIcons | kDrawTileElevating;

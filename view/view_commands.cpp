@@ -233,8 +233,8 @@ void qxFlGLWindow::NormalFrame() {
     ZoomStep();
   }
   // Without a mosaic there is no frame to measure, and the status line may
-  // be saying why the load failed.
-  if (Ready()) frame_rate_.MeasureFrameRate();
+  // be saying why the load failed (or a recording did).
+  if (Ready() && !status_held_) frame_rate_.MeasureFrameRate();
   ++frame_count_;
 }
 

@@ -41,10 +41,18 @@ void qxFlGLWindow::FinishRecordingFile() {
   if (!video_writer_.IsOpen()) return;
   const int frames = video_writer_.FramesWritten();
   std::string message;
-  if (video_writer_.Close(message))
+  if (video_writer_.Close(message)) {
     view_log() << "recording end : " << output_file_ << " : " << frames << " frames" << std::endl;
-  else
-    view_log() << message << std::endl;
+    return;
+  }
+  // No movie came of the recording: the user must not take one for written.
+  view_log() << message << std::endl;
+  // The status line is narrow: the file's name there, its path in the log.
+  const std::size_t at = message.find(output_file_);
+  if (at != std::string::npos)
+    message.replace(at, output_file_.size(), RecordingBaseName(output_file_));
+  ShowStatus(message);
+  status_held_ = true;
 }
 
 bool qxFlGLWindow::WriteRecordingFrame() {

@@ -141,7 +141,15 @@ expect_one_error_line "a target of JPEG headers only" \
   "cannot read the target picture headers.jpg : not a picture this program reads (a JPEG without image data)$"
 run "${common[@]}" --target target.png --out no/folder/x.png
 expect_status 1 "an unwritable output"
-expect_one_error_line "an unwritable output" "cannot write the mosaic to no/folder/x.png"
+expect_one_error_line "an unwritable output" "cannot write the mosaic to no/folder/x.png : no folder"
+# A disk that fills up (a file size limit, whose signal the program
+# ignores): the line keeps the reason, and no file is left.
+STATUS=0
+(ulimit -f 64; "$BATCH" "${common[@]}" --target target.png --out full.bmp) >out.txt 2>err.txt ||
+  STATUS=$?
+expect_status 1 "a full disk"
+expect_one_error_line "a full disk" "cannot write the mosaic to full.bmp : .*file size limit"
+[ -z "$(ls -A | grep full)" ] || fail "a part of full.bmp was left"
 mkdir empty
 run --tiles empty --target target.png --out x.png
 expect_status 1 "an empty library"

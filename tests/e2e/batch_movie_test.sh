@@ -63,6 +63,30 @@ expect_status 2 "a GIF movie"
 grep -q "^tessaline-batch: cannot write a movie to 'm.gif'" err.txt || fail "a GIF movie gave no clear line"
 [ ! -e m.avi ] && [ ! -e m.gif ] || fail "a failed run wrote a movie"
 
+# A disk that fills up midway (a file size limit; the program ignores its
+# signal, so the write fails): one line with the reason, the earlier movie
+# unchanged byte for byte and no temporary file.
+mkdir F
+cp out.avi F/m.avi
+STATUS=0
+(ulimit -f 100; "$BATCH" --tiles tiles --tile 32x18 --size 320x180 --movie in.mp4 --out F/m.avi) \
+  >out.txt 2>err.txt || STATUS=$?
+expect_status 1 "a movie onto a full disk"
+[ "$(wc -l <err.txt)" -eq 1 ] &&
+  grep -q "^tessaline-batch: cannot write the movie to F/m.avi : .*file size limit" err.txt ||
+  fail "a movie onto a full disk gave no clear line: $(cat err.txt)"
+cmp -s out.avi F/m.avi || fail "the earlier movie was changed"
+[ "$(ls -A F)" = m.avi ] || fail "a temporary file was left beside the movie: $(ls -A F)"
+
+# An input cut short: the movie of the frames there are, and a line saying
+# how many were read of those the file reports.
+head -c 100000 out.avi >cut.avi
+run --tiles tiles --tile 32x18 --size 320x180 --movie cut.avi --out from_cut.avi
+expect_status 0 "a movie of a cut input"
+read_frames=$(probe nb_read_frames from_cut.avi)
+grep -q "^movie : $read_frames frames read : the movie file ended early (it reports 50 frames)$" \
+  tessaline.log || fail "no line says that the input ended early after $read_frames frames"
+
 run --help
 for option in --movie --alpha; do
   grep -q -- "^  $option " out.txt || fail "--help does not describe $option"

@@ -111,7 +111,7 @@ for name in full.png full.tif full.jpg; do
     fail "$name on a full disk: $(cat err.txt)"
   [ ! -e "$name" ] || fail "a part of $name was left"
 done
-[ -z "$(ls -a | grep tessaline-)" ] || fail "a temporary file was left behind"
+[ -z "$(ls -A | grep '^\.full\.')" ] || fail "a temporary file was left behind"
 
 # Absurd sizes are refused before any work, with one line.
 for bad in 4 5000 x; do

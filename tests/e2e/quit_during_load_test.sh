@@ -33,7 +33,7 @@ done
 wait_app
 echo "ended $((($(date +%s%N) - start) / 1000000)) ms after Escape"
 grep -q "images were read" tessaline.log && fail "the load was not cut short"
-[ ! -e "$cache.tmp" ] || fail "a temporary cache file was left"
+[ -z "$(ls -A images | grep '^\.mosaic_info.*\.tmp$')" ] || fail "a temporary cache file was left"
 
 # The next start loads everything; the one after reads the cache back.
 for expected in "add : 400" "add : 0"; do

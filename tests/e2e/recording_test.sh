@@ -60,7 +60,7 @@ written=$(sed -n 's/^recording end : .* : \([0-9]*\) frames$/\1/p' tessaline.log
 [ "$written" -eq 49 ] || fail "the view wrote $written frames, not 49"
 
 [ "$(probe run1.avi)" = "49 25/1" ] || fail "run1.avi is '$(probe run1.avi)', not 49 frames at 25/1"
-[ ! -e run1.partial.avi ] || fail "the unfinished recording was left behind"
+[ -z "$(ls -A | grep '^\.run1\.')" ] || fail "the unfinished recording was left behind"
 
 # The last video frame is the last mosaic (exported now) averaged with the
 # movie's last frame at the working size.
@@ -124,4 +124,34 @@ wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "Esc should end the program with status 1"
 expect_line "recording end : $WORK/run4.avi : 3 frames" tessaline.log
 [ "$(probe run4.avi)" = "3 25/1" ] || fail "run4.avi is '$(probe run4.avi)', not 3 frames at 25/1"
+
+# A disk that fills up while recording (a file size limit, whose signal the
+# program ignores): one line, the status line says so and the frame rate
+# does not write over it, and the earlier file is all there is.
+echo "an earlier recording" >run5.avi
+(ulimit -f 600; exec "$TESSALINE") >console.txt 2>stderr.txt &
+APP_PID=$!
+WID=$(timeout 30 xdotool search --sync --onlyvisible --name '^tessaline$' | head -n 1) ||
+  fail "the main window did not appear again"
+sleep 0.5
+click_at $GENERATE
+wait_for_line "status : photomosaic have been generated." 60 console.txt
+press ctrl+m
+type_into_chooser "Open movie file" clip.mp4
+wait_for_line "^ framerate : 25 fps$" 30 console.txt
+click_at $OUTPUT
+type_into_chooser "Movie Output" run5.avi
+click_at $START_STOP
+wait_for_line "^cannot finish the recording .*/run5.avi : the file size limit is reached$" 120 \
+  console.txt
+expect_line "status : cannot finish the recording run5.avi : the file size limit is reached" \
+  console.txt
+# The long message reaches the left half of the status line; a frame rate
+# is a short text at its right end.
+ink=$(import -window "$WID" -crop 300x16+20+460 +repage -format '%[fx:minima.intensity<0.3]' info:)
+[ "$ink" = 1 ] || fail "the status line does not show the failed recording"
+[ "$(cat run5.avi)" = "an earlier recording" ] || fail "the earlier run5.avi was changed"
+[ -z "$(ls -A | grep '^\.run5\.')" ] || fail "a part of the failed recording was left"
+press Escape
+wait_app
 echo "recording: ok"

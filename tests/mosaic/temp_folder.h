@@ -1,9 +1,13 @@
 #pragma once
 // A fresh folder under the test temporary directory, removed with all its
-// contents when the object goes; and small helpers that fill it.
+// contents when the object goes; small helpers that fill it; and a file
+// size limit that stands for a full disk.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -32,6 +36,33 @@ class TempFolder {
  private:
   std::string path_;
 };
+
+// While it lives, no file of the process grows past `bytes`: a write there
+// fails as on a full disk (EFBIG), its signal ignored as the programs do.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    if (getrlimit(RLIMIT_FSIZE, &old_) != 0) ADD_FAILURE() << "no file size limit to read";
+    rlimit small = old_;
+    small.rlim_cur = bytes;
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) ADD_FAILURE() << "cannot limit the file size";
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit old_{};
+  void (*old_handler_)(int) = SIG_DFL;
+};
+
+inline std::size_t FolderEntryCount(const std::string& folder) {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());

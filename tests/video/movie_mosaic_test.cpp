@@ -62,6 +62,8 @@ TEST(MovieMosaic, WritesEveryFrameInOrderAtTheSourceRateBlendedByAlpha) {
 TEST(MovieMosaic, AFailingStageEndsTheRunWithItsMessageAndNoFile) {
   TempFolder folder;
   WriteNumberedMovie(folder / "in.avi", 30, 25.0);
+  // A file of the user's under a name the run might have picked for itself.
+  WriteBytes(folder / ".out.part.avi", "the user's own");
   MovieMosaicJob job = BlackMosaicJob(folder);
   int calls = 0;
   job.compose = [&calls](const cv::Mat& frame) {
@@ -71,8 +73,9 @@ TEST(MovieMosaic, AFailingStageEndsTheRunWithItsMessageAndNoFile) {
   const MovieMosaicResult result = MakeMosaicMovie(job);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.message, "out of tiles");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
-      << "only the input may be left";
+  EXPECT_EQ(FolderEntryCount(folder.Path()), 2u)
+      << "only the input and the user's file may be left";
+  EXPECT_EQ(ReadBytes(folder / ".out.part.avi"), "the user's own");
 }
 
 TEST(MovieMosaic, ATruncatedMovieEndsAtItsLastGoodFrame) {
@@ -85,6 +88,7 @@ TEST(MovieMosaic, ATruncatedMovieEndsAtItsLastGoodFrame) {
   ASSERT_TRUE(result.ok) << result.message;
   EXPECT_GE(result.frames, 1);
   EXPECT_LT(result.frames, 20);
+  EXPECT_EQ(result.source_frames, 20) << "the count the input reports tells the early end";
   EXPECT_EQ(ReadFrames(job.out_path).size(), static_cast<std::size_t>(result.frames));
 }
 

@@ -103,6 +103,31 @@ TEST(MovieRecorder, RefusesAPathItCannotRecordToWithAMessage) {
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
+// A disk that fills up while recording (a file size limit here): Close says
+// why, and the chosen path keeps the earlier movie, with nothing beside it.
+TEST(MovieRecorder, AFullDiskEndsWithTheReasonAndKeepsTheEarlierMovie) {
+  TempFolder folder;
+  const std::string path = folder / "run1.avi";
+  WriteBytes(path, "an earlier recording");
+  MovieRecorder recorder;
+  std::string message;
+  bool closed = true;
+  {
+    FileSizeLimit limit(32 << 10);
+    ASSERT_TRUE(recorder.Open(path, 25, {64, 48}, message)) << message;
+    cv::Mat noise(48, 64, CV_8UC3);  // noise compresses badly: the limit comes soon
+    for (int i = 0; i < 30; ++i) {
+      cv::randu(noise, 0, 256);
+      recorder.Write(noise);
+    }
+    closed = recorder.Close(message);
+  }
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(message, "cannot finish the recording " + path + " : the file size limit is reached");
+  EXPECT_EQ(ReadBytes(path), "an earlier recording");
+  EXPECT_EQ(FolderEntryCount(folder.Path()), 1u) << "a part of the recording was left";
+}
+
 TEST(MovieRecorder, FinishesTheOpenMovieWhenOpenedAgainOrDestroyed) {
   TempFolder folder;
   {
