@@ -313,18 +313,27 @@ CacheReadResult DecodeMosaicInfo(const std::string& bytes, int feature_size, int
   return CacheReadResult{};
 }
 
+namespace {
+
+// The whole file at `path`; kMissing or kUnreadable, with the error line,
+// when it cannot be read.
+CacheReadResult ReadCacheBytes(const std::string& path, std::string& bytes, std::string& error) {
+  if (ReadWholeFile(path, bytes)) return CacheReadResult{CacheReadError::kNone};
+  error = "error : cannot open the file " + path;
+  std::error_code ignored;
+  const bool missing = !std::filesystem::exists(path, ignored);
+  return CacheReadResult{missing ? CacheReadError::kMissing : CacheReadError::kUnreadable};
+}
+
+}  // namespace
+
 CacheReadResult ReadMosaicInfoFile(const std::string& path, int feature_size, int sw, int sh,
                                    std::vector<SubImageInfo>& out, std::vector<cv::Mat>& thumbs_out,
                                    std::string& error) {
   out.clear();
   thumbs_out.clear();
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) {
-    error = "error : cannot open the file " + path;
-    std::error_code ignored;
-    const bool missing = !std::filesystem::exists(path, ignored);
-    return CacheReadResult{missing ? CacheReadError::kMissing : CacheReadError::kUnreadable};
-  }
+  if (const CacheReadResult opened = ReadCacheBytes(path, bytes, error); !opened) return opened;
   const CacheReadResult result =
       DecodeMosaicInfo(bytes, feature_size, sw, sh, out, thumbs_out, error);
   if (!result) error = "error : broken cache file " + path + " : " + error;
@@ -376,12 +385,7 @@ CacheReadResult DecodeStamps(const std::string& bytes, StampList& out, std::stri
 CacheReadResult ReadStampFile(const std::string& path, StampList& out, std::string& error) {
   out = StampList();
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) {
-    error = "error : cannot open the file " + path;
-    std::error_code ignored;
-    const bool missing = !std::filesystem::exists(path, ignored);
-    return CacheReadResult{missing ? CacheReadError::kMissing : CacheReadError::kUnreadable};
-  }
+  if (const CacheReadResult opened = ReadCacheBytes(path, bytes, error); !opened) return opened;
   const CacheReadResult result = DecodeStamps(bytes, out, error);
   if (!result) error = "error : broken stamp file " + path + " : " + error;
   return result;
