@@ -89,7 +89,7 @@ if grep -q "^exported the mosaic to .*out/print.tif$" tessaline.log; then
   [ "$(identify -format '%w x %h' out/print.tif)" = "5120 x 2880" ] ||
     fail "print.tif is not 40 x 40 tiles of 128 x 72"
 else
-  wait_for_line "^status : cannot export the mosaic to .*out/print.tif : " 10 console.txt
+  wait_for_line "^status : cannot export the mosaic to .*out/print.tif : " 30 console.txt
   [ ! -e out/print.tif ] || fail "a failed export left print.tif"
 fi
 

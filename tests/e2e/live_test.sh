@@ -62,8 +62,8 @@ wait_for_count "^movie file had not been found$" 1
 # The movie: its size and rate, and the mosaic of the first frame at once.
 open_movie movie.mp4
 wait_for_count "^\[File Input\] $" 1
-expect_line " size      : 320 x 180" tessaline.log
-expect_line " framerate : 25 fps" tessaline.log
+wait_for_line "^ size      : 320 x 180$"
+wait_for_line "^ framerate : 25 fps$"
 press x
 wait_for_count "^saved the mosaic image to mosaic_export.png$" 1
 import -window "$WID" movie_first.png
@@ -76,6 +76,7 @@ wait_for_count "^live input : end after [0-9]* frames$" 1
 click_at 320 158
 wait_for_count "^live input : closed after 50 frames$" 1
 open_movie long.mp4
+wait_for_count "^\[File Input\] $" 2
 press s
 import -window "$WID" movie_playing.png
 click_at 320 158
@@ -86,6 +87,7 @@ n=$(frames_of "live input : closed after")
 
 # A truncated movie ends cleanly at its last good frame.
 open_movie cut.mp4
+wait_for_count "^\[File Input\] $" 3
 press s
 wait_for_count "^live input : end after [0-9]* frames$" 2
 kill -0 "$APP_PID" || fail "the truncated movie ended the program"
@@ -110,6 +112,7 @@ expect_count "cameras.txt : line 3 skipped : not name = URL or pipeline" tessali
 import -window "$DIALOG" dialog.png
 xdotool mousemove --window "$DIALOG" 60 97 click 1
 wait_for_count "^\[Capture from camera\] $" 1
+wait_for_count "^ size      : 320 x 180$" 4
 expect_count " size      : 320 x 180" tessaline.log 4
 sleep 2
 import -window "$WID" camera.png
