@@ -54,38 +54,73 @@ Fl_File_Input* KeepTypedNamesAbsolute() {
 // turned off for the rest of the name: it reads partial absolute names
 // against the process's folder and garbles them. ("~" needs nothing: the
 // chooser expands "folder/~/name" to the home folder itself.)
-struct AbsoluteNames {
+//
+// A "/" in a relative name makes the chooser read that folder while it
+// handles the key, and the read runs the event loop: keys typed meanwhile
+// (a busy program, a fast typist) are handled inside it, after which the
+// chooser puts the cursor back where it was before them (and may complete
+// the name it had then), so that the keys that follow land in the middle of
+// the name ("sub/un.pngr"). So a key inside which others were handled
+// leaves the field as the last of them did.
+struct ChooserKeys {
   Fl_File_Input* field = nullptr;
   std::string folder;
   Fl_Event_Dispatch next = nullptr;
+  int handled = 0;         // keys of the field handled so far
+  std::string last_value;  // the text, cursor and mark the last handled key left
+  int last_position = 0;
+  int last_mark = 0;
 };
-AbsoluteNames absolute_names;
+ChooserKeys chooser_keys;
 
-int ClearFolderBeforeAbsoluteName(int event, Fl_Window* window) {
-  Fl_File_Input* field = absolute_names.field;
-  if (event == FL_KEYBOARD && field && Fl::focus() == field && Fl::event_text()[0] == '/' &&
-      field->position() == field->size() && absolute_names.folder == field->value()) {
+int Dispatch(int event, Fl_Window* window) {
+  return chooser_keys.next ? chooser_keys.next(event, window) : Fl::handle_(event, window);
+}
+
+void ClearFolderBeforeAbsoluteName(Fl_File_Input* field) {
+  if (Fl::event_text()[0] == '/' && field->position() == field->size() &&
+      chooser_keys.folder == field->value()) {
     field->value("");
     field->when(FL_WHEN_ENTER_KEY_ALWAYS);
   }
-  return absolute_names.next ? absolute_names.next(event, window) : Fl::handle_(event, window);
+}
+
+int HandleChooserEvent(int event, Fl_Window* window) {
+  ChooserKeys& keys = chooser_keys;
+  Fl_File_Input* field = keys.field;
+  if (event != FL_KEYBOARD || !field || Fl::focus() != field) return Dispatch(event, window);
+  ClearFolderBeforeAbsoluteName(field);
+  const int handled_before = keys.handled;
+  const int result = Dispatch(event, window);
+  if (keys.handled != handled_before) {
+    field->value(keys.last_value.c_str());
+    field->position(keys.last_position, keys.last_mark);
+  }
+  keys.last_value = field->value() ? field->value() : "";
+  keys.last_position = field->position();
+  keys.last_mark = field->mark();
+  ++keys.handled;
+  return result;
 }
 
 // Installs the hook for one chooser's lifetime.
-class AbsoluteNameHook {
+class ChooserKeyHook {
  public:
-  explicit AbsoluteNameHook(Fl_File_Input* field) {
+  explicit ChooserKeyHook(Fl_File_Input* field) {
     if (!field) return;
-    absolute_names = {field, field->value() ? field->value() : "", Fl::event_dispatch()};
-    Fl::event_dispatch(ClearFolderBeforeAbsoluteName);
+    chooser_keys = ChooserKeys();
+    chooser_keys.field = field;
+    chooser_keys.folder = field->value() ? field->value() : "";
+    chooser_keys.next = Fl::event_dispatch();
+    Fl::event_dispatch(HandleChooserEvent);
   }
-  ~AbsoluteNameHook() {
-    if (!absolute_names.field) return;
-    Fl::event_dispatch(absolute_names.next);
-    absolute_names = AbsoluteNames();
+  ~ChooserKeyHook() {
+    if (!chooser_keys.field) return;
+    Fl::event_dispatch(chooser_keys.next);
+    chooser_keys = ChooserKeys();
   }
-  AbsoluteNameHook(const AbsoluteNameHook&) = delete;
-  AbsoluteNameHook& operator=(const AbsoluteNameHook&) = delete;
+  ChooserKeyHook(const ChooserKeyHook&) = delete;
+  ChooserKeyHook& operator=(const ChooserKeyHook&) = delete;
 };
 
 }  // namespace
@@ -108,7 +143,7 @@ int ShowFileChooser(std::vector<std::string>& paths, const std::string& title,
   // The chooser keeps pointers to the pattern and title: both outlive it.
   Fl_File_Chooser chooser(".", pattern.c_str(), type, title.c_str());
   chooser.show();
-  const AbsoluteNameHook hook(KeepTypedNamesAbsolute());
+  const ChooserKeyHook hook(KeepTypedNamesAbsolute());
   // Modal in effect: the menu command returns only when the chooser closes.
   while (chooser.shown()) Fl::wait();
   for (int i = 1; i <= chooser.count(); ++i) {

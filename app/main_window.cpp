@@ -25,6 +25,38 @@
 #include "view/gl_window.h"
 
 namespace tessaline {
+namespace {
+
+// A value slider that follows a drag which reaches it as a press and a
+// release alone. FLTK on X11 holds pointer motion back until the events
+// already queued are handled, so on a busy program the press, the motion
+// and the release of a quick drag arrive together, the motion comes after
+// the release, and the slider would stay where it was. Here a release away
+// from the last drag first drags to its own place; the callback sees that
+// step as a drag (no save) and the release after it as the end of the drag.
+class qxFlDragSlider : public Fl_Value_Slider {
+ public:
+  using Fl_Value_Slider::Fl_Value_Slider;
+
+  int handle(int event) override {
+    if (event == FL_RELEASE && (Fl::event_x() != drag_x_ || Fl::event_y() != drag_y_)) {
+      Fl::e_number = FL_DRAG;
+      Fl_Value_Slider::handle(FL_DRAG);
+      Fl::e_number = FL_RELEASE;
+    }
+    if (event == FL_PUSH || event == FL_DRAG) {
+      drag_x_ = Fl::event_x();
+      drag_y_ = Fl::event_y();
+    }
+    return Fl_Value_Slider::handle(event);
+  }
+
+ private:
+  int drag_x_ = 0;  // where the last press or drag was, window pixels
+  int drag_y_ = 0;
+};
+
+}  // namespace
 
 qxFlWindow::qxFlWindow(int w, int h, const char* title)
     : Fl_Double_Window(w, h, title), width_(w), height_(h) {
@@ -86,21 +118,21 @@ void qxFlWindow::BuildControlPanel(int w, int h) {
   mosaic_group->box(FL_DOWN_BOX);
   mosaic_group->labelsize(12);
   mosaic_group->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
-  auto* alpha = new Fl_Value_Slider(159, h - 144, 145, 25, "Alpha ");
+  auto* alpha = new qxFlDragSlider(159, h - 144, 145, 25, "Alpha ");
   alpha->type(FL_HOR_SLIDER);
   alpha->bounds(0, 1);
   alpha->step(0.01);
   alpha->value(view_->Alpha());
   alpha->align(FL_ALIGN_LEFT);
   alpha->callback(OnAlphaSlider, this);
-  auto* sleep = new Fl_Value_Slider(159, h - 114, 145, 25, "Sleep ");
+  auto* sleep = new qxFlDragSlider(159, h - 114, 145, 25, "Sleep ");
   sleep->type(FL_HOR_SLIDER);
   sleep->bounds(0, 200);
   sleep->step(1);
   sleep->value(50);
   sleep->align(FL_ALIGN_LEFT);
   sleep->callback(OnSleepSlider, this);
-  auto* colour = new Fl_Value_Slider(159, h - 84, 145, 25, "Colour ");
+  auto* colour = new qxFlDragSlider(159, h - 84, 145, 25, "Colour ");
   colour->type(FL_HOR_SLIDER);
   colour->bounds(0, 1);
   colour->step(0.01);

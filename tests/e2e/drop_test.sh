@@ -72,9 +72,14 @@ wait_for_line "^image name : Sea.JPG$"
 # The drop target itself took the drag, not only the paste: the drop does
 # not hang on the pointer having entered the window before the release.
 grep -q "^qxFlDndBox::FL_DND_DRAG$" console.txt || fail "the drag did not reach the drop target"
-import -window "$WID" after.png
-changed=$({ compare -metric RMSE before.png after.png null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/')
-awk -v c="$changed" 'BEGIN { exit !(c > 0.02) }' || fail "the view did not change with the drop (RMSE $changed)"
+# Screenshots the window into after.png; succeeds when it differs from
+# before.png (the RMSE goes to changed).
+view_changed() {
+  import -window "$WID" after.png
+  changed=$({ compare -metric RMSE before.png after.png null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/')
+  awk -v c="$changed" 'BEGIN { exit !(c > 0.02) }'
+}
+poll view_changed || fail "the view did not change with the drop (RMSE $changed)"
 
 # Three files: all printed in order, only the first opened.
 opened=$(count "^reading a texture" tessaline.log)

@@ -72,6 +72,21 @@ wait_for_count "^cannot write the mosaic image to .*missing/out.png : " 1
 [ "$(ls -A out | tr '\n' ' ')" = "out.jpg out.png out.tif " ] ||
   fail "failed exports left files: $(ls -A out)"
 
+# Keys typed while the program is busy (stopped here) reach the name in
+# order, also across the "/" after which the chooser looks for the folder
+# (here a missing one).
+press ctrl+s
+CHOOSER=$(timeout 30 xdotool search --sync --onlyvisible --name "^Save Image\$" | head -n 1) ||
+  fail "no window 'Save Image' after ctrl+s"
+xdotool windowfocus --sync "$CHOOSER"
+kill -STOP "$APP_PID"
+xdotool type --delay 40 nofolder/bu || true
+kill -CONT "$APP_PID"
+sleep 1  # a pause in the typing, after which the program has taken those keys
+xdotool type --delay 40 sy.png
+xdotool key Return
+wait_for_count "^cannot write the mosaic image to .*/nofolder/busy.png : " 1
+
 # Ctrl+E: the size first (128 px per tile is preselected; OK sits at the
 # bottom right), then the file. The export runs on a worker with its
 # progress on the status line and ends in one line: the picture at 128
@@ -89,7 +104,7 @@ if grep -q "^exported the mosaic to .*out/print.tif$" tessaline.log; then
   [ "$(identify -format '%w x %h' out/print.tif)" = "5120 x 2880" ] ||
     fail "print.tif is not 40 x 40 tiles of 128 x 72"
 else
-  wait_for_line "^status : cannot export the mosaic to .*out/print.tif : " 10 console.txt
+  wait_for_line "^status : cannot export the mosaic to .*out/print.tif : " 30 console.txt
   [ ! -e out/print.tif ] || fail "a failed export left print.tif"
 fi
 

@@ -50,6 +50,21 @@ crop_mosaic() {
 # (compare exits with 1 when the pictures differ at all.)
 rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }
 below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+# Screenshots the window into $1 and its mosaic part into $2; succeeds when
+# that part lies within RMSE $4 of picture $3 (the RMSE goes to DIFF).
+view_near() {
+  import -window "$WID" "$1"
+  crop_mosaic "$1" "$2"
+  DIFF=$(rmse "$2" "$3")
+  below "$DIFF" "$4"
+}
+# Screenshots the screen into full.png; succeeds when the part where the view
+# shows the mosaic is not black (its mean goes to MEAN).
+screen_lit() {
+  import -window root full.png
+  MEAN=$(convert full.png -crop 640x300+320+400 -colorspace Gray -format '%[fx:mean]' info:)
+  below 0.05 "$MEAN"
+}
 
 export_mosaic() {
   export_view mosaic_export.png
@@ -74,13 +89,12 @@ done
 expect_line "image name : BytheWater.jpg" tessaline.log
 
 # The view shows the mosaic the engine made.
-import -window "$WID" shot1.png
-crop_mosaic shot1.png view1.png
 export_mosaic export1.png
 convert export1.png -flip flipped1.png
-match=$(rmse view1.png export1.png)
+poll view_near shot1.png view1.png export1.png 0.08 ||
+  fail "the view differs from the exported mosaic (RMSE $DIFF)"
+match=$DIFF
 other=$(rmse view1.png flipped1.png)
-below "$match" 0.08 || fail "the view differs from the exported mosaic (RMSE $match)"
 below 0.05 "$(rmse export1.png flipped1.png)" || fail "the first mosaic is nearly symmetric"
 below "$match" "$(awk -v o="$other" 'BEGIN { print o / 2 }')" ||
   fail "the view is not closer to the mosaic ($match) than to its mirror image ($other)"
@@ -90,13 +104,11 @@ below "$match" "$(awk -v o="$other" 'BEGIN { print o / 2 }')" ||
 click_at 320 158
 wait_for_line "^sel : 60, 60 - " 30
 wait_for_count "zoom : end" 1
-import -window "$WID" shot2.png
-crop_mosaic shot2.png view2.png
+export_mosaic export2.png
+poll view_near shot2.png view2.png export2.png 0.08 ||
+  fail "the zoomed view differs from its mosaic (RMSE $DIFF)"
 changed=$(rmse view1.png view2.png)
 below 0.02 "$changed" || fail "the view did not change with the zoom (RMSE $changed)"
-export_mosaic export2.png
-match2=$(rmse view2.png export2.png)
-below "$match2" 0.08 || fail "the zoomed view differs from its mosaic (RMSE $match2)"
 
 # The "Colour " slider at its right end paints every cell its target's
 # colour at once: the same assignment (no new mosaic is generated), the view
@@ -105,13 +117,11 @@ below "$match2" 0.08 || fail "the zoomed view differs from its mosaic (RMSE $mat
 generations=$(count "generate mosaic : start" tessaline.log)
 drag_at 200 400 408  # the knob from the left end to past the right end
 wait_for_line "^colour correction : 1$"
-import -window "$WID" shot3.png
-crop_mosaic shot3.png view3.png
-below 0.02 "$(rmse view2.png view3.png)" || fail "the view did not change with the colour"
 export_mosaic export_flat.png
 convert mosaic_export.png -scale '120x120!' -scale '3840x2160!' cells.png
 below "$(rmse mosaic_export.png cells.png)" 0.002 || fail "the cells are not flat at colour 1"
-below "$(rmse view3.png export_flat.png)" 0.08 || fail "the view differs from the tinted mosaic"
+poll view_near shot3.png view3.png export_flat.png 0.08 || fail "the view differs from the tinted mosaic"
+below 0.02 "$(rmse view2.png view3.png)" || fail "the view did not change with the colour"
 drag_at 298 100 408
 wait_for_line "^colour correction : 0$"
 export_mosaic export_back.png
@@ -140,6 +150,7 @@ wait_for_count "^sel : " $((sel_before + 3))
 
 # A right click stops it: the zoom that runs finishes, and no other starts.
 click_at 320 158 3
+sync_app
 sels=$(count "^sel : " tessaline.log)
 wait_for_count "zoom : end" "$sels"
 export_mosaic export3.png  # one more round of events and idle steps
@@ -151,20 +162,14 @@ export_mosaic export3.png  # one more round of events and idle steps
 # screen, still showing the mosaic; there its own first icon takes both back.
 fs_x=$(awk -v vx=$VIEW_X -v h=$VIEW_H 'BEGIN { printf "%d", vx + 626 * 0.96 - 3 * 2.4 * 0.03 * h + 0.5 }')
 click_at "$fs_x" "$icon_y"
-sleep 1
-eval "$(xdotool getwindowgeometry --shell "$WID")"
-[ "$WIDTH" -eq 1280 ] && [ "$HEIGHT" -eq 1024 ] || fail "full screen is ${WIDTH}x${HEIGHT}"
-import -window root full.png
-mean=$(convert full.png -crop 640x300+320+400 -colorspace Gray -format '%[fx:mean]' info:)
-below 0.05 "$mean" || fail "the full-screen view is black (mean $mean)"
+poll window_is "$WID" 1280 1024 || fail "full screen is ${WIDTH}x${HEIGHT}"
+poll screen_lit || fail "the full-screen view is black (mean $MEAN)"
 # At 1280 x 1024 the image is widened to the screen's taller aspect, so the
 # icon size follows the screen's height: the first icon sits three pitches
 # of 2.4 x 0.03 x 1024 pixels left of 0.96 x 1280.
 fs_back_x=$(awk 'BEGIN { printf "%d", 1280 * 0.96 - 3 * 2.4 * 0.03 * 1024 + 0.5 }')
 click_at "$fs_back_x" "$(awk 'BEGIN { printf "%d", 1024 * 0.04 + 0.5 }')"
-sleep 1
-eval "$(xdotool getwindowgeometry --shell "$WID")"
-[ "$WIDTH" -eq 640 ] && [ "$HEIGHT" -eq 480 ] || fail "leaving full screen gave ${WIDTH}x${HEIGHT}"
+poll window_is "$WID" 640 480 || fail "leaving full screen gave ${WIDTH}x${HEIGHT}"
 
 if [ -n "${TESSALINE_SHOTS:-}" ]; then
   cp shot1.png "$TESSALINE_SHOTS/gui_mosaic.png"

@@ -32,6 +32,8 @@ view_geometry() {
     /Relative upper-left X/ { print "VX=" $NF } /Relative upper-left Y/ { print "VY=" $NF }
     /Width:/ { print "VW=" $NF } /Height:/ { print "VH=" $NF }')"
 }
+# Succeeds when the view is at "VX,VY,VW,VH" $1.
+view_at() { view_geometry && [ "$VX,$VY,$VW,$VH" = "$1" ]; }
 
 # The cell ("col, row") under view pixel ($1, $2) of a VW x VH view showing
 # the 3840 x 2160 working image in 16 x 9 cells: the camera rectangle
@@ -60,7 +62,6 @@ click_cell() {
   got=$(grep "^sel : " tessaline.log | tail -n 1 | sed 's/^sel : \([0-9]*, [0-9]*\) - .*/\1/')
   [ "$got" = "$cell" ] || fail "$3: a click on cell $cell selected $got"
   wait_for_count "^zoom : end" $((zooms + 1))
-  sleep 0.5  # the frame after the zoom's last step
 }
 
 start_app
@@ -68,33 +69,38 @@ click_at 52 318  # Generate
 wait_for_line "status : photomosaic have been generated." 120 console.txt
 
 # The first window: the view at (7, 27), 626 x 262.
-view_geometry
-[ "$VX,$VY,$VW,$VH" = "7,27,626,262" ] || fail "the view is at $VX,$VY ${VW}x$VH"
+poll view_at 7,27,626,262 || fail "the view is at $VX,$VY ${VW}x$VH"
 click_cell 301 130 "640 x 480"
 
 # The fade icon (the last of the row, centred at 0.96 of the width) held
 # fades the mosaic out; let go outside the view, it fades back in.
 fade_x=$(awk -v w="$VW" 'BEGIN { printf "%d", w * 0.96 + 0.5 }')
 fade_y=$(awk -v h="$VH" 'BEGIN { printf "%d", h * 0.04 + 0.5 }')
+sync_app
+# The view at rest: the frame after the zoom's last step and after the
+# export's chooser closed is drawn.
+view_still() {
+  import -window "$WID" -crop "${VW}x${VH}+${VX}+${VY}" +repage still.png &&
+    sleep 0.3 && import -window "$WID" -crop "${VW}x${VH}+${VX}+${VY}" +repage view_now.png &&
+    [ "$(rmse still.png view_now.png)" = 0 ]
+}
+poll view_still || fail "the view did not come to rest after the zoom"
 import -window "$WID" before_fade.png
+# Screenshots the window into $1; the RMSE from before_fade.png goes to DIFF.
+shot_diff() { import -window "$WID" "$1" && DIFF=$(rmse before_fade.png "$1"); }
+faded_out() { shot_diff faded.png && below 0.02 "$DIFF"; }
+faded_back() { shot_diff after_fade.png && below "$DIFF" 0.01; }
 move_to $((VX + fade_x)) $((VY + fade_y))
 xdotool mousedown 1
-sleep 1.5
-import -window "$WID" faded.png
+poll faded_out || fail "holding the fade icon did not fade the mosaic (RMSE $DIFF)"
 move_to 320 440
 xdotool mouseup 1
-sleep 2
-import -window "$WID" after_fade.png
-faded=$(rmse before_fade.png faded.png)
-back=$(rmse before_fade.png after_fade.png)
-below 0.02 "$faded" || fail "holding the fade icon did not fade the mosaic (RMSE $faded)"
-below "$back" 0.01 || fail "the mosaic stayed faded after a release outside the view (RMSE $back)"
+poll faded_back || fail "the mosaic stayed faded after a release outside the view (RMSE $DIFF)"
 
 # After a resize the view has moved and grown.
 xdotool windowsize --sync "$WID" 900 700
-sleep 1
-view_geometry
-[ "$VX" -ne 7 ] || [ "$VY" -ne 27 ] || [ "$VW" -ne 626 ] || fail "the view did not follow the resize"
+view_moved() { view_geometry && { [ "$VX" -ne 7 ] || [ "$VY" -ne 27 ] || [ "$VW" -ne 626 ]; }; }
+poll view_moved || fail "the view did not follow the resize"
 click_cell $((VW / 2 + 3)) $((VH / 2 - 5)) "900 x 700"
 
 # The full-screen icon (the first of the row) takes the window and the view
@@ -102,9 +108,7 @@ click_cell $((VW / 2 + 3)) $((VH / 2 - 5)) "900 x 700"
 fs_x=$(awk -v w="$VW" -v h="$VH" 'BEGIN { printf "%d", w * 0.96 - 3 * 2.4 * 0.03 * h + 0.5 }')
 fs_y=$(awk -v h="$VH" 'BEGIN { printf "%d", h * 0.04 + 0.5 }')
 click_at $((VX + fs_x)) $((VY + fs_y))
-sleep 1
-view_geometry
-[ "$VX,$VY,$VW,$VH" = "0,0,1280,1024" ] || fail "full screen view at $VX,$VY ${VW}x$VH"
+poll view_at 0,0,1280,1024 || fail "full screen view at $VX,$VY ${VW}x$VH"
 # Where the hidden "Generate" button lies (12, H - 174 ... + 25) the click
 # is the view's alone: one zoom, and no new mosaic from the button.
 mosaics=$(count "^average time : ")
@@ -115,11 +119,14 @@ import -window root full.png
 
 # x is no command: once the Generate that follows it is done, no file has
 # been written.
+rm -f mosaic_export.png
 mosaics=$(count "^average time : ")
+saved=$(count "^saved the mosaic image")
 press x
 press m
 wait_for_count "^average time : " $((mosaics + 1))
-[ -z "$(ls | grep -i export)" ] || fail "x wrote $(ls | grep -i export)"
+[ ! -e mosaic_export.png ] && [ "$(count "^saved the mosaic image")" -eq "$saved" ] ||
+  fail "x wrote a file"
 press Escape
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "Esc in view full screen should end the program with status 1"

@@ -50,6 +50,30 @@ press() {
   sleep 0.4
 }
 
+# Runs the command "$@" every 0.2 s until it succeeds, for up to 30 s;
+# returns 1 if it never did. A state that follows an event (a window's size,
+# a screenshot) is checked this way: the command sets the values it read, so
+# the caller's failure message can name them.
+poll() {
+  local deadline=$((SECONDS + 30))
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.2
+  done
+}
+
+# Reads window $1's X, Y, WIDTH and HEIGHT; succeeds when it is $2 x $3 (and,
+# when given, at $4, $5).
+window_is() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  [ "$WIDTH" -eq "$2" ] && [ "$HEIGHT" -eq "$3" ] && [ "${4:-$X}" -eq "$X" ] && [ "${5:-$Y}" -eq "$Y" ]
+}
+
+# Returns once the program has handled every event sent before: the export
+# (Ctrl+S and its file chooser) logs when it ran. Needs a mosaic; writes
+# mosaic_export.png.
+sync_app() { export_view mosaic_export.png; }
+
 # Waits up to $2 seconds (default 30) for a line matching $1 in file $3.
 wait_for_line() {
   local pattern=$1 seconds=${2:-30} file=${3:-$WORK/tessaline.log}

@@ -62,8 +62,8 @@ wait_for_count "^cannot decode the movie .*empty.mp4 : the file is empty$" 1
 # The movie: its size and rate, and the mosaic of the first frame at once.
 open_movie movie.mp4
 wait_for_count "^\[File Input\] $" 1
-expect_line " size      : 320 x 180" tessaline.log
-expect_line " framerate : 25 fps" tessaline.log
+wait_for_line "^ size      : 320 x 180$"
+wait_for_line "^ framerate : 25 fps$"
 export_view mosaic_export.png
 import -window "$WID" movie_first.png
 # Start/Stop plays it to the end: each of its 50 frames once.
@@ -75,6 +75,7 @@ wait_for_count "^live input : end after [0-9]* frames$" 1
 click_at 320 158
 wait_for_count "^live input : closed after 50 frames$" 1
 open_movie long.mp4
+wait_for_count "^\[File Input\] $" 2
 press s
 import -window "$WID" movie_playing.png
 click_at 320 158
@@ -86,6 +87,7 @@ n=$(frames_of "live input : closed after")
 # A truncated movie ends cleanly at its last good frame, and says that it
 # ended early.
 open_movie cut.mp4
+wait_for_count "^\[File Input\] $" 3
 press s
 early=" : the movie file ended early (it reports 50 frames)"
 wait_for_line "^live input : end after [0-9]* frames$early$"
@@ -113,6 +115,7 @@ expect_count "cameras.txt : line 3 skipped : not name = URL or pipeline" tessali
 import -window "$DIALOG" dialog.png
 xdotool mousemove --window "$DIALOG" 60 97 click 1
 wait_for_count "^\[Capture from camera\] $" 1
+wait_for_count "^ size      : 320 x 180$" 4
 expect_count " size      : 320 x 180" tessaline.log 4
 sleep 2
 import -window "$WID" camera.png

@@ -6,8 +6,7 @@ source "$(dirname "$0")/lib.sh" "$@"
 start_app
 expect_line "Failed opening the tessaline.ini file!" console.txt
 expect_line "630, 266" console.txt
-eval "$(xdotool getwindowgeometry --shell "$WID")"
-[ "$WIDTH" -eq 640 ] && [ "$HEIGHT" -eq 480 ] || fail "first window is ${WIDTH}x${HEIGHT}"
+poll window_is "$WID" 640 480 || fail "first window is ${WIDTH}x${HEIGHT}"
 import -window "$WID" "$WORK/first.png"
 [ -n "${TESSALINE_SHOTS:-}" ] && cp "$WORK/first.png" "$TESSALINE_SHOTS/main_window.png"
 
@@ -24,8 +23,7 @@ start_app
 grep -q "Failed opening" console.txt && fail "tessaline.ini was not read on the second start"
 xdotool windowmove --sync "$WID" 150 120
 xdotool windowsize --sync "$WID" 800 600
-sleep 0.5
-press Escape
+press Escape  # queued after the resize, so handled after it
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "second run did not quit with status 1"
 for line in "width=800" "height=600" "pos_x=150" "pos_y=120"; do
@@ -33,9 +31,7 @@ for line in "width=800" "height=600" "pos_x=150" "pos_y=120"; do
 done
 
 start_app
-eval "$(xdotool getwindowgeometry --shell "$WID")"
-[ "$WIDTH" -eq 800 ] && [ "$HEIGHT" -eq 600 ] || fail "restored size is ${WIDTH}x${HEIGHT}"
-[ "$X" -eq 150 ] && [ "$Y" -eq 120 ] || fail "restored position is $X,$Y"
+poll window_is "$WID" 800 600 150 120 || fail "restored window is ${WIDTH}x${HEIGHT} at $X,$Y"
 press Escape
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "third run did not quit with status 1"
@@ -43,8 +39,7 @@ wait_app
 # Quitting while full screen saves the rectangle the window had before.
 start_app
 press alt+Return
-eval "$(xdotool getwindowgeometry --shell "$WID")"
-[ "$WIDTH" -eq 1280 ] && [ "$HEIGHT" -eq 1024 ] || fail "full screen is ${WIDTH}x${HEIGHT}"
+poll window_is "$WID" 1280 1024 || fail "full screen is ${WIDTH}x${HEIGHT}"
 press Escape
 wait_app
 for line in "width=800" "height=600" "pos_x=150" "pos_y=120"; do
@@ -59,9 +54,7 @@ for row in "width=0|0 x 600 at 150, 120" "pos_x=-5000|800 x 600 at -5000, 120" \
   sed -i "s/^${bad%%=*}=.*/$bad/" tessaline.ini
   start_app
   expect_count "tessaline.ini window ${row#*|} is too small or off the screen; opening at 640 x 480 at 100, 100" console.txt 1
-  eval "$(xdotool getwindowgeometry --shell "$WID")"
-  [ "$WIDTH" -eq 640 ] && [ "$HEIGHT" -eq 480 ] && [ "$X" -eq 100 ] && [ "$Y" -eq 100 ] ||
-    fail "with $bad the window is ${WIDTH}x${HEIGHT} at $X,$Y"
+  poll window_is "$WID" 640 480 100 100 || fail "with $bad the window is ${WIDTH}x${HEIGHT} at $X,$Y"
   press Escape
   wait_app
   sed -i "s/^width=.*/width=800/; s/^height=.*/height=600/; s/^pos_x=.*/pos_x=150/; s/^pos_y=.*/pos_y=120/" tessaline.ini

@@ -13,7 +13,7 @@ CFG
 # Waits for a visible window titled $1 and closes it with Escape.
 expect_window() {
   local id
-  id=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) ||
+  id=$(timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) ||
     fail "no window '$1'"
   [ -n "${2:-}" ] && import -window "$id" "$2"
   xdotool windowfocus --sync "$id" key Escape
@@ -44,7 +44,7 @@ expect_line "no video capture device was found" console.txt
 press a
 wait_for_count "zoom : end" 1
 press s
-sleep 0.5
+sync_app
 ends=$(count "zoom : end" tessaline.log)
 sleep 3
 [ "$(count "zoom : end" tessaline.log)" -eq "$ends" ] || fail "Animation did not stop the zooms"
@@ -53,7 +53,8 @@ wait_for_count "zoom : end" $((ends + 1))
 press s
 wait_for_count "zoom : end" $((ends + 2))
 press a  # the auto pilot stops after its running zoom
-sleep 3
+sync_app
+wait_for_count "zoom : end" "$(count "^sel : ")"
 
 # "u": the tile folder is read again.
 press u
@@ -78,12 +79,9 @@ expect_window "Export size"
 # Alt+Enter: full screen over the 1280 x 1024 screen and back to the
 # window's own rectangle.
 press alt+Return
-eval "$(xdotool getwindowgeometry --shell "$WID")"
-[ "$WIDTH" -eq 1280 ] && [ "$HEIGHT" -eq 1024 ] || fail "full screen is ${WIDTH}x${HEIGHT}"
+poll window_is "$WID" 1280 1024 || fail "full screen is ${WIDTH}x${HEIGHT}"
 press alt+Return
-eval "$(xdotool getwindowgeometry --shell "$WID")"
-[ "$WIDTH" -eq 640 ] && [ "$HEIGHT" -eq 480 ] && [ "$X" -eq 100 ] && [ "$Y" -eq 100 ] ||
-  fail "leaving full screen gave ${WIDTH}x${HEIGHT} at $X,$Y"
+poll window_is "$WID" 640 480 100 100 || fail "leaving full screen gave ${WIDTH}x${HEIGHT} at $X,$Y"
 
 # Help/Version: the message box, closed with Return.
 xdotool mousemove --window "$WID" 370 10 click 1
@@ -91,7 +89,7 @@ sleep 0.5
 import -window root menu_help.png
 xdotool mousemove --window "$WID" 380 32 click 1
 message=
-deadline=$((SECONDS + 10))
+deadline=$((SECONDS + 30))
 while [ -z "$message" ]; do
   [ $SECONDS -lt $deadline ] || fail "Help/Version showed no message"
   sleep 0.2

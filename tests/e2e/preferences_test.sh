@@ -30,12 +30,12 @@ x.XFlush(d)' "$1"
 
 open_dialog() {
   press p
-  DLG=$(timeout 10 xdotool search --sync --onlyvisible --name '^photomosaic setting$' |
+  DLG=$(timeout 30 xdotool search --sync --onlyvisible --name '^photomosaic setting$' |
     head -n 1) || fail "the preference dialog did not open"
   sleep 0.3
 }
 wait_closed() {
-  local deadline=$((SECONDS + 10))
+  local deadline=$((SECONDS + 30))
   while xdotool search --onlyvisible --name '^photomosaic setting$' >/dev/null 2>&1; do
     [ $SECONDS -lt $deadline ] || fail "the preference dialog did not close"
     sleep 0.2
@@ -87,7 +87,7 @@ click_dialog 280 317
 wait_closed
 wait_for_line "sub : 16 x 9"
 wait_for_line "status : photomosaic have been generated." 60 console.txt
-wait_for_line "^save : tessaline.cfg" 10 console.txt
+wait_for_line "^save : tessaline.cfg" 30 console.txt
 expect_line "div : 240 x 240" tessaline.log
 for line in sub_width=16 sub_height=9 image_width=3840 sub_scale_list=32,18; do
   expect_line "$line" tessaline.cfg
@@ -115,7 +115,7 @@ type_into 150 102 10
 click_dialog 280 317
 wait_closed
 wait_for_line "^the settings are not applied : the matching image 19200 x 2160 is larger than the largest texture side [0-9]*$"
-wait_for_line "^status : the matching image 19200 x 2160 is larger" 10 console.txt
+wait_for_line "^status : the matching image 19200 x 2160 is larger" 30 console.txt
 [ "$(count "^sub : " tessaline.log)" -eq 2 ] || fail "the refused settings replaced the engine"
 cmp -s tessaline.cfg before_refusal.cfg || fail "the refused settings changed tessaline.cfg"
 press Left

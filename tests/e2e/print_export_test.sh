@@ -67,9 +67,9 @@ browse() {
     --user-data-dir="$WORK/profile" --virtual-time-budget=8000 --dump-dom "$1" 2>/dev/null
 }
 PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 -m http.server "$PORT" --bind 127.0.0.1 --directory dz >access.log 2>&1 &
+python3 -u -m http.server "$PORT" --bind 127.0.0.1 --directory dz >access.log 2>&1 &
 SERVER_PID=$!
-for _ in $(seq 50); do grep -q "Serving HTTP" access.log && break; sleep 0.1; done
+poll grep -q "Serving HTTP" access.log || fail "the web server did not start"
 
 browse "http://127.0.0.1:$PORT/index.html#0/640/360" >top.html
 grep -q '"GET /mosaic_files/0/0_0.jpg' access.log || fail "the top-level tile was not fetched"

@@ -43,11 +43,12 @@ wait_for_line "^ framerate : 25 fps$"
 # The movie shows its first frame and waits; the switch asks for the file.
 # Cancelled, it shows recording off again.
 switch_shot() { import -window "$WID" -crop 25x25+394+336 +repage "$1"; }
+# Succeeds when the switch looks as in picture $1 again (shot in cancelled.png).
+switch_as() { switch_shot cancelled.png && [ "$(rmse "$1" cancelled.png)" = 0 ]; }
 switch_shot switch_off.png
 click_at $OUTPUT
 type_into_chooser "Movie Output" ""
-switch_shot cancelled.png
-[ "$(rmse switch_off.png cancelled.png)" = 0 ] || fail "a cancelled switch shows recording on"
+poll switch_as switch_off.png || fail "a cancelled switch shows recording on"
 click_at $OUTPUT
 type_into_chooser "Movie Output" run1.avi
 wait_for_line "^Output : .*/run1.avi$"
@@ -113,8 +114,7 @@ switch_shot switch_on.png
 # Switched off but cancelled, the recording goes on and the switch says so.
 click_at $OUTPUT
 type_into_chooser "Movie Output" ""
-switch_shot cancelled.png
-[ "$(rmse switch_on.png cancelled.png)" = 0 ] || fail "a cancelled switch shows recording off"
+poll switch_as switch_on.png || fail "a cancelled switch shows recording off"
 for step in 1 2 3; do press space; done
 if [ -n "${TESSALINE_SHOTS:-}" ]; then
   cp recording.png "$TESSALINE_SHOTS/recording.png"

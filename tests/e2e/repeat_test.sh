@@ -75,7 +75,7 @@ start_app
 xdotool mousemove --window "$WID" 52 318 click 1 # Generate
 wait_for_line "status : photomosaic have been generated." 60 console.txt
 press p
-DLG=$(timeout 10 xdotool search --sync --onlyvisible --name '^photomosaic setting$' | head -n 1) ||
+DLG=$(timeout 30 xdotool search --sync --onlyvisible --name '^photomosaic setting$' | head -n 1) ||
   fail "the preference dialog did not open"
 sleep 0.3
 xdotool mousemove --window "$DLG" 150 252 click 1 # Repeat

@@ -59,8 +59,7 @@ INI
 start_app
 expect_line "tessaline.ini has lines that could not be read; the values of the others are used" \
   console.txt
-eval "$(xdotool getwindowgeometry --shell "$WID")"
-[ "$WIDTH" -eq 700 ] && [ "$HEIGHT" -eq 500 ] || fail "window is ${WIDTH}x${HEIGHT}, not 700x500"
+poll window_is "$WID" 700 500 || fail "window is ${WIDTH}x${HEIGHT}, not 700x500"
 press Escape
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "the run with a malformed tessaline.ini did not quit with status 1"
