@@ -12,12 +12,7 @@ if ! command -v chromium >/dev/null; then
   exit 77
 fi
 
-mkdir tiles
-for i in $(seq 0 29); do
-  convert -size 160x120 "gradient:hsb($((i * 12)),90%,$((50 + i))%)-hsb($((i * 12 + 90)),60%,40%)" \
-    -swirl $((i * 11)) "tiles/p$i.jpg"
-done
-convert -seed 7 -size 640x360 plasma:fractal target.png
+prepare_swirl_tiles
 # 20 x 20 cells of 96 x 54 pixels: a 1920 x 1080 picture, levels 0 to 11.
 "$BATCH" --tiles tiles --tile 16x9 --size 320x180 --target target.png --seed 3 \
   --print 96 --out print.png --deepzoom dz >out.txt 2>&1 || fail "the batch failed: $(cat out.txt)"

@@ -47,9 +47,6 @@ drag_at() {
 crop_mosaic() {
   convert "$1" -crop "${MOSAIC_W}x${VIEW_H}+$((VIEW_X + MOSAIC_X))+$VIEW_Y" +repage "$2"
 }
-# (compare exits with 1 when the pictures differ at all.)
-rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }
-below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 # Screenshots the window into $1 and its mosaic part into $2; succeeds when
 # that part lies within RMSE $4 of picture $3 (the RMSE goes to DIFF).
 view_near() {

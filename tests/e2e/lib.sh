@@ -117,6 +117,17 @@ prepare_colour_tiles() {
   printf '[image]\nimage_default=target.png\n' >tessaline.cfg
 }
 
+# tiles/ with 30 swirled gradients of distinct hues, p0.jpg to p29.jpg, and a
+# 640 x 360 plasma target.png: tiles a mosaic and its print are told apart by.
+prepare_swirl_tiles() {
+  mkdir tiles
+  for i in $(seq 0 29); do
+    convert -size 160x120 "gradient:hsb($((i * 12)),90%,$((50 + i))%)-hsb($((i * 12 + 90)),60%,40%)" \
+      -swirl $((i * 11)) "tiles/p$i.jpg"
+  done
+  convert -seed 7 -size 640x360 plasma:fractal target.png
+}
+
 # The number of lines matching $1 in file $2 (default the log).
 count() { grep -c -- "$1" "${2:-$WORK/tessaline.log}" || true; }
 

@@ -20,12 +20,7 @@ expect_status() {
   [ "$STATUS" -eq "$1" ] || { cat out.txt err.txt >&2; fail "$2: expected status $1, got $STATUS"; }
 }
 
-mkdir tiles
-for i in $(seq 0 29); do
-  convert -size 160x120 "gradient:hsb($((i * 12)),90%,$((50 + i))%)-hsb($((i * 12 + 90)),60%,40%)" \
-    -swirl $((i * 11)) "tiles/p$i.jpg"
-done
-convert -seed 7 -size 640x360 plasma:fractal target.png
+prepare_swirl_tiles
 # 20 x 20 cells of 64 x 36 pixels: a 1280 x 720 picture, pyramid levels 0 to 11.
 common=(--tiles tiles --tile 16x9 --size 320x180 --target target.png --seed 3)
 

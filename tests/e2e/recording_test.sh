@@ -27,8 +27,6 @@ click_at() {
   xdotool click 1
   sleep 0.4
 }
-rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }
-below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 
 # In the 640 x 480 window: Generate, Start/Stop and the Output switch.
 GENERATE="52 318" START_STOP="52 348" OUTPUT="406 348"
