@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "mosaic/picture_types.h"
+#include "picture/picture_types.h"
 
 namespace tessaline {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "app/file_chooser.h"
 #include "app/main_window.h"
-#include "mosaic/picture_types.h"
+#include "picture/picture_types.h"
 #include "view/choice_dialog.h"
 #include "view/event_guard.h"
 #include "view/gl_window.h"

@@ -19,7 +19,7 @@
 
 #include "app/dnd_box.h"
 #include "app/window_geometry.h"
-#include "mosaic/load_worker.h"
+#include "library/load_worker.h"
 #include "settings/log_stream.h"
 #include "settings/window_settings.h"
 #include "view/gl_window.h"

@@ -31,11 +31,11 @@
 #include <vector>
 
 #include "bench/synthetic_tiles.h"
-#include "mosaic/assignment.h"
+#include "library/feature_index.h"
+#include "match/assignment.h"
+#include "match/matcher.h"
+#include "match/repeat_assignment.h"
 #include "mosaic/compose.h"
-#include "mosaic/feature_index.h"
-#include "mosaic/matcher.h"
-#include "mosaic/repeat_assignment.h"
 
 namespace tessaline {
 namespace {

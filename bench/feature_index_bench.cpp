@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "mosaic/feature_index.h"
+#include "library/feature_index.h"
 
 namespace tessaline {
 namespace {

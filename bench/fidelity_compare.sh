@@ -17,7 +17,7 @@
 #
 #   bench/fidelity_compare.sh [BUILD_DIR]
 #
-# BUILD_DIR holds app/tessaline-batch and bench/fidelity_measure (default:
+# BUILD_DIR holds batch/tessaline-batch and bench/fidelity_measure (default:
 # build under the source folder). The photographs are those of
 # scripts/photo_library.py (some five hundred, from Debian packages; the
 # first fill downloads them once). TARGETS of them (default 8), evenly
@@ -41,7 +41,7 @@
 set -euo pipefail
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=$(cd "${1:-$SOURCE_DIR/build}" && pwd)
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 MEASURE="$BUILD_DIR/bench/fidelity_measure"
 WORK="${TMPDIR:-/tmp}/tessaline_fidelity"
 MOSAIC_SIZE=${MOSAIC_SIZE:-3840x2160}

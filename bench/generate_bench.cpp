@@ -39,8 +39,8 @@
 
 #include "bench/bench_support.h"
 #include "bench/synthetic_tiles.h"
-#include "mosaic/cache_file.h"
-#include "mosaic/feature.h"
+#include "library/cache_file.h"
+#include "library/feature.h"
 #include "mosaic/photo_mosaic.h"
 #include "render/gl_mosaic_gpu.h"
 #include "render/hidden_gl_context.h"

@@ -33,9 +33,9 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "mosaic/cache_file.h"
-#include "mosaic/decode_pool.h"
-#include "mosaic/tile_library.h"
+#include "library/cache_file.h"
+#include "library/decode_pool.h"
+#include "library/tile_library.h"
 
 namespace tessaline {
 namespace {
@@ -129,7 +129,7 @@ struct LoadRun {
 };
 LoadRun TimeFirstLoads(benchmark::State& state, const std::string& dir,
                        const std::function<void(TileLibrary&)>& prepare) {
-  MosaicConfig config;
+  TileLibraryParams config;
   std::ostringstream log;
   LoadRun run;
   double cpu_seconds = 0.0;
@@ -206,7 +206,7 @@ std::string CachedFolder() {
   const fs::path dir = kRoot / "cached10000_whole";
   if (fs::exists(dir / "complete")) return dir.string();
   fs::create_directories(dir);
-  MosaicConfig config;
+  TileLibraryParams config;
   std::vector<SubImageInfo> library;
   SubImageStore store;
   store.Reset(config.sub_width, config.sub_height);
@@ -237,7 +237,7 @@ std::string CachedFolder() {
 
 void BM_CachedReload10000(benchmark::State& state) {
   const std::string dir = CachedFolder();
-  MosaicConfig config;
+  TileLibraryParams config;
   TileLibrary library(config);
   std::ostringstream log;
   library.SetLogStreams(&log, &log);

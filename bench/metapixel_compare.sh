@@ -6,7 +6,7 @@
 #
 #   bench/metapixel_compare.sh [BUILD_DIR] [RUNS]
 #
-# BUILD_DIR holds app/tessaline-batch (default: build under the source
+# BUILD_DIR holds batch/tessaline-batch (default: build under the source
 # folder); RUNS is the number of timed runs of each (default 5). The tiles
 # (plasma fractals: smooth, photograph-like colour fields, or with PLASMA=0
 # photographs from the Debian wallpaper packages), the target and both
@@ -47,7 +47,7 @@ set -euo pipefail
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=$(cd "${1:-$SOURCE_DIR/build}" && pwd)
 RUNS=${2:-5}
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 WORK="${TMPDIR:-/tmp}/tessaline_metapixel_compare"
 MOSAIC_SIZE=${MOSAIC_SIZE:-3840x2160}
 TILE_SIZE=${TILE_SIZE:-32x18}

@@ -20,7 +20,7 @@ set -euo pipefail
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=$(cd "${1:-$SOURCE_DIR/build}" && pwd)
 LENGTH=${2:-10}
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 WORK="${TMPDIR:-/tmp}/tessaline_movie_bench"
 TILES=10000
 [ -x "$BATCH" ] || { echo "no $BATCH : build the target tessaline-batch first" >&2; exit 2; }

@@ -13,7 +13,7 @@
 # removed; TILEPX (256); DEEPZOOM=1 times the deep-zoom export instead.
 set -euo pipefail
 BUILD_DIR=$(cd "${1:-build}" && pwd)
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 MAKER="$BUILD_DIR/bench/make_print_photos"
 PHOTOS=${PHOTOS:-/tmp/tessaline-print-photos}
 COUNT=${COUNT:-10000}

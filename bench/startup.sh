@@ -6,14 +6,14 @@
 #
 #   bench/startup.sh [BUILD_DIR] [RUNS]
 #
-# BUILD_DIR holds app/tessaline-batch (default: build under the source
+# BUILD_DIR holds batch/tessaline-batch (default: build under the source
 # folder); RUNS is the number of timed runs (default 50). Uses hyperfine
 # (Debian package hyperfine) when there, else the shell's clock.
 set -euo pipefail
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=$(cd "${1:-$SOURCE_DIR/build}" && pwd)
 RUNS=${2:-50}
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 [ -x "$BATCH" ] || { echo "no $BATCH : build the target tessaline-batch first" >&2; exit 2; }
 
 echo "shared libraries loaded: $(ldd "$BATCH" | wc -l)"

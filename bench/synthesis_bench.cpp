@@ -20,8 +20,8 @@
 #include <random>
 #include <vector>
 
-#include "mosaic/assignment.h"
-#include "mosaic/sub_image.h"
+#include "library/sub_image.h"
+#include "match/assignment.h"
 #include "render/gl_mosaic_gpu.h"
 #include "render/hidden_gl_context.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "mosaic/work_split.h"
+#include "settings/work_split.h"
 
 namespace tessaline {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "mosaic/assignment.h"
+#include "match/assignment.h"
 #include "mosaic/color_correction.h"
-#include "mosaic/huge_pages.h"
-#include "mosaic/work_split.h"
+#include "picture/huge_pages.h"
+#include "settings/work_split.h"
 
 namespace tessaline {
 namespace {

@@ -7,7 +7,7 @@
 #include <opencv2/core.hpp>
 #include <vector>
 
-#include "mosaic/sub_image.h"
+#include "library/sub_image.h"
 
 namespace tessaline {
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "library/tile_params.h"
+
 namespace tessaline {
 
 struct TileSize {
@@ -29,11 +31,6 @@ GridGeometry ComputeGrid(int image_w, int image_h, int sub_w, int sub_h, int mx,
 
 // At most this many pairs are taken from one tile-size list.
 constexpr int kMaxTileSizePairs = 100;
-
-// The largest texture side the view's GPU takes, in pixels: the
-// GL_MAX_TEXTURE_SIZE the machines we run on report. A tile's picture is
-// one texture, so no tile side may be longer.
-constexpr int kMaxTextureSide = 16384;
 
 // The largest tile size a list may offer, in working-image pixels.
 struct TileSizeLimits {

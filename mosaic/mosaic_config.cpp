@@ -8,6 +8,16 @@
 
 namespace tessaline {
 
+TileLibraryParams LibraryParams(const MosaicConfig& config) {
+  TileLibraryParams params;
+  params.matching_x = config.matching_x;
+  params.matching_y = config.matching_y;
+  params.sub_width = config.sub_width;
+  params.sub_height = config.sub_height;
+  params.touched_tile_scale = config.touched_tile_scale;
+  return params;
+}
+
 MosaicConfig& Config() {
   static MosaicConfig config;
   return config;

@@ -8,6 +8,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "library/tile_params.h"
+
 namespace tessaline {
 
 class qxINI;
@@ -31,6 +33,9 @@ struct MosaicConfig {
   double color_correction = 0.0;  // share of each tile moved to its cell's colour, 0..1
   int repeat_distance = 0;        // cells within which no photo repeats; 0: no limit
 };
+
+// The tile shape of `config`, as the tile library reads it at every load.
+TileLibraryParams LibraryParams(const MosaicConfig& config);
 
 // The program-wide configuration values.
 MosaicConfig& Config();

@@ -7,16 +7,16 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "mosaic/assignment.h"
+#include "library/decode_pool.h"
+#include "library/feature.h"
+#include "match/assignment.h"
+#include "match/repeat_assignment.h"
 #include "mosaic/color_correction.h"
 #include "mosaic/compose.h"
-#include "mosaic/decode_pool.h"
-#include "mosaic/feature.h"
-#include "mosaic/image_write.h"
 #include "mosaic/photo_mosaic.h"
-#include "mosaic/repeat_assignment.h"
-#include "mosaic/stopwatch.h"
+#include "picture/image_write.h"
 #include "settings/log_stream.h"
+#include "settings/stopwatch.h"
 
 namespace tessaline {
 namespace {

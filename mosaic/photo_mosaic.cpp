@@ -9,7 +9,7 @@
 
 namespace tessaline {
 
-qxPhotoMosaic::qxPhotoMosaic(MosaicConfig& config) : config_(config), library_(config_) {
+qxPhotoMosaic::qxPhotoMosaic(MosaicConfig& config) : config_(config), library_(LibraryParams(config_)) {
   SanitizeMosaicConfig(config_, engine_log());
   SetMatchingGrid(0, 0);
   // Sizes the working image or a texture cannot hold are refused here.
@@ -116,6 +116,7 @@ bool qxPhotoMosaic::LoadSubImages(const std::string& dir) {
     RebuildMatcher();
     indexed = true;
   });
+  library_.SetParams(LibraryParams(config_));
   const bool loaded = library_.LoadSubImages(dir);
   library_.SetIndexBuilder(nullptr);
   if (!indexed) RebuildMatcher();

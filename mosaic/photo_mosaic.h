@@ -20,15 +20,15 @@
 #include <utility>
 #include <vector>
 
-#include "mosaic/assignment.h"
+#include "library/tile_library.h"
+#include "match/assignment.h"
+#include "match/matcher.h"
 #include "mosaic/geometry.h"
 #include "mosaic/live_source.h"
-#include "mosaic/matcher.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/mosaic_gpu.h"
-#include "mosaic/picture_reader.h"
-#include "mosaic/stopwatch.h"
-#include "mosaic/tile_library.h"
+#include "picture/picture_reader.h"
+#include "settings/stopwatch.h"
 
 namespace tessaline {
 

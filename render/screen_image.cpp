@@ -9,7 +9,7 @@
 #include <ostream>
 #include <vector>
 
-#include "mosaic/image_write.h"
+#include "picture/image_write.h"
 #include "render/image_file.h"
 #include "settings/log_stream.h"
 

@@ -10,8 +10,8 @@
 #include <ostream>
 #include <utility>
 
-#include "mosaic/decode_pool.h"
-#include "mosaic/tile_library.h"
+#include "library/decode_pool.h"
+#include "library/tile_library.h"
 #include "render/image_file.h"
 #include "settings/log_stream.h"
 

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "mosaic/sub_image.h"
+#include "library/sub_image.h"
 #include "render/gl_object.h"
 
 namespace tessaline {

@@ -31,7 +31,7 @@ cmake --build "$root/build-asan" -j"$jobs"
 echo "== build (thread sanitizer)"
 cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_WERROR=ON \
   -DTESSALINE_TSAN=ON -DTESSALINE_BENCH=OFF >/dev/null
-cmake --build "$root/build-tsan" -j"$jobs" --target mosaic_tests settings_tests view_tests video_tests
+cmake --build "$root/build-tsan" -j"$jobs" --target library_tests match_tests mosaic_tests settings_tests view_tests video_tests
 
 echo "== build (fuzz targets)"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -53,7 +53,7 @@ ctest --test-dir "$root/build-asan" --output-on-failure -LE e2e
 
 echo "== threaded unit tests (thread sanitizer build)"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp
-"$root/build-tsan/tests/mosaic_tests" --gtest_brief=1
+for t in library match mosaic; do "$root/build-tsan/tests/${t}_tests" --gtest_brief=1; done
 "$root/build-tsan/tests/settings_tests" --gtest_brief=1
 "$root/build-tsan/tests/view_tests" --gtest_brief=1
 # Only the camera reader's own threads: GStreamer's, in glib that is not

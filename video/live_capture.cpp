@@ -13,7 +13,7 @@
 #include <thread>
 #include <utility>
 
-#include "mosaic/error_text.h"
+#include "picture/error_text.h"
 #include "settings/log_stream.h"
 #include "video/movie_file.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "mosaic/print_export.h"
+#include "export/print_export.h"
 
 namespace tessaline {
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "mosaic/load_worker.h"
+#include "library/load_worker.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/photo_mosaic.h"
 #include "render/gl_capabilities.h"

@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "library/load_worker.h"
 #include "mosaic/geometry.h"
-#include "mosaic/load_worker.h"
 
 namespace tessaline {
 

@@ -6,8 +6,8 @@
 #include <ostream>
 #include <utility>
 
+#include "export/print_export.h"
 #include "mosaic/photo_mosaic.h"
-#include "mosaic/print_export.h"
 #include "settings/log_stream.h"
 #include "view/gl_window.h"
 

@@ -4,7 +4,7 @@
 # with --gpu the same picture as on the CPU; failures end with one line and
 # the documented status. Runs under the Xvfb that lib.sh starts.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 # No program runs in the background here: stop only the X server (lib.sh's
 # cleanup_work would signal process 0, the whole group, without APP_PID).
 trap 'kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$WORK"' EXIT

@@ -2,7 +2,7 @@
 # movie, at its frame rate, each frame made of whole library tiles; and the
 # failures of a movie run end with one line and the documented status.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 # No program runs in the background: stop only the X server.
 trap 'kill "$XVFB_PID" 2>/dev/null || true; [ -n "${TESSALINE_KEEP_WORK:-}" ] || rm -rf "$WORK"' EXIT
 

@@ -4,7 +4,7 @@
 # command line is checked. Runs without a display.
 set -euo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK"

@@ -5,7 +5,7 @@
 # screen matches the print picture. A click there names the photo of the
 # cell under the pointer and opens its popup at that point.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 
 if ! command -v chromium >/dev/null; then
   echo "SKIP: chromium is not installed (Debian package chromium): the deep-zoom page is not checked"

@@ -4,7 +4,7 @@
 # crashing through a missing entry point; tessaline-batch --gpu says the
 # same in its one line. Mesa's overrides stand in for such displays.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 LACKS="this display's OpenGL lacks what tessaline needs : "
 
 # Runs the program with the environment settings given as arguments,

@@ -3,7 +3,7 @@
 # letter case. Every picture enters the library, and every cell of the
 # mosaic is a library tile the right way up.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 trap 'kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
 # Puts an EXIF block holding only an orientation right after a JPEG's start

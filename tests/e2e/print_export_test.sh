@@ -3,7 +3,7 @@
 # in a headless Chromium, from a static web server (its access log shows
 # the tiles fetched) and from a file URL, and names the photo of a cell.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 SERVER_PID=
 trap 'stop_pid "$SERVER_PID"; kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$WORK"' EXIT
 

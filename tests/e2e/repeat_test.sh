@@ -5,7 +5,7 @@
 # program: the "Repeat " field of the preference dialog makes the mosaic
 # again under the new rule without a new engine or a new load.
 source "$(dirname "$0")/lib.sh" "$@"
-BATCH="$BUILD_DIR/app/tessaline-batch"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 
 run() {
   STATUS=0

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "mosaic/cache_file.h"
+#include "library/cache_file.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "mosaic/gif_reader.h"
+#include "picture/gif_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const cv::Mat picture = tessaline::DecodeGifFirstFrame(data, size);

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "mosaic/picture_header.h"
+#include "picture/picture_header.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "mosaic/picture_reader.h"
+#include "picture/picture_reader.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_folder.h"
 #include "mosaic/live_source.h"
 #include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
-#include "temp_folder.h"
 
 namespace tessaline {
 namespace {

@@ -15,11 +15,11 @@
 #include <set>
 #include <string>
 
+#include "library/feature.h"
+#include "match/repeat_assignment.h"
 #include "mosaic/color_correction.h"
 #include "mosaic/compose.h"
-#include "mosaic/feature.h"
 #include "mosaic/photo_mosaic.h"
-#include "mosaic/repeat_assignment.h"
 #include "settings/log_stream.h"
 
 namespace tessaline {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/mosaic/temp_folder.h"
+#include "common/temp_folder.h"
 
 namespace tessaline {
 namespace {

@@ -17,7 +17,7 @@
 #include "render/image_file.h"
 #include "settings/log_stream.h"
 
-#include "tests/mosaic/temp_folder.h"
+#include "common/temp_folder.h"
 
 namespace tessaline {
 namespace {

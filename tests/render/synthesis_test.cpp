@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "mosaic/assignment.h"
+#include "library/sub_image.h"
+#include "match/assignment.h"
 #include "mosaic/color_correction.h"
 #include "mosaic/compose.h"
-#include "mosaic/sub_image.h"
 #include "render/gl_mosaic_gpu.h"
 #include "render/gl_test_context.h"
 #include "render/offscreen.h"

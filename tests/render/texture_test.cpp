@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "mosaic/assignment.h"
-#include "mosaic/picture_header.h"
-#include "mosaic/tile_library.h"
+#include "common/temp_folder.h"
+#include "library/tile_library.h"
+#include "match/assignment.h"
+#include "picture/picture_header.h"
 #include "render/gl_test_context.h"
 #include "render/image_file.h"
 #include "settings/log_stream.h"
-#include "tests/mosaic/temp_folder.h"
 
 namespace tessaline {
 namespace {
@@ -292,7 +292,7 @@ TEST_F(TextureTest, DamagedTouchedTileFileShowsThePhotoAndIsMadeAgain) {
   const cv::Mat photo = Picture(6, 4, 3);
   const std::string picture = (dir_ / "a.png").string();
   ASSERT_TRUE(cv::imwrite(picture, photo));
-  MosaicConfig config;
+  TileLibraryParams config;
   config.sub_width = 3;
   config.sub_height = 2;
   config.touched_tile_scale = 2.0;

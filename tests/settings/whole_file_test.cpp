@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "mosaic/temp_folder.h"
+#include "common/temp_folder.h"
 
 namespace tessaline {
 namespace {

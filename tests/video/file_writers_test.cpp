@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "mosaic/cache_file.h"
-#include "mosaic/image_write.h"
-#include "mosaic/print_sinks.h"
-#include "mosaic/temp_folder.h"
-#include "mosaic/tile_library.h"
+#include "common/temp_folder.h"
+#include "export/print_sinks.h"
+#include "library/cache_file.h"
+#include "library/tile_library.h"
+#include "picture/image_write.h"
 #include "video/movie_mosaic.h"
 #include "video/movie_recorder.h"
 

@@ -13,7 +13,7 @@
 
 #include <opencv2/videoio.hpp>
 
-#include "mosaic/temp_folder.h"
+#include "common/temp_folder.h"
 
 namespace tessaline {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <opencv2/videoio.hpp>
 
-#include "mosaic/temp_folder.h"
+#include "common/temp_folder.h"
 
 namespace tessaline {
 namespace {

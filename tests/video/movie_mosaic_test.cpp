@@ -6,7 +6,7 @@
 #include <opencv2/videoio.hpp>
 #include <stdexcept>
 
-#include "mosaic/temp_folder.h"
+#include "common/temp_folder.h"
 
 namespace tessaline {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "mosaic/temp_folder.h"
+#include "common/temp_folder.h"
 
 namespace tessaline {
 namespace {
