@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "picture/picture_types.h"
+#include "settings/paths.h"
 
 namespace tessaline {
 namespace {
@@ -73,14 +74,10 @@ std::vector<std::string> DroppedPaths(const std::string& text) {
 }
 
 std::string DropExtension(const std::string& path) {
-  const std::size_t name_start = path.find_last_of("/\\");
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (name_start != std::string::npos && dot < name_start)) return "";
-  std::string extension;
-  for (char c : path.substr(dot + 1)) {
-    if (c == ' ' || c == '\0') continue;
-    extension += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
+  std::string extension = LowerExtension(path);
+  extension.erase(std::remove_if(extension.begin(), extension.end(),
+                                 [](char c) { return c == ' ' || c == '\0'; }),
+                  extension.end());
   return extension;
 }
 

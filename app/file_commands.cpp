@@ -68,10 +68,9 @@ void qxFlWindow::ImportMovie() {
 }
 
 void qxFlWindow::ExportImage() {
-  // Every type the mosaic can be written as; .bmp and .png come first.
   const std::string path = ChooseOnePath(
-      "Save Image", "Image Files|*.bmp;*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.webp;*.ppm|All Files|*.*",
-      true);
+      "Save Image",
+      "Image Files|" + PictureFilterPatterns(PictureUse::kSaveList) + "|All Files|*.*", true);
   if (path.empty()) return;
   GuardEvent("export image", [&] { view_->ExportMosaic(path); });
   SetCurrentFile(path);
@@ -85,7 +84,8 @@ void qxFlWindow::ExportPrint() {
   const std::string path =
       choice.deep_zoom
           ? ChooseOnePath("Save Deep Zoom Folder", "All Files|*.*", true)
-          : ChooseOnePath("Save Print Image", "Print Files|*.tif;*.tiff;*.jpg;*.jpeg;*.png", true);
+          : ChooseOnePath("Save Print Image",
+                          "Print Files|" + PictureFilterPatterns(PictureUse::kPrint), true);
   if (path.empty()) return;
   // The name first: the export's progress then takes the status line.
   SetCurrentFile(path);

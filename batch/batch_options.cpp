@@ -249,8 +249,8 @@ bool CheckPrintCombination(const BatchOptions& o, std::string& error) {
   } else if (print && o.out_path.empty() && !deepzoom) {
     error = "--print needs --out FILE for the print picture (or --deepzoom DIR)";
   } else if (print && !o.out_path.empty() && !IsPrintPicturePath(o.out_path)) {
-    error = "cannot write a print picture to '" + o.out_path +
-            "' : give a file of type .tif, .tiff, .jpg, .jpeg or .png";
+    error = "cannot write a print picture to '" + o.out_path + "' : give a file of type " +
+            PrintPictureTypes();
   }
   return error.empty();
 }
@@ -366,12 +366,8 @@ std::string MovieProgressText(int done, int total, int width) {
                             frame + " of " + std::to_string(total), width);
 }
 
-std::string ProgressBarText(double p, int width) {
-  const char* stage = p <= 1.0   ? "creating thumbnails"
-                      : p <= 2.0 ? "creating kd-tree"
-                                 : "creating tle files";
-  const double fraction = p <= 1.0 ? p : p <= 2.0 ? p - 1.0 : p - 2.0;
-  return ExportProgressText(fraction, stage, width);
+std::string ProgressBarText(const LoadProgress& progress, int width) {
+  return ExportProgressText(progress.fraction, LoadStageName(progress.stage), width);
 }
 
 }  // namespace tessaline

@@ -189,8 +189,8 @@ std::string PrintSizeRefusal(int div_x, int div_y, int tile_w, int tile_h, int t
     return "the print picture would be too large to make in 1 GB of memory : choose fewer pixels "
            "per tile";
   if (!path.empty() && !IsPrintPicturePath(path))
-    return "cannot write a print picture to '" + path +
-           "' : give a file of type .tif, .tiff, .jpg, .jpeg or .png";
+    return "cannot write a print picture to '" + path + "' : give a file of type " +
+           PrintPictureTypes();
   if (IsJpegPath(path) && (size.width > kJpegMaxSide || size.height > kJpegMaxSide))
     return "a JPEG holds at most 65500 pixels a side, the print picture is " +
            std::to_string(size.width) + " x " + std::to_string(size.height) +

@@ -7,6 +7,7 @@
 
 #include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
+#include "settings/paths.h"
 
 namespace tessaline {
 namespace {
@@ -50,7 +51,7 @@ bool qxPhotoMosaic::OpenMovie(const std::string& path) {
   live_frames_ = 0;
   repeat_warned_ = false;
   target_tile_ = -1;  // no tile is the target: every tile may be used
-  target_name_ = path.substr(path.find_last_of("/\\") + 1);
+  target_name_ = BaseName(path);
   engine_log() << "[File Input] " << std::endl;
   engine_log() << " size      : " << source_width_ << " x " << source_height_ << std::endl;
   engine_log() << " framerate : " << frame_rate_ << " fps" << std::endl;

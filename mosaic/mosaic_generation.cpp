@@ -16,6 +16,7 @@
 #include "mosaic/photo_mosaic.h"
 #include "picture/image_write.h"
 #include "settings/log_stream.h"
+#include "settings/paths.h"
 #include "settings/stopwatch.h"
 
 namespace tessaline {
@@ -33,12 +34,6 @@ struct RunningMean {
 };
 RunningMean generate_average;
 RunningMean zoom_average;
-
-std::string LastPathComponent(const std::string& path) {
-  std::size_t cut = path.rfind('/');
-  if (cut == std::string::npos) cut = path.rfind('\\');
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
 
 bool IsFile(const std::string& path) {
   std::error_code error;
@@ -78,7 +73,7 @@ bool qxPhotoMosaic::LoadTarget(const std::string& path,
     cv::resize(picture, working_image_, working_image_.size(), 0, 0, cv::INTER_LINEAR);
   engine_log() << " (" << working_image_.cols << " x " << working_image_.rows << " x "
                << working_image_.channels() << " - 8)" << std::endl;
-  target_name_ = LastPathComponent(path);
+  target_name_ = BaseName(path);
   engine_log() << "image name : " << target_name_ << std::endl;
   engine_log() << boost::format("(w x h) = %d x %d") % config_.image_width % config_.image_height
                << std::endl;
@@ -236,7 +231,7 @@ bool qxPhotoMosaic::RenderComposed(int index) {
 }
 
 bool qxPhotoMosaic::SetColorCorrection(double c) {
-  const double share = c > 0.0 ? std::min(c, 1.0) : 0.0;
+  const double share = ColorShare(c);
   const int before = ColorWeight(config_.color_correction);
   config_.color_correction = share;
   if (ColorWeight(share) == before) return false;

@@ -78,7 +78,7 @@ class qxPhotoMosaic {
   bool LoadSubImages(const std::string& dir);
   TileLibrary& Library() { return library_; }
   const TileLibrary& Library() const { return library_; }
-  double LoadProgress() const { return library_.LoadProgress(); }
+  tessaline::LoadProgress LoadProgress() const { return library_.LoadProgress(); }
 
   // Targets and mosaics (GUI thread).
   bool LoadTarget(const std::string& path);

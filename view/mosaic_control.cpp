@@ -106,7 +106,7 @@ bool MosaicControl::OpenImage(const std::string& path) {
   return Generate();
 }
 
-MosaicControl::Poll MosaicControl::PollLoad(double progress) {
+MosaicControl::Poll MosaicControl::PollLoad(const LoadProgress& progress) {
   // busy first: the worker stores the outcome before it clears busy.
   if (state_.busy.load()) {
     host_.ShowStatus(LoadProgressText(progress));
