@@ -180,7 +180,7 @@ bool SetUpBatchEngine(qxPhotoMosaic& engine, BatchEngineJob& job, const char* pr
     job.gpu->BuildPrograms();
     engine.SetGpu(std::move(job.gpu));
   }
-  engine.SetImageSize(engine.ImageWidth(), engine.ImageHeight());
+  engine.SetImageSize(engine.Geometry().ImageWidth(), engine.Geometry().ImageHeight());
   // No window shows touched tiles here; a plain --tiles load still makes
   // them for the program.
   engine.Library().SetTouchedTileFiles(false);

@@ -156,14 +156,15 @@ void qxPhotoMosaic::EnsureAtlas() {
 }
 
 bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching) {
+  const GridGeometry& grid = geometry_.Grid();
   if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
-  const cv::Size matching_size(grid_.matching_w, grid_.matching_h);
+  const cv::Size matching_size(grid.matching_w, grid.matching_h);
   const cv::Mat matching = is_matching ? source : MakeMatchingImage(source, matching_size);
   if (config_.repeat_distance > 0) {
     AssignKeepingDistance(matching, store);
   } else {
     const CellCandidates candidates = matcher_.MatchCells(
-        matching, grid_.div_x, grid_.div_y, config_.matching_x, config_.matching_y,
+        matching, grid.div_x, grid.div_y, config_.matching_x, config_.matching_y,
         CandidatesToRequest(config_.search_num, target_tile_));
     ComputeAssignment(candidates, config_.search_num, target_tile_, store, cell_assignment_,
                       cell_table_bytes_, draw_);
@@ -173,8 +174,8 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
   // pixels per cell.
   std::vector<cv::Vec3b> means =
       is_matching
-          ? CellMeanColors(source, grid_.div_x, grid_.div_y, config_.matching_x, config_.matching_y)
-          : CellMeanColors(source, grid_.div_x, grid_.div_y, config_.sub_width, config_.sub_height);
+          ? CellMeanColors(source, grid.div_x, grid.div_y, config_.matching_x, config_.matching_y)
+          : CellMeanColors(source, grid.div_x, grid.div_y, config_.sub_width, config_.sub_height);
   if (ComposeTarget(index, std::move(means))) return true;
   // Nothing of this assignment reaches the screen: a click must not pick a
   // cell of it, nor zoom into one.
@@ -183,9 +184,10 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
 }
 
 void qxPhotoMosaic::AssignKeepingDistance(const cv::Mat& matching, bool store) {
+  const GridGeometry& grid = geometry_.Grid();
   const int mx = config_.matching_x, my = config_.matching_y;
   const CellCandidates first = matcher_.MatchCells(
-      matching, grid_.div_x, grid_.div_y, mx, my,
+      matching, grid.div_x, grid.div_y, mx, my,
       RepeatCandidatesToRequest(config_.search_num, target_tile_, config_.repeat_distance));
   RepeatInput input;
   input.first = &first;
@@ -222,8 +224,9 @@ bool qxPhotoMosaic::ComposeTarget(int index, std::vector<cv::Vec3b> means) {
 
 // Renders target `index` again from its kept cells, at the current weight.
 bool qxPhotoMosaic::RenderComposed(int index) {
+  const GridGeometry& grid = geometry_.Grid();
   const ComposedCells& cells = composed_[static_cast<std::size_t>(index)];
-  const std::size_t grid_cells = static_cast<std::size_t>(grid_.div_x) * grid_.div_y;
+  const std::size_t grid_cells = static_cast<std::size_t>(grid.div_x) * grid.div_y;
   if (cells.tiles.empty() || cells.tiles.size() != grid_cells || library_.Empty()) return false;
   if (!gpu_) return true;  // composed when asked for, with the new weight
   std::vector<unsigned char> table(cells.tiles.size() * 4);
@@ -250,6 +253,7 @@ bool qxPhotoMosaic::SetColorCorrection(double c) {
 void qxPhotoMosaic::ForgetComposed() { composed_.fill(ComposedCells()); }
 
 cv::Mat qxPhotoMosaic::MosaicImage(int index) {
+  const GridGeometry& grid = geometry_.Grid();
   if (index < 0 || index >= kMosaicTargetCount) return cv::Mat();
   if (gpu_) return gpu_->ReadMosaic(index);
   const ComposedCells& cells = composed_[static_cast<std::size_t>(index)];
@@ -257,27 +261,30 @@ cv::Mat qxPhotoMosaic::MosaicImage(int index) {
   CellTint tint;
   tint.weight = ColorWeight(config_.color_correction);
   if (tint.weight > 0) tint.means = cells.means;
-  return ComposeMosaic(library_.Store(), cells.tiles, grid_.div_x, grid_.div_y, config_.image_width,
+  return ComposeMosaic(library_.Store(), cells.tiles, grid.div_x, grid.div_y, config_.image_width,
                        config_.image_height, 2, tint);
 }
 
 bool qxPhotoMosaic::HasCellTable() const {
-  return cell_assignment_.size() == static_cast<std::size_t>(grid_.div_x) * grid_.div_y;
+  const GridGeometry& grid = geometry_.Grid();
+  return cell_assignment_.size() == static_cast<std::size_t>(grid.div_x) * grid.div_y;
 }
 
 void qxPhotoMosaic::SelectCell(int cx, int cy) {
-  if (cx < 0 || cy < 0 || cx >= grid_.div_x || cy >= grid_.div_y || !HasCellTable()) return;
-  target_tile_ = cell_assignment_[static_cast<std::size_t>(cx + cy * grid_.div_x)];
+  const GridGeometry& grid = geometry_.Grid();
+  if (cx < 0 || cy < 0 || cx >= grid.div_x || cy >= grid.div_y || !HasCellTable()) return;
+  target_tile_ = cell_assignment_[static_cast<std::size_t>(cx + cy * grid.div_x)];
 }
 
 bool qxPhotoMosaic::ZoomIntoCell(int cx, int cy, bool around) {
-  if (!IsInteriorCell(cx, cy, grid_.div_x, grid_.div_y) || library_.Empty() || !HasCellTable())
+  const GridGeometry& grid = geometry_.Grid();
+  if (!IsInteriorCell(cx, cy, grid.div_x, grid.div_y) || library_.Empty() || !HasCellTable())
     return false;
   Stopwatch watch;
   repeat_warned_ = false;
-  const int tile = cell_assignment_[static_cast<std::size_t>(cx + cy * grid_.div_x)];
+  const int tile = cell_assignment_[static_cast<std::size_t>(cx + cy * grid.div_x)];
   const std::optional<std::array<int, 8>> neighbours =
-      NeighbourTiles(cell_assignment_, grid_.div_x, grid_.div_y, cx, cy);
+      NeighbourTiles(cell_assignment_, grid.div_x, grid.div_y, cx, cy);
   target_tile_ = tile;
   engine_log() << "sel : " << cx << ", " << cy << " - " << tile << std::endl;
   LoadTarget(TilePath(tile));
@@ -294,7 +301,8 @@ bool qxPhotoMosaic::ZoomIntoCell(int cx, int cy, bool around) {
 }
 
 void qxPhotoMosaic::ComputeAroundMosaics(const std::array<int, 8>& neighbours, Stopwatch& watch) {
-  const cv::Size matching_size(grid_.matching_w, grid_.matching_h);
+  const GridGeometry& grid = geometry_.Grid();
+  const cv::Size matching_size(grid.matching_w, grid.matching_h);
   double mosaicking = 0.0;
   double texture = 0.0;
   for (int n = 0; n < 8; ++n) {
@@ -317,8 +325,9 @@ void qxPhotoMosaic::ComputeAroundMosaics(const std::array<int, 8>& neighbours, S
 }
 
 std::optional<std::pair<int, int>> qxPhotoMosaic::PickRandomCell() {
+  const GridGeometry& grid = geometry_.Grid();
   const std::optional<CellPick> pick = tessaline::PickRandomCell(
-      cell_assignment_, grid_.div_x, grid_.div_y, library_.Entries(), target_tile_, draw_);
+      cell_assignment_, grid.div_x, grid.div_y, library_.Entries(), target_tile_, draw_);
   if (!pick) return std::nullopt;
   target_tile_ = pick->tile;
   return std::make_pair(pick->cx, pick->cy);

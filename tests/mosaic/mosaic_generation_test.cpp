@@ -125,7 +125,7 @@ TEST(MosaicGeneration, CpuMosaicIsMadeOfTheAssignedThumbnails) {
   const cv::Mat mosaic = engine.MosaicImage();
   ASSERT_EQ(mosaic.cols, 80);
   ASSERT_EQ(mosaic.rows, 54);
-  const GridGeometry& grid = engine.Grid();
+  const GridGeometry& grid = engine.Geometry().Grid();
   for (int cy = 0; cy < grid.div_y; cy += 4) {
     for (int cx = 0; cx < grid.div_x; cx += 3) {
       const int tile = engine.CellAssignment()[static_cast<std::size_t>(cx + cy * grid.div_x)];
@@ -143,7 +143,7 @@ TEST(MosaicGeneration, ZoomAcceptsOnlyInteriorCellsAndEndsOnTheLastNeighbour) {
   MosaicConfig config = SmallConfig(folder.Path(), 1);
   qxPhotoMosaic engine(config);
   engine.GenerateMosaic();
-  const int div_x = engine.Grid().div_x;
+  const int div_x = engine.Geometry().Grid().div_x;
   const std::vector<int> before = engine.CellAssignment();
   EXPECT_FALSE(engine.ZoomIntoCell(0, 5, true));
   EXPECT_FALSE(engine.ZoomIntoCell(div_x - 1, 5, true));
@@ -396,11 +396,11 @@ TEST(MosaicGeneration, AutoPilotPicksInteriorCellsAndMovesTheTarget) {
     const std::optional<std::pair<int, int>> cell = engine.PickRandomCell();
     ASSERT_TRUE(cell.has_value());
     EXPECT_GE(cell->first, 1);
-    EXPECT_LT(cell->first, engine.Grid().div_x - 1);
+    EXPECT_LT(cell->first, engine.Geometry().Grid().div_x - 1);
     EXPECT_GE(cell->second, 1);
-    EXPECT_LT(cell->second, engine.Grid().div_y - 1);
+    EXPECT_LT(cell->second, engine.Geometry().Grid().div_y - 1);
     const std::size_t index =
-        static_cast<std::size_t>(cell->first + cell->second * engine.Grid().div_x);
+        static_cast<std::size_t>(cell->first + cell->second * engine.Geometry().Grid().div_x);
     EXPECT_EQ(engine.TargetTile(), engine.CellAssignment()[index]);
   }
 }
@@ -453,7 +453,7 @@ TEST(MosaicGeneration, RepeatDistanceZeroKeepsThePlainAssignment) {
   std::vector<ColourFeature> features;
   for (const SubImageInfo& info : engine.Library().Entries()) features.push_back(info.feature);
   const TileMatcher matcher(features, 2 * 2 * 3);
-  const GridGeometry& grid = engine.Grid();
+  const GridGeometry& grid = engine.Geometry().Grid();
   const cv::Mat matching =
       MakeMatchingImage(engine.WorkingImage(), cv::Size(grid.matching_w, grid.matching_h));
   const int target = engine.TargetTile();
@@ -503,7 +503,7 @@ TEST(MosaicGeneration, ZoomAndNeighbourMosaicsKeepTheRepeatDistance) {
   engine.Seed(3);
   testing::internal::CaptureStdout();
   ASSERT_TRUE(engine.GenerateMosaic());
-  const GridGeometry& grid = engine.Grid();
+  const GridGeometry& grid = engine.Geometry().Grid();
   EXPECT_EQ(FirstRepeatWithin(engine.CellAssignment(), grid.div_x, grid.div_y, 1), -1);
   ASSERT_TRUE(engine.ZoomIntoCell(4, 4, true));
   EXPECT_EQ(FirstRepeatWithin(engine.CellAssignment(), grid.div_x, grid.div_y, 1), -1);
