@@ -27,7 +27,7 @@ bool LoadBatchTarget(qxPhotoMosaic& engine, const std::string& target,
   if (target == "-1") {
     engine.SetTarget(target);
     failure = "cannot read the target picture of a random tile";
-    return engine.TargetLoaded();
+    return engine.Target().loaded;
   }
   DecodedPicture decoded;
   const bool loaded = engine.LoadTarget(target, [&] {
@@ -132,7 +132,7 @@ bool WritePrintOutput(qxPhotoMosaic& engine, const BatchMosaicJob& job, int tile
 // The print-resolution outputs of the mosaic just generated; false with
 // one line on `errors`.
 bool WritePrintOutputs(qxPhotoMosaic& engine, const BatchMosaicJob& job, std::ostream& errors) {
-  if (!engine.MosaicValid()) {
+  if (!engine.Target().mosaic_valid) {
     errors << "tessaline-batch: no mosaic was made, nothing written\n";
     return false;
   }

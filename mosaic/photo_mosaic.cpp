@@ -21,10 +21,7 @@ qxPhotoMosaic::qxPhotoMosaic(MosaicConfig& config) : config_(config), library_(L
 
 qxPhotoMosaic::~qxPhotoMosaic() = default;
 
-void qxPhotoMosaic::SetGpu(std::unique_ptr<MosaicGpu> gpu) {
-  gpu_ = std::move(gpu);
-  atlas_uploaded_ = false;
-}
+void qxPhotoMosaic::SetGpu(std::unique_ptr<MosaicGpu> gpu) { composer_.SetGpu(std::move(gpu)); }
 
 void qxPhotoMosaic::PrintSettings() const {
   std::ostream& log = engine_log();
@@ -43,29 +40,29 @@ void qxPhotoMosaic::SetImageSize(int w, int h) {
   engine_log() << "size of image : "
                << boost::format(" (w x h) = %d x %d") % config_.image_width % config_.image_height
                << std::endl;
-  working_image_.release();
-  working_image_.create(config_.image_height, config_.image_width, CV_8UC3);
+  target_.working_image.release();
+  target_.working_image.create(config_.image_height, config_.image_width, CV_8UC3);
   SetTileSize(config_.sub_width, config_.sub_height, false);
-  if (gpu_)
-    gpu_->CreateOffscreenTargets(config_.image_width, config_.image_height,
-                                 geometry_.Grid().matching_w, geometry_.Grid().matching_h);
+  if (MosaicGpu* gpu = composer_.Gpu())
+    gpu->CreateOffscreenTargets(config_.image_width, config_.image_height,
+                                geometry_.Grid().matching_w, geometry_.Grid().matching_h);
 }
 
 void qxPhotoMosaic::SetTileSize(int w, int h, bool reload) {
   geometry_.SetTileSize(w, h);
-  ForgetComposed();
+  composer_.Forget();
   const GridGeometry& grid = geometry_.Grid();
-  if (gpu_) gpu_->CreateCellTable(grid.div_x, grid.div_y);
+  if (MosaicGpu* gpu = composer_.Gpu()) gpu->CreateCellTable(grid.div_x, grid.div_y);
   const std::size_t cells = static_cast<std::size_t>(grid.div_x) * grid.div_y;
   cell_assignment_.assign(cells, 0);
   cell_table_bytes_.assign(cells * 4, 0);
-  if (reload && mosaic_valid_) {
+  if (reload && target_.mosaic_valid) {
     // The library at the old size no longer fits: the next generation
     // loads it again at the new size (from its own cache file if any).
     library_.Clear(config_.sub_width, config_.sub_height);
     matcher_ = TileMatcher();
-    atlas_uploaded_ = false;
-    target_loaded_ = false;
+    composer_.AtlasChanged();
+    target_.loaded = false;
   }
 }
 
@@ -73,12 +70,12 @@ void qxPhotoMosaic::ParseTileSizes(const std::string& text) { geometry_.ParseTil
 
 void qxPhotoMosaic::SetMatchingGrid(int mx, int my) {
   geometry_.SetMatchingGrid(mx, my);
-  ForgetComposed();
+  composer_.Forget();
   // Features of the old length no longer compare: the library is loaded
   // again before the next mosaic.
   library_.Clear(config_.sub_width, config_.sub_height);
   matcher_ = TileMatcher();
-  atlas_uploaded_ = false;
+  composer_.AtlasChanged();
 }
 
 bool qxPhotoMosaic::LoadSubImages(const std::string& dir) {
@@ -94,8 +91,8 @@ bool qxPhotoMosaic::LoadSubImages(const std::string& dir) {
   const bool loaded = library_.LoadSubImages(dir);
   library_.SetIndexBuilder(nullptr);
   if (!indexed) RebuildMatcher();
-  ForgetComposed();
-  atlas_uploaded_ = false;
+  composer_.Forget();
+  composer_.AtlasChanged();
   return loaded;
 }
 
@@ -121,8 +118,8 @@ qxPhotoMosaic::CameraOpening qxPhotoMosaic::PollCameraOpen() {
 // The new source is the target: no tile is, so every tile may be used.
 void qxPhotoMosaic::BeginLiveTarget() {
   repeat_warned_ = false;
-  target_tile_ = -1;
-  target_name_ = live_.SourceName();
+  target_.tile = -1;
+  target_.name = live_.SourceName();
 }
 
 bool qxPhotoMosaic::NextLiveFrame() {
@@ -141,12 +138,12 @@ bool qxPhotoMosaic::NextLiveFrame() {
 // The frame's mosaic: the working image turns the picture ring, then a fresh
 // assignment is composed into the current mosaic target.
 void qxPhotoMosaic::MakeLiveMosaic() {
-  if (working_image_.empty())
-    working_image_.create(config_.image_height, config_.image_width, CV_8UC3);
-  FitToWorkingImage(live_.Frame(), working_image_);
-  if (gpu_) gpu_->UploadWorkingImage(working_image_);
-  target_loaded_ = true;
-  mosaic_valid_ = ComputeMosaic(kCurrentMosaic, working_image_, true);
+  if (target_.working_image.empty())
+    target_.working_image.create(config_.image_height, config_.image_width, CV_8UC3);
+  FitToWorkingImage(live_.Frame(), target_.working_image);
+  if (MosaicGpu* gpu = composer_.Gpu()) gpu->UploadWorkingImage(target_.working_image);
+  target_.loaded = true;
+  target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image, true);
 }
 
 }  // namespace tessaline

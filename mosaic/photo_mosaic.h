@@ -25,6 +25,7 @@
 #include "match/matcher.h"
 #include "mosaic/geometry.h"
 #include "mosaic/live_input.h"
+#include "mosaic/mosaic_composer.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/mosaic_geometry.h"
 #include "mosaic/mosaic_gpu.h"
@@ -42,6 +43,20 @@ DecodedPicture ReadTargetPicture(const std::string& path);
 // "cannot read the target picture PATH : no such file".
 std::string TargetReadFailure(const std::string& path, const DecodedPicture& picture);
 
+// The target picture and what was made of it. Read by the view, the export
+// and the batch; the engine alone changes it.
+struct MosaicTarget {
+  cv::Mat working_image;  // the target at the working size, CV_8UC3
+  // The picture file the target came from (a neighbour tile's while the
+  // mosaics around a zoom are made), and the name the view shows: that
+  // file's name or the live source's.
+  std::string path;
+  std::string name;
+  int tile = -1;              // the library tile that is the target, -1 for none
+  bool loaded = false;        // the working image holds a target
+  bool mosaic_valid = false;  // the current mosaic was made of it
+};
+
 class qxPhotoMosaic {
  public:
   // Writes a picture (CV_8UC3) to a file whose type follows the extension.
@@ -56,7 +71,7 @@ class qxPhotoMosaic {
 
   // Gives the engine its GPU side (made by the view once GL is up).
   void SetGpu(std::unique_ptr<MosaicGpu> gpu);
-  MosaicGpu* Gpu() { return gpu_.get(); }
+  MosaicGpu* Gpu() { return composer_.Gpu(); }
   void SetImageWriter(ImageWriter writer) { write_image_ = std::move(writer); }
 
   // Geometry.
@@ -133,29 +148,19 @@ class qxPhotoMosaic {
   // State read by the view.
   const MosaicConfig& Configuration() const { return config_; }
   const MosaicGeometry& Geometry() const { return geometry_; }
-  const cv::Mat& WorkingImage() const { return working_image_; }
+  const MosaicTarget& Target() const { return target_; }
   const std::vector<int>& CellAssignment() const { return cell_assignment_; }
   const std::vector<unsigned char>& CellTableBytes() const { return cell_table_bytes_; }
-  int TargetTile() const { return target_tile_; }
-  bool TargetLoaded() const { return target_loaded_; }
-  bool MosaicValid() const { return mosaic_valid_; }
-  const std::string& TargetPath() const { return target_path_; }
-  const std::string& TargetName() const { return target_name_; }
   unsigned int AroundTexture(int n) const { return around_textures_[n]; }
 
  private:
   void ChooseTarget();
-  void EnsureAtlas();
   // The assignment under a repeat distance; logs, once per generation, zoom
   // or live source, when the library cannot keep it.
   void AssignKeepingDistance(const cv::Mat& matching, bool store);
-  bool ComposeTarget(int index, std::vector<cv::Vec3b> means);
-  bool RenderComposed(int index);
-  void ForgetComposed();
   // The matcher over the library's features as they are now.
   void RebuildMatcher();
   bool HasCellTable() const;
-  void SwapMosaics();
   void ComputeAroundMosaics(const std::array<int, 8>& neighbours, class Stopwatch& watch);
   std::string TilePath(int tile) const;
   void BeginLiveTarget();
@@ -164,33 +169,19 @@ class qxPhotoMosaic {
   MosaicConfig& config_;
   std::mt19937 random_;
   const RandomSource draw_ = [this] { return DrawRandom(); };
-  std::unique_ptr<MosaicGpu> gpu_;
   ImageWriter write_image_;
   MosaicGeometry geometry_{config_};
 
   TileLibrary library_;
   TileMatcher matcher_;
-  bool atlas_uploaded_ = false;
+  MosaicComposer composer_{config_, geometry_, library_};
 
-  cv::Mat working_image_;
-  std::string target_path_;
-  std::string target_name_;
-  int target_tile_ = -1;
-  bool target_loaded_ = false;
-  bool mosaic_valid_ = false;
+  MosaicTarget target_;
   bool repeat_warned_ = false;  // the too-small-library line was logged
   std::vector<int> cell_assignment_;
   std::vector<unsigned char> cell_table_bytes_;
   std::array<unsigned int, 8> around_textures_{};
   LiveInput live_;
-  // The assignment and cell colours behind each mosaic target: composed
-  // into a picture only when someone asks for it without a GPU, and again
-  // on the GPU when the colour correction changes.
-  struct ComposedCells {
-    std::vector<int> tiles;
-    std::vector<cv::Vec3b> means;
-  };
-  std::array<ComposedCells, kMosaicTargetCount> composed_;
 };
 
 }  // namespace tessaline

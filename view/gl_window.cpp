@@ -212,9 +212,9 @@ void qxFlGLWindow::StartEngineGpu() {
   engine_->Gpu()->SetPictureMipmaps((draw_flags_ & kDrawMipmapping) != 0);
   engine_->Gpu()->BuildPrograms();
   engine_->SetImageSize(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
-  if (Ready() && !engine_->TargetPath().empty()) {
+  if (Ready() && !engine_->Target().path.empty()) {
     // The mosaic textures went with the old GPU side: make them again.
-    engine_->SetTarget(engine_->TargetPath());
+    engine_->SetTarget(engine_->Target().path);
     engine_->GenerateMosaic();
   }
 }
@@ -233,8 +233,8 @@ void qxFlGLWindow::Layout(int w, int h) {
 
 // What the layers show about the current target picture.
 std::vector<std::string> qxFlGLWindow::TargetInfoLines() const {
-  if (engine_->TargetName().empty()) return {};
-  return {"image name : " + engine_->TargetName()};
+  if (engine_->Target().name.empty()) return {};
+  return {"image name : " + engine_->Target().name};
 }
 
 void qxFlGLWindow::LayoutScene() { Layout(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight()); }

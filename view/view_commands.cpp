@@ -342,7 +342,7 @@ void qxFlGLWindow::AutoPilotNext() {
 }
 
 void qxFlGLWindow::StartAutoPilot() {
-  if (!engine_->TargetLoaded() || control_.RefuseWhileBusy()) return;
+  if (!engine_->Target().loaded || control_.RefuseWhileBusy()) return;
   // The engine draws the first cell too, from its seeded source and only
   // among interior cells; a grid without any (an image smaller than three
   // tiles across or down) has nowhere to go.

@@ -63,7 +63,8 @@ bool qxFlGLWindow::WriteRecordingFrame() {
     make_current();
     const cv::Mat mosaic = engine_->MosaicImage();
     if (mosaic.empty()) return;
-    written = video_writer_.Write(BlendFrames(engine_->WorkingImage(), mosaic, scene_.alpha));
+    written =
+        video_writer_.Write(BlendFrames(engine_->Target().working_image, mosaic, scene_.alpha));
   });
   return written;
 }

@@ -152,12 +152,12 @@ TEST_F(EngineLiveInput, MovieFramesBecomeMosaicsUntilItEnds) {
   GiveMovie({cv::Mat(36, 64, CV_8UC3, cv::Scalar(200, 0, 0)), last});
   ASSERT_TRUE(engine_->OpenMovie("clips/movie.mp4"));
   EXPECT_EQ(engine_->Live().Kind(), LiveKind::kMovie);
-  EXPECT_EQ(engine_->TargetName(), "movie.mp4");
+  EXPECT_EQ(engine_->Target().name, "movie.mp4");
   EXPECT_DOUBLE_EQ(engine_->Live().FrameRate(), 29.97);
   EXPECT_TRUE(engine_->NextLiveFrame());
   EXPECT_TRUE(engine_->NextLiveFrame());
-  EXPECT_EQ(cv::norm(engine_->WorkingImage(), last, cv::NORM_INF), 0.0);
-  EXPECT_TRUE(engine_->MosaicValid());
+  EXPECT_EQ(cv::norm(engine_->Target().working_image, last, cv::NORM_INF), 0.0);
+  EXPECT_TRUE(engine_->Target().mosaic_valid);
   EXPECT_FALSE(engine_->MosaicImage().empty());
   EXPECT_FALSE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
@@ -235,7 +235,7 @@ TEST_F(EngineLiveInput, LostCameraEndsLiveInputWithOneLine) {
   ASSERT_EQ(engine_->PollCameraOpen(), qxPhotoMosaic::CameraOpening::kRunning);
   EXPECT_TRUE(engine_->NextLiveFrame());  // nothing yet: still running
   EXPECT_TRUE(engine_->NextLiveFrame());
-  EXPECT_EQ(engine_->WorkingImage().at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 200));
+  EXPECT_EQ(engine_->Target().working_image.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 200));
   EXPECT_TRUE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
