@@ -10,7 +10,6 @@
 #include "library/decode_pool.h"
 #include "library/feature.h"
 #include "match/assignment.h"
-#include "match/repeat_assignment.h"
 #include "mosaic/color_correction.h"
 #include "mosaic/compose.h"
 #include "mosaic/photo_mosaic.h"
@@ -126,7 +125,7 @@ void qxPhotoMosaic::ChooseTarget() {
 
 bool qxPhotoMosaic::GenerateMosaic() {
   Stopwatch watch;
-  repeat_warned_ = false;
+  assigner_.RearmRepeatWarning();
   if (library_.Empty()) {
     SetImageSize(config_.image_width, config_.image_height);
     LoadSubImages(config_.image_dir);
@@ -152,15 +151,7 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
   if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
   const cv::Size matching_size(grid.matching_w, grid.matching_h);
   const cv::Mat matching = is_matching ? source : MakeMatchingImage(source, matching_size);
-  if (config_.repeat_distance > 0) {
-    AssignKeepingDistance(matching, store);
-  } else {
-    const CellCandidates candidates = matcher_.MatchCells(
-        matching, grid.div_x, grid.div_y, config_.matching_x, config_.matching_y,
-        CandidatesToRequest(config_.search_num, target_.tile));
-    ComputeAssignment(candidates, config_.search_num, target_.tile, store, cell_assignment_,
-                      cell_table_bytes_, draw_);
-  }
+  assigner_.Assign(matching, target_.tile, store);
   // A picture's cells are averaged at the working size, where the tiles lie;
   // a matching image (the neighbour mosaics) has matching_x × matching_y
   // pixels per cell.
@@ -168,32 +159,11 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
       is_matching
           ? CellMeanColors(source, grid.div_x, grid.div_y, config_.matching_x, config_.matching_y)
           : CellMeanColors(source, grid.div_x, grid.div_y, config_.sub_width, config_.sub_height);
-  if (composer_.Compose(index, cell_table_bytes_, std::move(means))) return true;
+  if (composer_.Compose(index, assigner_.Table(), std::move(means))) return true;
   // Nothing of this assignment reaches the screen: a click must not pick a
   // cell of it, nor zoom into one.
-  if (store) cell_assignment_.clear();
+  if (store) assigner_.DropAssignment();
   return false;
-}
-
-void qxPhotoMosaic::AssignKeepingDistance(const cv::Mat& matching, bool store) {
-  const GridGeometry& grid = geometry_.Grid();
-  const int mx = config_.matching_x, my = config_.matching_y;
-  const CellCandidates first = matcher_.MatchCells(
-      matching, grid.div_x, grid.div_y, mx, my,
-      RepeatCandidatesToRequest(config_.search_num, target_.tile, config_.repeat_distance));
-  RepeatInput input;
-  input.first = &first;
-  input.nearest = CellQueryOf(matcher_, matching, mx, my);
-  input.library_size = matcher_.candidate_count();
-  input.k = config_.search_num;
-  input.target_tile = target_.tile;
-  input.repeat_distance = config_.repeat_distance;
-  std::vector<int> tiles;
-  const bool kept = AssignWithRepeatDistance(input, tiles, draw_);
-  StoreAssignment(tiles, store, cell_assignment_, cell_table_bytes_);
-  if (kept || repeat_warned_) return;
-  engine_log() << RepeatTooCloseMessage(config_.repeat_distance) << std::endl;
-  repeat_warned_ = true;
 }
 
 bool qxPhotoMosaic::SetColorCorrection(double c) {
@@ -206,26 +176,23 @@ bool qxPhotoMosaic::SetColorCorrection(double c) {
 
 cv::Mat qxPhotoMosaic::MosaicImage(int index) { return composer_.Picture(index); }
 
-bool qxPhotoMosaic::HasCellTable() const {
-  const GridGeometry& grid = geometry_.Grid();
-  return cell_assignment_.size() == static_cast<std::size_t>(grid.div_x) * grid.div_y;
-}
-
 void qxPhotoMosaic::SelectCell(int cx, int cy) {
   const GridGeometry& grid = geometry_.Grid();
-  if (cx < 0 || cy < 0 || cx >= grid.div_x || cy >= grid.div_y || !HasCellTable()) return;
-  target_.tile = cell_assignment_[static_cast<std::size_t>(cx + cy * grid.div_x)];
+  if (cx < 0 || cy < 0 || cx >= grid.div_x || cy >= grid.div_y || !assigner_.HasAssignment())
+    return;
+  target_.tile = assigner_.Assignment()[static_cast<std::size_t>(cx + cy * grid.div_x)];
 }
 
 bool qxPhotoMosaic::ZoomIntoCell(int cx, int cy, bool around) {
   const GridGeometry& grid = geometry_.Grid();
-  if (!IsInteriorCell(cx, cy, grid.div_x, grid.div_y) || library_.Empty() || !HasCellTable())
+  if (!IsInteriorCell(cx, cy, grid.div_x, grid.div_y) || library_.Empty() ||
+      !assigner_.HasAssignment())
     return false;
   Stopwatch watch;
-  repeat_warned_ = false;
-  const int tile = cell_assignment_[static_cast<std::size_t>(cx + cy * grid.div_x)];
+  assigner_.RearmRepeatWarning();
+  const int tile = assigner_.Assignment()[static_cast<std::size_t>(cx + cy * grid.div_x)];
   const std::optional<std::array<int, 8>> neighbours =
-      NeighbourTiles(cell_assignment_, grid.div_x, grid.div_y, cx, cy);
+      NeighbourTiles(assigner_.Assignment(), grid.div_x, grid.div_y, cx, cy);
   target_.tile = tile;
   engine_log() << "sel : " << cx << ", " << cy << " - " << tile << std::endl;
   LoadTarget(TilePath(tile));
@@ -268,7 +235,7 @@ void qxPhotoMosaic::ComputeAroundMosaics(const std::array<int, 8>& neighbours, S
 std::optional<std::pair<int, int>> qxPhotoMosaic::PickRandomCell() {
   const GridGeometry& grid = geometry_.Grid();
   const std::optional<CellPick> pick = tessaline::PickRandomCell(
-      cell_assignment_, grid.div_x, grid.div_y, library_.Entries(), target_.tile, draw_);
+      assigner_.Assignment(), grid.div_x, grid.div_y, library_.Entries(), target_.tile, draw_);
   if (!pick) return std::nullopt;
   target_.tile = pick->tile;
   return std::make_pair(pick->cx, pick->cy);

@@ -53,14 +53,12 @@ void qxPhotoMosaic::SetTileSize(int w, int h, bool reload) {
   composer_.Forget();
   const GridGeometry& grid = geometry_.Grid();
   if (MosaicGpu* gpu = composer_.Gpu()) gpu->CreateCellTable(grid.div_x, grid.div_y);
-  const std::size_t cells = static_cast<std::size_t>(grid.div_x) * grid.div_y;
-  cell_assignment_.assign(cells, 0);
-  cell_table_bytes_.assign(cells * 4, 0);
+  assigner_.ResetCells();
   if (reload && target_.mosaic_valid) {
     // The library at the old size no longer fits: the next generation
     // loads it again at the new size (from its own cache file if any).
     library_.Clear(config_.sub_width, config_.sub_height);
-    matcher_ = TileMatcher();
+    assigner_.ForgetLibrary();
     composer_.AtlasChanged();
     target_.loaded = false;
   }
@@ -74,7 +72,7 @@ void qxPhotoMosaic::SetMatchingGrid(int mx, int my) {
   // Features of the old length no longer compare: the library is loaded
   // again before the next mosaic.
   library_.Clear(config_.sub_width, config_.sub_height);
-  matcher_ = TileMatcher();
+  assigner_.ForgetLibrary();
   composer_.AtlasChanged();
 }
 
@@ -84,23 +82,16 @@ bool qxPhotoMosaic::LoadSubImages(const std::string& dir) {
   // the library holds.
   bool indexed = false;
   library_.SetIndexBuilder([&] {
-    RebuildMatcher();
+    assigner_.IndexLibrary(library_);
     indexed = true;
   });
   library_.SetParams(LibraryParams(config_));
   const bool loaded = library_.LoadSubImages(dir);
   library_.SetIndexBuilder(nullptr);
-  if (!indexed) RebuildMatcher();
+  if (!indexed) assigner_.IndexLibrary(library_);
   composer_.Forget();
   composer_.AtlasChanged();
   return loaded;
-}
-
-void qxPhotoMosaic::RebuildMatcher() {
-  std::vector<ColourFeature> features;
-  features.reserve(library_.Size());
-  for (const SubImageInfo& info : library_.Entries()) features.push_back(info.feature);
-  matcher_ = TileMatcher(features, config_.matching_x * config_.matching_y * 3);
 }
 
 bool qxPhotoMosaic::OpenMovie(const std::string& path) {
@@ -117,7 +108,7 @@ qxPhotoMosaic::CameraOpening qxPhotoMosaic::PollCameraOpen() {
 
 // The new source is the target: no tile is, so every tile may be used.
 void qxPhotoMosaic::BeginLiveTarget() {
-  repeat_warned_ = false;
+  assigner_.RearmRepeatWarning();
   target_.tile = -1;
   target_.name = live_.SourceName();
 }

@@ -1,9 +1,11 @@
 #pragma once
-// qxPhotoMosaic: the photomosaic engine. It holds the working-image geometry
-// (a MosaicGeometry), the tile library with its index, the target picture
-// and the cell assignment, and the live input (a LiveInput), and composes
-// mosaics: on the GPU through a MosaicGpu once the view gives it one,
-// otherwise on the CPU (the batch command, tests).
+// qxPhotoMosaic: the photomosaic engine. It loads the tile library, chooses
+// and loads targets, makes their mosaics and zooms into cells. Its parts
+// each keep a job of their own: the geometry (MosaicGeometry), the cell
+// assignment with the library's index (CellAssigner), the composition on
+// the GPU through a MosaicGpu once the view gives it one, otherwise on the
+// CPU for the batch command and tests (MosaicComposer), and the live input
+// (LiveInput).
 //
 // It reads, and writes back, the configuration values it is given. GUI
 // thread, except for LoadSubImages, which may run on the load worker while
@@ -22,7 +24,7 @@
 
 #include "library/tile_library.h"
 #include "match/assignment.h"
-#include "match/matcher.h"
+#include "mosaic/cell_assigner.h"
 #include "mosaic/geometry.h"
 #include "mosaic/live_input.h"
 #include "mosaic/mosaic_composer.h"
@@ -124,7 +126,6 @@ class qxPhotoMosaic {
   // the mosaics already made are composed again at once with their own
   // assignments (no new match). True when any of them was composed again.
   bool SetColorCorrection(double c);
-  double ColorCorrection() const { return config_.color_correction; }
   bool SaveMosaicImage(const std::string& path);
   // The picture of mosaic target `index`, empty when it holds none.
   cv::Mat MosaicImage(int index = kCurrentMosaic);
@@ -149,18 +150,12 @@ class qxPhotoMosaic {
   const MosaicConfig& Configuration() const { return config_; }
   const MosaicGeometry& Geometry() const { return geometry_; }
   const MosaicTarget& Target() const { return target_; }
-  const std::vector<int>& CellAssignment() const { return cell_assignment_; }
-  const std::vector<unsigned char>& CellTableBytes() const { return cell_table_bytes_; }
+  const std::vector<int>& CellAssignment() const { return assigner_.Assignment(); }
+  const std::vector<unsigned char>& CellTableBytes() const { return assigner_.Table(); }
   unsigned int AroundTexture(int n) const { return around_textures_[n]; }
 
  private:
   void ChooseTarget();
-  // The assignment under a repeat distance; logs, once per generation, zoom
-  // or live source, when the library cannot keep it.
-  void AssignKeepingDistance(const cv::Mat& matching, bool store);
-  // The matcher over the library's features as they are now.
-  void RebuildMatcher();
-  bool HasCellTable() const;
   void ComputeAroundMosaics(const std::array<int, 8>& neighbours, class Stopwatch& watch);
   std::string TilePath(int tile) const;
   void BeginLiveTarget();
@@ -173,13 +168,10 @@ class qxPhotoMosaic {
   MosaicGeometry geometry_{config_};
 
   TileLibrary library_;
-  TileMatcher matcher_;
+  CellAssigner assigner_{config_, geometry_, draw_};
   MosaicComposer composer_{config_, geometry_, library_};
 
   MosaicTarget target_;
-  bool repeat_warned_ = false;  // the too-small-library line was logged
-  std::vector<int> cell_assignment_;
-  std::vector<unsigned char> cell_table_bytes_;
   std::array<unsigned int, 8> around_textures_{};
   LiveInput live_;
 };
