@@ -32,7 +32,8 @@ void qxPhotoMosaic::PrintSettings() const {
   log << "images dir : " << config_.image_dir << std::endl;
   log << "search : " << config_.search_num << std::endl;
   log << "tile scales : " << config_.sub_scale_list << std::endl;
-  for (const TileSize& size : geometry_.TileSizes()) log << size.width << ", " << size.height << std::endl;
+  for (const TileSize& size : geometry_.TileSizes())
+    log << size.width << ", " << size.height << std::endl;
 }
 
 void qxPhotoMosaic::SetImageSize(int w, int h) {

@@ -102,7 +102,8 @@ void qxFlGLWindow::RegisterDisplayKeys() {
 
 void qxFlGLWindow::TileSizeLabels(std::vector<std::string>& labels) const {
   labels.clear();
-  for (const TileSize& size : engine_->Geometry().TileSizes()) labels.push_back(TileSizeLabel(size));
+  for (const TileSize& size : engine_->Geometry().TileSizes())
+    labels.push_back(TileSizeLabel(size));
 }
 
 // Frees every GL object the view and the engine made. After FLTK re-created
@@ -237,7 +238,9 @@ std::vector<std::string> qxFlGLWindow::TargetInfoLines() const {
   return {"image name : " + engine_->Target().name};
 }
 
-void qxFlGLWindow::LayoutScene() { Layout(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight()); }
+void qxFlGLWindow::LayoutScene() {
+  Layout(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
+}
 
 void qxFlGLWindow::UpdateViewSize() {
   view_w_ = pixel_w();

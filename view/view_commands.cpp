@@ -258,8 +258,8 @@ void qxFlGLWindow::ToggleFade() {
 void qxFlGLWindow::SelectCell(int col, int row) {
   selected_col_ = col;
   selected_row_ = row;
-  scene_.highlight =
-      CellHighlight(scene_.camera, engine_->Geometry().SubWidth(), engine_->Geometry().SubHeight(), col, row);
+  scene_.highlight = CellHighlight(scene_.camera, engine_->Geometry().SubWidth(),
+                                   engine_->Geometry().SubHeight(), col, row);
   scene_.cell_selected = true;
 }
 

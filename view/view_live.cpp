@@ -108,7 +108,8 @@ void qxFlGLWindow::StartLiveInput(bool camera) {
 }
 
 void qxFlGLWindow::EndLiveInput() {
-  view_log() << "live input : closed after " << engine_->Live().FrameCount() << " frames" << std::endl;
+  view_log() << "live input : closed after " << engine_->Live().FrameCount() << " frames"
+             << std::endl;
   engine_->CloseLiveInput();
   SetAnimation(0);
   input_mode_ = kStillInput;
@@ -124,8 +125,8 @@ bool qxFlGLWindow::OpenChosenCamera() {
   if (engine_->ListCameras(names) == 0) return false;
   for (std::size_t i = 0; i < names.size(); ++i)
     view_log() << "Camera " << i << " : " << names[i] << std::endl;
-  auto dialog =
-      std::make_unique<qxFlRadioDialog>("Choose a device", names, engine_->Live().LastCamera(), window());
+  auto dialog = std::make_unique<qxFlRadioDialog>("Choose a device", names,
+                                                  engine_->Live().LastCamera(), window());
   dialog->set_modal();
   dialog->show();
   // Idle steps and redraws go on while the dialog is up.
