@@ -190,7 +190,8 @@ void BM_Assignment(benchmark::State& state) {
   if (e == nullptr) return;
   e->config.search_num = static_cast<int>(state.range(1));
   QuietConsole quiet;
-  for (auto _ : state) e->engine->ComputeMosaic(kCurrentMosaic, e->engine->WorkingImage(), true);
+  for (auto _ : state)
+    e->engine->ComputeMosaic(kCurrentMosaic, e->engine->Target().working_image, true);
   e->config.search_num = 1;
   SetCellCounter(state, 1);
 }

@@ -202,7 +202,7 @@ void qxFlGLWindow::OnMosaicTakenUp() {
   // Whatever moved belonged to the library that was replaced.
   ResetMotion();
   if (input_mode_ != kLiveInput) return;
-  if (engine_->InputSource() >= 0) {
+  if (engine_->Live().Kind() == LiveKind::kCamera) {
     SetAnimation(1);  // a camera streams on
   } else {
     LiveStep();  // a movie shows its frame and waits for Start/Stop
@@ -259,8 +259,8 @@ void qxFlGLWindow::ToggleFade() {
 void qxFlGLWindow::SelectCell(int col, int row) {
   selected_col_ = col;
   selected_row_ = row;
-  scene_.highlight =
-      CellHighlight(scene_.camera, engine_->SubWidth(), engine_->SubHeight(), col, row);
+  scene_.highlight = CellHighlight(scene_.camera, engine_->Geometry().SubWidth(),
+                                   engine_->Geometry().SubHeight(), col, row);
   scene_.cell_selected = true;
 }
 
@@ -273,10 +273,10 @@ bool qxFlGLWindow::ZoomInto(int col, int row) {
   start.cell_y = scene_.highlight.y;
   start.cell_w = 2.0 * scene_.highlight.w;
   start.cell_h = 2.0 * scene_.highlight.h;
-  start.cols = engine_->Grid().div_x;
-  start.rows = engine_->Grid().div_y;
-  start.image_w = engine_->ImageWidth();
-  start.image_h = engine_->ImageHeight();
+  start.cols = engine_->Geometry().Grid().div_x;
+  start.rows = engine_->Geometry().Grid().div_y;
+  start.image_w = engine_->Geometry().ImageWidth();
+  start.image_h = engine_->Geometry().ImageHeight();
   start.draw_flags = draw_flags_;
   start.touched_tile_scale = Config().touched_tile_scale;
   StartZoomPoses(scene_, start);
@@ -343,7 +343,7 @@ void qxFlGLWindow::AutoPilotNext() {
 }
 
 void qxFlGLWindow::StartAutoPilot() {
-  if (!engine_->TargetLoaded() || control_.RefuseWhileBusy()) return;
+  if (!engine_->Target().loaded || control_.RefuseWhileBusy()) return;
   // The engine draws the first cell too, from its seeded source and only
   // among interior cells; a grid without any (an image smaller than three
   // tiles across or down) has nowhere to go.

@@ -26,8 +26,8 @@ constexpr double kCameraPollSeconds = 0.05;
 }  // namespace
 
 void AttachLiveSources(qxPhotoMosaic& engine) {
-  engine.SetMovieOpener(OpenMovieFile);
-  engine.SetCameraFactory(MakeSystemCameraCapture);
+  engine.Live().SetMovieOpener(OpenMovieFile);
+  engine.Live().SetCameraFactory(MakeSystemCameraCapture);
 }
 
 void qxFlGLWindow::ToggleVideoInput(const std::string& path) {
@@ -60,7 +60,7 @@ void qxFlGLWindow::ToggleVideoInput(const std::string& path) {
 
 void qxFlGLWindow::WaitForCamera() {
   camera_opening_ = true;
-  ShowStatus(engine_->CameraOpenText());
+  ShowStatus(engine_->Live().CameraOpenText());
   Fl::add_timeout(kCameraPollSeconds, CameraPollCallback, this);
 }
 
@@ -78,7 +78,7 @@ void qxFlGLWindow::PollCamera() {
   }
   camera_opening_ = false;
   // kNone: the engine that was opening it has been replaced meanwhile.
-  if (outcome != qxPhotoMosaic::CameraOpening::kNone) ShowStatus(engine_->CameraOpenText());
+  if (outcome != qxPhotoMosaic::CameraOpening::kNone) ShowStatus(engine_->Live().CameraOpenText());
   if (outcome == qxPhotoMosaic::CameraOpening::kRunning) {
     make_current();
     StartLiveInput(true);
@@ -91,14 +91,14 @@ void qxFlGLWindow::CancelCameraOpen() {
   if (!camera_opening_) return;
   Fl::remove_timeout(CameraPollCallback, this);
   camera_opening_ = false;
-  engine_->CancelCameraOpen();
-  ShowStatus(engine_->CameraOpenText());
+  engine_->Live().CancelCameraOpen();
+  ShowStatus(engine_->Live().CameraOpenText());
   redraw();
 }
 
 void qxFlGLWindow::StartLiveInput(bool camera) {
   input_mode_ = kLiveInput;
-  Layout(engine_->ImageWidth(), engine_->ImageHeight());
+  Layout(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
   scene_.front = 0;
   if (camera) {
     SetAnimation(1);  // a camera streams at once
@@ -108,7 +108,8 @@ void qxFlGLWindow::StartLiveInput(bool camera) {
 }
 
 void qxFlGLWindow::EndLiveInput() {
-  view_log() << "live input : closed after " << engine_->LiveFrameCount() << " frames" << std::endl;
+  view_log() << "live input : closed after " << engine_->Live().FrameCount() << " frames"
+             << std::endl;
   engine_->CloseLiveInput();
   SetAnimation(0);
   input_mode_ = kStillInput;
@@ -124,8 +125,8 @@ bool qxFlGLWindow::OpenChosenCamera() {
   if (engine_->ListCameras(names) == 0) return false;
   for (std::size_t i = 0; i < names.size(); ++i)
     view_log() << "Camera " << i << " : " << names[i] << std::endl;
-  auto dialog =
-      std::make_unique<qxFlRadioDialog>("Choose a device", names, engine_->LastCamera(), window());
+  auto dialog = std::make_unique<qxFlRadioDialog>("Choose a device", names,
+                                                  engine_->Live().LastCamera(), window());
   dialog->set_modal();
   dialog->show();
   // Idle steps and redraws go on while the dialog is up.
@@ -139,7 +140,7 @@ bool qxFlGLWindow::OpenChosenCamera() {
 }
 
 void qxFlGLWindow::LiveStep() {
-  const int frames_before = engine_->LiveFrameCount();
+  const int frames_before = engine_->Live().FrameCount();
   if (!engine_->NextLiveFrame()) {
     SetAnimation(0);
     if (recording_) SetRecording(0, "output.avi");
@@ -159,7 +160,7 @@ void qxFlGLWindow::LiveStep() {
     scene_.MosaicLayer(i).alpha = scene_.alpha;
   }
   // A camera with nothing new yet repeats no frame in the recording.
-  if (recording_ && engine_->LiveFrameCount() != frames_before) WriteRecordingFrame();
+  if (recording_ && engine_->Live().FrameCount() != frames_before) WriteRecordingFrame();
 }
 
 }  // namespace tessaline

@@ -23,9 +23,9 @@ void qxFlGLWindow::SetRecording(int on, const std::string& file) {
 
 void qxFlGLWindow::StartRecordingFile(const std::string& file) {
   // The frames are the working size: the mosaic texture's and the source's.
-  const cv::Size size(engine_->ImageWidth(), engine_->ImageHeight());
+  const cv::Size size(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
   // A camera or a movie without a rate is recorded at 30 frames per second.
-  const double rate = RecordingRate(engine_->FrameRate());
+  const double rate = RecordingRate(engine_->Live().FrameRate());
   std::string message;
   if (!video_writer_.Open(file, rate, size, message)) {
     recording_ = false;
@@ -63,7 +63,8 @@ bool qxFlGLWindow::WriteRecordingFrame() {
     make_current();
     const cv::Mat mosaic = engine_->MosaicImage();
     if (mosaic.empty()) return;
-    written = video_writer_.Write(BlendFrames(engine_->WorkingImage(), mosaic, scene_.alpha));
+    written =
+        video_writer_.Write(BlendFrames(engine_->Target().working_image, mosaic, scene_.alpha));
   });
   return written;
 }
