@@ -5,6 +5,7 @@
 
 #include "picture/picture_types.h"
 #include "settings/paths.h"
+#include "video/movie_file.h"
 
 namespace tessaline {
 namespace {
@@ -82,9 +83,7 @@ std::string DropExtension(const std::string& path) {
 }
 
 DropKind DropKindOf(const std::string& extension) {
-  static const char* const kMovies[] = {"avi", "mp4", "mov", "mpg", "mpeg"};
-  for (const char* movie : kMovies)
-    if (extension == movie) return DropKind::kMovie;
+  if (IsMovieExtension(extension)) return DropKind::kMovie;
   return IsPictureExtension(extension) ? DropKind::kImage : DropKind::kNothing;
 }
 

@@ -8,6 +8,7 @@
 #include "app/file_chooser.h"
 #include "app/main_window.h"
 #include "picture/picture_types.h"
+#include "video/movie_file.h"
 #include "view/choice_dialog.h"
 #include "view/event_guard.h"
 #include "view/gl_window.h"
@@ -61,7 +62,7 @@ void qxFlWindow::ImportImage() {
 
 void qxFlWindow::ImportMovie() {
   const std::string path = ChooseOnePath(
-      "Open movie file", "Movie Files|*.avi;*.mpg;*.mpeg;*.mp4;*.mov|All Files|*.*", false);
+      "Open movie file", "Movie Files|" + MovieFilterPatterns() + "|All Files|*.*", false);
   if (path.empty()) return;
   GuardEvent("open movie", [&] { view_->ToggleVideoInput(path); });
   SetCurrentFile(path);
