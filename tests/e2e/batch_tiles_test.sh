@@ -2,28 +2,10 @@
 # cache and touched-tile files, a second run of the unchanged folder changes
 # nothing, the exit status tells whether the library is empty, and the
 # command line is checked. Runs without a display.
-set -euo pipefail
-BUILD_DIR=$(cd "$1" && pwd)
-BATCH="$BUILD_DIR/batch/tessaline-batch"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK"
+E2E_NO_DISPLAY=1
+source "$(dirname "$0")/lib.sh"
 
-fail() {
-  echo "FAIL: $*" >&2
-  for f in out.txt err.txt tessaline.log; do
-    echo "--- $f" >&2
-    cat "$WORK/$f" >&2 2>/dev/null || true
-  done
-  exit 1
-}
-expect_line() { grep -qxF -- "$1" "$2" || fail "expected the line '$1' in $2"; }
 expect_no_line() { ! grep -qF -- "$1" "$2" || fail "unexpected '$1' in $2"; }
-# Runs the batch program with the given arguments; sets STATUS.
-run() {
-  STATUS=0
-  "$BATCH" "$@" >out.txt 2>err.txt || STATUS=$?
-}
 stamp() { echo "$(sha256sum "$1" | cut -d' ' -f1) $(stat -c %y "$1")"; }
 
 # Twenty small pictures of several kinds, one folder deep as well.
