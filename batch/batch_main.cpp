@@ -46,6 +46,18 @@
 namespace tessaline {
 namespace {
 
+// What the user of the command line reads on the terminal itself: the usage
+// asked for with --help, on standard output; the progress bar and the one
+// line that ends a failed run, on standard error. Every other message goes
+// through the log stream, which cannot carry these: it writes tessaline.log,
+// which --help and a refused command line must leave alone, and its console
+// is standard output, where a script reads the log apart from the failure
+// line and where a bar redrawn in place would garble the log.
+enum class TerminalText { kHelp, kProgress, kFailure };
+std::ostream& Terminal(TerminalText text) {
+  return text == TerminalText::kHelp ? std::cout : std::cerr;
+}
+
 // The load's progress as a bar on the terminal's standard error, redrawn in
 // place; does nothing when standard error is not a terminal.
 class TerminalProgress {
@@ -57,7 +69,7 @@ class TerminalProgress {
   void ShowText(const std::string& text) {
     if (!enabled_) return;
     if (shown_ && text == last_) return;
-    std::cerr << "\r\033[K" << text << std::flush;
+    Terminal(TerminalText::kProgress) << "\r\033[K" << text << std::flush;
     last_ = text;
     shown_ = true;
   }
@@ -65,7 +77,7 @@ class TerminalProgress {
   // Takes the bar off its line, so that the next output starts clean.
   void Clear() {
     if (!shown_) return;
-    std::cerr << "\r\033[K" << std::flush;
+    Terminal(TerminalText::kProgress) << "\r\033[K" << std::flush;
     shown_ = false;
   }
 
@@ -108,7 +120,7 @@ class BarClearingBuffer : public std::streambuf {
 };
 
 // Reads tessaline.cfg from the working directory into `config` when it is
-// there; the file is never written. Its messages go to standard output.
+// there; the file is never written. Its messages go to the log.
 void ReadConfiguration(MosaicConfig& config) {
   qxINI store;
   RegisterMosaicKeys(store, config);
@@ -130,22 +142,20 @@ void ApplyOverrides(const BatchOptions& options, MosaicConfig& config) {
   if (options.repeat_distance >= 0) config.repeat_distance = options.repeat_distance;
 }
 
-// The terminal side of a library load: the progress bar, and log streams
-// that take the bar off its line before each message.
+// The terminal side of a library load: the progress bar, and a log stream
+// that takes the bar off its line before each message.
 class LoadDisplay {
  public:
   LoadDisplay()
       : bar_(isatty(STDERR_FILENO) == 1),
         log_buffer_([]() -> std::ostream& { return engine_log(); }, bar_),
-        console_buffer_([]() -> std::ostream& { return std::cout; }, bar_),
-        log_(&log_buffer_),
-        console_(&console_buffer_) {}
+        log_(&log_buffer_) {}
   ~LoadDisplay() { bar_.Clear(); }
 
   // Routes `library`'s messages and progress here; this object must outlive
   // the library's loads.
   void Attach(TileLibrary& library) {
-    library.SetLogStreams(&log_, &console_);
+    library.SetLogStreams(&log_, &log_);
     library.SetProgressObserver([this](const LoadProgress& p) { bar_.Show(p); });
   }
   void ShowMovie(int done, int total) { bar_.ShowText(MovieProgressText(done, total, 30)); }
@@ -159,9 +169,7 @@ class LoadDisplay {
  private:
   TerminalProgress bar_;
   BarClearingBuffer log_buffer_;
-  BarClearingBuffer console_buffer_;
   std::ostream log_;
-  std::ostream console_;
 };
 
 // Loads the library from `dir` on this thread, through the load worker, so
@@ -183,7 +191,7 @@ bool OpenGpuContext(const BatchOptions& options, std::unique_ptr<HiddenGlContext
   if (!options.gpu) return true;
   context = std::make_unique<HiddenGlContext>();
   if (context->ok()) return true;
-  std::cerr << "tessaline-batch: --gpu : " << context->error() << "\n";
+  Terminal(TerminalText::kFailure) << "tessaline-batch: --gpu : " << context->error() << "\n";
   return false;
 }
 
@@ -240,7 +248,7 @@ int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
     display.ShowExport(fraction, what);
   };
   job.export_log = [&display](const std::string& line) { display.Log() << line << std::endl; };
-  const int status = MakeBatchMosaic(job, config, std::cerr);
+  const int status = MakeBatchMosaic(job, config, Terminal(TerminalText::kFailure));
   display.Done();
   return status;
 }
@@ -260,7 +268,7 @@ int MakeMovie(const BatchOptions& options, MosaicConfig& config) {
   job.movie = options.movie;
   job.alpha = options.alpha;
   job.progress = [&display](int done, int total) { display.ShowMovie(done, total); };
-  const int status = MakeBatchMovie(job, config, display.Log(), std::cerr);
+  const int status = MakeBatchMovie(job, config, display.Log(), Terminal(TerminalText::kFailure));
   display.Done();
   return status;
 }
@@ -290,7 +298,8 @@ int HandOverMovie(char** argv) {
   const std::string program = MovieProgramPath();
   argv[0] = const_cast<char*>(program.c_str());
   execv(program.c_str(), argv);
-  std::cerr << "tessaline-batch: cannot start " << program << " : " << std::strerror(errno) << "\n";
+  Terminal(TerminalText::kFailure)
+      << "tessaline-batch: cannot start " << program << " : " << std::strerror(errno) << "\n";
   return kBatchFailed;
 }
 
@@ -300,26 +309,29 @@ int Run(const std::vector<std::string>& args, char** argv) {
   BatchOptions options;
   std::string error;
   if (!ParseBatchArguments(args, options, error)) {
-    std::cerr << "tessaline-batch: " << error << "\n" << BatchUsage();
+    Terminal(TerminalText::kFailure) << "tessaline-batch: " << error << "\n" << BatchUsage();
     return kBatchBadCommandLine;
   }
   if (!options.help && !options.movie.empty() && !MakesMovies()) return HandOverMovie(argv);
   if (options.help) {
-    std::cout << BatchUsage();
+    Terminal(TerminalText::kHelp) << BatchUsage();
     return kBatchDone;
   }
   if (options.tiles_dir.empty() && options.target.empty() && options.movie.empty()) {
-    std::cerr << "tessaline-batch: nothing to do : give --tiles DIR\n" << BatchUsage();
+    Terminal(TerminalText::kFailure) << "tessaline-batch: nothing to do : give --tiles DIR\n"
+                                     << BatchUsage();
     return kBatchBadCommandLine;
   }
   if (options.gpu && !HasDisplay()) {
-    std::cerr << "tessaline-batch: --gpu needs an X display with GLX : DISPLAY is not set\n";
+    Terminal(TerminalText::kFailure)
+        << "tessaline-batch: --gpu needs an X display with GLX : DISPLAY is not set\n";
     return kBatchBadCommandLine;
   }
 #if TESSALINE_BATCH_MOVIES
   if (!options.movie.empty() && CodecForPath(options.out_path) == -1) {
-    std::cerr << "tessaline-batch: cannot write a movie to '" << options.out_path
-              << "' : give a file of type " << WritableMovieTypes() << "\n";
+    Terminal(TerminalText::kFailure)
+        << "tessaline-batch: cannot write a movie to '" << options.out_path
+        << "' : give a file of type " << WritableMovieTypes() << "\n";
     return kBatchBadCommandLine;
   }
 #endif
@@ -332,7 +344,7 @@ int Run(const std::vector<std::string>& args, char** argv) {
   std::string refusal = SizeRefusal(config, options.gpu ? kMaxTextureSide : 0);
   if (refusal.empty()) refusal = PrintRefusal(options, config);
   if (!refusal.empty()) {
-    std::cerr << "tessaline-batch: " << refusal << "\n";
+    Terminal(TerminalText::kFailure) << "tessaline-batch: " << refusal << "\n";
     return kBatchBadCommandLine;
   }
   if (!options.target.empty()) return MakeMosaic(options, config);
@@ -352,7 +364,8 @@ int main(int argc, char** argv) {
   try {
     return tessaline::Run(std::vector<std::string>(argv + 1, argv + argc), argv);
   } catch (const std::exception& error) {
-    std::cerr << "tessaline-batch: stopped : " << error.what() << std::endl;
+    tessaline::Terminal(tessaline::TerminalText::kFailure)
+        << "tessaline-batch: stopped : " << error.what() << std::endl;
     return 1;
   }
 }

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iostream>
+#include <ostream>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -87,7 +87,7 @@ void TileLibrary::SetLogStreams(std::ostream* log, std::ostream* console) {
 
 std::ostream& TileLibrary::Log() const { return log_ ? *log_ : engine_log(); }
 
-std::ostream& TileLibrary::Console() const { return console_ ? *console_ : std::cout; }
+std::ostream& TileLibrary::Console() const { return console_ ? *console_ : engine_log(); }
 
 void TileLibrary::SetProgress(double value) {
   load_progress_.store(value);

@@ -93,8 +93,8 @@ class TileLibrary {
   // The running load's stage and share of it; any thread.
   tessaline::LoadProgress LoadProgress() const { return LoadProgressAt(load_progress_.load()); }
 
-  // Where log lines go; by default the calling thread's engine log, and for
-  // the cache's own messages standard output.
+  // Where log lines and the cache's own messages go; both by default to the
+  // calling thread's engine log.
   void SetLogStreams(std::ostream* log, std::ostream* console);
   void SetProgressObserver(ProgressObserver observer) { observe_progress_ = std::move(observer); }
   // Called on the loading thread once the pictures are read and before the
@@ -181,7 +181,7 @@ class TileLibrary {
   // reader never sees one stage's share with another stage.
   std::atomic<double> load_progress_{0.0};
   std::ostream* log_ = nullptr;      // not owned; null: engine_log() of the caller
-  std::ostream* console_ = nullptr;  // not owned; null: std::cout
+  std::ostream* console_ = nullptr;  // not owned; null: engine_log() of the caller
   ProgressObserver observe_progress_;
   std::function<void()> build_index_;
   PictureDecoder decode_picture_;  // empty: ReadUprightPicture, reduced

@@ -4,11 +4,12 @@
 #include <GL/glx.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <thread>
 
 #include "render/gl_capabilities.h"
+#include "settings/log_stream.h"
 
 namespace tessaline {
 
@@ -61,11 +62,12 @@ const GLXFBConfig* PickConfig(Display* display, const GLXFBConfig* configs, int 
 }
 
 // Xlib's default handler ends the process on any protocol error; the caller
-// should rather fail with its own message, the error printed beside it.
+// should rather fail with its own message, the error logged beside it.
 int ReportXError(Display* display, XErrorEvent* event) {
   char text[256] = {};
   XGetErrorText(display, event->error_code, text, sizeof text);
-  std::fprintf(stderr, "X error : %s (request %d)\n", text, event->request_code);
+  support_log() << "X error : " << text << " (request " << static_cast<int>(event->request_code)
+                << ")" << std::endl;
   return 0;
 }
 

@@ -7,8 +7,8 @@
 // releases the context and the pbuffer. All contexts of a process share one
 // X connection that stays open until the process ends: closing the last
 // connection unloads Mesa's driver, which leaves allocations behind that
-// leak checkers report. X protocol errors are printed on standard error
-// instead of ending the process. Create contexts on one thread.
+// leak checkers report. X protocol errors are logged (support_log) instead
+// of ending the process. Create contexts on one thread.
 //
 // Everything made in the context (the engine's GPU side) must be destroyed
 // before this object, on the same thread.

@@ -1,6 +1,8 @@
 #include "render/shader.h"
 
-#include <cstdio>
+#include <ostream>
+
+#include "settings/log_stream.h"
 
 namespace tessaline {
 
@@ -58,6 +60,18 @@ const char* const kResizeFragmentSource =
     "ImgH; varying vec4 vPos; void main(void) { gl_FragColor = texture2D(ImgTex, "
     "gl_TexCoord[0].st); }";
 
+namespace {
+
+// A driver's info log as one log message: without the line ends it closes
+// with, which std::endl gives.
+std::string DriverLog(const char* text) {
+  std::string log(text);
+  while (!log.empty() && log.back() == '\n') log.pop_back();
+  return log;
+}
+
+}  // namespace
+
 std::vector<char> PrepareShaderSource(const std::string& text) {
   std::vector<char> source(text.begin(), text.end());
   for (char& c : source) {
@@ -78,7 +92,7 @@ GLuint CompileShader(GLenum kind, const char* source) {
   if (compiled == GL_TRUE) return shader;
   char log[256] = {};
   glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-  std::fprintf(stderr, " Compile failed:\n%s\n", log);
+  support_log() << " Compile failed:\n" << DriverLog(log) << std::endl;
   glDeleteShader(shader);
   return 0;
 }
@@ -94,7 +108,7 @@ GLuint LinkProgram(GLuint vertex_shader, GLuint fragment_shader) {
   if (length > 1) {
     std::vector<char> log(static_cast<std::size_t>(length), '\0');
     glGetProgramInfoLog(program, length, nullptr, log.data());
-    std::fputs(log.data(), stdout);
+    support_log() << DriverLog(log.data()) << std::endl;
   }
   GLint linked = GL_FALSE;
   glGetProgramiv(program, GL_LINK_STATUS, &linked);
@@ -108,14 +122,13 @@ ShaderProgram BuildShaderProgram(const std::string& vertex_text, const std::stri
   ShaderProgram built{"from char", "from char", name, GlProgram()};
   const std::vector<char> vertex_source = PrepareShaderSource(vertex_text);
   const std::vector<char> fragment_source = PrepareShaderSource(fragment_text);
-  std::printf("GLSL compile : vertex shader (%s)\n", name.c_str());
+  support_log() << "GLSL compile : vertex shader (" << name << ")" << std::endl;
   const GLuint vertex = CompileShader(GL_VERTEX_SHADER, vertex_source.data());
-  std::printf("GLSL compile : fragment shader (%s)\n", name.c_str());
+  support_log() << "GLSL compile : fragment shader (" << name << ")" << std::endl;
   const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, fragment_source.data());
-  std::printf("GLSL link (%s)\n", name.c_str());
+  support_log() << "GLSL link (" << name << ")" << std::endl;
   // Linking a missing shader cannot succeed; skip it rather than hand GL a 0.
   if (vertex != 0 && fragment != 0) built.program = GlProgram(LinkProgram(vertex, fragment));
-  std::fflush(stdout);
   // Deleting attached shaders only marks them; they go with the program.
   if (vertex != 0) glDeleteShader(vertex);
   if (fragment != 0) glDeleteShader(fragment);

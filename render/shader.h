@@ -1,11 +1,10 @@
 #pragma once
 // GLSL programs: the sources of the mosaic synthesis and image resize
-// programs, and compiling and linking them with the console output the
-// program has always given:
-//   standard output  "GLSL compile : vertex shader (<name>)", "GLSL compile :
-//                    fragment shader (<name>)", "GLSL link (<name>)", and
-//                    the driver's link log unchanged;
-//   standard error   " Compile failed:" and the driver's compile log.
+// programs, and compiling and linking them. The build is followed in the
+// log stream (support_log): "GLSL compile : vertex shader (<name>)",
+// "GLSL compile : fragment shader (<name>)", "GLSL link (<name>)", the
+// driver's link log when it has one, and for a shader that does not compile
+// one message " Compile failed:", a line feed and the driver's compile log.
 // A program that fails to build has the name 0; the caller carries on.
 // Needs a current GL context with GLEW initialised (GUI thread).
 
@@ -41,14 +40,14 @@ extern const char* const kResizeFragmentSource;
 std::vector<char> PrepareShaderSource(const std::string& text);
 
 // A compiled shader of `kind` (GL_VERTEX_SHADER or GL_FRAGMENT_SHADER), or 0
-// after printing " Compile failed:" and the driver's log on standard error.
+// after logging " Compile failed:" and the driver's log.
 GLuint CompileShader(GLenum kind, const char* source);
 
-// A linked program of the two shaders, or 0. The driver's log is printed on
-// standard output. The shaders stay attached and are not deleted.
+// A linked program of the two shaders, or 0. The driver's log, when it has
+// one, is logged. The shaders stay attached and are not deleted.
 GLuint LinkProgram(GLuint vertex_shader, GLuint fragment_shader);
 
-// Prepares, compiles and links the two texts under `name`, printing the
+// Prepares, compiles and links the two texts under `name`, logging the
 // progress lines. The shaders are released once the program is linked.
 ShaderProgram BuildShaderProgram(const std::string& vertex_text, const std::string& fragment_text,
                                  const std::string& name);

@@ -2,11 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 #include <type_traits>
 
 #include "settings/ini_text.h"
+#include "settings/log_stream.h"
 #include "settings/setting_bounds.h"
 #include "settings/whole_file.h"
 
@@ -76,14 +76,17 @@ void RefreshText(std::monostate, std::string*) {}
 
 }  // namespace
 
-qxINI::qxINI() : console_(&std::cout) {}
+qxINI::qxINI() = default;
 
 qxINI::qxINI(std::ostream& console) : console_(&console) {}
+
+// Looked up at each message: the log streams are per thread.
+std::ostream& qxINI::Console() const { return console_ ? *console_ : support_log(); }
 
 bool qxINI::IsRegistered(const std::string& section, const std::string& key) {
   for (const Entry& entry : entries_) {
     if (entry.key == key && entry.section == section) {
-      *console_ << key << "had been registered." << std::endl;
+      Console() << key << "had been registered." << std::endl;
       return true;
     }
   }
@@ -103,7 +106,7 @@ IniLoadResult qxINI::LoadFile(const std::string& path) {
   std::ifstream file;
   if (!is_directory) file.open(path);
   if (!file.is_open()) {
-    *console_ << "[qxINI::Load] Invalid or corrupted file specified" << std::endl;
+    Console() << "[qxINI::Load] Invalid or corrupted file specified" << std::endl;
     return IniLoadResult::kNotOpened;
   }
   path_ = path;
@@ -141,12 +144,12 @@ bool qxINI::Parse(std::istream& in) {
 
 void qxINI::ReportMalformed(const IniLine& line) {
   if (line.kind == IniLine::Kind::kUnclosedHeader) {
-    *console_ << "[qxINI::Load] Header tag opened with '[' but not closed with ']'" << std::endl;
+    Console() << "[qxINI::Load] Header tag opened with '[' but not closed with ']'" << std::endl;
   } else if (line.kind == IniLine::Kind::kMissingEquals) {
-    *console_ << "[qxINI::Load] Value '" << line.cleaned
+    Console() << "[qxINI::Load] Value '" << line.cleaned
               << "' is not a header and not a valid value, missing '='." << std::endl;
   } else {
-    *console_ << "[qxINI::Load] Value '" << line.value << "' of key '" << line.key
+    Console() << "[qxINI::Load] Value '" << line.value << "' of key '" << line.key
               << "' opens a quote but does not close it." << std::endl;
   }
 }
@@ -159,22 +162,22 @@ void qxINI::AddPair(const std::string& section, const std::string& key, const st
     return;
   }
   entry->text = value;
-  std::visit([&](auto target) { AssignValue(*console_, key, value, target, &entry->text); },
+  std::visit([&](auto target) { AssignValue(Console(), key, value, target, &entry->text); },
              entry->target);
 }
 
 bool qxINI::Save(qxINI* pairs, const std::string& path) {
   if (pairs == nullptr) {
-    *console_ << "[qxINI::Save] Null-pointer specified for 'pairs' argument." << std::endl;
+    Console() << "[qxINI::Save] Null-pointer specified for 'pairs' argument." << std::endl;
     return false;
   }
   const std::string& destination = path.empty() ? path_ : path;
-  *console_ << "saving the settings to " << destination << "..." << std::endl;
+  Console() << "saving the settings to " << destination << "..." << std::endl;
   RefreshTexts();
   std::ostringstream text;
   pairs->WriteEntries(text);
   if (!ReplaceFile(destination, text.str())) {
-    *console_ << "[qxINI::Save] Cannot save file at path " << destination << std::endl;
+    Console() << "[qxINI::Save] Cannot save file at path " << destination << std::endl;
     return false;
   }
   return true;

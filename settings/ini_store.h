@@ -14,8 +14,8 @@
 // never costs the values of the others. A save replaces the file whole or
 // leaves it as it was (settings/whole_file.h).
 //
-// All messages go to the console stream (standard output in the program), one
-// line each; they never reach the log stream. GUI thread only; no locking.
+// Messages go to the log stream (support_log) unless the store was given a
+// stream of its own, one line each. GUI thread only; no locking.
 
 #include <cassert>
 #include <iosfwd>
@@ -55,7 +55,7 @@ class qxINI {
     IniTarget target;  // not owned
   };
 
-  // Messages go to std::cout.
+  // Messages go to the log stream of the calling thread.
   qxINI();
   // Messages go to `console`, which must outlive the store.
   explicit qxINI(std::ostream& console);
@@ -111,8 +111,9 @@ class qxINI {
   void AddPair(const std::string& section, const std::string& key, const std::string& value);
   void RefreshTexts();
   void WriteEntries(std::ostream& out) const;
+  std::ostream& Console() const;
 
-  std::ostream* console_;  // not owned
+  std::ostream* console_ = nullptr;  // not owned; null: support_log()
   std::vector<Entry> entries_;
   std::string path_;
 };

@@ -78,7 +78,9 @@ class qxCout {
 
 using LogStream = boost::iostreams::stream<qxCout>;
 
-// Module streams: image and texture file messages, the view, the engine.
+// Module streams. support: files (pictures, textures, settings), GLSL
+// programs and the hidden GL context; view: the view; engine: the engine,
+// the tile library and the video sources.
 std::ostream& support_log();
 std::ostream& view_log();
 std::ostream& engine_log();

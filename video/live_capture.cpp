@@ -7,8 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <mutex>
+#include <ostream>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -152,7 +152,7 @@ class VideoCameraCapture : public CameraCapture {
  public:
   VideoCameraCapture(std::vector<CameraDevice> devices, CameraSourceOpener open)
       : devices_(std::move(devices)), open_(std::move(open)) {
-    if (devices_.empty()) std::cout << "no video capture device was found" << std::endl;
+    if (devices_.empty()) engine_log() << "no video capture device was found" << std::endl;
   }
   ~VideoCameraCapture() override { Stop(); }
 

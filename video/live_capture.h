@@ -32,7 +32,7 @@ using CameraSourceOpener = std::function<std::unique_ptr<LiveSource>(const Camer
 std::unique_ptr<LiveSource> OpenCameraSource(const CameraDevice& device);
 
 // A CameraCapture over `devices` that opens them with `open`; with no
-// device it prints the no-device line on standard output and is not Ready.
+// device it logs the no-device line (engine_log) and is not Ready.
 std::unique_ptr<CameraCapture> MakeCameraCapture(std::vector<CameraDevice> devices,
                                                  CameraSourceOpener open = OpenCameraSource);
 

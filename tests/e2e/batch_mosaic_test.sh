@@ -4,19 +4,7 @@
 # with --gpu the same picture as on the CPU; failures end with one line and
 # the documented status. Runs under the Xvfb that lib.sh starts.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/batch/tessaline-batch"
-# No program runs in the background here: stop only the X server (lib.sh's
-# cleanup_work would signal process 0, the whole group, without APP_PID).
-trap 'kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
-# Runs the batch program with the given arguments; sets STATUS.
-run() {
-  STATUS=0
-  "$BATCH" "$@" >out.txt 2>err.txt || STATUS=$?
-}
-expect_status() {
-  [ "$STATUS" -eq "$1" ] || { cat out.txt err.txt >&2; fail "$2: expected status $1, got $STATUS"; }
-}
 expect_size() {
   identify -format '%m %wx%h' "$1" | grep -qx "$2[0-9]* 320x180" || fail "$1 is not a $2 of 320x180"
 }

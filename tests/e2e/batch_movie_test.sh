@@ -2,18 +2,9 @@
 # movie, at its frame rate, each frame made of whole library tiles; and the
 # failures of a movie run end with one line and the documented status.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/batch/tessaline-batch"
-# No program runs in the background: stop only the X server.
-trap 'kill "$XVFB_PID" 2>/dev/null || true; [ -n "${TESSALINE_KEEP_WORK:-}" ] || rm -rf "$WORK"' EXIT
 
-run() {
-  STATUS=0
-  "$BATCH" "$@" >out.txt 2>err.txt || STATUS=$?
-}
-expect_status() {
-  [ "$STATUS" -eq "$1" ] || { cat out.txt err.txt >&2; fail "$2: expected status $1, got $STATUS"; }
-}
-probe() { ffprobe -v error -select_streams v:0 -count_frames -show_entries "stream=$1" -of csv=p=0 "$2"; }
+# The values of the entries $1 of the video stream of movie $2 ("320,180").
+stream_value() { ffprobe -v error -select_streams v:0 -count_frames -show_entries "stream=$1" -of csv=p=0 "$2"; }
 
 # Forty tiles of one flat colour each, all colours distinct; "r g b" lines.
 mkdir tiles
@@ -26,9 +17,9 @@ ffmpeg -v error -f lavfi -i testsrc=duration=2:size=320x240:rate=25 -c:v mpeg4 -
 
 run --tiles tiles --tile 32x18 --size 320x180 --k 3 --seed 5 --movie in.mp4 --out out.avi
 expect_status 0 "a mosaic movie"
-[ "$(probe nb_read_frames out.avi)" = 50 ] || fail "the mosaic movie has not the input's 50 frames"
-[ "$(probe r_frame_rate out.avi)" = 25/1 ] || fail "the mosaic movie does not play at 25 fps"
-[ "$(probe width,height out.avi)" = 320,180 ] || fail "the mosaic movie is not of the working size"
+[ "$(stream_value nb_read_frames out.avi)" = 50 ] || fail "the mosaic movie has not the input's 50 frames"
+[ "$(stream_value r_frame_rate out.avi)" = 25/1 ] || fail "the mosaic movie does not play at 25 fps"
+[ "$(stream_value width,height out.avi)" = 320,180 ] || fail "the mosaic movie is not of the working size"
 grep -q "^movie : 50 frames at 25 fps" tessaline.log || fail "no summary line in the log"
 ls -A | grep -q '\.part' && fail "a temporary file was left behind"
 
@@ -83,7 +74,7 @@ cmp -s out.avi F/m.avi || fail "the earlier movie was changed"
 head -c 100000 out.avi >cut.avi
 run --tiles tiles --tile 32x18 --size 320x180 --movie cut.avi --out from_cut.avi
 expect_status 0 "a movie of a cut input"
-read_frames=$(probe nb_read_frames from_cut.avi)
+read_frames=$(stream_value nb_read_frames from_cut.avi)
 grep -q "^movie : $read_frames frames read : the movie file ended early (it reports 50 frames)$" \
   tessaline.log || fail "no line says that the input ended early after $read_frames frames"
 

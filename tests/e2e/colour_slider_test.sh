@@ -14,8 +14,6 @@ slider_shot() {
   timeout 10 import -window "$WID" shot.png
   convert shot.png -crop 145x25+159+396 +repage "$1"
 }
-# The number of pixels that differ between two pictures.
-pixels_differing() { { compare -metric AE -fuzz 5% "$1" "$2" null: 2>&1 || true; } | cut -d' ' -f1; }
 
 start_app
 slider_shot slider0.png

@@ -8,8 +8,10 @@ press Escape
 wait_app
 [ "$APP_STATUS" -eq 1 ] || fail "Esc should end the program with status 1"
 
-head -n 2 tessaline.log >first_lines.txt
-printf 'Failed to open the tessaline.cfg file!\nsave : tessaline.cfg\n' >expected_first.txt
+head -n 4 tessaline.log >first_lines.txt
+printf '%s\n' "[qxINI::Load] Invalid or corrupted file specified" \
+  "Failed to open the tessaline.cfg file!" "saving the settings to tessaline.cfg..." \
+  "save : tessaline.cfg" >expected_first.txt
 cmp -s first_lines.txt expected_first.txt || fail "first log lines: $(cat first_lines.txt)"
 for line in "matching : 2 x 2" "sub : 32 x 18" "div : 120 x 120" "images dir : ./images" \
             "search : 1" "tile scales : 32,18" "32, 18"; do

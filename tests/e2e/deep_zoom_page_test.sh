@@ -5,7 +5,6 @@
 # screen matches the print picture. A click there names the photo of the
 # cell under the pointer and opens its popup at that point.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/batch/tessaline-batch"
 
 if ! command -v chromium >/dev/null; then
   echo "SKIP: chromium is not installed (Debian package chromium): the deep-zoom page is not checked"
@@ -14,8 +13,9 @@ fi
 
 prepare_swirl_tiles
 # 20 x 20 cells of 96 x 54 pixels: a 1920 x 1080 picture, levels 0 to 11.
-"$BATCH" --tiles tiles --tile 16x9 --size 320x180 --target target.png --seed 3 \
-  --print 96 --out print.png --deepzoom dz >out.txt 2>&1 || fail "the batch failed: $(cat out.txt)"
+run --tiles tiles --tile 16x9 --size 320x180 --target target.png --seed 3 \
+  --print 96 --out print.png --deepzoom dz
+expect_status 0 "the batch"
 [ "$(identify -format '%wx%h' dz/mosaic_files/11/7_4.jpg)" = 128x56 ] ||
   fail "the corner tile of level 11 is not 128 x 56"
 

@@ -4,7 +4,6 @@
 # crashing through a missing entry point; tessaline-batch --gpu says the
 # same in its one line. Mesa's overrides stand in for such displays.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/batch/tessaline-batch"
 LACKS="this display's OpenGL lacks what tessaline needs : "
 
 # Runs the program with the environment settings given as arguments,
@@ -46,10 +45,9 @@ expect_refused_start "OpenGL 2.0 (found none), GLSL 1.10 (found none)" LIBGL_ALW
 mkdir tiles
 for i in 0 1 2; do convert -size 40x30 "xc:#${i}0${i}0${i}0" "tiles/t$i.png"; done
 convert -size 64x36 xc:orange target.png
-STATUS=0
-MESA_GL_VERSION_OVERRIDE=1.4 "$BATCH" --tiles tiles --target target.png --out m.png --gpu \
-  --tile 16x9 --size 160x90 >out.txt 2>err.txt || STATUS=$?
-[ "$STATUS" -eq 1 ] || { cat err.txt >&2; fail "batch: expected status 1, got $STATUS"; }
+MESA_GL_VERSION_OVERRIDE=1.4 run --tiles tiles --target target.png --out m.png --gpu \
+  --tile 16x9 --size 160x90
+expect_status 1 "batch"
 expect_line "tessaline-batch: --gpu : ${LACKS}OpenGL 2.0 (found 1.4)" err.txt
 [ ! -e m.png ] || fail "batch: wrote a picture without a usable OpenGL"
 

@@ -29,13 +29,6 @@ INI
 # the 16:9 working image fills its height, 466 pixels wide, centred.
 VIEW_X=7 VIEW_Y=27 MOSAIC_X=80 MOSAIC_W=466 VIEW_H=262
 
-click_at() {
-  xdotool mousemove --window "$WID" "$1" "$2"
-  sleep 0.4
-  xdotool click "${3:-1}"
-  sleep 0.4
-}
-
 # Drags with the left button from ($1, $3) to ($2, $3).
 drag_at() {
   xdotool mousemove --window "$WID" "$1" "$3" sleep 0.3 mousedown 1 sleep 0.2 \

@@ -17,7 +17,7 @@ sub_scale_list=16,9,32,18
 CFG
 
 # RMSE (0 ... 1) of the view's middle in two screenshots.
-rmse() {
+view_rmse() {
   { compare -metric RMSE -extract "300x150+$((VX + 160))+$((VY + 100))" "$1" "$2" null: 2>&1 ||
     true; } | sed 's/.*(\(.*\))/\1/'
 }
@@ -45,9 +45,6 @@ cell_at() {
     px = int(l + x / w * (r - l)) + 1920; py = int(t + y / h * (b - t)) + 1080
     printf "%d, %d", int(px / 16), int(py / 9) }'
 }
-
-move_to() { xdotool mousemove --window "$WID" "$1" "$2" && sleep 0.4; }
-click_at() { move_to "$1" "$2" && xdotool click 1 && sleep 0.4; }
 
 # A click at view pixel ($1, $2) selects that pixel's cell and zooms into
 # it: the "sel : " line names exactly that cell.
@@ -86,7 +83,7 @@ view_still() {
 poll view_still || fail "the view did not come to rest after the zoom"
 import -window "$WID" before_fade.png
 # Screenshots the window into $1; the RMSE from before_fade.png goes to DIFF.
-shot_diff() { import -window "$WID" "$1" && DIFF=$(rmse before_fade.png "$1"); }
+shot_diff() { import -window "$WID" "$1" && DIFF=$(view_rmse before_fade.png "$1"); }
 faded_out() { shot_diff faded.png && below 0.02 "$DIFF"; }
 faded_back() { shot_diff after_fade.png && below "$DIFF" 0.01; }
 move_to $((VX + fade_x)) $((VY + fade_y))

@@ -1,10 +1,12 @@
 # Shared helpers of the end-to-end tests. Each test is called by CTest as
 #   bash tests/e2e/NAME_test.sh BUILD_DIR SOURCE_DIR
-# and runs the real program under its own Xvfb in a temporary directory.
+# and runs the real programs in a temporary directory, under its own Xvfb
+# unless it set E2E_NO_DISPLAY=1 before sourcing this file.
 set -euo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
 SOURCE_DIR=$(cd "$2" && pwd)
 TESSALINE="$BUILD_DIR/app/tessaline"
+BATCH="$BUILD_DIR/batch/tessaline-batch"
 source "$SOURCE_DIR/scripts/xvfb.sh"
 
 WORK=$(mktemp -d)
@@ -16,13 +18,19 @@ cleanup_work() {
   stop_pid "${XVFB_PID:-}"
   [ -n "${TESSALINE_KEEP_WORK:-}" ] || rm -rf "$WORK"
 }
-start_xvfb
+[ -n "${E2E_NO_DISPLAY:-}" ] || start_xvfb
 trap 'cleanup_work' EXIT
 cd "$WORK"
 
+# Ends the test with a message, followed by what the programs printed.
 fail() {
   echo "FAIL: $*" >&2
-  echo "--- console.txt" >&2; cat "$WORK/console.txt" >&2 2>/dev/null || true
+  local f
+  for f in console.txt stderr.txt out.txt err.txt; do
+    [ -s "$WORK/$f" ] || continue
+    echo "--- $f" >&2
+    cat "$WORK/$f" >&2
+  done
   exit 1
 }
 
@@ -44,11 +52,28 @@ wait_app() {
   APP_PID=
 }
 
+# Runs the batch program with the given arguments, its standard output to
+# out.txt and its standard error to err.txt; sets STATUS.
+run() {
+  STATUS=0
+  "$BATCH" "$@" >out.txt 2>err.txt || STATUS=$?
+}
+# Fails with message $2 unless the last run ended with status $1.
+expect_status() {
+  [ "$STATUS" -eq "$1" ] || fail "$2: expected status $1, got $STATUS"
+}
+
 press() {
   xdotool windowfocus --sync "$WID"
   xdotool key "$@"
   sleep 0.4
 }
+
+# Moves the pointer to pixel ($1, $2) of the main window.
+move_to() { xdotool mousemove --window "$WID" "$1" "$2" && sleep 0.4; }
+# Clicks button $3 (default 1, the left one) at pixel ($1, $2) of the main
+# window.
+click_at() { move_to "$1" "$2" && xdotool click "${3:-1}" && sleep 0.4; }
 
 # Runs the command "$@" every 0.2 s until it succeeds, for up to 30 s;
 # returns 1 if it never did. A state that follows an event (a window's size,
@@ -174,3 +199,6 @@ below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 # The RMSE (0 ... 1) of pictures $1 and $2 (compare exits 1 when they differ
 # at all).
 rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }
+# The number of pixels that differ (by more than 5 %) between pictures $1
+# and $2.
+pixels_differing() { { compare -metric AE -fuzz 5% "$1" "$2" null: 2>&1 || true; } | cut -d' ' -f1; }

@@ -30,12 +30,6 @@ image_width=640
 image_height=360
 CFG
 
-click_at() {
-  xdotool mousemove --window "$WID" "$1" "$2"
-  sleep 0.3
-  xdotool click 1
-  sleep 0.3
-}
 open_movie() {
   press ctrl+m
   CHOOSER=$(timeout 20 xdotool search --sync --onlyvisible --name "^Open movie file\$" | head -n 1) ||

@@ -38,6 +38,7 @@ wait_for_count "^image name : " $((names + 1))
 press shift+a
 wait_for_line "^camera had not been found$"
 expect_line "no video capture device was found" console.txt
+expect_line "no video capture device was found" tessaline.log
 
 # "a": the auto pilot zooms on its own; "s" stops the animation, so the
 # zooms stop; each Space is one step: 51 of them finish the running zoom.

@@ -3,8 +3,6 @@
 # letter case. Every picture enters the library, and every cell of the
 # mosaic is a library tile the right way up.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/batch/tessaline-batch"
-trap 'kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
 # Puts an EXIF block holding only an orientation right after a JPEG's start
 # marker, as a camera does (ImageMagick keeps no orientation it did not read).
@@ -46,8 +44,8 @@ convert "${cells[@]}" -resize '32x18!' +append row.png
 convert $(for r in $(seq 0 19); do echo row.png; done) -append target.png
 rm up*.png row.png
 
-"$BATCH" --tiles tiles --tile 16x9 --size 320x180 --k 3 --target target.png --out m.png \
-  --seed 3 >out.txt 2>err.txt || { cat out.txt err.txt >&2; fail "the batch run failed"; }
+run --tiles tiles --tile 16x9 --size 320x180 --k 3 --target target.png --out m.png --seed 3
+expect_status 0 "the batch run"
 expect_line "**** load sub images : end ****" tessaline.log
 for name in "${names[@]}"; do
   grep -aq "/$name" tiles/mosaic_info*.pmc || fail "$name did not enter the library"

@@ -3,22 +3,13 @@
 # in a headless Chromium, from a static web server (its access log shows
 # the tiles fetched) and from a file URL, and names the photo of a cell.
 source "$(dirname "$0")/lib.sh"
-BATCH="$BUILD_DIR/batch/tessaline-batch"
 SERVER_PID=
-trap 'stop_pid "$SERVER_PID"; kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$WORK"' EXIT
+trap 'stop_pid "$SERVER_PID"; cleanup_work' EXIT
 
 if ! command -v chromium >/dev/null; then
   echo "SKIP: chromium is not installed (Debian package chromium): the deep-zoom page is not checked"
   exit 77
 fi
-
-run() {
-  STATUS=0
-  "$BATCH" "$@" >out.txt 2>err.txt || STATUS=$?
-}
-expect_status() {
-  [ "$STATUS" -eq "$1" ] || { cat out.txt err.txt >&2; fail "$2: expected status $1, got $STATUS"; }
-}
 
 prepare_swirl_tiles
 # 20 x 20 cells of 64 x 36 pixels: a 1280 x 720 picture, pyramid levels 0 to 11.

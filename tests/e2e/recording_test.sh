@@ -21,13 +21,6 @@ cat >tessaline.ini <<'INI'
 alpha=0.5
 INI
 
-click_at() {
-  xdotool mousemove --window "$WID" "$1" "$2"
-  sleep 0.4
-  xdotool click 1
-  sleep 0.4
-}
-
 # In the 640 x 480 window: Generate, Start/Stop and the Output switch.
 GENERATE="52 318" START_STOP="52 348" OUTPUT="406 348"
 

@@ -5,15 +5,7 @@
 # program: the "Repeat " field of the preference dialog makes the mosaic
 # again under the new rule without a new engine or a new load.
 source "$(dirname "$0")/lib.sh" "$@"
-BATCH="$BUILD_DIR/batch/tessaline-batch"
 
-run() {
-  STATUS=0
-  "$BATCH" "$@" >out.txt 2>err.txt || STATUS=$?
-}
-expect_status() {
-  [ "$STATUS" -eq "$1" ] || { cat out.txt err.txt >&2; fail "$2: expected status $1, got $STATUS"; }
-}
 # The first cell of mosaic $1 (a grid of $2 x $2 flat cells) whose colour
 # appears again within $3 cells; "none" when there is none.
 first_repeat() {

@@ -17,7 +17,6 @@ view_shot() {
 }
 # True while the program runs (an ended child stays a zombie until waited for).
 running() { grep -q '^State:[[:space:]]*[^Z]' "/proc/$APP_PID/status" 2>/dev/null; }
-pixels_differing() { { compare -metric AE -fuzz 5% "$1" "$2" null: 2>&1 || true; } | cut -d' ' -f1; }
 
 start_app
 expect_line "setting font : 100000 is out of range (6 to 72); 72 is used" tessaline.log

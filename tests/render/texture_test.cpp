@@ -2,7 +2,6 @@
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -22,8 +21,6 @@
 
 namespace tessaline {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string LastLogLine() {
   const std::vector<std::string> history = LogHistory();
@@ -144,18 +141,10 @@ class TextureTest : public ::testing::Test {
   static void SetUpTestSuite() { gl_ = std::make_unique<GlTestContext>(); }
   static void TearDownTestSuite() { gl_.reset(); }
 
-  void SetUp() override {
-    ASSERT_TRUE(gl_->ok()) << gl_->error();
-    std::string pattern = (fs::temp_directory_path() / "tessaline-texture-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    if (!dir_.empty()) fs::remove_all(dir_);
-  }
+  void SetUp() override { ASSERT_TRUE(gl_->ok()) << gl_->error(); }
 
   static inline std::unique_ptr<GlTestContext> gl_;
-  fs::path dir_;
+  TempFolder dir_;
 };
 
 TEST_F(TextureTest, UploadsOddWidthsOfEveryChannelCount) {
@@ -254,13 +243,13 @@ TEST_F(TextureTest, CellTableTakesOnlyBytesOfItsSize) {
 
 TEST_F(TextureTest, TileTexturePrefersTheTouchedTileFile) {
   const cv::Mat photo = Picture(3, 2, 3);  // blue first, as OpenCV gives it
-  const std::string picture = (dir_ / "a.png").string();
+  const std::string picture = dir_ / "a.png";
   ASSERT_TRUE(cv::imwrite(picture, photo));
   SubImageInfo info;
   info.name = "a.png";
   const std::vector<SubImageInfo> library(2, info);
   const std::vector<int> assignment = {1, 0, 0, 0};
-  const std::string images_path = dir_.string() + "/";
+  const std::string images_path = dir_.Path() + "/";
 
   // Without a touched-tile file the picture itself shows, colours right.
   GlTexture texture = LoadTileTexture(0, 0, 2, 2, assignment, library, images_path);
@@ -290,7 +279,7 @@ TEST_F(TextureTest, TileTexturePrefersTheTouchedTileFile) {
 
 TEST_F(TextureTest, DamagedTouchedTileFileShowsThePhotoAndIsMadeAgain) {
   const cv::Mat photo = Picture(6, 4, 3);
-  const std::string picture = (dir_ / "a.png").string();
+  const std::string picture = dir_ / "a.png";
   ASSERT_TRUE(cv::imwrite(picture, photo));
   TileLibraryParams config;
   config.sub_width = 3;
@@ -299,7 +288,7 @@ TEST_F(TextureTest, DamagedTouchedTileFileShowsThePhotoAndIsMadeAgain) {
   TileLibrary library(config);
   std::ostringstream log;
   library.SetLogStreams(&log, &log);
-  ASSERT_TRUE(library.LoadSubImages(dir_.string()));
+  ASSERT_TRUE(library.LoadSubImages(dir_.Path()));
   const std::string touched = TouchedTilePath(picture);
   const std::string made = ReadBytes(touched);
 
@@ -318,19 +307,19 @@ TEST_F(TextureTest, DamagedTouchedTileFileShowsThePhotoAndIsMadeAgain) {
       LoadTileTexture(0, 0, 1, 1, {0}, library.Entries(), library.ImagesPath());
   ASSERT_NE(texture.name(), 0u);
   EXPECT_EQ(Level0(texture.name(), GL_BGR, 72), Bytes(photo));
-  ASSERT_TRUE(library.LoadSubImages(dir_.string()));
+  ASSERT_TRUE(library.LoadSubImages(dir_.Path()));
   EXPECT_TRUE(ReadBytes(touched) == made) << "the damaged file was not made again";
 }
 
 TEST_F(TextureTest, PngTextureAndItsFailure) {
   GlTexture texture = GlTexture::Generate();
   const GLuint name = texture.name();
-  EXPECT_FALSE(LoadPngTexture((dir_ / "missing.png").string(), texture));
+  EXPECT_FALSE(LoadPngTexture(dir_ / "missing.png", texture));
   EXPECT_EQ(texture.name(), name);
 
   const std::vector<unsigned char> rgb = {10, 20, 30, 40, 50, 60, 70, 80, 90, 1,  2,  3,
                                           4,  5,  6,  7,  8,  9,  11, 12, 13, 14, 15, 16};
-  const std::string path = (dir_ / "icon.png").string();
+  const std::string path = dir_ / "icon.png";
   ASSERT_TRUE(WritePngFile(path, rgb.data(), 4, 2, 3));
   GlTexture icon;
   ASSERT_TRUE(LoadPngTexture(path, icon));

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_folder.h"
 #include "settings/ini_text.h"
 
 namespace tessaline {
@@ -30,37 +31,10 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// A fresh directory under /tmp for the files of one test, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    char name[] = "/tmp/ini_store_test_XXXXXX";
-    path_ = mkdtemp(name);
-  }
-  ~TempDir() {
-    for (const std::string& file : files_) std::remove(file.c_str());
-    rmdir(path_.c_str());
-  }
-  std::string File(const std::string& name) {
-    files_.push_back(path_ + "/" + name);
-    return files_.back();
-  }
-  std::string Write(const std::string& name, const std::string& bytes) {
-    const std::string path = File(name);
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-
- private:
-  std::string path_;
-  std::vector<std::string> files_;
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+// Writes `bytes` to the file `name` in `dir`; gives the file's path.
+std::string PutFile(const TempFolder& dir, const std::string& name, const std::string& bytes) {
+  WriteBytes(dir / name, bytes);
+  return dir / name;
 }
 
 bool ParseText(qxINI& store, const std::string& text) {
@@ -310,16 +284,16 @@ TEST(qxINI, SkipsAMalformedLineAndReadsTheRest) {
 }
 
 TEST(qxINI, LoadFileTellsReadFromNotOpenedFromMalformed) {
-  TempDir dir;
+  TempFolder dir;
   struct Case {
     std::string path;
     IniLoadResult result;
     int width;
   };
   const Case cases[] = {
-      {dir.Write("good.ini", "width=3\n"), IniLoadResult::kRead, 3},
-      {dir.File("missing.ini"), IniLoadResult::kNotOpened, 640},
-      {dir.Write("bad.ini", "[window\nheight=9\nwidth=4\n"), IniLoadResult::kMalformed, 4},
+      {PutFile(dir, "good.ini", "width=3\n"), IniLoadResult::kRead, 3},
+      {dir / "missing.ini", IniLoadResult::kNotOpened, 640},
+      {PutFile(dir, "bad.ini", "[window\nheight=9\nwidth=4\n"), IniLoadResult::kMalformed, 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -392,8 +366,8 @@ TEST(qxINI, PointerToDoubleIsReportedButNeverAssigned) {
 }
 
 TEST(qxINI, LoadsFilesWithCrLfAndWithoutAFinalLineBreak) {
-  TempDir dir;
-  const std::string path = dir.Write("a.ini", "[window]\r\nwidth = 320\r\nheight=240");
+  TempFolder dir;
+  const std::string path = PutFile(dir, "a.ini", "[window]\r\nwidth = 320\r\nheight=240");
   std::ostringstream console;
   qxINI store(console);
   int width = 0, height = 0;
@@ -406,8 +380,8 @@ TEST(qxINI, LoadsFilesWithCrLfAndWithoutAFinalLineBreak) {
 }
 
 TEST(qxINI, SaveWithAnEmptyPathWritesToTheLoadedFile) {
-  TempDir dir;
-  const std::string path = dir.Write("a.cfg", "[image]\nimage_dir=./old\nkept = 1 2\n");
+  TempFolder dir;
+  const std::string path = PutFile(dir, "a.cfg", "[image]\nimage_dir=./old\nkept = 1 2\n");
   std::ostringstream console;
   qxINI store(console);
   std::string image_dir;
@@ -419,40 +393,63 @@ TEST(qxINI, SaveWithAnEmptyPathWritesToTheLoadedFile) {
   console.str("");
   ASSERT_TRUE(store.Save(&store, ""));
   EXPECT_EQ(console.str(), "saving the settings to " + path + "...\n");
-  EXPECT_EQ(ReadFile(path),
+  EXPECT_EQ(ReadBytes(path),
             "[image]\nimage_dir=./new\n[mosaic]\nsearch_num=10\n[image]\nkept=\"1 2\"\n");
 }
 
 TEST(qxINI, FailedLoadLeavesPathAndValuesAlone) {
-  TempDir dir;
-  const std::string good = dir.Write("good.ini", "width=3\n");
+  TempFolder dir;
+  const std::string good = PutFile(dir, "good.ini", "width=3\n");
   std::ostringstream console;
   qxINI store(console);
   int width = 0;
   store.Register("window", "width", &width, 640);
   ASSERT_TRUE(store.Load(good));
   console.str("");
-  EXPECT_FALSE(store.Load(dir.File("missing.ini")));
+  EXPECT_FALSE(store.Load(dir / "missing.ini"));
   EXPECT_EQ(console.str(), "[qxINI::Load] Invalid or corrupted file specified\n");
   EXPECT_EQ(store.Path(), good);
   EXPECT_EQ(width, 3);
 
   console.str("");
-  EXPECT_FALSE(store.Load(dir.File("")));  // a directory is no settings file
+  EXPECT_FALSE(store.Load(dir / ""));  // a directory is no settings file
   EXPECT_EQ(console.str(), "[qxINI::Load] Invalid or corrupted file specified\n");
   EXPECT_EQ(store.Path(), good);
 }
 
+// Runs in a child process, where the log has not opened its file yet: a
+// store made without a stream of its own logs to tessaline.log in the
+// working directory. 0 when the file holds exactly its two lines.
+int LogWithoutAStream() {
+  TempFolder dir;
+  if (chdir(dir.Path().c_str()) != 0) return 2;
+  qxINI store;
+  int width = 0;
+  store.Register("window", "width", &width, 640);
+  store.Load("missing.ini");
+  store.Save(&store, "saved.ini");
+  const std::string log = ReadBytes("tessaline.log");
+  return log == "[qxINI::Load] Invalid or corrupted file specified\n"
+                "saving the settings to saved.ini...\n"
+             ? 0
+             : 3;
+}
+
+TEST(qxINIDeathTest, WithoutAStreamItsMessagesGoToTheLog) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::exit(LogWithoutAStream()), ::testing::ExitedWithCode(0), "");
+}
+
 TEST(qxINI, SaveFailuresPrintOneLineAndReturnFalse) {
-  TempDir dir;
+  TempFolder dir;
   std::ostringstream console;
   qxINI store(console);
   int width = 0;
   store.Register("window", "width", &width, 640);
 
-  EXPECT_FALSE(store.Save(nullptr, dir.File("never.ini")));
+  EXPECT_FALSE(store.Save(nullptr, dir / "never.ini"));
   EXPECT_EQ(console.str(), "[qxINI::Save] Null-pointer specified for 'pairs' argument.\n");
-  std::ifstream never(dir.File("never.ini"));
+  std::ifstream never(dir / "never.ini");
   EXPECT_FALSE(never.is_open());
 
   console.str("");
@@ -460,7 +457,7 @@ TEST(qxINI, SaveFailuresPrintOneLineAndReturnFalse) {
   EXPECT_EQ(console.str(), "saving the settings to ...\n[qxINI::Save] Cannot save file at path \n");
 
   console.str("");
-  const std::string bad = dir.File("no_such_dir") + "/x.ini";
+  const std::string bad = dir / "no_such_dir/x.ini";
   EXPECT_FALSE(store.Save(&store, bad));
   EXPECT_EQ(Lines(console.str()).back(), "[qxINI::Save] Cannot save file at path " + bad);
 
@@ -471,8 +468,8 @@ TEST(qxINI, SaveFailuresPrintOneLineAndReturnFalse) {
 }
 
 TEST(qxINI, SavedFileLoadsBackToTheSameValues) {
-  TempDir dir;
-  const std::string path = dir.File("round.ini");
+  TempFolder dir;
+  const std::string path = dir / "round.ini";
   std::ostringstream console;
   qxINI first(console);
   double scale = 0;
@@ -507,8 +504,8 @@ TEST(qxINI, ValuesComeBackFromAFileAsTheyWereSaved) {
       {"./images", "v=./images"},
       {"C:\\x\"y", "v=C:\\x\"y"},
   };
-  TempDir dir;
-  const std::string path = dir.File("round.cfg");
+  TempFolder dir;
+  const std::string path = dir / "round.cfg";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     std::ostringstream console;
@@ -516,7 +513,7 @@ TEST(qxINI, ValuesComeBackFromAFileAsTheyWereSaved) {
     std::string value;
     first.Register("s", "v", &value, c.value);
     ASSERT_TRUE(first.Save(&first, path));
-    EXPECT_EQ(ReadFile(path), std::string("[s]\n") + c.line + "\n");
+    EXPECT_EQ(ReadBytes(path), std::string("[s]\n") + c.line + "\n");
     qxINI second(console);
     std::string loaded = "unset";
     second.Register("s", "v", &loaded, "unset");
@@ -534,25 +531,21 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
 }
 
 TEST(qxINI, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
-  TempDir dir;
-  const std::string path = dir.Write("a.ini", "width=3\n");
+  TempFolder dir;
+  const std::string path = PutFile(dir, "a.ini", "width=3\n");
   std::ostringstream console;
   qxINI store(console);
   std::string long_value(4096, 'x');
   store.Register("s", "v", &long_value, long_value);
   // A file size limit makes the write fail part way, as a full disk would.
-  rlimit old_limit{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  rlimit small = old_limit;
-  small.rlim_cur = 1024;
-  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool saved = store.Save(&store, path);
-  setrlimit(RLIMIT_FSIZE, &old_limit);
-  std::signal(SIGXFSZ, old_handler);
+  bool saved = true;
+  {
+    FileSizeLimit limit(1024);
+    saved = store.Save(&store, path);
+  }
   EXPECT_FALSE(saved);
   EXPECT_EQ(Lines(console.str()).back(), "[qxINI::Save] Cannot save file at path " + path);
-  EXPECT_EQ(ReadFile(path), "width=3\n");
+  EXPECT_EQ(ReadBytes(path), "width=3\n");
   EXPECT_EQ(FolderEntries(std::filesystem::path(path).parent_path()),
             std::vector<std::string>{"a.ini"});
 
@@ -567,10 +560,10 @@ TEST(qxINI, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
 }
 
 TEST(qxINI, SaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
-  TempDir dir;
-  const std::string target = dir.Write("real.ini", "width=3\n");
+  TempFolder dir;
+  const std::string target = PutFile(dir, "real.ini", "width=3\n");
   ASSERT_EQ(chmod(target.c_str(), 0640), 0);
-  const std::string link = dir.File("link.ini");
+  const std::string link = dir / "link.ini";
   ASSERT_EQ(symlink("real.ini", link.c_str()), 0);  // relative to the link's folder
   std::ostringstream console;
   qxINI store(console);
@@ -580,7 +573,7 @@ TEST(qxINI, SaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
   width = 5;
   ASSERT_TRUE(store.Save(&store, ""));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(ReadFile(target), "[window]\nwidth=5\n");
+  EXPECT_EQ(ReadBytes(target), "[window]\nwidth=5\n");
   struct stat saved {};
   ASSERT_EQ(stat(target.c_str(), &saved), 0);
   EXPECT_EQ(saved.st_mode & 0777, 0640u);

@@ -12,36 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/temp_folder.h"
+
 namespace tessaline {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 bool Exists(const std::string& path) { return std::ifstream(path).is_open(); }
-
-// A log file path in a fresh directory under /tmp, removed afterwards.
-class TempLogFile {
- public:
-  TempLogFile() {
-    char name[] = "/tmp/log_stream_test_XXXXXX";
-    dir_ = mkdtemp(name);
-    path_ = dir_ + "/test.log";
-  }
-  ~TempLogFile() {
-    std::remove(path_.c_str());
-    rmdir(dir_.c_str());
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string dir_;
-  std::string path_;
-};
 
 // A sink device like qxCout that delivers to a sink of the test's own, so the
 // buffering of a real log stream decides what arrives as one chunk.
@@ -65,29 +41,30 @@ class LogSinkTest : public ::testing::Test {
   void Send(const std::string& chunk) { sink_.Deliver(chunk.data(), chunk.size()); }
 
   std::ostringstream console_;
-  TempLogFile file_;
-  LogSink sink_{console_, file_.path()};
+  TempFolder folder_;
+  const std::string file_ = folder_ / "test.log";
+  LogSink sink_{console_, file_};
 };
 
 TEST_F(LogSinkTest, TwoMessagesGiveTwoLinesEverywhere) {
   Send("a\n");
   Send("b\n");
   EXPECT_EQ(console_.str(), "a\nb\n");
-  EXPECT_EQ(ReadFile(file_.path()), "a\nb\n");
+  EXPECT_EQ(ReadBytes(file_), "a\nb\n");
   EXPECT_EQ(sink_.History(), (std::vector<std::string>{"a\n", "b\n", ""}));
 }
 
 TEST_F(LogSinkTest, LineFeedsInsideAMessageJoinItsFileLine) {
   Send("x\ny\n");
   EXPECT_EQ(console_.str(), "x\ny\n");
-  EXPECT_EQ(ReadFile(file_.path()), "xy\n");
+  EXPECT_EQ(ReadBytes(file_), "xy\n");
   EXPECT_EQ(sink_.History(), (std::vector<std::string>{"x\ny\n", ""}));
 }
 
 TEST_F(LogSinkTest, AnEmptyMessageAddsAnEmptyLineAndTwoEmptyEntries) {
   Send("a\n");
   Send("\n");
-  EXPECT_EQ(ReadFile(file_.path()), "a\n\n");
+  EXPECT_EQ(ReadBytes(file_), "a\n\n");
   EXPECT_EQ(sink_.History(), (std::vector<std::string>{"a\n", "", "", ""}));
 }
 
@@ -96,7 +73,7 @@ TEST_F(LogSinkTest, EachPieceOfASplitMessageGetsItsOwnLineAndEntry) {
   // fills the empty newest entry and opens a new one.
   Send("part one, ");
   Send("part two\n");
-  EXPECT_EQ(ReadFile(file_.path()), "part one, \npart two\n");
+  EXPECT_EQ(ReadBytes(file_), "part one, \npart two\n");
   EXPECT_EQ(sink_.History(), (std::vector<std::string>{"part one, ", "part two\n", ""}));
 }
 
@@ -114,7 +91,7 @@ TEST_F(LogSinkTest, AFileNameCannotDriveTheTerminalFromAnyPlace) {
   Send("reading a texture... (\x1b[2J\x07x.jpg)\nsecond line\n");
   const std::string shown = "reading a texture... (\\x1b[2J\\x07x.jpg)";
   EXPECT_EQ(console_.str(), shown + "\nsecond line\n");
-  EXPECT_EQ(ReadFile(file_.path()), shown + "second line\n");
+  EXPECT_EQ(ReadBytes(file_), shown + "second line\n");
   EXPECT_EQ(sink_.History(), (std::vector<std::string>{shown + "\nsecond line\n", ""}));
 }
 
@@ -137,23 +114,25 @@ TEST(PrintableText, EscapesControlsAndBytesThatAreNotUtf8) {
 }
 
 TEST(LogSink, CreatesTheFileOnTheFirstChunkAndReplacesTheOldOne) {
-  TempLogFile file;
-  std::ofstream(file.path()) << "previous run\n";
+  TempFolder folder;
+  const std::string file = folder / "test.log";
+  std::ofstream(file) << "previous run\n";
   std::ostringstream console;
-  LogSink sink(console, file.path());
-  EXPECT_EQ(ReadFile(file.path()), "previous run\n");
+  LogSink sink(console, file);
+  EXPECT_EQ(ReadBytes(file), "previous run\n");
   EXPECT_TRUE(sink.History().empty());
   sink.Deliver("new\n", 4);
-  EXPECT_EQ(ReadFile(file.path()), "new\n");
+  EXPECT_EQ(ReadBytes(file), "new\n");
 }
 
 TEST(LogSink, WithoutAChunkNoFileIsMade) {
-  TempLogFile file;
+  TempFolder folder;
+  const std::string file = folder / "test.log";
   {
     std::ostringstream console;
-    LogSink sink(console, file.path());
+    LogSink sink(console, file);
   }
-  EXPECT_FALSE(Exists(file.path()));
+  EXPECT_FALSE(Exists(file));
 }
 
 TEST(LogSink, AnUnopenableFileStillFeedsConsoleAndHistory) {
@@ -165,9 +144,10 @@ TEST(LogSink, AnUnopenableFileStillFeedsConsoleAndHistory) {
 }
 
 TEST(LogSink, StreamsOfTwoThreadsDeliverOnlyWholeLines) {
-  TempLogFile file;
+  TempFolder folder;
+  const std::string file = folder / "test.log";
   std::ostringstream console;
-  LogSink sink(console, file.path());
+  LogSink sink(console, file);
   const int kMessages = 2000;
   auto writer = [&](char letter) {
     TestStream out(TestDevice(&sink), 4096);
@@ -180,7 +160,7 @@ TEST(LogSink, StreamsOfTwoThreadsDeliverOnlyWholeLines) {
   second.join();
 
   // Each thread's lines arrive whole and in its own order.
-  std::istringstream lines(ReadFile(file.path()));
+  std::istringstream lines(ReadBytes(file));
   int next[2] = {0, 0};
   for (std::string line; std::getline(lines, line);) {
     ASSERT_FALSE(line.empty());
@@ -198,16 +178,13 @@ TEST(LogSink, StreamsOfTwoThreadsDeliverOnlyWholeLines) {
 // directory and checks what reached tessaline.log and the global history.
 // Runs in a child process, where the global sink has not opened its file yet.
 int LogThroughModuleStreams() {
-  char name[] = "/tmp/log_stream_global_XXXXXX";
-  const char* dir = mkdtemp(name);
-  if (dir == nullptr || chdir(dir) != 0) return 2;
+  TempFolder dir;
+  if (chdir(dir.Path().c_str()) != 0) return 2;
   engine_log() << "engine : " << 1 << std::endl;
   view_log() << "view" << std::endl;
   support_log() << "support : a\nb" << std::endl;
-  const std::string file = ReadFile("tessaline.log");
+  const std::string file = ReadBytes("tessaline.log");
   const std::vector<std::string> history = LogHistory();
-  std::remove("tessaline.log");
-  rmdir(dir);
   if (file != "engine : 1\nview\nsupport : ab\n") return 3;
   const std::vector<std::string> expected{"engine : 1\n", "view\n", "support : a\nb\n", ""};
   return history == expected ? 0 : 4;
