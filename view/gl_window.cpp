@@ -44,6 +44,7 @@ qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOw
   engine_ = std::make_unique<qxPhotoMosaic>(Config());
   AttachLiveSources(*engine_);
   engine_access_.Reset(engine_.get());
+  motion_access_.Reset(engine_.get());
   tile_size_index_ = engine_->TileSizeIndex();
   RegisterDisplayKeys();
 }
@@ -52,7 +53,7 @@ qxFlGLWindow::~qxFlGLWindow() {
   // An export works on its own copies, but its worker must not outlive us.
   CancelExport();
   // A recording still running is finished so its file stays playable.
-  FinishRecordingFile();
+  live_.FinishRecordingFile();
   Fl::remove_idle(IdleCallback, this);
   Fl::remove_timeout(ResumeCallback, this);
   Fl::remove_timeout(CameraPollCallback, this);
@@ -97,7 +98,7 @@ void qxFlGLWindow::RegisterDisplayKeys() {
   // tessaline.cfg takes the share only when the preferences are saved.
   store->Register("mosaic", "color_correction", &Config().color_correction,
                   Config().color_correction);
-  fade_alpha_ = scene_.alpha;
+  zoom_.SetFadeLevel(scene_.alpha);
 }
 
 void qxFlGLWindow::TileSizeLabels(std::vector<std::string>& labels) const {
@@ -177,7 +178,7 @@ void qxFlGLWindow::RegisterIcons() {
       [this] { return owner_->IsFullScreen(); }, true);
   AddIcon(
       "texture/icon_video.png", "texture/icon_photos.png", [this] { ToggleVideoInput(""); },
-      [this] { return input_mode_ == kLiveInput; }, true);
+      [this] { return live_.Live(); }, true);
   AddIcon(
       "texture/random.png", "", [this] { ToggleAutoPilot(); }, {}, true);
   fade_icon_ = AddIcon(
@@ -227,14 +228,8 @@ void qxFlGLWindow::Layout(int w, int h) {
   }
   for (int i = 0; i < kAroundLayerCount; ++i)
     sources.around_textures[static_cast<std::size_t>(i)] = engine_->AroundTexture(i);
-  sources.info_lines = TargetInfoLines();
+  sources.info_lines = TargetInfoLines(*engine_);
   tessaline::Layout(scene_, w, h, sources);
-}
-
-// What the layers show about the current target picture.
-std::vector<std::string> qxFlGLWindow::TargetInfoLines() const {
-  if (engine_->TargetName().empty()) return {};
-  return {"image name : " + engine_->TargetName()};
 }
 
 void qxFlGLWindow::LayoutScene() { Layout(engine_->ImageWidth(), engine_->ImageHeight()); }
@@ -253,8 +248,8 @@ FrameInputs qxFlGLWindow::MakeFrameInputs() const {
   in.window_height = view_h_;
   in.draw_flags = draw_flags_;
   in.ready = Ready();
-  in.zooming = zooming_;
-  in.auto_pilot = auto_pilot_;
+  in.zooming = zoom_.Zooming();
+  in.auto_pilot = zoom_.AutoPilot();
   in.icons = &icons_;
   in.hover_name = hover_name_;
   in.logo_texture = gl_.logo.name();

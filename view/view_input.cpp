@@ -17,13 +17,6 @@
 namespace tessaline {
 namespace {
 
-// The view's own rectangle (inside the main window) before it went full
-// screen.
-struct RestoreRect {
-  int x = 0, y = 0, w = 0, h = 0;
-};
-RestoreRect view_restore;
-
 // 2 or 3 with equal chance (from the engine's source): the two lifted-tile
 // styles.
 int RandomLiftedStyle(qxPhotoMosaic& engine) { return engine.DrawRandom() % 2 == 0 ? 2 : 3; }
@@ -50,8 +43,8 @@ void qxFlGLWindow::MouseButton(int button, bool pressed, int x, int y) {
   // A click on the picture brings the keyboard back from the panel.
   if (pressed && !outside) take_focus();
   // It also gives up a camera that has not answered yet, load or not.
-  if (pressed && !outside && camera_opening_) {
-    GuardEvent("mouse button", [this] { CancelCameraOpen(); });
+  if (pressed && !outside && live_.CameraOpening()) {
+    GuardEvent("mouse button", [this] { live_.CancelCameraOpen(); });
     owner_->UpdateMenuStates();
     return;
   }
@@ -70,8 +63,8 @@ void qxFlGLWindow::MouseButton(int button, bool pressed, int x, int y) {
       LeftPress(icon, x, y);
     else if (button == 1)
       LeftRelease(icon);
-    else if (button == 3 && pressed && auto_pilot_)
-      StopAutoPilot();
+    else if (button == 3 && pressed && zoom_.AutoPilot())
+      zoom_.StopAutoPilot();
   });
   redraw();
 }
@@ -91,12 +84,12 @@ void qxFlGLWindow::LeftPress(int icon, int x, int y) {
     if (fire >= 0) RunIconActions(fire);
     return;
   }
-  if (input_mode_ == kLiveInput) {
+  if (live_.Live()) {
     ToggleVideoInput("");  // a press on the picture ends live input
     scene_.press_armed = false;
     return;
   }
-  if (zooming_) return;
+  if (zoom_.Zooming()) return;
   scene_.press_armed = true;
   scene_.elevate_style =
       (draw_flags_ & kDrawTileElevating) ? RandomLiftedStyle(*engine_) : kElevateOutline;
@@ -111,10 +104,8 @@ void qxFlGLWindow::LeftRelease(int icon) {
   }
   // A press on the mosaic let go over an icon is no click on either.
   if (icon >= 0) scene_.press_armed = false;
-  if (!scene_.press_armed || !scene_.cell_selected || zooming_ || input_mode_ == kLiveInput) return;
-  scene_.press_armed = false;
-  zooming_ = ZoomInto(selected_col_, selected_row_);
-  SetAnimation(1);
+  if (!scene_.press_armed || !scene_.cell_selected || zoom_.Zooming() || live_.Live()) return;
+  zoom_.ZoomIntoSelected();
 }
 
 void qxFlGLWindow::RunIconActions(int name) {
@@ -126,7 +117,7 @@ void qxFlGLWindow::RunIconActions(int name) {
 }
 
 void qxFlGLWindow::MouseDrag(int x, int y) {
-  if (OutsideView(x, y) || Busy() || !Ready() || zooming_) return;
+  if (OutsideView(x, y) || Busy() || !Ready() || zoom_.Zooming()) return;
   GuardEvent("mouse drag", [&] {
     make_current();
     if (scene_.press_armed) SelectCellAt(x, y);
@@ -140,8 +131,7 @@ void qxFlGLWindow::MouseMove(int x, int y) {
     make_current();
     const int name = Pick(x, y);
     if (name == -1) {
-      selected_col_ = selected_row_ = -1;
-      scene_.cell_selected = false;
+      zoom_.ClearSelection();
       hover_name_ = -1;
     } else {
       hover_name_ = name >= first_cell_name_ ? -1 : name;
@@ -177,14 +167,14 @@ void qxFlGLWindow::SelectCellAt(int x, int y) {
       CellAt(pixel.x, pixel.y, engine_->SubWidth(), engine_->SubHeight(), grid.div_x, grid.div_y);
   // A mosaic that was not drawn has no cells to pick (its table is empty).
   if (cell.column < 0 || cell.row < 0 || engine_->CellAssignment().empty()) return;
-  if (cell.column != selected_col_ || cell.row != selected_row_) {
+  if (cell.column != zoom_.SelectedCol() || cell.row != zoom_.SelectedRow()) {
     const TileLibrary& library = engine_->Library();
     gl_.selected_tile = LoadTileTexture(cell.column, cell.row, grid.div_x, grid.div_y,
                                         engine_->CellAssignment(), library.Entries(),
                                         library.ImagesPath(), (draw_flags_ & kDrawMipmapping) != 0);
     scene_.selected_tile = gl_.selected_tile.name();
   }
-  SelectCell(cell.column, cell.row);
+  zoom_.SelectCell(cell.column, cell.row);
   hover_name_ = -1;
 }
 
@@ -200,14 +190,17 @@ void qxFlGLWindow::ToggleViewFullScreen(bool from_key) {
 }
 
 void qxFlGLWindow::EnterViewFullScreen() {
-  view_restore = RestoreRect{x(), y(), w(), h()};
+  restore_x_ = x();
+  restore_y_ = y();
+  restore_w_ = w();
+  restore_h_ = h();
   view_full_screen_ = true;
   resize(0, 0, w(), h());  // resize() makes it the main window's size
 }
 
 void qxFlGLWindow::LeaveViewFullScreen() {
   view_full_screen_ = false;
-  resize(view_restore.x, view_restore.y, view_restore.w, view_restore.h);
+  resize(restore_x_, restore_y_, restore_w_, restore_h_);
 }
 
 }  // namespace tessaline

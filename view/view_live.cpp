@@ -1,6 +1,7 @@
-// qxFlGLWindow: live input. A movie or a camera replaces the still target;
-// every idle step pulls one frame, whose mosaic the engine composes, and the
-// layers show it. GUI thread; the camera reads on its own thread (video/).
+// qxFlGLWindow: the window's side of live input and of the zoom (the
+// LiveHost and ZoomHost calls that need the toolkit or GL): the camera-open
+// poll's timer, the camera dialog, the status line's held failures and the
+// selected tile's texture. GUI thread.
 
 #include <GL/glew.h>
 
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include "mosaic/photo_mosaic.h"
-#include "settings/log_stream.h"
 #include "video/live_capture.h"
 #include "view/choice_dialog.h"
 #include "view/event_guard.h"
@@ -30,136 +30,39 @@ void AttachLiveSources(qxPhotoMosaic& engine) {
   engine.SetCameraFactory(MakeSystemCameraCapture);
 }
 
-void qxFlGLWindow::ToggleVideoInput(const std::string& path) {
-  // A camera still being opened is given up; a movie asked for goes on.
-  if (camera_opening_) {
-    CancelCameraOpen();
-    if (path.empty()) {
-      owner_->UpdateMenuStates();
-      return;
-    }
-  }
-  // The load worker has the engine to itself until it ends.
-  if (control_.RefuseWhileBusy()) {
-    owner_->UpdateMenuStates();
-    return;
-  }
-  make_current();
-  if (input_mode_ == kLiveInput) {
-    EndLiveInput();
-  } else {
-    if (!Ready()) Generate();  // the load runs while the source opens
-    if (path.empty()) {
-      if (OpenChosenCamera()) WaitForCamera();
-    } else if (engine_->OpenMovie(path)) {
-      StartLiveInput(false);
-    }
-  }
-  owner_->UpdateMenuStates();
-}
-
-void qxFlGLWindow::WaitForCamera() {
-  camera_opening_ = true;
-  ShowStatus(engine_->CameraOpenText());
+void qxFlGLWindow::StartCameraPoll() {
   Fl::add_timeout(kCameraPollSeconds, CameraPollCallback, this);
 }
 
+void qxFlGLWindow::StopCameraPoll() { Fl::remove_timeout(CameraPollCallback, this); }
+
 void qxFlGLWindow::CameraPollCallback(void* view) {
   auto* self = static_cast<qxFlGLWindow*>(view);
-  if (!GuardEvent("camera open", [self] { self->PollCamera(); })) self->camera_opening_ = false;
+  bool again = false;
+  GuardEvent("camera open", [&] { again = self->live_.PollCamera(); });
+  if (again) Fl::repeat_timeout(kCameraPollSeconds, CameraPollCallback, view);
 }
 
-void qxFlGLWindow::PollCamera() {
-  if (!camera_opening_) return;
-  const qxPhotoMosaic::CameraOpening outcome = engine_->PollCameraOpen();
-  if (outcome == qxPhotoMosaic::CameraOpening::kOpening) {
-    Fl::repeat_timeout(kCameraPollSeconds, CameraPollCallback, this);
-    return;
-  }
-  camera_opening_ = false;
-  // kNone: the engine that was opening it has been replaced meanwhile.
-  if (outcome != qxPhotoMosaic::CameraOpening::kNone) ShowStatus(engine_->CameraOpenText());
-  if (outcome == qxPhotoMosaic::CameraOpening::kRunning) {
-    make_current();
-    StartLiveInput(true);
-  }
-  owner_->UpdateMenuStates();
-  redraw();
-}
-
-void qxFlGLWindow::CancelCameraOpen() {
-  if (!camera_opening_) return;
-  Fl::remove_timeout(CameraPollCallback, this);
-  camera_opening_ = false;
-  engine_->CancelCameraOpen();
-  ShowStatus(engine_->CameraOpenText());
-  redraw();
-}
-
-void qxFlGLWindow::StartLiveInput(bool camera) {
-  input_mode_ = kLiveInput;
-  Layout(engine_->ImageWidth(), engine_->ImageHeight());
-  scene_.front = 0;
-  if (camera) {
-    SetAnimation(1);  // a camera streams at once
-  } else {
-    IdleStep();  // a movie shows its first frame and waits for Start/Stop
-  }
-}
-
-void qxFlGLWindow::EndLiveInput() {
-  view_log() << "live input : closed after " << engine_->LiveFrameCount() << " frames" << std::endl;
-  engine_->CloseLiveInput();
-  SetAnimation(0);
-  input_mode_ = kStillInput;
-  scene_.press_armed = true;
-  // The last frame stays the target: its still mosaic is made again.
-  Generate();
-  if (recording_) SetRecording(0, "output.avi");
-}
-
-// Lists the cameras, lets the user pick one and starts opening it.
-bool qxFlGLWindow::OpenChosenCamera() {
-  std::vector<std::string> names;
-  if (engine_->ListCameras(names) == 0) return false;
-  for (std::size_t i = 0; i < names.size(); ++i)
-    view_log() << "Camera " << i << " : " << names[i] << std::endl;
-  auto dialog =
-      std::make_unique<qxFlRadioDialog>("Choose a device", names, engine_->LastCamera(), window());
+std::optional<int> qxFlGLWindow::ChooseCamera(const std::vector<std::string>& names,
+                                              int preselected) {
+  auto dialog = std::make_unique<qxFlRadioDialog>("Choose a device", names, preselected, window());
   dialog->set_modal();
   dialog->show();
   // Idle steps and redraws go on while the dialog is up.
   while (dialog->shown()) Fl::wait();
   take_focus();
-  if (!dialog->Accepted()) return false;
-  const int chosen = dialog->Selected();
-  dialog.reset();
-  make_current();
-  return engine_->OpenCamera(chosen);
+  if (!dialog->Accepted()) return std::nullopt;
+  return dialog->Selected();
 }
 
-void qxFlGLWindow::LiveStep() {
-  const int frames_before = engine_->LiveFrameCount();
-  if (!engine_->NextLiveFrame()) {
-    SetAnimation(0);
-    if (recording_) SetRecording(0, "output.avi");
-    return;
-  }
-  if (MosaicGpu* gpu = engine_->Gpu()) {
-    // Both pairs show the newest frame, whichever of them is in front.
-    for (int i = 0; i < 2; ++i) {
-      scene_.ImageLayer(i).texture = gpu->ImageTexture(0);
-      scene_.MosaicLayer(i).texture = gpu->MosaicTexture(kCurrentMosaic);
-    }
-  }
-  for (int i = 0; i < 2; ++i) {
-    scene_.ImageLayer(i).info_lines.clear();
-    scene_.MosaicLayer(i).info_lines.clear();
-    scene_.ImageLayer(i).alpha = 1.0;
-    scene_.MosaicLayer(i).alpha = scene_.alpha;
-  }
-  // A camera with nothing new yet repeats no frame in the recording.
-  if (recording_ && engine_->LiveFrameCount() != frames_before) WriteRecordingFrame();
+void qxFlGLWindow::ShowFailure(const std::string& text) {
+  ShowStatus(text);
+  status_held_ = true;
+}
+
+void qxFlGLWindow::ForgetSelectedTile() {
+  gl_.selected_tile.Reset();
+  scene_.selected_tile = 0;
 }
 
 }  // namespace tessaline
