@@ -35,7 +35,7 @@ qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOw
       view_w_(w),
       view_h_(h),
       owner_(owner),
-      control_(engine_access_, *this),
+      control_(engine_access_, hooks_),
       frame_rate_({}, [owner](const std::string& text) { owner->SetStatusText(text); }) {
   // The view holds no child widgets: close its group at once so that the
   // main window's later widgets do not land in it.
@@ -56,7 +56,7 @@ qxFlGLWindow::~qxFlGLWindow() {
   live_.FinishRecordingFile();
   Fl::remove_idle(IdleCallback, this);
   Fl::remove_timeout(ResumeCallback, this);
-  Fl::remove_timeout(CameraPollCallback, this);
+  hooks_.StopCameraPoll();
   // A load still running uses the engine: it must end before the engine goes.
   WaitForLoad();
   config_.reset();
@@ -120,7 +120,7 @@ void qxFlGLWindow::ReleaseGlResources() {
 void qxFlGLWindow::ReleaseGl() {
   icons_.clear();
   scene_.selected_tile = 0;
-  ReleaseInOwnContext(*this, gl_, [this] {
+  ReleaseInOwnContext(hooks_, gl_, [this] {
     if (engine_) engine_->SetGpu(nullptr);
   });
 }
@@ -171,7 +171,7 @@ void qxFlGLWindow::RegisterIcons() {
   // A second start-up begins with an empty list (ReleaseGlResources), so
   // every icon is listed once and the cell names stay above the icon names.
   first_cell_name_ = 5;
-  hover_name_ = -1;
+  input_.ClearHover();
   fade_icon_ = -1;
   AddIcon(
       "texture/fullscreen.png", "texture/fullscreen2.png", [this] { ToggleViewFullScreen(false); },
@@ -232,13 +232,9 @@ void qxFlGLWindow::Layout(int w, int h) {
   tessaline::Layout(scene_, w, h, sources);
 }
 
-void qxFlGLWindow::LayoutScene() { Layout(engine_->ImageWidth(), engine_->ImageHeight()); }
-
 void qxFlGLWindow::UpdateViewSize() {
   view_w_ = pixel_w();
   view_h_ = pixel_h();
-  scale_x_ = static_cast<double>(engine_->ImageWidth()) / view_w_;
-  scale_y_ = static_cast<double>(engine_->ImageHeight()) / view_h_;
   glViewport(0, 0, view_w_, view_h_);
 }
 
@@ -251,12 +247,12 @@ FrameInputs qxFlGLWindow::MakeFrameInputs() const {
   in.zooming = zoom_.Zooming();
   in.auto_pilot = zoom_.AutoPilot();
   in.icons = &icons_;
-  in.hover_name = hover_name_;
+  in.hover_name = input_.HoverName();
   in.logo_texture = gl_.logo.name();
   in.cursor_texture = gl_.cursor.name();
   in.font = &OverlayFont::Global();
-  in.mouse_x = mouse_x_;
-  in.mouse_y = mouse_y_;
+  in.mouse_x = input_.MouseX();
+  in.mouse_y = input_.MouseY();
   if (draw_flags_ & kDrawLogConsole) in.log_lines = LogHistory();
   const MosaicConfig& config = Config();
   in.icon_layout = IconLayout{config.icon_width, config.icon_height, config.icon_left_margin,
@@ -330,7 +326,5 @@ void qxFlGLWindow::ShowStatus(const std::string& text) {
   last_status_ = text;
   std::cout << "status : " << PrintableText(text) << std::endl;
 }
-
-void qxFlGLWindow::UpdateMenuStates() { owner_->UpdateMenuStates(); }
 
 }  // namespace tessaline

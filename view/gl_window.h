@@ -10,9 +10,10 @@
 // drawing), view_commands.cpp (commands, the idle step), view_preferences.cpp
 // (the preference dialog), view_live.cpp (the live input's and the zoom's
 // ties to the window), view_export.cpp (exports) and view_input.cpp (mouse
-// and keys). The zoom, auto pilot and fade are a ZoomPilot, live input and
-// its recording a LiveControl, the load a MosaicControl: controllers the
-// view owns, which reach it back through small host interfaces.
+// and keys). The load is a MosaicControl, the zoom, auto pilot and fade a
+// ZoomPilot, live input and its recording a LiveControl, the mouse and keys
+// an InputControl: controllers the view owns, which reach it back through
+// small host interfaces (ViewHooks).
 
 #include <GL/glew.h>
 
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +31,7 @@
 #include "render/view_scene.h"
 #include "view/command_text.h"
 #include "view/export_task.h"
-#include "view/icon_press.h"
+#include "view/input_control.h"
 #include "view/input_mode.h"
 #include "view/live_control.h"
 #include "view/mosaic_control.h"
@@ -44,14 +46,73 @@ class qxINI;
 class qxPhotoMosaic;
 struct MosaicSettings;
 
+class qxFlGLWindow;
+
 // Gives `engine` the movie and camera sources of the video library.
 void AttachLiveSources(qxPhotoMosaic& engine);
 
-class qxFlGLWindow : public Fl_Gl_Window,
-                     private MosaicControlHost,
-                     private GlContextHolder,
-                     private ZoomHost,
-                     private LiveHost {
+// The view's side of its controllers' host interfaces (view_hooks.cpp): what
+// the load, the zoom, live input and the mouse and keys ask of the window,
+// its GL context, its engine and its owner.
+class ViewHooks final : public MosaicControlHost,
+                        public GlContextHolder,
+                        public ZoomHost,
+                        public LiveHost,
+                        public InputHost {
+ public:
+  explicit ViewHooks(qxFlGLWindow& view) : view_(view) {}
+
+  // Shared by several hosts.
+  void SetAnimation(int on) override;
+  void LayoutScene() override;
+  void ShowStatus(const std::string& text) override;
+  void UpdateMenuStates() override;
+  void MakeGlContextCurrent() override;
+  bool RefuseWhileBusy() override;
+  bool Ready() const override;
+  void Redraw() override;
+
+  // MosaicControlHost and GlContextHolder
+  void OnMosaicTakenUp() override;
+  bool HasGlContext() const override;
+
+  // ZoomHost
+  void PauseAnimation(double seconds) override;
+  int DrawFlags() const override;
+  void ForgetSelectedTile() override;
+
+  // LiveHost
+  void ShowFailure(const std::string& text) override;
+  void SetOutputText(const std::string& text) override;
+  void Generate() override;
+  void IdleStep() override;
+  void StartCameraPoll() override;
+  void StopCameraPoll() override;
+  std::optional<int> ChooseCamera(const std::vector<std::string>& names, int preselected) override;
+
+  // InputHost
+  bool Busy() const override;
+  bool OutsideView(int x, int y) const override;
+  void TakeFocus() override;
+  int Pick(int x, int y) override;
+  int IconCount() const override;
+  int FirstCellName() const override;
+  int FadeIcon() const override;
+  void RunIconActions(int icon) override;
+  int PressStyle() override;
+  void SelectCellAt(int x, int y) override;
+  void ToggleViewFullScreen(bool from_key) override;
+  int TileSizeIndex() const override;
+  int TileSizeCount() const override;
+  void ChangeTileSize(int index) override;
+
+ private:
+  static void CameraPollCallback(void* hooks);
+
+  qxFlGLWindow& view_;
+};
+
+class qxFlGLWindow : public Fl_Gl_Window {
  public:
   // Reads tessaline.cfg (writing it with the defaults only when it cannot be
   // opened; a file with unreadable lines is used and left as it is), creates
@@ -84,11 +145,11 @@ class qxFlGLWindow : public Fl_Gl_Window,
   // Commands (the button, the menu; see view_commands.cpp). `index` is the
   // tile size's place in the list for kTileSize.
   void Command(ViewCommand command, int index = -1);
-  void Generate() override;
-  void IdleStep() override;
-  void SetAnimation(int on) override;  // 1 on, 0 off, -1 toggle
-  void StartStop();                    // the "Start/Stop" button
-  void Step();                         // one idle step (OpenGL/Step)
+  void Generate();
+  void IdleStep();
+  void SetAnimation(int on);  // 1 on, 0 off, -1 toggle
+  void StartStop();           // the "Start/Stop" button
+  void Step();                // one idle step (OpenGL/Step)
   // Flips Draw toggle `index` (its bit in the draw flags).
   void ToggleDrawFlag(int index);
   // The zoom, auto pilot and fade (ZoomPilot). ZoomInto is false (and the
@@ -140,12 +201,14 @@ class qxFlGLWindow : public Fl_Gl_Window,
   // Writes the current mosaic to `path` (File/Export/Image).
   bool ExportMosaic(const std::string& path);
 
-  // Mouse and key input, forwarded by the main window with coordinates
-  // relative to the view's top left corner (pixels, y down).
-  void MouseButton(int button, bool pressed, int x, int y);
-  void MouseDrag(int x, int y);
-  void MouseMove(int x, int y);
-  void KeyDown(int key, int x, int y);
+  // Mouse and key input (InputControl), forwarded by the main window with
+  // coordinates relative to the view's top left corner (pixels, y down).
+  void MouseButton(int button, bool pressed, int x, int y) {
+    input_.MouseButton(button, pressed, x, y);
+  }
+  void MouseDrag(int x, int y) { input_.MouseDrag(x, y); }
+  void MouseMove(int x, int y) { input_.MouseMove(x, y); }
+  void KeyDown(int key, int /*x*/, int /*y*/) { input_.KeyDown(key); }
   void SelectCellAt(int x, int y);
   void ToggleViewFullScreen(bool from_key);
 
@@ -154,9 +217,9 @@ class qxFlGLWindow : public Fl_Gl_Window,
 
   // State for the menus and the panel.
   double Alpha() const { return scene_.alpha; }
-  int DrawFlags() const override { return draw_flags_; }
+  int DrawFlags() const { return draw_flags_; }
   int TileSizeIndex() const { return tile_size_index_; }
-  bool Ready() const override { return control_.Ready(); }
+  bool Ready() const { return control_.Ready(); }
   bool Busy() const { return control_.Busy(); }
   bool AutoPilot() const { return zoom_.AutoPilot(); }
   bool Recording() const { return live_.Recording(); }
@@ -164,28 +227,7 @@ class qxFlGLWindow : public Fl_Gl_Window,
   bool ViewFullScreen() const { return view_full_screen_; }
 
  private:
-  // MosaicControlHost
-  void LayoutScene() override;
-  void ShowStatus(const std::string& text) override;
-  void UpdateMenuStates() override;
-  void OnMosaicTakenUp() override;
-
-  // GlContextHolder (and LiveHost)
-  bool HasGlContext() const override { return context() != nullptr; }
-  void MakeGlContextCurrent() override { make_current(); }
-
-  // ZoomHost and LiveHost (view_live.cpp; PauseAnimation in
-  // view_commands.cpp)
-  void PauseAnimation(double seconds) override;
-  bool RefuseWhileBusy() override { return control_.RefuseWhileBusy(); }
-  void ForgetSelectedTile() override;
-  void ShowFailure(const std::string& text) override;
-  void SetOutputText(const std::string& text) override { owner_->SetOutputText(text); }
-  void Redraw() override { redraw(); }
-  void StartCameraPoll() override;
-  void StopCameraPoll() override;
-  std::optional<int> ChooseCamera(const std::vector<std::string>& names, int preselected) override;
-  static void CameraPollCallback(void* view);
+  friend class ViewHooks;
 
   // Construction and start-up.
   void LoadMosaicConfig();
@@ -197,12 +239,16 @@ class qxFlGLWindow : public Fl_Gl_Window,
   void ApplyPictureMipmaps();
   void UpdateViewSize();
   FrameInputs MakeFrameInputs() const;
+  int IconCount() const { return static_cast<int>(icons_.size()); }
+  void ShowStatus(const std::string& text);
 
-  // Commands and animation. The running animation pauses (PauseAnimation)
-  // on an FLTK timeout, so events are handled meanwhile.
+  // Commands and animation.
   static void IdleCallback(void* view);
   static void ResumeCallback(void* view);
   static void ExportPollCallback(void* view);
+  // The running animation waits `seconds` before its next idle step; an FLTK
+  // timeout brings it back, so events are handled meanwhile.
+  void PauseAnimation(double seconds);
   void NormalFrame();
   void ChooseImagesDir();
   void EndCommand();
@@ -213,26 +259,13 @@ class qxFlGLWindow : public Fl_Gl_Window,
   void ReplaceEngine();
   void SaveMosaicConfig();
 
-  // Input.
-  bool OutsideView(int x, int y) const;
-  void UpdateModifier();
-  int Pick(int x, int y);
-  int IconCount() const { return static_cast<int>(icons_.size()); }
-  bool IsIcon(int name) const { return name >= 0 && name < IconCount(); }
-  // The icon under view pixel (x, y), -1 for none.
-  int IconUnder(int x, int y);
-  void RunIconActions(int name);
-  void LeftPress(int icon, int x, int y);
-  void LeftRelease(int icon);
+  // Full screen (view_input.cpp).
   void EnterViewFullScreen();
   void LeaveViewFullScreen();
 
   int view_w_;
   int view_h_;
   bool gl_unusable_ = false;
-  double scale_x_ = 1.0;  // working-image pixels per view pixel
-  double scale_y_ = 1.0;
-  int modifier_ = 1;           // 2 with Shift, 3 with Ctrl, else 1
   bool idle_running_ = false;  // the animation is on (stepping or paused)
   bool idle_paused_ = false;   // on, waiting for ResumeCallback
   ViewOwner* owner_;
@@ -242,6 +275,7 @@ class qxFlGLWindow : public Fl_Gl_Window,
   std::unique_ptr<qxPhotoMosaic> engine_;
   PhotoMosaicAccess engine_access_{nullptr};
   PhotoMosaicMotion motion_access_{nullptr};
+  ViewHooks hooks_{*this};
   MosaicControl control_;
 
   // Drawing: the scene (layers, camera, selection, alpha) and the view's GL
@@ -251,8 +285,6 @@ class qxFlGLWindow : public Fl_Gl_Window,
   ViewGlObjects gl_;
   ViewIconList icons_;
   int fade_icon_ = -1;
-  int hover_name_ = -1;
-  IconPress icon_press_;
   int first_cell_name_ = 5;
   FrameRateMeter frame_rate_;
   std::string last_status_;
@@ -262,16 +294,14 @@ class qxFlGLWindow : public Fl_Gl_Window,
 
   int tile_size_index_ = 0;
   int draw_flags_ = kDrawIcons | kDrawTileElevating;
-  int frame_count_ = 0;
   bool view_full_screen_ = false;
   // The view's own rectangle (inside the main window) before it went full
   // screen.
   int restore_x_ = 0, restore_y_ = 0, restore_w_ = 0, restore_h_ = 0;
   ExportTask export_;  // File/Export/Print
-  int mouse_x_ = 0;    // position of the last move, view pixels
-  int mouse_y_ = 0;
-  ZoomPilot zoom_{scene_, motion_access_, *this};
-  LiveControl live_{scene_, motion_access_, *this};
+  ZoomPilot zoom_{scene_, motion_access_, hooks_};
+  LiveControl live_{scene_, motion_access_, hooks_};
+  InputControl input_{scene_, zoom_, live_, hooks_};
 };
 
 }  // namespace tessaline

@@ -195,17 +195,6 @@ void qxFlGLWindow::IdleStep() {
   redraw();
 }
 
-void qxFlGLWindow::OnMosaicTakenUp() {
-  // Whatever moved belonged to the library that was replaced.
-  zoom_.Reset();
-  if (!live_.Live()) return;
-  if (engine_->InputSource() >= 0) {
-    SetAnimation(1);  // a camera streams on
-  } else {
-    LiveStep();  // a movie shows its frame and waits for Start/Stop
-  }
-}
-
 void qxFlGLWindow::NormalFrame() {
   if (live_.Live()) {
     scene_.press_armed = false;
@@ -216,7 +205,6 @@ void qxFlGLWindow::NormalFrame() {
   // Without a mosaic there is no frame to measure, and the status line may
   // be saying why the load failed (or a recording did).
   if (Ready() && !status_held_) frame_rate_.MeasureFrameRate();
-  ++frame_count_;
 }
 
 }  // namespace tessaline
