@@ -7,62 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "view/motion_fakes.h"
 #include "view/view_animation.h"
 
 namespace tessaline {
 namespace {
-
-class FakeZoomEngine : public ZoomEngine {
- public:
-  bool TargetLoaded() const override { return target_loaded; }
-  ZoomGrid Grid() const override { return ZoomGrid{32, 18, 10, 8, 320, 144, 7.0}; }
-  std::optional<std::pair<int, int>> PickRandomCell() override {
-    ++picks;
-    if (cells.empty()) return std::nullopt;
-    const std::pair<int, int> cell = cells.front();
-    if (cells.size() > 1) cells.pop_front();
-    return cell;
-  }
-  bool ZoomIntoCell(int col, int row, bool) override {
-    zooms.emplace_back(col, row);
-    return zoom_result;
-  }
-  ZoomTextures Textures() const override {
-    ZoomTextures made;
-    made.mosaic = 11;
-    made.image = 12;
-    made.info_lines = {"image name : tile.jpg"};
-    return made;
-  }
-
-  bool target_loaded = true;
-  bool zoom_result = true;
-  std::deque<std::pair<int, int>> cells = {{3, 4}};
-  int picks = 0;
-  std::vector<std::pair<int, int>> zooms;
-};
-
-class FakeZoomHost : public ZoomHost {
- public:
-  void SetAnimation(int on) override {
-    animation.push_back(on);
-    if (on >= 0) running = on != 0;
-  }
-  void PauseAnimation(double seconds) override { pauses.push_back(seconds); }
-  void LayoutScene() override { ++layouts; }
-  bool RefuseWhileBusy() override { return busy; }
-  void UpdateMenuStates() override { ++menu_updates; }
-  int DrawFlags() const override { return 0; }
-  void ForgetSelectedTile() override { ++forgotten_tiles; }
-
-  std::vector<int> animation;
-  bool running = false;
-  std::vector<double> pauses;
-  int layouts = 0;
-  bool busy = false;
-  int menu_updates = 0;
-  int forgotten_tiles = 0;
-};
 
 class ZoomPilotTest : public ::testing::Test {
  protected:
