@@ -164,7 +164,7 @@ bool qxFlGLWindow::InitializeGL() {
 }
 
 int qxFlGLWindow::OpenFont(const std::string& path) {
-  return OverlayFont::Global().OpenFont(path, static_cast<int>(font_size_));
+  return font_.OpenFont(path, static_cast<int>(font_size_));
 }
 
 void qxFlGLWindow::RegisterIcons() {
@@ -250,7 +250,7 @@ FrameInputs qxFlGLWindow::MakeFrameInputs() const {
   in.hover_name = input_.HoverName();
   in.logo_texture = gl_.logo.name();
   in.cursor_texture = gl_.cursor.name();
-  in.font = &OverlayFont::Global();
+  in.font = &font_;
   in.mouse_x = input_.MouseX();
   in.mouse_y = input_.MouseY();
   if (draw_flags_ & kDrawLogConsole) in.log_lines = LogHistory();

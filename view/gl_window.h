@@ -271,6 +271,7 @@ class qxFlGLWindow : public Fl_Gl_Window {
   ViewOwner* owner_;
   std::uint32_t font_size_ = 14;
   std::string font_file_ = "Inconsolata.ttf";
+  OverlayFont font_;  // the font of the text the frame draws
   std::unique_ptr<qxINI> config_;
   std::unique_ptr<qxPhotoMosaic> engine_;
   PhotoMosaicAccess engine_access_{nullptr};
