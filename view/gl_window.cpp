@@ -54,8 +54,7 @@ qxFlGLWindow::~qxFlGLWindow() {
   CancelExport();
   // A recording still running is finished so its file stays playable.
   live_.FinishRecordingFile();
-  Fl::remove_idle(IdleCallback, this);
-  Fl::remove_timeout(ResumeCallback, this);
+  animation_.Set(0);
   hooks_.StopCameraPoll();
   // A load still running uses the engine: it must end before the engine goes.
   WaitForLoad();

@@ -31,6 +31,7 @@
 #include "render/view_scene.h"
 #include "view/command_text.h"
 #include "view/export_task.h"
+#include "view/idle_animation.h"
 #include "view/input_control.h"
 #include "view/input_mode.h"
 #include "view/live_control.h"
@@ -243,12 +244,9 @@ class qxFlGLWindow : public Fl_Gl_Window {
   void ShowStatus(const std::string& text);
 
   // Commands and animation.
-  static void IdleCallback(void* view);
-  static void ResumeCallback(void* view);
   static void ExportPollCallback(void* view);
-  // The running animation waits `seconds` before its next idle step; an FLTK
-  // timeout brings it back, so events are handled meanwhile.
-  void PauseAnimation(double seconds);
+  // The animation's step: IdleStep, which ends the animation if it throws.
+  void AnimationStep();
   void NormalFrame();
   void ChooseImagesDir();
   void EndCommand();
@@ -266,8 +264,7 @@ class qxFlGLWindow : public Fl_Gl_Window {
   int view_w_;
   int view_h_;
   bool gl_unusable_ = false;
-  bool idle_running_ = false;  // the animation is on (stepping or paused)
-  bool idle_paused_ = false;   // on, waiting for ResumeCallback
+  IdleAnimation animation_{[this] { AnimationStep(); }};
   ViewOwner* owner_;
   std::uint32_t font_size_ = 14;
   std::string font_file_ = "Inconsolata.ttf";

@@ -142,36 +142,11 @@ bool qxFlGLWindow::ExportMosaic(const std::string& path) {
   return true;
 }
 
-void qxFlGLWindow::SetAnimation(int on) {
-  const bool run = on < 0 ? !idle_running_ : on != 0;
-  if (run == idle_running_) return;
-  if (run) {
-    if (!idle_paused_) Fl::add_idle(IdleCallback, this);
-  } else {
-    Fl::remove_idle(IdleCallback, this);
-    Fl::remove_timeout(ResumeCallback, this);
-    idle_paused_ = false;
-  }
-  idle_running_ = run;
-}
+void qxFlGLWindow::SetAnimation(int on) { animation_.Set(on); }
 
-void qxFlGLWindow::PauseAnimation(double seconds) {
-  if (!idle_running_ || idle_paused_ || seconds <= 0.0) return;
-  Fl::remove_idle(IdleCallback, this);
-  idle_paused_ = true;
-  Fl::add_timeout(seconds, ResumeCallback, this);
-}
-
-void qxFlGLWindow::ResumeCallback(void* view) {
-  auto* self = static_cast<qxFlGLWindow*>(view);
-  self->idle_paused_ = false;
-  if (self->idle_running_) Fl::add_idle(IdleCallback, self);
-}
-
-void qxFlGLWindow::IdleCallback(void* view) {
-  auto* self = static_cast<qxFlGLWindow*>(view);
+void qxFlGLWindow::AnimationStep() {
   // A step that failed once would fail on every idle call: stop animating.
-  if (!GuardEvent("idle step", [self] { self->IdleStep(); })) self->SetAnimation(0);
+  if (!GuardEvent("idle step", [this] { IdleStep(); })) SetAnimation(0);
 }
 
 void qxFlGLWindow::IdleStep() {
@@ -180,7 +155,7 @@ void qxFlGLWindow::IdleStep() {
     case MosaicControl::Poll::kLoading:
       // Polling as fast as the loop spins would take a core from the load;
       // a hundred looks a second keep the status line lively enough.
-      PauseAnimation(0.01);
+      animation_.Pause(0.01);
       return;
     case MosaicControl::Poll::kTakenUp:
       break;

@@ -61,7 +61,7 @@ void ViewHooks::OnMosaicTakenUp() {
 
 bool ViewHooks::HasGlContext() const { return view_.context() != nullptr; }
 
-void ViewHooks::PauseAnimation(double seconds) { view_.PauseAnimation(seconds); }
+void ViewHooks::PauseAnimation(double seconds) { view_.animation_.Pause(seconds); }
 
 int ViewHooks::DrawFlags() const { return view_.draw_flags_; }
 
