@@ -8,12 +8,12 @@
 //
 // The code is split by job: gl_window.cpp (construction, GL start-up,
 // drawing), view_commands.cpp (commands, the idle step), view_preferences.cpp
-// (the preference dialog), view_live.cpp (the live input's and the zoom's
-// ties to the window), view_export.cpp (exports) and view_input.cpp (mouse
-// and keys). The load is a MosaicControl, the zoom, auto pilot and fade a
-// ZoomPilot, live input and its recording a LiveControl, the mouse and keys
-// an InputControl: controllers the view owns, which reach it back through
-// small host interfaces (ViewHooks).
+// (the preference dialog), view_export.cpp (exports), view_input.cpp (the
+// cell under a point, full screen) and view_hooks.cpp (what the controllers
+// ask of the window). The load is a MosaicControl, the zoom, auto pilot and
+// fade a ZoomPilot, live input and its recording a LiveControl, the mouse
+// and keys an InputControl, the idle callback an IdleAnimation: parts the
+// view owns, which reach it back through small host interfaces (ViewHooks).
 
 #include <GL/glew.h>
 
