@@ -4,6 +4,8 @@
 #include <cctype>
 
 #include "picture/picture_types.h"
+#include "settings/paths.h"
+#include "video/movie_file.h"
 
 namespace tessaline {
 namespace {
@@ -73,21 +75,15 @@ std::vector<std::string> DroppedPaths(const std::string& text) {
 }
 
 std::string DropExtension(const std::string& path) {
-  const std::size_t name_start = path.find_last_of("/\\");
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (name_start != std::string::npos && dot < name_start)) return "";
-  std::string extension;
-  for (char c : path.substr(dot + 1)) {
-    if (c == ' ' || c == '\0') continue;
-    extension += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
+  std::string extension = LowerExtension(path);
+  extension.erase(std::remove_if(extension.begin(), extension.end(),
+                                 [](char c) { return c == ' ' || c == '\0'; }),
+                  extension.end());
   return extension;
 }
 
 DropKind DropKindOf(const std::string& extension) {
-  static const char* const kMovies[] = {"avi", "mp4", "mov", "mpg", "mpeg"};
-  for (const char* movie : kMovies)
-    if (extension == movie) return DropKind::kMovie;
+  if (IsMovieExtension(extension)) return DropKind::kMovie;
   return IsPictureExtension(extension) ? DropKind::kImage : DropKind::kNothing;
 }
 

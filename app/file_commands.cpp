@@ -8,6 +8,7 @@
 #include "app/file_chooser.h"
 #include "app/main_window.h"
 #include "picture/picture_types.h"
+#include "video/movie_file.h"
 #include "view/choice_dialog.h"
 #include "view/event_guard.h"
 #include "view/gl_window.h"
@@ -61,17 +62,16 @@ void qxFlWindow::ImportImage() {
 
 void qxFlWindow::ImportMovie() {
   const std::string path = ChooseOnePath(
-      "Open movie file", "Movie Files|*.avi;*.mpg;*.mpeg;*.mp4;*.mov|All Files|*.*", false);
+      "Open movie file", "Movie Files|" + MovieFilterPatterns() + "|All Files|*.*", false);
   if (path.empty()) return;
   GuardEvent("open movie", [&] { view_->ToggleVideoInput(path); });
   SetCurrentFile(path);
 }
 
 void qxFlWindow::ExportImage() {
-  // Every type the mosaic can be written as; .bmp and .png come first.
   const std::string path = ChooseOnePath(
-      "Save Image", "Image Files|*.bmp;*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.webp;*.ppm|All Files|*.*",
-      true);
+      "Save Image",
+      "Image Files|" + PictureFilterPatterns(PictureUse::kSaveList) + "|All Files|*.*", true);
   if (path.empty()) return;
   GuardEvent("export image", [&] { view_->ExportMosaic(path); });
   SetCurrentFile(path);
@@ -85,7 +85,8 @@ void qxFlWindow::ExportPrint() {
   const std::string path =
       choice.deep_zoom
           ? ChooseOnePath("Save Deep Zoom Folder", "All Files|*.*", true)
-          : ChooseOnePath("Save Print Image", "Print Files|*.tif;*.tiff;*.jpg;*.jpeg;*.png", true);
+          : ChooseOnePath("Save Print Image",
+                          "Print Files|" + PictureFilterPatterns(PictureUse::kPrint), true);
   if (path.empty()) return;
   // The name first: the export's progress then takes the status line.
   SetCurrentFile(path);

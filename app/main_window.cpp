@@ -21,6 +21,7 @@
 #include "app/window_geometry.h"
 #include "library/load_worker.h"
 #include "settings/log_stream.h"
+#include "settings/paths.h"
 #include "settings/window_settings.h"
 #include "view/gl_window.h"
 
@@ -253,21 +254,10 @@ void qxFlWindow::Quit() {
   std::exit(1);
 }
 
-namespace {
-
-// The part after the last "\", else after the last "/", else the whole path.
-std::string FileNameOf(const std::string& path) {
-  std::string::size_type cut = path.rfind('\\');
-  if (cut == std::string::npos) cut = path.rfind('/');
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-}  // namespace
-
 void qxFlWindow::SetStatusText(const std::string& text) { status_box_->copy_label(text.c_str()); }
 
 void qxFlWindow::SetCurrentFile(const std::string& path) {
-  const std::string file_name = FileNameOf(path);
+  const std::string file_name = BaseName(path);
   SetStatusText(file_name);
   // Like the view's status texts, this one also goes to the console so that
   // scripts can follow the program.

@@ -52,7 +52,7 @@ class TerminalProgress {
  public:
   explicit TerminalProgress(bool enabled) : enabled_(enabled) {}
 
-  void Show(double p) { ShowText(ProgressBarText(p, 30)); }
+  void Show(const LoadProgress& progress) { ShowText(ProgressBarText(progress, 30)); }
 
   void ShowText(const std::string& text) {
     if (!enabled_) return;
@@ -146,7 +146,7 @@ class LoadDisplay {
   // the library's loads.
   void Attach(TileLibrary& library) {
     library.SetLogStreams(&log_, &console_);
-    library.SetProgressObserver([this](double p) { bar_.Show(p); });
+    library.SetProgressObserver([this](const LoadProgress& p) { bar_.Show(p); });
   }
   void ShowMovie(int done, int total) { bar_.ShowText(MovieProgressText(done, total, 30)); }
   void ShowExport(double fraction, const std::string& what) {

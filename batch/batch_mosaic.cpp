@@ -27,7 +27,7 @@ bool LoadBatchTarget(qxPhotoMosaic& engine, const std::string& target,
   if (target == "-1") {
     engine.SetTarget(target);
     failure = "cannot read the target picture of a random tile";
-    return engine.TargetLoaded();
+    return engine.Target().loaded;
   }
   DecodedPicture decoded;
   const bool loaded = engine.LoadTarget(target, [&] {
@@ -132,7 +132,7 @@ bool WritePrintOutput(qxPhotoMosaic& engine, const BatchMosaicJob& job, int tile
 // The print-resolution outputs of the mosaic just generated; false with
 // one line on `errors`.
 bool WritePrintOutputs(qxPhotoMosaic& engine, const BatchMosaicJob& job, std::ostream& errors) {
-  if (!engine.MosaicValid()) {
+  if (!engine.Target().mosaic_valid) {
     errors << "tessaline-batch: no mosaic was made, nothing written\n";
     return false;
   }
@@ -180,7 +180,7 @@ bool SetUpBatchEngine(qxPhotoMosaic& engine, BatchEngineJob& job, const char* pr
     job.gpu->BuildPrograms();
     engine.SetGpu(std::move(job.gpu));
   }
-  engine.SetImageSize(engine.ImageWidth(), engine.ImageHeight());
+  engine.SetImageSize(engine.Geometry().ImageWidth(), engine.Geometry().ImageHeight());
   // No window shows touched tiles here; a plain --tiles load still makes
   // them for the program.
   engine.Library().SetTouchedTileFiles(false);

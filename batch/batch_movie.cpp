@@ -39,8 +39,8 @@ int MakeBatchMovie(BatchMovieJob& job, MosaicConfig& config, std::ostream& log,
   MovieMosaicJob movie;
   movie.in_path = job.movie;
   movie.out_path = job.out_path;
-  movie.width = engine.ImageWidth();
-  movie.height = engine.ImageHeight();
+  movie.width = engine.Geometry().ImageWidth();
+  movie.height = engine.Geometry().ImageHeight();
   movie.alpha = job.alpha;
   movie.progress = job.progress;
   movie.compose = [&engine](const cv::Mat& frame) {

@@ -8,6 +8,7 @@
 #include "export/print_export.h"
 #include "export/print_sinks.h"
 #include "picture/image_write.h"
+#include "picture/picture_types.h"
 
 namespace tessaline {
 namespace {
@@ -249,8 +250,8 @@ bool CheckPrintCombination(const BatchOptions& o, std::string& error) {
   } else if (print && o.out_path.empty() && !deepzoom) {
     error = "--print needs --out FILE for the print picture (or --deepzoom DIR)";
   } else if (print && !o.out_path.empty() && !IsPrintPicturePath(o.out_path)) {
-    error = "cannot write a print picture to '" + o.out_path +
-            "' : give a file of type .tif, .tiff, .jpg, .jpeg or .png";
+    error = "cannot write a print picture to '" + o.out_path + "' : give a file of type " +
+            PrintPictureTypes();
   }
   return error.empty();
 }
@@ -321,8 +322,11 @@ std::string BatchUsage() {
          "  --target PATH  the picture to make a mosaic of; -1 takes a random tile's picture\n"
          "  --movie PATH   the movie to make a mosaic movie of, frame by frame\n"
          "  --out FILE     the mosaic picture to write, its type by the extension\n"
-         "                 (.png, .bmp, .jpg, .jpeg, .tif, .tiff, .webp, .ppm); with --movie\n"
-         "                 the movie (.avi, .mp4, .mov, .mkv, .webm, .mpg and others)\n"
+         "                 (" +
+         PictureTypesText(PictureUse::kWrite) +
+         ");\n"
+         "                 with --movie the movie (.avi, .mp4, .mov, .mkv, .webm, .mpg and\n"
+         "                 others)\n"
          "  --alpha A      with --movie: each frame is mosaic x A + source x (1 - A),\n"
          "                 0 to 1 (default: 1, the pure mosaic)\n"
          "  --size WxH     working size, the size of the mosaic, e.g. 3840x2160\n"
@@ -339,7 +343,10 @@ std::string BatchUsage() {
          "  --gpu          compose the mosaic with the GLSL pass in a hidden OpenGL context\n"
          "                 (needs an X display with GLX in DISPLAY) instead of on the CPU\n"
          "  --print TILEPX with --target: FILE gets the mosaic at TILEPX pixels per tile\n"
-         "                 (8 to 4096) drawn from the original photos (.tif, .jpg, .png)\n"
+         "                 (8 to 4096) drawn from the original photos\n"
+         "                 (" +
+         PictureTypesText(PictureUse::kPrint) +
+         ")\n"
          "  --deepzoom DIR with --target: writes the print-size mosaic (TILEPX, default\n"
          "                 256) as a deep-zoom folder with a page to open in a browser\n"
          "  --help         show this text\n"
@@ -366,12 +373,8 @@ std::string MovieProgressText(int done, int total, int width) {
                             frame + " of " + std::to_string(total), width);
 }
 
-std::string ProgressBarText(double p, int width) {
-  const char* stage = p <= 1.0   ? "creating thumbnails"
-                      : p <= 2.0 ? "creating kd-tree"
-                                 : "creating tle files";
-  const double fraction = p <= 1.0 ? p : p <= 2.0 ? p - 1.0 : p - 2.0;
-  return ExportProgressText(fraction, stage, width);
+std::string ProgressBarText(const LoadProgress& progress, int width) {
+  return ExportProgressText(progress.fraction, LoadStageName(progress.stage), width);
 }
 
 }  // namespace tessaline

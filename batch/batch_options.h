@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "library/load_progress.h"
+
 namespace tessaline {
 
 struct BatchOptions {
@@ -67,12 +69,10 @@ bool ParseSizePair(const std::string& text, int limit, int& width, int& height);
 // The usage text printed by --help and after a command-line error.
 std::string BatchUsage();
 
-// One line of the load's terminal progress display for a load_progress
-// value p (0 to 3): a bar of `width` cells over the current stage and the
-// stage's name, e.g. "[#####     ]  50% creating thumbnails". Stages as the
-// status line names them: thumbnails (p <= 1), kd-tree (1 < p <= 2), tle
-// files (2 < p <= 3).
-std::string ProgressBarText(double p, int width);
+// One line of the load's terminal progress display: a bar of `width` cells
+// over the current stage and the stage's name as the status line gives it
+// (LoadStageName), e.g. "[#####     ]  50% creating thumbnails".
+std::string ProgressBarText(const LoadProgress& progress, int width);
 
 // One line of the movie run's terminal progress display after `done` of
 // `total` frames, e.g. "[#####     ]  50% frame 25 of 50"; with `total`

@@ -75,7 +75,7 @@ void AddTile(const fs::path& dir, int i, std::mt19937& random, std::vector<SubIm
   cv::resize(thumb, picture, cv::Size(2 * kSubW, 2 * kSubH), 0, 0, cv::INTER_LINEAR);
   cv::imwrite(dir.string() + name, picture);
   // A whole PNG, so that the load has no touched tile to make.
-  WritePngWithOpenCv(TouchedTilePath(dir.string() + name), thumb);
+  WriteTouchedTileFile(TouchedTilePath(dir.string() + name), thumb);
   SubImageInfo info;
   info.name = name;
   info.width = picture.cols;
@@ -190,7 +190,8 @@ void BM_Assignment(benchmark::State& state) {
   if (e == nullptr) return;
   e->config.search_num = static_cast<int>(state.range(1));
   QuietConsole quiet;
-  for (auto _ : state) e->engine->ComputeMosaic(kCurrentMosaic, e->engine->WorkingImage(), true);
+  for (auto _ : state)
+    e->engine->ComputeMosaic(kCurrentMosaic, e->engine->Target().working_image, true);
   e->config.search_num = 1;
   SetCellCounter(state, 1);
 }

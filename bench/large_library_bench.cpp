@@ -205,7 +205,7 @@ GpuEngine* GetGpuEngine(benchmark::State& state) {
 int WrongCells(GpuEngine& gpu, int& later) {
   const AtlasLayout& layout = gpu.Textures().atlas_layout;
   const cv::Mat mosaic = gpu.engine->MosaicImage(kCurrentMosaic);
-  const GridGeometry& grid = gpu.engine->Grid();
+  const GridGeometry& grid = gpu.engine->Geometry().Grid();
   const std::vector<int>& cells = gpu.engine->CellAssignment();
   int wrong = 0;
   later = 0;

@@ -216,7 +216,7 @@ std::string CachedFolder() {
     char name[32];
     std::snprintf(name, sizeof name, "/tile_%05d.jpg", i);
     std::ofstream(dir.string() + name);
-    WritePngWithOpenCv(TouchedTilePath(dir.string() + name), thumb);
+    WriteTouchedTileFile(TouchedTilePath(dir.string() + name), thumb);
     SubImageInfo info;
     info.name = name;
     info.width = 1600;

@@ -10,6 +10,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "picture/picture_writer.h"
+#include "settings/paths.h"
 #include "settings/utf8.h"
 
 namespace tessaline {
@@ -24,12 +25,6 @@ cv::Mat HalveRows(const cv::Mat& upper, const cv::Mat& lower) {
   cv::Mat half;
   cv::resize(pair, half, cv::Size(pair.cols / 2, 1), 0, 0, cv::INTER_AREA);
   return half;
-}
-
-// The name after the last "/": a backslash is part of a name here.
-std::string BaseName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 void AppendUnicodeEscape(std::string& out, char32_t code) {

@@ -189,8 +189,8 @@ std::string PrintSizeRefusal(int div_x, int div_y, int tile_w, int tile_h, int t
     return "the print picture would be too large to make in 1 GB of memory : choose fewer pixels "
            "per tile";
   if (!path.empty() && !IsPrintPicturePath(path))
-    return "cannot write a print picture to '" + path +
-           "' : give a file of type .tif, .tiff, .jpg, .jpeg or .png";
+    return "cannot write a print picture to '" + path + "' : give a file of type " +
+           PrintPictureTypes();
   if (IsJpegPath(path) && (size.width > kJpegMaxSide || size.height > kJpegMaxSide))
     return "a JPEG holds at most 65500 pixels a side, the print picture is " +
            std::to_string(size.width) + " x " + std::to_string(size.height) +
@@ -211,19 +211,19 @@ std::string PrintJobRefusal(const PrintJob& job) {
 PrintJob MakePrintJob(const qxPhotoMosaic& engine, int tile_px) {
   PrintJob job;
   job.tile_px = tile_px;
-  job.tile_w = engine.SubWidth();
-  job.tile_h = engine.SubHeight();
+  job.tile_w = engine.Geometry().SubWidth();
+  job.tile_h = engine.Geometry().SubHeight();
   job.color_correction = engine.Configuration().color_correction;
-  if (!engine.MosaicValid() || engine.CellAssignment().empty()) return job;
+  if (!engine.Target().mosaic_valid || engine.CellAssignment().empty()) return job;
   const TileLibrary& library = engine.Library();
   job.photo_paths.reserve(library.Size());
   for (std::size_t i = 0; i < library.Size(); ++i)
     job.photo_paths.push_back(library.ImagesPath() + library.Entry(i).name);
-  job.div_x = engine.Grid().div_x;
-  job.div_y = engine.Grid().div_y;
+  job.div_x = engine.Geometry().Grid().div_x;
+  job.div_y = engine.Geometry().Grid().div_y;
   job.cells = engine.CellAssignment();
   job.cell_means =
-      CellMeanColors(engine.WorkingImage(), job.div_x, job.div_y, job.tile_w, job.tile_h);
+      CellMeanColors(engine.Target().working_image, job.div_x, job.div_y, job.tile_w, job.tile_h);
   return job;
 }
 

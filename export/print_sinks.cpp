@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -15,21 +14,15 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "picture/codec_errors.h"
 #include "picture/picture_reader.h"
+#include "picture/picture_types.h"
 #include "picture/picture_writer.h"
+#include "settings/paths.h"
 #include "settings/whole_file.h"
 
 namespace tessaline {
 namespace {
-
-std::string LowerExtension(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
 
 // A stdio stream over its own copy of `fd`, so the library closing it
 // leaves the temporary file's descriptor for the final flush.
@@ -174,17 +167,8 @@ class TiffSink : public FileSink {
 
 // ---- JPEG: scanlines as they come ------------------------------------------
 
-struct JpegErrors {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void JumpOnJpegError(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
-}
-
 // Kept free of objects with destructors: libjpeg reports errors by longjmp.
-bool JpegStart(jpeg_compress_struct& info, JpegErrors& errors, std::FILE* out, int width,
+bool JpegStart(jpeg_compress_struct& info, JpegErrorJump& errors, std::FILE* out, int width,
                int height) {
   if (setjmp(errors.jump) != 0) return false;
   jpeg_create_compress(&info);
@@ -199,7 +183,7 @@ bool JpegStart(jpeg_compress_struct& info, JpegErrors& errors, std::FILE* out, i
   return true;
 }
 
-bool JpegRows(jpeg_compress_struct& info, JpegErrors& errors, const cv::Mat& rows) {
+bool JpegRows(jpeg_compress_struct& info, JpegErrorJump& errors, const cv::Mat& rows) {
   if (setjmp(errors.jump) != 0) return false;
   for (int y = 0; y < rows.rows; ++y) {
     JSAMPROW row = const_cast<JSAMPROW>(rows.ptr<unsigned char>(y));
@@ -208,7 +192,7 @@ bool JpegRows(jpeg_compress_struct& info, JpegErrors& errors, const cv::Mat& row
   return true;
 }
 
-bool JpegEnd(jpeg_compress_struct& info, JpegErrors& errors) {
+bool JpegEnd(jpeg_compress_struct& info, JpegErrorJump& errors) {
   if (setjmp(errors.jump) != 0) return false;
   jpeg_finish_compress(&info);
   return true;
@@ -217,8 +201,7 @@ bool JpegEnd(jpeg_compress_struct& info, JpegErrors& errors) {
 class JpegSink : public StreamSink {
  public:
   JpegSink(const std::string& path, int width, int height) : StreamSink(path, width, height) {
-    info_.err = jpeg_std_error(&errors_.manager);
-    errors_.manager.error_exit = JumpOnJpegError;
+    info_.err = JumpingJpegErrors(errors_);
   }
   ~JpegSink() override { jpeg_destroy_compress(&info_); }
 
@@ -240,7 +223,7 @@ class JpegSink : public StreamSink {
 
  private:
   jpeg_compress_struct info_{};
-  JpegErrors errors_{};
+  JpegErrorJump errors_{};
 };
 
 // ---- PNG: rows as they come, fastest deflate --------------------------------
@@ -270,17 +253,11 @@ bool PngEnd(png_structp png, png_infop info) {
   return true;
 }
 
-void IgnorePngWarning(png_structp, png_const_charp) {}
-
-// libpng would print its error before jumping back; the sink reports it in
-// one line of its own.
-[[noreturn]] void JumpOnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-
 class PngSink : public StreamSink {
  public:
   PngSink(const std::string& path, int width, int height) : StreamSink(path, width, height) {
-    png_ =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnPngError, IgnorePngWarning);
+    // libpng's message is not shown: the sink reports in one line of its own.
+    png_ = NewPngWriter();
     info_ = png_ ? png_create_info_struct(png_) : nullptr;
   }
   ~PngSink() override {
@@ -317,30 +294,31 @@ std::unique_ptr<PrintSink> Opened(std::unique_ptr<Sink> sink, std::string& error
 }  // namespace
 
 bool IsPrintPicturePath(const std::string& path) {
-  const std::string extension = LowerExtension(path);
-  return extension == ".tif" || extension == ".tiff" || extension == ".jpg" ||
-         extension == ".jpeg" || extension == ".png";
+  return IsPictureExtension(LowerExtension(path), PictureUse::kPrint);
 }
 
+std::string PrintPictureTypes() { return PictureTypesText(PictureUse::kPrint); }
+
 bool IsJpegPath(const std::string& path) {
-  const std::string extension = LowerExtension(path);
-  return extension == ".jpg" || extension == ".jpeg";
+  return PictureFormatOf(LowerExtension(path)) == PictureFormat::kJpeg;
 }
 
 std::unique_ptr<PrintSink> OpenPrintPicture(const std::string& path, int width, int height,
                                             std::string& error) {
-  const std::string extension = LowerExtension(path);
-  if (extension == ".tif" || extension == ".tiff")
+  const PictureFormat format =
+      IsPrintPicturePath(path) ? PictureFormatOf(LowerExtension(path)) : PictureFormat::kNone;
+  if (format == PictureFormat::kTiff)
     return Opened(std::make_unique<TiffSink>(path, width, height), error);
-  if (extension == ".png") return Opened(std::make_unique<PngSink>(path, width, height), error);
-  if (extension == ".jpg" || extension == ".jpeg") {
+  if (format == PictureFormat::kPng)
+    return Opened(std::make_unique<PngSink>(path, width, height), error);
+  if (format == PictureFormat::kJpeg) {
     if (width <= kJpegMaxSide && height <= kJpegMaxSide)
       return Opened(std::make_unique<JpegSink>(path, width, height), error);
     error = "a JPEG holds at most 65500 pixels a side, this picture is " + std::to_string(width) +
             " x " + std::to_string(height) + " : write a .tif or .png";
     return nullptr;
   }
-  error = "cannot write a print picture of that type : give a .tif, .tiff, .jpg, .jpeg or .png";
+  error = "cannot write a print picture of that type : give a " + PrintPictureTypes();
   return nullptr;
 }
 

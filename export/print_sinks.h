@@ -29,9 +29,12 @@ class PrintSink {
   std::string error_;
 };
 
-// True when `path`'s extension (any case) names a print picture type:
-// .tif, .tiff, .jpg, .jpeg or .png.
+// True when `path`'s extension (any case) names a print picture type
+// (PictureUse::kPrint in picture_types.h: TIFF, JPEG and PNG).
 bool IsPrintPicturePath(const std::string& path);
+
+// The print picture types for a message: ".png, .jpg, ... or .tiff".
+std::string PrintPictureTypes();
 
 // True when `path`'s extension (any case) is .jpg or .jpeg.
 bool IsJpegPath(const std::string& path);

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "picture/picture_types.h"
+#include "settings/paths.h"
 #include "settings/stopwatch.h"
 
 namespace tessaline {
@@ -33,10 +34,9 @@ bool IsFileEntry(const fs::directory_entry& entry) {
 }  // namespace
 
 bool IsTilePictureName(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-  if (name_start < path.size() && path[name_start] == '.') return false;
-  return IsPictureExtension(FileExtension(path));
+  const std::string name = BaseName(path);
+  if (!name.empty() && name[0] == '.') return false;
+  return IsPictureExtension(LowerExtension(name));
 }
 
 std::vector<std::string> ScanImageFiles(const std::string& dir) {

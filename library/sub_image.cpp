@@ -4,6 +4,8 @@
 #include <cassert>
 #include <cstring>
 
+#include "settings/paths.h"
+
 namespace tessaline {
 
 bool IsThumbName(const std::string& name) {
@@ -77,11 +79,7 @@ cv::Mat SubImageStore::Composite() const {
 }
 
 std::string TouchedTilePath(const std::string& picture_path) {
-  const std::size_t slash = picture_path.find_last_of("/\\");
-  const std::size_t file_start = slash == std::string::npos ? 0 : slash + 1;
-  const std::size_t dot = picture_path.rfind('.');
-  if (dot == std::string::npos || dot < file_start) return picture_path + ".tle";
-  return picture_path.substr(0, dot + 1) + "tle";
+  return WithExtension(picture_path, "tle");
 }
 
 std::string MosaicInfoPath(const std::string& image_dir, int mx, int my, int sw, int sh) {

@@ -49,14 +49,17 @@ int TouchedTileSide(int side, double scale) {
 
 }  // namespace
 
-bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr) {
+bool WriteTouchedTileFile(const std::string& path, const cv::Mat& bgr, std::string* why) {
   // Encoded in memory: the ".tle" name names no picture type.
   std::string bytes;
-  std::string ignored;
-  if (!EncodeStoredPng(bgr, bytes, ignored)) return false;
+  std::string reason;
+  if (!EncodeStoredPng(bgr, bytes, reason)) {
+    if (why) *why = reason;
+    return false;
+  }
   // Whole or not at all: a crash mid-write would otherwise leave a file
   // that exists, so it is not remade, yet does not decode.
-  return ReplaceFile(path, bytes);
+  return ReplaceFile(path, bytes, why);
 }
 
 cv::Mat ReadTouchedTile(const std::string& path, std::ostream& log) {
@@ -72,7 +75,6 @@ cv::Mat ReadTouchedTile(const std::string& path, std::ostream& log) {
 
 TileLibrary::TileLibrary(const TileLibraryParams& params)
     : params_(params),
-      write_tile_file_(WritePngWithOpenCv),
       decode_threads_(DefaultDecodeThreads()),
       decode_budget_(DecodeBudgetBytes()) {
   store_.Reset(params.sub_width, params.sub_height);
@@ -89,7 +91,7 @@ std::ostream& TileLibrary::Console() const { return console_ ? *console_ : std::
 
 void TileLibrary::SetProgress(double value) {
   load_progress_.store(value);
-  if (observe_progress_) observe_progress_(value);
+  if (observe_progress_) observe_progress_(LoadProgressAt(value));
 }
 
 TileShape TileLibrary::Shape() const {
@@ -419,13 +421,15 @@ TileLibrary::NewTile TileLibrary::DecodeNew(const std::string& name, const TileS
 
 std::string TileLibrary::WriteTouchedTile(const std::string& tle_path, const cv::Mat& picture,
                                           const TileShape& shape) const {
+  std::string why;
   try {
-    write_tile_file_(tle_path, MakeTouchedTile(picture, shape.tle_width, shape.tle_height));
+    const cv::Mat tile = MakeTouchedTile(picture, shape.tle_width, shape.tle_height);
+    if (WriteTouchedTileFile(tle_path, tile, &why)) return std::string();
   } catch (const std::exception& error) {
-    // Not written: the view falls back to the picture itself.
-    return "cannot write the touched tile " + tle_path + " : " + ErrorText(error);
+    why = ErrorText(error);
   }
-  return std::string();
+  // Not written: the view falls back to the picture itself.
+  return "cannot write the touched tile " + tle_path + " : " + why;
 }
 
 bool TileLibrary::MakeTouchedTiles() {

@@ -34,6 +34,7 @@
 #include <opencv2/core.hpp>
 
 #include "library/decode_pool.h"
+#include "library/load_progress.h"
 #include "library/sub_image.h"
 #include "library/tile_params.h"
 #include "picture/picture_reader.h"
@@ -52,11 +53,8 @@ enum class LoadFailure {
 
 class TileLibrary {
  public:
-  // Writes a touched-tile picture (CV_8UC3) as a PNG file; true on success.
-  // Called from the decoding threads, several at once.
-  using TileFileWriter = std::function<bool(const std::string& path, const cv::Mat& bgr)>;
   // Told every new value of the load progress, on the loading thread.
-  using ProgressObserver = std::function<void(double)>;
+  using ProgressObserver = std::function<void(const tessaline::LoadProgress&)>;
   // Decodes a tile picture at full size as DecodeTilePicture does; called
   // from the decoding threads, several at once. By default there is none
   // and the library reads each picture reduced to the size it needs.
@@ -92,18 +90,16 @@ class TileLibrary {
   cv::Mat Composite() const { return store_.Composite(); }
   // The images directory with a trailing separator; + name = full path.
   const std::string& ImagesPath() const { return images_path_; }
-  // 0 to 3: 0..1 reading pictures, 1..2 the index, 2..3 touched tiles, 3
-  // done. Any thread.
-  double LoadProgress() const { return load_progress_.load(); }
+  // The running load's stage and share of it; any thread.
+  tessaline::LoadProgress LoadProgress() const { return LoadProgressAt(load_progress_.load()); }
 
   // Where log lines go; by default the calling thread's engine log, and for
   // the cache's own messages standard output.
   void SetLogStreams(std::ostream* log, std::ostream* console);
-  void SetTileFileWriter(TileFileWriter writer) { write_tile_file_ = std::move(writer); }
   void SetProgressObserver(ProgressObserver observer) { observe_progress_ = std::move(observer); }
   // Called on the loading thread once the pictures are read and before the
-  // touched tiles are made, while the progress shows the index stage (1 to
-  // 2); not called when the load finds no picture.
+  // touched tiles are made, while the progress shows the index stage; not
+  // called when the load finds no picture.
   void SetIndexBuilder(std::function<void()> builder) { build_index_ = std::move(builder); }
   // Decoding threads for new pictures; 1 decodes on the loading thread.
   void SetDecodeThreads(int threads) { decode_threads_ = threads; }
@@ -181,10 +177,11 @@ class TileLibrary {
   std::vector<SubImageInfo> library_;
   SubImageStore store_;
   std::string images_path_;
+  // 0 to 3, one unit a stage (LoadProgressAt): one atomic value, so that a
+  // reader never sees one stage's share with another stage.
   std::atomic<double> load_progress_{0.0};
   std::ostream* log_ = nullptr;      // not owned; null: engine_log() of the caller
   std::ostream* console_ = nullptr;  // not owned; null: std::cout
-  TileFileWriter write_tile_file_;
   ProgressObserver observe_progress_;
   std::function<void()> build_index_;
   PictureDecoder decode_picture_;  // empty: ReadUprightPicture, reduced
@@ -199,9 +196,9 @@ class TileLibrary {
   std::string failure_text_;
 };
 
-// Writes `bgr` as a PNG file with OpenCV, whole or not at all (see
-// ReplaceFile); the default TileFileWriter.
-bool WritePngWithOpenCv(const std::string& path, const cv::Mat& bgr);
+// Writes `bgr` as a stored (uncompressed) PNG file, whole or not at all (see
+// ReplaceFile). False with the reason in `*why` when given.
+bool WriteTouchedTileFile(const std::string& path, const cv::Mat& bgr, std::string* why = nullptr);
 
 // The touched-tile file at `path` decoded whole for the view (CV_8UC3,
 // blue-green-red); empty when there is none or it does not decode. A load

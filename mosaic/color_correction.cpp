@@ -7,10 +7,9 @@
 
 namespace tessaline {
 
-int ColorWeight(double c) {
-  if (!(c > 0.0)) return 0;
-  return static_cast<int>(std::lround(std::min(c, 1.0) * 256.0));
-}
+double ColorShare(double c) { return c > 0.0 ? std::min(c, 1.0) : 0.0; }
+
+int ColorWeight(double c) { return static_cast<int>(std::lround(ColorShare(c) * 256.0)); }
 
 void BlendTowards(cv::Mat& pixels, const cv::Vec3b& mean, int w) {
   if (w <= 0) return;

@@ -12,8 +12,11 @@
 
 namespace tessaline {
 
-// The blend weight of share `c`: round(c × 256), c clamped to [0, 1]; a NaN
-// share counts as 0.
+// The share `c` clamped to [0, 1]; a NaN share counts as 0. Every place that
+// takes a share from outside (the engine, the view's slider) goes through it.
+double ColorShare(double c);
+
+// The blend weight of share `c`: round(ColorShare(c) × 256).
 int ColorWeight(double c);
 
 // (p × (256 − w) + m × w + 128) / 256, rounded down: the corrected channel.

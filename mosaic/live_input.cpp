@@ -1,12 +1,14 @@
-// qxPhotoMosaic: movie and camera input. Every pulled frame becomes the
-// working image and gets a fresh mosaic, composed as GenerateMosaic does.
+// LiveInput: opening a movie or a camera and pulling their frames; and the
+// one fit of a frame to the working size.
+
+#include "mosaic/live_input.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <sstream>
 
-#include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
+#include "settings/paths.h"
 
 namespace tessaline {
 namespace {
@@ -19,11 +21,14 @@ std::string WithReason(const std::string& line, const std::string& why) {
 }  // namespace
 
 bool FitToWorkingImage(const cv::Mat& frame, cv::Mat& working) {
-  if (frame.size() == working.size()) {
-    frame.copyTo(working);
+  cv::Mat bgr = frame;
+  if (frame.type() != CV_8UC3)
+    cv::cvtColor(frame, bgr, frame.channels() == 4 ? cv::COLOR_BGRA2BGR : cv::COLOR_GRAY2BGR);
+  if (bgr.size() == working.size()) {
+    bgr.copyTo(working);
     return true;
   }
-  cv::resize(frame, working, working.size(), 0, 0, cv::INTER_LINEAR);
+  cv::resize(bgr, working, working.size(), 0, 0, cv::INTER_LINEAR);
   return false;
 }
 
@@ -32,7 +37,7 @@ std::string EndedEarlyText(int read, int reported) {
   return "the movie file ended early (it reports " + std::to_string(reported) + " frames)";
 }
 
-bool qxPhotoMosaic::OpenMovie(const std::string& path) {
+bool LiveInput::OpenMovie(const std::string& path) {
   movie_.reset();
   MovieOpen opened = open_movie_ ? open_movie_(path) : MovieOpen{};
   if (!opened.movie) {
@@ -43,27 +48,26 @@ bool qxPhotoMosaic::OpenMovie(const std::string& path) {
     return false;
   }
   movie_ = std::move(opened.movie);
-  input_source_ = -2;
-  source_width_ = movie_->Width();
-  source_height_ = movie_->Height();
+  kind_ = LiveKind::kMovie;
+  camera_index_ = -1;
+  source_size_ = cv::Size(movie_->Width(), movie_->Height());
   frame_rate_ = movie_->Rate();
-  live_frames_ = 0;
-  repeat_warned_ = false;
-  target_tile_ = -1;  // no tile is the target: every tile may be used
-  target_name_ = path.substr(path.find_last_of("/\\") + 1);
+  frames_ = 0;
+  source_name_ = BaseName(path);
   engine_log() << "[File Input] " << std::endl;
-  engine_log() << " size      : " << source_width_ << " x " << source_height_ << std::endl;
+  engine_log() << " size      : " << source_size_.width << " x " << source_size_.height
+               << std::endl;
   engine_log() << " framerate : " << frame_rate_ << " fps" << std::endl;
   frame_.release();
   return true;
 }
 
-void qxPhotoMosaic::DropCamera() {
+void LiveInput::DropCamera() {
   camera_.reset();
   engine_log() << "camera had not been found" << std::endl;
 }
 
-int qxPhotoMosaic::ListCameras(std::vector<std::string>& names) {
+int LiveInput::ListCameras(std::vector<std::string>& names) {
   names.clear();
   if (!camera_ && make_camera_) camera_ = make_camera_();
   if (!camera_ || !camera_->Ready()) {
@@ -74,7 +78,7 @@ int qxPhotoMosaic::ListCameras(std::vector<std::string>& names) {
   return static_cast<int>(names.size());
 }
 
-bool qxPhotoMosaic::OpenCamera(int index) {
+bool LiveInput::OpenCamera(int index) {
   opening_camera_ = -1;  // an open still waiting is given up by the new one
   if (!camera_ && make_camera_) camera_ = make_camera_();
   if (!camera_ || !camera_->Ready()) {
@@ -103,7 +107,7 @@ bool qxPhotoMosaic::OpenCamera(int index) {
   return true;
 }
 
-qxPhotoMosaic::CameraOpening qxPhotoMosaic::PollCameraOpen() {
+LiveInput::CameraOpening LiveInput::PollCameraOpen() {
   if (opening_camera_ < 0 || !camera_) return CameraOpening::kNone;
   int width = 0;
   int height = 0;
@@ -124,15 +128,14 @@ qxPhotoMosaic::CameraOpening qxPhotoMosaic::PollCameraOpen() {
   return EndCameraOpen(CameraOpening::kTimedOut, line.str());
 }
 
-void qxPhotoMosaic::CancelCameraOpen() {
+void LiveInput::CancelCameraOpen() {
   if (opening_camera_ >= 0)
     EndCameraOpen(CameraOpening::kNone, "camera opening cancelled : " + opening_name_);
 }
 
 // The camera (destroyed here) stops waiting for its device and leaves a
 // device call that hangs to its own thread.
-qxPhotoMosaic::CameraOpening qxPhotoMosaic::EndCameraOpen(CameraOpening outcome,
-                                                          const std::string& line) {
+LiveInput::CameraOpening LiveInput::EndCameraOpen(CameraOpening outcome, const std::string& line) {
   camera_.reset();
   opening_camera_ = -1;
   camera_open_text_ = line;
@@ -140,16 +143,15 @@ qxPhotoMosaic::CameraOpening qxPhotoMosaic::EndCameraOpen(CameraOpening outcome,
   return outcome;
 }
 
-void qxPhotoMosaic::StartCamera(int width, int height) {
-  input_source_ = last_camera_ = opening_camera_;
+// A movie open before stays open (unread) until the camera is closed.
+void LiveInput::StartCamera(int width, int height) {
+  kind_ = LiveKind::kCamera;
+  camera_index_ = last_camera_ = opening_camera_;
   opening_camera_ = -1;
-  source_width_ = width;
-  source_height_ = height;
+  source_size_ = cv::Size(width, height);
   frame_rate_ = 30.0;  // the device's own rate is not asked for
-  live_frames_ = 0;
-  repeat_warned_ = false;
-  target_tile_ = -1;
-  target_name_ = opening_name_;
+  frames_ = 0;
+  source_name_ = opening_name_;
   camera_open_text_ = "capture from camera : " + opening_name_;
   engine_log() << "[Capture from camera] " << std::endl;
   engine_log() << " size      : " << width << " x " << height << std::endl;
@@ -158,68 +160,63 @@ void qxPhotoMosaic::StartCamera(int width, int height) {
   frame_.release();
 }
 
-bool qxPhotoMosaic::CloseLiveInput() {
-  if (input_source_ < 0) return false;
-  last_camera_ = input_source_;
+bool LiveInput::Close() {
+  if (kind_ != LiveKind::kCamera) return false;
+  last_camera_ = camera_index_;
   if (camera_) {
     camera_->Stop();
     camera_.reset();
   }
   movie_.reset();
-  input_source_ = -1;
+  kind_ = LiveKind::kNone;
+  camera_index_ = -1;
   return true;
 }
 
 // The source's next frame into frame_.
-qxPhotoMosaic::LivePull qxPhotoMosaic::PullLiveFrame() {
-  if (input_source_ == -2) return movie_ && movie_->Read(frame_) ? LivePull::kNew : LivePull::kEnd;
-  if (!camera_) return LivePull::kEnd;
+LiveInput::Pull LiveInput::PullFrame() {
+  if (kind_ == LiveKind::kMovie) return movie_ && movie_->Read(frame_) ? Pull::kNew : Pull::kEnd;
+  if (!camera_) return Pull::kEnd;
   switch (camera_->CopyFrame(frame_)) {
     case CameraCapture::Frame::kLost:
       engine_log() << WithReason("camera was lost : live input ends after " +
-                                     std::to_string(live_frames_) + " frames",
+                                     std::to_string(frames_) + " frames",
                                  camera_->Failure())
                    << std::endl;
-      return LivePull::kEnd;
+      return Pull::kEnd;
     case CameraCapture::Frame::kNone:
-      return LivePull::kSame;
+      return Pull::kSame;
     case CameraCapture::Frame::kNew:
-      return LivePull::kNew;
+      return Pull::kNew;
   }
-  return LivePull::kEnd;
+  return Pull::kEnd;
 }
 
-bool qxPhotoMosaic::NextLiveFrame() {
-  if (input_source_ == -1) return false;
-  const LivePull pull = PullLiveFrame();
-  // A camera with nothing new keeps its last mosaic: the same frame would
-  // only be matched again.
-  if (pull == LivePull::kSame) return true;
-  if (pull == LivePull::kEnd || frame_.empty() || frame_.type() != CV_8UC3) {
-    if (movie_) {  // once, when the running movie ends (a lost camera said so)
-      const std::string early = EndedEarlyText(live_frames_, movie_->FrameCount());
-      engine_log() << "live input : end after " << live_frames_ << " frames"
-                   << (early.empty() ? "" : " : " + early) << std::endl;
-    }
-    CloseLiveInput();
-    movie_.reset();
-    frame_.release();
-    return false;
+LiveInput::Pull LiveInput::NextFrame() {
+  if (kind_ == LiveKind::kNone) return Pull::kEnd;
+  const Pull pull = PullFrame();
+  // A camera with nothing new keeps its last frame: the engine keeps its
+  // mosaic, as the same frame would only be matched again.
+  if (pull == Pull::kSame) return pull;
+  if (pull == Pull::kEnd || frame_.empty() || frame_.type() != CV_8UC3) {
+    EndSource();
+    return Pull::kEnd;
   }
-  ++live_frames_;
-  MakeLiveMosaic();
-  return true;
+  ++frames_;
+  return Pull::kNew;
 }
 
-// The frame's mosaic: the working image turns the picture ring, then a fresh
-// assignment is composed into the current mosaic target.
-void qxPhotoMosaic::MakeLiveMosaic() {
-  if (working_image_.empty())
-    working_image_.create(config_.image_height, config_.image_width, CV_8UC3);
-  FitToWorkingImage(frame_, working_image_);
-  if (gpu_) gpu_->UploadWorkingImage(working_image_);
-  target_loaded_ = true;
-  mosaic_valid_ = ComputeMosaic(kCurrentMosaic, working_image_, true);
+// A camera closes; a movie is released but stays the source, so that every
+// later pull ends again.
+void LiveInput::EndSource() {
+  if (movie_) {  // once, when the running movie ends (a lost camera said so)
+    const std::string early = EndedEarlyText(frames_, movie_->FrameCount());
+    engine_log() << "live input : end after " << frames_ << " frames"
+                 << (early.empty() ? "" : " : " + early) << std::endl;
+  }
+  Close();
+  movie_.reset();
+  frame_.release();
 }
 
 }  // namespace tessaline

@@ -86,7 +86,10 @@ using CameraFactory = std::function<std::unique_ptr<CameraCapture>()>;
 
 // Puts `frame` into `working` (already allocated at the working size): a
 // plain copy when the sizes agree, else a bilinear stretch to the full size
-// (the aspect ratio is not kept). Returns true when it was copied.
+// (the aspect ratio is not kept). A frame of one or four channels is made
+// blue-green-red first. `working` keeps its own buffer, never sharing the
+// frame's: a source may write into its frames' buffers on a thread of its
+// own. Returns true when it was copied.
 bool FitToWorkingImage(const cv::Mat& frame, cv::Mat& working);
 
 }  // namespace tessaline

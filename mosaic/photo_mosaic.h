@@ -1,9 +1,11 @@
 #pragma once
-// qxPhotoMosaic: the photomosaic engine. It holds the working-image geometry
-// (working size, tile size and the offered tile sizes, cell grid, matching
-// size), the tile library with its index, the target picture and the cell
-// assignment, and composes mosaics: on the GPU through a MosaicGpu once the
-// view gives it one, otherwise on the CPU (the batch command, tests).
+// qxPhotoMosaic: the photomosaic engine. It loads the tile library, chooses
+// and loads targets, makes their mosaics and zooms into cells. Its parts
+// each keep a job of their own: the geometry (MosaicGeometry), the cell
+// assignment with the library's index (CellAssigner), the composition on
+// the GPU through a MosaicGpu once the view gives it one, otherwise on the
+// CPU for the batch command and tests (MosaicComposer), and the live input
+// (LiveInput).
 //
 // It reads, and writes back, the configuration values it is given. GUI
 // thread, except for LoadSubImages, which may run on the load worker while
@@ -22,10 +24,12 @@
 
 #include "library/tile_library.h"
 #include "match/assignment.h"
-#include "match/matcher.h"
+#include "mosaic/cell_assigner.h"
 #include "mosaic/geometry.h"
-#include "mosaic/live_source.h"
+#include "mosaic/live_input.h"
+#include "mosaic/mosaic_composer.h"
 #include "mosaic/mosaic_config.h"
+#include "mosaic/mosaic_geometry.h"
 #include "mosaic/mosaic_gpu.h"
 #include "picture/picture_reader.h"
 #include "settings/stopwatch.h"
@@ -41,6 +45,20 @@ DecodedPicture ReadTargetPicture(const std::string& path);
 // "cannot read the target picture PATH : no such file".
 std::string TargetReadFailure(const std::string& path, const DecodedPicture& picture);
 
+// The target picture and what was made of it. Read by the view, the export
+// and the batch; the engine alone changes it.
+struct MosaicTarget {
+  cv::Mat working_image;  // the target at the working size, CV_8UC3
+  // The picture file the target came from (a neighbour tile's while the
+  // mosaics around a zoom are made), and the name the view shows: that
+  // file's name or the live source's.
+  std::string path;
+  std::string name;
+  int tile = -1;              // the library tile that is the target, -1 for none
+  bool loaded = false;        // the working image holds a target
+  bool mosaic_valid = false;  // the current mosaic was made of it
+};
+
 class qxPhotoMosaic {
  public:
   // Writes a picture (CV_8UC3) to a file whose type follows the extension.
@@ -55,11 +73,8 @@ class qxPhotoMosaic {
 
   // Gives the engine its GPU side (made by the view once GL is up).
   void SetGpu(std::unique_ptr<MosaicGpu> gpu);
-  MosaicGpu* Gpu() { return gpu_.get(); }
+  MosaicGpu* Gpu() { return composer_.Gpu(); }
   void SetImageWriter(ImageWriter writer) { write_image_ = std::move(writer); }
-  // The live sources' implementations; without them nothing opens.
-  void SetMovieOpener(MovieOpener opener) { open_movie_ = std::move(opener); }
-  void SetCameraFactory(CameraFactory factory) { make_camera_ = std::move(factory); }
 
   // Geometry.
   void PrintSettings() const;
@@ -78,7 +93,7 @@ class qxPhotoMosaic {
   bool LoadSubImages(const std::string& dir);
   TileLibrary& Library() { return library_; }
   const TileLibrary& Library() const { return library_; }
-  double LoadProgress() const { return library_.LoadProgress(); }
+  tessaline::LoadProgress LoadProgress() const { return library_.LoadProgress(); }
 
   // Targets and mosaics (GUI thread).
   bool LoadTarget(const std::string& path);
@@ -111,137 +126,66 @@ class qxPhotoMosaic {
   // the mosaics already made are composed again at once with their own
   // assignments (no new match). True when any of them was composed again.
   bool SetColorCorrection(double c);
-  double ColorCorrection() const { return config_.color_correction; }
-  // The target's mean colour under each cell of the current mosaic,
-  // row-major, blue first; empty when there is no current mosaic.
-  const std::vector<cv::Vec3b>& CellMeans() const { return composed_[kCurrentMosaic].means; }
   bool SaveMosaicImage(const std::string& path);
   // The picture of mosaic target `index`, empty when it holds none.
   cv::Mat MosaicImage(int index = kCurrentMosaic);
 
-  // Live input (live_input.cpp). OpenMovie makes the movie the source.
-  // OpenCamera starts opening a camera and returns at once (false, with one
-  // line, when it cannot even start); PollCameraOpen, asked until it gives
-  // something other than kOpening, makes the camera the source once it has
-  // answered, or gives up with one line when it failed or has not answered
-  // within kCameraAnswerSeconds; CancelCameraOpen gives up at once with one
-  // line. NextLiveFrame pulls one frame into the working image and makes its
-  // mosaic, false when there is none (the source ended or was lost, which
-  // also ends the camera); CloseLiveInput stops a camera (false for a movie
-  // or no source).
-  static constexpr double kCameraAnswerSeconds = 10.0;
-  enum class CameraOpening { kNone, kOpening, kRunning, kFailed, kTimedOut };
+  // Live input: the source is the LiveInput's (see
+  // there); opening and pulling go through these, which also make the
+  // source the target (no tile is the target then) and each new frame the
+  // working image with a fresh mosaic. NextLiveFrame is false when there is
+  // no frame (the source ended or was lost); CloseLiveInput stops a camera.
+  using CameraOpening = LiveInput::CameraOpening;
   bool OpenMovie(const std::string& path);
-  int ListCameras(std::vector<std::string>& names);
-  bool OpenCamera(int index);
+  int ListCameras(std::vector<std::string>& names) { return live_.ListCameras(names); }
+  bool OpenCamera(int index) { return live_.OpenCamera(index); }
   CameraOpening PollCameraOpen();
-  void CancelCameraOpen();
-  // The line about the camera open's last turn: "opening camera NAME ...",
-  // then how it went.
-  const std::string& CameraOpenText() const { return camera_open_text_; }
-  // The clock that times a camera's answer; tests give a fake.
-  void SetClock(Stopwatch::Clock clock) { clock_ = std::move(clock); }
   bool NextLiveFrame();
-  bool CloseLiveInput();
-  // -1 none, -2 a movie, else the camera's device index.
-  int InputSource() const { return input_source_; }
-  int LastCamera() const { return last_camera_; }
-  int SourceWidth() const { return source_width_; }
-  int SourceHeight() const { return source_height_; }
-  double FrameRate() const { return frame_rate_; }
-  // Frames pulled from the current source since it was opened.
-  int LiveFrameCount() const { return live_frames_; }
+  bool CloseLiveInput() { return live_.Close(); }
+  // The source's state, its camera open and its implementations.
+  LiveInput& Live() { return live_; }
+  const LiveInput& Live() const { return live_; }
 
   // State read by the view.
   const MosaicConfig& Configuration() const { return config_; }
-  int ImageWidth() const { return config_.image_width; }
-  int ImageHeight() const { return config_.image_height; }
-  int SubWidth() const { return config_.sub_width; }
-  int SubHeight() const { return config_.sub_height; }
-  const GridGeometry& Grid() const { return grid_; }
-  const std::vector<TileSize>& TileSizes() const { return tile_sizes_; }
-  int TileSizeIndex() const { return tile_size_index_; }
-  const cv::Mat& WorkingImage() const { return working_image_; }
-  const std::vector<int>& CellAssignment() const { return cell_assignment_; }
-  const std::vector<unsigned char>& CellTableBytes() const { return cell_table_bytes_; }
-  int TargetTile() const { return target_tile_; }
-  bool TargetLoaded() const { return target_loaded_; }
-  bool MosaicValid() const { return mosaic_valid_; }
-  const std::string& TargetPath() const { return target_path_; }
-  const std::string& TargetName() const { return target_name_; }
+  const MosaicGeometry& Geometry() const { return geometry_; }
+  const MosaicTarget& Target() const { return target_; }
+  const std::vector<int>& CellAssignment() const { return assigner_.Assignment(); }
+  const std::vector<unsigned char>& CellTableBytes() const { return assigner_.Table(); }
   unsigned int AroundTexture(int n) const { return around_textures_[n]; }
 
  private:
-  void UpdateGrid();
-  void FindCurrentTileSize();
   void ChooseTarget();
-  void EnsureAtlas();
-  // The assignment under a repeat distance; logs, once per generation, zoom
-  // or live source, when the library cannot keep it.
-  void AssignKeepingDistance(const cv::Mat& matching, bool store);
-  bool ComposeTarget(int index, std::vector<cv::Vec3b> means);
-  bool RenderComposed(int index);
-  void ForgetComposed();
-  // The matcher over the library's features as they are now.
-  void RebuildMatcher();
-  bool HasCellTable() const;
-  void SwapMosaics();
   void ComputeAroundMosaics(const std::array<int, 8>& neighbours, class Stopwatch& watch);
   std::string TilePath(int tile) const;
-  enum class LivePull { kNew, kSame, kEnd };
-  LivePull PullLiveFrame();
+  void BeginLiveTarget();
   void MakeLiveMosaic();
-  void DropCamera();
-  void StartCamera(int width, int height);
-  CameraOpening EndCameraOpen(CameraOpening outcome, const std::string& line);
 
   MosaicConfig& config_;
   std::mt19937 random_;
   const RandomSource draw_ = [this] { return DrawRandom(); };
-  std::unique_ptr<MosaicGpu> gpu_;
   ImageWriter write_image_;
-  GridGeometry grid_;
-  std::vector<TileSize> tile_sizes_;
-  int tile_size_index_ = 0;
+  MosaicGeometry geometry_{config_};
 
   TileLibrary library_;
-  TileMatcher matcher_;
-  bool atlas_uploaded_ = false;
+  CellAssigner assigner_{config_, geometry_, draw_};
+  MosaicComposer composer_{config_, geometry_, library_};
 
-  cv::Mat working_image_;
-  std::string target_path_;
-  std::string target_name_;
-  int target_tile_ = -1;
-  bool target_loaded_ = false;
-  bool mosaic_valid_ = false;
-  bool repeat_warned_ = false;  // the too-small-library line was logged
-  std::vector<int> cell_assignment_;
-  std::vector<unsigned char> cell_table_bytes_;
+  MosaicTarget target_;
   std::array<unsigned int, 8> around_textures_{};
-  MovieOpener open_movie_;
-  CameraFactory make_camera_;
-  std::unique_ptr<LiveSource> movie_;
-  std::unique_ptr<CameraCapture> camera_;
-  cv::Mat frame_;  // the last source frame
-  int input_source_ = -1;
-  int last_camera_ = 0;
-  int source_width_ = 960;
-  int source_height_ = 720;
-  double frame_rate_ = 30.0;
-  int live_frames_ = 0;
-  int opening_camera_ = -1;  // the device being opened, -1 for none
-  std::string opening_name_;
-  double opening_started_ = 0.0;  // seconds on clock_
-  std::string camera_open_text_;
-  Stopwatch::Clock clock_ = Stopwatch::SteadySeconds;
-  // The assignment and cell colours behind each mosaic target: composed
-  // into a picture only when someone asks for it without a GPU, and again
-  // on the GPU when the colour correction changes.
-  struct ComposedCells {
-    std::vector<int> tiles;
-    std::vector<cv::Vec3b> means;
+  // Running means of all generation and zoom times of the engine's life.
+  struct RunningMean {
+    double sum = 0.0;
+    int count = 0;
+    double Add(double seconds) {
+      sum += seconds;
+      ++count;
+      return sum / count;
+    }
   };
-  std::array<ComposedCells, kMosaicTargetCount> composed_;
+  RunningMean generate_average_;
+  RunningMean zoom_average_;
+  LiveInput live_;
 };
 
 }  // namespace tessaline

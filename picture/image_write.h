@@ -2,11 +2,12 @@
 // Writing result pictures: the exported mosaic (view and batch command
 // alike), encoded by picture_writer.h.
 //
-// The picture type follows the path's extension, in any case: .png, .bmp,
-// .jpg/.jpeg, .tif/.tiff, .webp, .ppm and .heic/.heif. A file is written whole or not at
-// all: the picture is encoded in memory and then replaces `path` through
-// ReplaceFile (a temporary file renamed into place); on any failure an
-// existing file at `path` is left as it was. Never throws.
+// The picture type follows the path's extension, in any case: the types of
+// PictureUse::kWrite in picture_types.h (BMP, PNG, JPEG, TIFF, WebP, PPM and
+// HEIF). A file is written whole or not at all: the picture is encoded in
+// memory and then replaces `path` through ReplaceFile (a temporary file
+// renamed into place); on any failure an existing file at `path` is left as
+// it was. Never throws.
 
 #include <opencv2/core.hpp>
 
@@ -33,12 +34,12 @@ struct ImageWriteResult {
 ImageWriteResult WriteImageFile(const std::string& path, const cv::Mat& bgr);
 
 // WriteImageFile without the reason.
-bool WriteImageWithOpenCv(const std::string& path, const cv::Mat& bgr);
+bool WritePictureFile(const std::string& path, const cv::Mat& bgr);
 
 // True when the extension of `path` names a picture type this writer makes.
 bool IsWritableImagePath(const std::string& path);
 
-// The extensions this writer makes, for messages: ".png, .bmp, ...".
+// The extensions this writer makes, for messages: ".bmp, .png, ... or .heif".
 std::string WritableImageTypes();
 
 }  // namespace tessaline

@@ -26,6 +26,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "picture/codec_errors.h"
 #include "picture/error_text.h"
 #include "picture/gif_reader.h"
 #include "picture/huge_pages.h"
@@ -65,19 +66,15 @@ PictureSize Upright(PictureSize stored, int orientation) {
 
 // ---- JPEG ---------------------------------------------------------------
 
+// libjpeg's `err` points at the first member's manager, and so at this.
 struct JpegErrors {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
+  JpegErrorJump jumping;
   bool file_ended = false;  // libjpeg went past the end of the bytes
   // Once data was missing: stored rows the first scan had reached, and
   // whether a later scan was missing data (the rows are all there then).
   long data_rows = -1;
   bool later_scan = false;
 };
-
-[[noreturn]] void JumpOnJpegError(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
-}
 
 // libjpeg decodes on past the end of a file cut short, as if an end marker
 // followed, and says so only by warnings: one that the file ended, then one
@@ -112,7 +109,7 @@ int JpegOrientation(jpeg_decompress_struct& info) {
 // no C++ destructor: every object with one is made by the caller.
 bool RunJpegDecode(jpeg_decompress_struct& info, JpegErrors& errors, std::string_view bytes,
                    PictureSize needed, cv::Mat& out, PictureSize& full, int& orientation) {
-  if (setjmp(errors.jump) != 0) return false;
+  if (setjmp(errors.jumping.jump) != 0) return false;
   jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()),
                static_cast<unsigned long>(bytes.size()));
   jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
@@ -179,9 +176,8 @@ DecodedPicture JpegOutcome(cv::Mat stored, PictureSize full, int orientation,
 DecodedPicture DecodeJpeg(std::string_view bytes, PictureSize needed) {
   jpeg_decompress_struct info{};
   JpegErrors errors{};
-  info.err = jpeg_std_error(&errors.manager);
-  errors.manager.error_exit = JumpOnJpegError;
-  errors.manager.emit_message = NoteJpegMessage;
+  info.err = JumpingJpegErrors(errors.jumping);
+  info.err->emit_message = NoteJpegMessage;
   jpeg_create_decompress(&info);
   cv::Mat stored;
   PictureSize full;
@@ -206,11 +202,6 @@ void ReadPngBytes(png_structp png, png_bytep out, png_size_t count) {
   std::memcpy(out, source->bytes.data() + source->at, count);
   source->at += count;
 }
-
-void IgnorePngWarning(png_structp, png_const_charp) {}
-
-// libpng's own handler prints to the console before it jumps back.
-[[noreturn]] void JumpOnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 // Same rule as RunJpegDecode: no object with a destructor lives here.
 bool RunPngDecode(png_structp png, png_infop info, PngSource& source, cv::Mat& out,
@@ -245,8 +236,7 @@ bool RunPngDecode(png_structp png, png_infop info, PngSource& source, cv::Mat& o
 }
 
 DecodedPicture DecodePng(std::string_view bytes) {
-  png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnPngError, IgnorePngWarning);
+  png_structp png = NewPngReader();
   if (png == nullptr) return {};
   png_infop info = png_create_info_struct(png);
   PngSource source{bytes};

@@ -1,37 +1,86 @@
 #include "picture/picture_types.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace tessaline {
+namespace {
 
-const std::vector<std::string>& PictureExtensions() {
-  static const std::vector<std::string> extensions = {"bmp", "png",  "jpg",  "jpeg", "gif",
-                                                      "tif", "tiff", "webp", "heic", "heif"};
+struct PictureType {
+  const char* extension;
+  PictureFormat format;  // the encoder of a written file, kNone: not written
+  bool read;
+  bool save_list;
+  bool print;
+};
+
+// HEIF is written when a name asks for it, but the Save Image chooser does
+// not list it.
+constexpr PictureType kTypes[] = {
+    {"bmp", PictureFormat::kBmp, true, true, false},
+    {"png", PictureFormat::kPng, true, true, true},
+    {"jpg", PictureFormat::kJpeg, true, true, true},
+    {"jpeg", PictureFormat::kJpeg, true, true, true},
+    {"gif", PictureFormat::kNone, true, false, false},
+    {"tif", PictureFormat::kTiff, true, true, true},
+    {"tiff", PictureFormat::kTiff, true, true, true},
+    {"webp", PictureFormat::kWebp, true, true, false},
+    {"ppm", PictureFormat::kPpm, false, true, false},
+    {"heic", PictureFormat::kHeif, true, false, false},
+    {"heif", PictureFormat::kHeif, true, false, false},
+};
+
+bool HasUse(const PictureType& type, PictureUse use) {
+  switch (use) {
+    case PictureUse::kRead:
+      return type.read;
+    case PictureUse::kWrite:
+      return type.format != PictureFormat::kNone;
+    case PictureUse::kSaveList:
+      return type.save_list;
+    case PictureUse::kPrint:
+      return type.print;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> PictureExtensions(PictureUse use) {
+  std::vector<std::string> extensions;
+  for (const PictureType& type : kTypes)
+    if (HasUse(type, use)) extensions.emplace_back(type.extension);
   return extensions;
 }
 
-bool IsPictureExtension(const std::string& extension) {
-  const std::vector<std::string>& table = PictureExtensions();
-  return std::find(table.begin(), table.end(), extension) != table.end();
+bool IsPictureExtension(const std::string& extension, PictureUse use) {
+  for (const PictureType& type : kTypes)
+    if (extension == type.extension) return HasUse(type, use);
+  return false;
 }
 
-std::string FileExtension(const std::string& path) {
-  const std::size_t name_start = path.find_last_of("/\\");
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (name_start != std::string::npos && dot < name_start)) return "";
-  std::string extension = path.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
+PictureFormat PictureFormatOf(const std::string& extension) {
+  for (const PictureType& type : kTypes)
+    if (extension == type.extension) return type.format;
+  return PictureFormat::kNone;
 }
 
-std::string PictureFilterPatterns() {
-  std::string patterns;
-  for (const std::string& extension : PictureExtensions()) {
-    if (!patterns.empty()) patterns += ';';
-    patterns += "*." + extension;
+std::string PictureExtensionList(PictureUse use, const std::string& separator) {
+  std::string list;
+  for (const std::string& extension : PictureExtensions(use))
+    list += (list.empty() ? "" : separator) + extension;
+  return list;
+}
+
+std::string PictureFilterPatterns(PictureUse use) {
+  return "*." + PictureExtensionList(use, ";*.");
+}
+
+std::string PictureTypesText(PictureUse use) {
+  const std::vector<std::string> extensions = PictureExtensions(use);
+  std::string text;
+  for (std::size_t i = 0; i < extensions.size(); ++i) {
+    if (i > 0) text += i + 1 == extensions.size() ? " or " : ", ";
+    text += "." + extensions[i];
   }
-  return patterns;
+  return text;
 }
 
 }  // namespace tessaline

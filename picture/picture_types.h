@@ -1,30 +1,46 @@
 #pragma once
 // Which files are pictures: the one table of picture file types, by
-// extension, that the tile scan, drops on the view and the open-image
-// chooser all read. The reader (picture_reader.h) tells formats by their
-// first bytes; the name only decides which files are offered to it.
+// extension, that the tile scan, drops on the view, the file choosers, the
+// result writer and the print export all read. Each row says what the
+// program does with the type. The reader (picture_reader.h) tells formats
+// by their first bytes; the name only decides which files are offered to
+// it, and which encoder a written file gets.
 //
-// Pure functions; any thread.
+// Extensions are lower case, without the dot (take them from a path with
+// LowerExtension, settings/paths.h). Pure functions; any thread.
 
 #include <string>
 #include <vector>
 
 namespace tessaline {
 
-// The extensions of the picture types the program reads, lower case and
-// without the dot: "bmp", "png", "jpg", "jpeg", "gif", "tif", "tiff", "webp",
-// "heic", "heif".
-const std::vector<std::string>& PictureExtensions();
+// The encoders of picture_writer.h.
+enum class PictureFormat { kNone, kPng, kJpeg, kBmp, kPpm, kTiff, kWebp, kHeif };
 
-// True when `extension` (lower case, without the dot) is in the table.
-bool IsPictureExtension(const std::string& extension);
+enum class PictureUse {
+  kRead,      // tiles, targets and dropped pictures
+  kWrite,     // the mosaic picture (WriteImageFile: the view's export, batch --out)
+  kSaveList,  // offered by the Save Image chooser (a part of kWrite)
+  kPrint,     // a print export streams it (print_sinks.h)
+};
 
-// The extension of the file name at the end of `path`: the text after the
-// name's last ".", lower-cased; empty when the name has no ".". Dots in
-// folder names do not count; "/" and "\\" both end a folder name.
-std::string FileExtension(const std::string& path);
+// The extensions of `use` in the table's order: for kRead "bmp", "png",
+// "jpg", "jpeg", "gif", "tif", "tiff", "webp", "heic", "heif".
+std::vector<std::string> PictureExtensions(PictureUse use = PictureUse::kRead);
 
-// A file chooser's pattern list for the table: "*.bmp;*.png;...".
-std::string PictureFilterPatterns();
+// True when `extension` is in the table for `use`.
+bool IsPictureExtension(const std::string& extension, PictureUse use = PictureUse::kRead);
+
+// The encoder for a written file of this extension; kNone when none.
+PictureFormat PictureFormatOf(const std::string& extension);
+
+// A file chooser's pattern list for `use`: "*.bmp;*.png;...".
+std::string PictureFilterPatterns(PictureUse use = PictureUse::kRead);
+
+// The extensions of `use` joined by `separator`: "bmp,png,...".
+std::string PictureExtensionList(PictureUse use, const std::string& separator);
+
+// The extensions of `use` for a message: ".tif, .tiff or .png".
+std::string PictureTypesText(PictureUse use);
 
 }  // namespace tessaline

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "picture/codec_errors.h"
 #include "picture/huge_pages.h"
 #include "picture/picture_reader.h"
 #include "settings/work_split.h"
@@ -34,18 +35,6 @@ constexpr int kHeifQuality = 90;
 constexpr float kWebpQuality = 100.0f;
 // Fast deflate: mosaics are large and PNG is chosen for exactness, not size.
 constexpr int kPngCompression = 1;
-
-struct FormatName {
-  const char* extension;
-  PictureFormat format;
-};
-constexpr FormatName kFormats[] = {
-    {".png", PictureFormat::kPng},   {".jpg", PictureFormat::kJpeg},
-    {".jpeg", PictureFormat::kJpeg}, {".bmp", PictureFormat::kBmp},
-    {".ppm", PictureFormat::kPpm},   {".tif", PictureFormat::kTiff},
-    {".tiff", PictureFormat::kTiff}, {".webp", PictureFormat::kWebp},
-    {".heic", PictureFormat::kHeif}, {".heif", PictureFormat::kHeif},
-};
 
 // The picture's rows as one tightly packed block when they are not already.
 cv::Mat Continuous(const cv::Mat& bgr) { return bgr.isContinuous() ? bgr : bgr.clone(); }
@@ -84,7 +73,7 @@ bool PngWriteRows(png_structp png, png_infop info, const cv::Mat& bgr, png_bytep
 }
 
 bool EncodePng(const cv::Mat& bgr, std::string& bytes, std::string& error, bool stored = false) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png = NewPngWriter();
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   std::vector<png_bytep> rows(static_cast<std::size_t>(bgr.rows));
   for (int y = 0; y < bgr.rows; ++y) rows[y] = const_cast<png_bytep>(bgr.ptr<png_byte>(y));
@@ -96,20 +85,11 @@ bool EncodePng(const cv::Mat& bgr, std::string& bytes, std::string& error, bool 
 
 // ---- JPEG -----------------------------------------------------------------
 
-struct JpegEncodeErrors {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void JumpOnJpegEncodeError(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<JpegEncodeErrors*>(info->err)->jump, 1);
-}
-
 // Rows [first_row, first_row + rows) of `bgr` as a JPEG file of their own,
 // 4:2:0 like TurboJPEG's default; with `restarts`, a restart marker ends
 // every MCU row. Kept apart from its caller: libjpeg reports errors by
 // longjmp, which must not pass over anything with a destructor.
-bool RunJpegEncode(jpeg_compress_struct& info, JpegEncodeErrors& errors, const cv::Mat& bgr,
+bool RunJpegEncode(jpeg_compress_struct& info, JpegErrorJump& errors, const cv::Mat& bgr,
                    int first_row, int rows, bool restarts, unsigned char** out,
                    unsigned long* size) {
   if (setjmp(errors.jump) != 0) return false;
@@ -146,9 +126,8 @@ struct JpegBytes {
 
 bool EncodeJpegRows(const cv::Mat& bgr, int first_row, int rows, bool restarts, JpegBytes& bytes) {
   jpeg_compress_struct info{};
-  JpegEncodeErrors errors{};
-  info.err = jpeg_std_error(&errors.manager);
-  errors.manager.error_exit = JumpOnJpegEncodeError;
+  JpegErrorJump errors{};
+  info.err = JumpingJpegErrors(errors);
   // Room for the raw pixels' size at the start: a buffer libjpeg has to
   // grow is copied at every doubling, each time into untouched pages. A
   // larger output still grows it, into a buffer of libjpeg's own.
@@ -485,12 +464,6 @@ bool EncodeHeif(const cv::Mat& bgr, std::string& bytes, std::string& error) {
 }
 
 }  // namespace
-
-PictureFormat FormatForExtension(const std::string& extension) {
-  for (const FormatName& name : kFormats)
-    if (extension == name.extension) return name.format;
-  return PictureFormat::kNone;
-}
 
 bool EncodeStoredPng(const cv::Mat& bgr, std::string& bytes, std::string& error) {
   if (bgr.empty() || bgr.type() != CV_8UC3) {

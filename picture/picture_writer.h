@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "picture/picture_types.h"
+
 struct tiff;  // libtiff's TIFF
 
 namespace tessaline {
@@ -23,12 +25,6 @@ namespace tessaline {
 // `height` in red-green-blue order; compression and layout are the
 // caller's.
 void SetRgbTiffFields(struct tiff* file, int width, int height);
-
-enum class PictureFormat { kNone, kPng, kJpeg, kBmp, kPpm, kTiff, kWebp, kHeif };
-
-// The format a lower-case extension with its dot names (".jpeg" -> kJpeg),
-// kNone for any other text.
-PictureFormat FormatForExtension(const std::string& extension);
 
 // Encodes `bgr` as `format` into `bytes`. False with a one-line reason in
 // `error` when the picture is not 8-bit blue-green-red, is too large for

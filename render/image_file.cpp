@@ -2,21 +2,23 @@
 
 #include <png.h>
 
-#include <algorithm>
-#include <cctype>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iostream>
 #include <iterator>
+#include <ostream>
 
-// libpng reports errors by longjmp to the point set with setjmp. Functions
-// that call setjmp, and everything libpng may jump over, hold no object with
-// a destructor: vectors and strings live in the callers and are passed in by
-// pointer, and the locals of the setjmp functions are not changed after
-// setjmp, so none needs to be volatile.
+#include "picture/codec_errors.h"
+#include "settings/log_stream.h"
+#include "settings/paths.h"
+
+// libpng reports errors by longjmp to the point set with setjmp
+// (codec_errors.h). Functions that call setjmp, and everything libpng may
+// jump over, hold no object with a destructor: vectors and strings live in
+// the callers and are passed in by pointer, and the locals of the setjmp
+// functions are not changed after setjmp, so none needs to be volatile.
 
 namespace tessaline {
 namespace {
@@ -26,17 +28,11 @@ namespace {
 // pixels per byte. Used to refuse headers the file cannot back.
 constexpr std::uint64_t kMaxPixelsPerInputByte = 1032 * 8;
 
-// Error callback for reader and writer: one message line, then back to the
-// setjmp point. The error pointer is the file name (a C string).
-[[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
-  const char* name = static_cast<const char*>(png_get_error_ptr(png));
-  std::cerr << "png error : " << name << " : " << message << std::endl;
-  png_longjmp(png, 1);
+// The one line for an error libpng raised, when it raised one.
+void LogPngError(const std::string& name, const PngErrorText& text) {
+  if (text.message[0] != '\0')
+    support_log() << "png error : " << name << " : " << text.message << std::endl;
 }
-
-// Warnings (unknown profiles, odd chunks) do not stop decoding and are not
-// worth a line in the program's output.
-void OnPngWarning(png_structp, png_const_charp) {}
 
 // The read position in an in-memory PNG.
 struct MemorySource {
@@ -57,7 +53,7 @@ struct PngDecode {
   MemorySource* source;
   PixelImage* image;
   std::vector<png_bytep>* rows;
-  const char* name;
+  PngErrorText* error;
 };
 
 // Sets up libpng's transforms for our 8-bit layouts; gives the channel count
@@ -114,8 +110,7 @@ void PrepareImage(png_structp png, png_infop info, const PngDecode& decode) {
 }
 
 bool DecodePng(const PngDecode& decode) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, const_cast<char*>(decode.name),
-                                           OnPngError, OnPngWarning);
+  png_structp png = NewPngReader(decode.error);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr) {
@@ -165,9 +160,8 @@ void WritePngInfo(png_structp png, png_infop info, int width, int height, int ch
 }
 
 bool EncodePng(std::FILE* file, png_bytepp rows, int width, int height, int channels,
-               const char* name) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, const_cast<char*>(name),
-                                            OnPngError, OnPngWarning);
+               PngErrorText* error) {
+  png_structp png = NewPngWriter(error);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr) {
@@ -239,26 +233,30 @@ bool BmpFitsFormat(int width, int height, int bytes_per_pixel) {
 std::optional<PixelImage> ReadPngMemory(const unsigned char* bytes, std::size_t size,
                                         const std::string& name) {
   if (bytes == nullptr || size < 8 || png_sig_cmp(bytes, 0, 8) != 0) {
-    std::cerr << "png error : " << name << " is not a PNG file" << std::endl;
+    support_log() << "png error : " << name << " is not a PNG file" << std::endl;
     return std::nullopt;
   }
   MemorySource source{bytes, size, 0};
   PixelImage image;
   std::vector<png_bytep> rows;
-  if (!DecodePng(PngDecode{&source, &image, &rows, name.c_str()})) return std::nullopt;
+  PngErrorText error;
+  if (!DecodePng(PngDecode{&source, &image, &rows, &error})) {
+    LogPngError(name, error);
+    return std::nullopt;
+  }
   return image;
 }
 
 std::optional<PixelImage> ReadPngFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
-    std::cerr << "png error : cannot open " << path << " file" << std::endl;
+    support_log() << "png error : cannot open " << path << " file" << std::endl;
     return std::nullopt;
   }
   const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
                                          std::istreambuf_iterator<char>());
   if (file.bad()) {
-    std::cerr << "png error : cannot read " << path << " file" << std::endl;
+    support_log() << "png error : cannot read " << path << " file" << std::endl;
     return std::nullopt;
   }
   return ReadPngMemory(bytes.data(), bytes.size(), path);
@@ -267,8 +265,8 @@ std::optional<PixelImage> ReadPngFile(const std::string& path) {
 bool WritePngFile(const std::string& path, const unsigned char* pixels, int width, int height,
                   int channels) {
   if (pixels == nullptr || width <= 0 || height <= 0 || channels < 1 || channels > 4) {
-    std::cerr << "png error : cannot write a " << width << " x " << height << " x " << channels
-              << " image to " << path << std::endl;
+    support_log() << "png error : cannot write a " << width << " x " << height << " x " << channels
+                  << " image to " << path << std::endl;
     return false;
   }
   std::vector<png_bytep> rows(height);
@@ -276,12 +274,14 @@ bool WritePngFile(const std::string& path, const unsigned char* pixels, int widt
   for (int y = 0; y < height; ++y) rows[y] = const_cast<png_bytep>(pixels + y * stride);
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
-    std::cerr << "png error : cannot open " << path << " file" << std::endl;
+    support_log() << "png error : cannot open " << path << " file" << std::endl;
     return false;
   }
-  bool ok = EncodePng(file, rows.data(), width, height, channels, path.c_str());
+  PngErrorText error;
+  bool ok = EncodePng(file, rows.data(), width, height, channels, &error);
+  LogPngError(path, error);
   if (std::fclose(file) != 0 && ok) {
-    std::cerr << "png error : cannot write " << path << " file" << std::endl;
+    support_log() << "png error : cannot write " << path << " file" << std::endl;
     ok = false;
   }
   return ok;
@@ -290,33 +290,29 @@ bool WritePngFile(const std::string& path, const unsigned char* pixels, int widt
 bool WriteBmpFile(const std::string& path, const unsigned char* pixels, int width, int height,
                   int bytes_per_pixel) {
   if (pixels == nullptr || !BmpFitsFormat(width, height, bytes_per_pixel)) {
-    std::cerr << "bitmap error : cannot write a " << width << " x " << height << " x "
-              << bytes_per_pixel << " image to " << path << std::endl;
+    support_log() << "bitmap error : cannot write a " << width << " x " << height << " x "
+                  << bytes_per_pixel << " image to " << path << std::endl;
     return false;
   }
   const std::vector<unsigned char> bytes = BmpFileBytes(pixels, width, height, bytes_per_pixel);
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
-    std::cerr << "bitmap error : cannot open " << path << " file" << std::endl;
+    support_log() << "bitmap error : cannot open " << path << " file" << std::endl;
     return false;
   }
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   if (std::fclose(file) != 0 || !written) {
-    std::cerr << "bitmap error : cannot write " << path << " file" << std::endl;
+    support_log() << "bitmap error : cannot write " << path << " file" << std::endl;
     return false;
   }
   return true;
 }
 
 std::string LowerCaseExtension(const std::string& path) {
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return "";
-  std::string extension = path.substr(dot + 1);
+  std::string extension = LowerExtension(path);
   while (!extension.empty() && (extension.back() == ' ' || extension.back() == '\0')) {
     extension.pop_back();
   }
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The program's own image files: a PNG reader and writer on libpng and a BMP
-// writer. Everything else that only needs decoding into a cv::Mat (tile
-// photographs, target pictures) goes through OpenCV instead.
+// writer. Tile photographs and target pictures are decoded into a cv::Mat by
+// picture/picture_reader.h instead.
 //
 // Pixel buffers
 //   height rows of width * channels bytes, tightly packed (no row padding),
@@ -22,7 +22,7 @@
 //   gray images of 1, 2 or 4 bits are widened to 8 bits; 16-bit samples are
 //   cut to their high byte (8 bits). A transparency chunk of a gray or RGB
 //   image is ignored. Damaged, truncated or non-PNG input gives std::nullopt
-//   and one line "png error : ..." on standard error; the caller treats it as
+//   and one line "png error : ..." on support_log(); the caller treats it as
 //   a missing picture. Pixel data are checked against what the input can
 //   hold before anything is allocated, so a forged header cannot demand
 //   gigabytes. Any thread may call; nothing is shared between calls.
@@ -30,7 +30,7 @@
 // Writing
 //   WritePngFile and WriteBmpFile return true only when the whole file was
 //   written; on false one line "png error : ..." or "bitmap error : ..." is on
-//   standard error, the file handle is closed and the file stays as far as it
+//   support_log(), the file handle is closed and the file stays as far as it
 //   was written (nothing at all when it could not be opened).
 
 #include <cstddef>
@@ -48,7 +48,7 @@ struct PixelImage {
   std::vector<unsigned char> pixels;
 };
 
-// Reads a whole PNG file. Prints "png error : cannot open <path> file" when
+// Reads a whole PNG file. Logs "png error : cannot open <path> file" when
 // the file cannot be opened.
 std::optional<PixelImage> ReadPngFile(const std::string& path);
 
@@ -72,8 +72,8 @@ bool WritePngFile(const std::string& path, const unsigned char* pixels, int widt
 bool WriteBmpFile(const std::string& path, const unsigned char* pixels, int width, int height,
                   int bytes_per_pixel);
 
-// The text after the path's last ".", lower-cased, with trailing spaces and
-// NUL characters removed; empty when the path has no ".".
+// The file name's extension (LowerExtension, settings/paths.h) with trailing
+// spaces and NUL characters removed.
 std::string LowerCaseExtension(const std::string& path);
 
 }  // namespace tessaline

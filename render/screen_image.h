@@ -26,10 +26,10 @@ bool SaveScreenImage(const std::string& path, int width, int height);
 
 // Reads level 0 of the 2D texture `texture` (a GL texture name, width x height
 // texels) as GL_RGB when channels is 3 and GL_RGBA otherwise, and writes it
-// with OpenCV's image writer, which picks the format from the path's
-// extension. Texels are stored red, green, blue in the file; alpha is
-// dropped. Gives false with one line on support_log() when the texture's size
-// differs from width x height or OpenCV cannot write the file.
+// with the program's picture writer (picture/image_write.h), which picks the
+// format from the path's extension. Texels are stored red, green, blue in the
+// file; alpha is dropped. Gives false with one line on support_log() when the
+// texture's size differs from width x height or the file cannot be written.
 bool SaveTextureImage(unsigned int texture, int width, int height, int channels,
                       const std::string& path);
 

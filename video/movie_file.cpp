@@ -6,6 +6,28 @@
 
 namespace tessaline {
 
+namespace {
+
+// The movies the program opens (the chooser lists them in this order).
+constexpr const char* kMovieExtensions[] = {"avi", "mpg", "mpeg", "mp4", "mov"};
+
+}  // namespace
+
+bool IsMovieExtension(const std::string& extension) {
+  for (const char* movie : kMovieExtensions)
+    if (extension == movie) return true;
+  return false;
+}
+
+std::string MovieFilterPatterns() {
+  std::string patterns;
+  for (const char* movie : kMovieExtensions) {
+    if (!patterns.empty()) patterns += ';';
+    patterns += std::string("*.") + movie;
+  }
+  return patterns;
+}
+
 std::string MovieTemporarySuffix(const std::string& path) {
   return ".part" + std::filesystem::path(path).extension().string();
 }

@@ -12,6 +12,13 @@
 
 namespace tessaline {
 
+// Whether the program opens a file with the lower-case extension `extension`
+// (no dot) as a movie: avi, mpg, mpeg, mp4 or mov.
+bool IsMovieExtension(const std::string& extension);
+
+// The same list as a file chooser's patterns: "*.avi;*.mpg;*.mpeg;*.mp4;*.mov".
+std::string MovieFilterPatterns();
+
 // The end of a movie's temporary name: ".part" and the extension of `path`,
 // by which FFmpeg picks the container ("run1.avi" gives ".part.avi").
 std::string MovieTemporarySuffix(const std::string& path);

@@ -1,6 +1,5 @@
 #include "video/movie_mosaic.h"
 
-#include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
 #include <chrono>
@@ -9,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "mosaic/live_source.h"
 #include "video/bounded_queue.h"
 #include "video/movie_file.h"
 #include "video/video_codec.h"
@@ -19,20 +19,6 @@ namespace {
 double Seconds() {
   using Clock = std::chrono::steady_clock;
   return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
-
-// `frame` (freshly decoded, owned) at the working size: kept when it has
-// that size, else stretched bilinearly without keeping the aspect ratio.
-cv::Mat ToWorkingSize(cv::Mat frame, const cv::Size& size) {
-  if (frame.type() != CV_8UC3) {
-    cv::Mat bgr;
-    cv::cvtColor(frame, bgr, frame.channels() == 4 ? cv::COLOR_BGRA2BGR : cv::COLOR_GRAY2BGR);
-    frame = bgr;
-  }
-  if (frame.size() == size) return frame;
-  cv::Mat scaled;
-  cv::resize(frame, scaled, size, 0, 0, cv::INTER_LINEAR);
-  return scaled;
 }
 
 // The three stages of one run and what they share. Each time field is
@@ -98,7 +84,8 @@ class Pipeline {
       cv::Mat frame;
       // A read error is the end of the movie: what came before stays good.
       if (!capture_.read(frame) || frame.empty()) break;
-      cv::Mat working = ToWorkingSize(std::move(frame), size);
+      cv::Mat working(size, CV_8UC3);
+      FitToWorkingImage(frame, working);
       times_.decode += Seconds() - start;
       if (!decoded_.Push(std::move(working))) return;
     }

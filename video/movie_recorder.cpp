@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "settings/paths.h"
 #include "video/movie_file.h"
 #include "video/video_codec.h"
 
@@ -28,11 +29,7 @@ cv::Mat BlendFrames(const cv::Mat& source, const cv::Mat& mosaic, double alpha) 
 
 double RecordingRate(double rate) { return rate < 1.0 ? 30.0 : rate; }
 
-std::string RecordingBaseName(const std::string& path) {
-  std::size_t cut = path.rfind('\\');
-  if (cut == std::string::npos) cut = path.rfind('/');
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
+std::string RecordingBaseName(const std::string& path) { return BaseName(path); }
 
 MovieRecorder::~MovieRecorder() {
   std::string ignored;

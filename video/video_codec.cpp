@@ -2,8 +2,7 @@
 
 #include <opencv2/videoio.hpp>
 
-#include <algorithm>
-#include <cctype>
+#include "settings/paths.h"
 
 namespace tessaline {
 namespace {
@@ -20,16 +19,6 @@ constexpr CodecRow kCodecs[] = {
     {"asf", {'W', 'M', 'V', '2'}},  {"flv", {'F', 'L', 'V', '1'}}, {"mpg", {'P', 'I', 'M', '1'}},
     {"mpeg", {'P', 'I', 'M', '1'}},
 };
-
-std::string LowerExtension(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot + 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
 
 }  // namespace
 

@@ -4,14 +4,12 @@
 
 namespace tessaline {
 
-std::string LoadProgressText(double progress) {
+std::string LoadProgressText(const LoadProgress& progress) {
+  if (progress.stage == LoadProgress::Stage::kDone) return "";
   std::ostringstream text;  // default notation: six significant digits
-  if (progress <= 1.0)
-    text << "creating thumbnails - " << progress * 100.0 << "%";
-  else if (progress <= 2.0)
-    text << "creating kd-tree";
-  else if (progress <= 3.0)
-    text << "creating tle files - " << (progress - 2.0) * 100.0 << "%";
+  text << LoadStageName(progress.stage);
+  if (progress.stage != LoadProgress::Stage::kIndex)
+    text << " - " << progress.fraction * 100.0 << "%";
   return text.str();
 }
 

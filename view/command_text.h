@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "library/load_progress.h"
+
 namespace tessaline {
 
 enum class ViewCommand {
@@ -20,10 +22,10 @@ enum class ViewCommand {
   kTileSize,
 };
 
-// The status text for the load progress p (0 to 3): thumbnails up to 1, the
-// k-d tree up to 2, the enlarged tile files up to 3, nothing beyond.
-// Percentages in the default stream notation (six significant digits).
-std::string LoadProgressText(double progress);
+// The status text for the load progress: the stage's name, and for the
+// thumbnails and the touched tiles the share done in per cent in the default
+// stream notation (six significant digits); nothing once the load is done.
+std::string LoadProgressText(const LoadProgress& progress);
 
 // Neighbouring entries of a list of `count` tile sizes, wrapping around at
 // both ends; -1 for an empty list.

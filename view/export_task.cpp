@@ -5,13 +5,14 @@
 #include <exception>
 #include <system_error>
 
+#include "settings/paths.h"
+
 namespace tessaline {
 
 std::string ExportStatusText(const std::string& destination, double fraction) {
   std::string name = destination;
   while (name.size() > 1 && name.back() == '/') name.pop_back();  // a folder
-  const std::size_t cut = name.find_last_of('/');
-  if (cut != std::string::npos && cut + 1 < name.size()) name = name.substr(cut + 1);
+  if (!BaseName(name).empty()) name = BaseName(name);
   const double share = std::isnan(fraction) ? 0.0 : std::min(std::max(fraction, 0.0), 1.0);
   return "exporting " + name + " : " + std::to_string(static_cast<int>(share * 100.0)) + " %";
 }

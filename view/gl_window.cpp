@@ -45,7 +45,7 @@ qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOw
   AttachLiveSources(*engine_);
   engine_access_.Reset(engine_.get());
   motion_access_.Reset(engine_.get());
-  tile_size_index_ = engine_->TileSizeIndex();
+  tile_size_index_ = engine_->Geometry().TileSizeIndex();
   RegisterDisplayKeys();
 }
 
@@ -102,7 +102,8 @@ void qxFlGLWindow::RegisterDisplayKeys() {
 
 void qxFlGLWindow::TileSizeLabels(std::vector<std::string>& labels) const {
   labels.clear();
-  for (const TileSize& size : engine_->TileSizes()) labels.push_back(TileSizeLabel(size));
+  for (const TileSize& size : engine_->Geometry().TileSizes())
+    labels.push_back(TileSizeLabel(size));
 }
 
 // Frees every GL object the view and the engine made. After FLTK re-created
@@ -158,7 +159,7 @@ bool qxFlGLWindow::InitializeGL() {
   OpenFont(font_file_);
   RegisterIcons();
   StartEngineGpu();
-  Layout(engine_->ImageWidth(), engine_->ImageHeight());
+  Layout(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
   return true;
 }
 
@@ -211,10 +212,10 @@ void qxFlGLWindow::StartEngineGpu() {
   engine_->SetGpu(std::make_unique<GlMosaicGpu>());
   engine_->Gpu()->SetPictureMipmaps((draw_flags_ & kDrawMipmapping) != 0);
   engine_->Gpu()->BuildPrograms();
-  engine_->SetImageSize(engine_->ImageWidth(), engine_->ImageHeight());
-  if (Ready() && !engine_->TargetPath().empty()) {
+  engine_->SetImageSize(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
+  if (Ready() && !engine_->Target().path.empty()) {
     // The mosaic textures went with the old GPU side: make them again.
-    engine_->SetTarget(engine_->TargetPath());
+    engine_->SetTarget(engine_->Target().path);
     engine_->GenerateMosaic();
   }
 }
@@ -257,10 +258,10 @@ FrameInputs qxFlGLWindow::MakeFrameInputs() const {
   in.icon_layout = IconLayout{config.icon_width, config.icon_height, config.icon_left_margin,
                               config.icon_top_margin};
   in.touched_tile_scale = config.touched_tile_scale;
-  in.div_x = engine_->Grid().div_x;
-  in.div_y = engine_->Grid().div_y;
-  in.sub_w = engine_->SubWidth();
-  in.sub_h = engine_->SubHeight();
+  in.div_x = engine_->Geometry().Grid().div_x;
+  in.div_y = engine_->Geometry().Grid().div_y;
+  in.sub_w = engine_->Geometry().SubWidth();
+  in.sub_h = engine_->Geometry().SubHeight();
   in.first_cell_name = first_cell_name_;
   return in;
 }

@@ -23,7 +23,9 @@ std::string PhotoMosaicAccess::ImageDir() const { return Config().image_dir; }
 bool PhotoMosaicAccess::GenerateMosaic() { return engine_->GenerateMosaic(); }
 void PhotoMosaicAccess::SetTarget(const std::string& path) { engine_->SetTarget(path); }
 void PhotoMosaicAccess::SetTileSize(int w, int h) { engine_->SetTileSize(w, h, true); }
-std::vector<TileSize> PhotoMosaicAccess::TileSizes() const { return engine_->TileSizes(); }
+std::vector<TileSize> PhotoMosaicAccess::TileSizes() const {
+  return engine_->Geometry().TileSizes();
+}
 std::string PhotoMosaicAccess::SizeRefusal() const {
   return tessaline::SizeRefusal(Config(), MaxTextureSide());
 }
@@ -106,7 +108,7 @@ bool MosaicControl::OpenImage(const std::string& path) {
   return Generate();
 }
 
-MosaicControl::Poll MosaicControl::PollLoad(double progress) {
+MosaicControl::Poll MosaicControl::PollLoad(const LoadProgress& progress) {
   // busy first: the worker stores the outcome before it clears busy.
   if (state_.busy.load()) {
     host_.ShowStatus(LoadProgressText(progress));

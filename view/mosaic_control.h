@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "library/load_progress.h"
 #include "library/load_worker.h"
 #include "mosaic/geometry.h"
 
@@ -126,7 +127,7 @@ class MosaicControl {
   // succeeded, the mosaic is generated and laid out (the status line says
   // whether it was drawn); once it failed, the engine's reason replaces the
   // progress text.
-  Poll PollLoad(double progress);
+  Poll PollLoad(const LoadProgress& progress);
 
  private:
   void TakeUpLoad();

@@ -8,20 +8,21 @@
 namespace tessaline {
 
 std::vector<std::string> TargetInfoLines(const qxPhotoMosaic& engine) {
-  if (engine.TargetName().empty()) return {};
-  return {"image name : " + engine.TargetName()};
+  if (engine.Target().name.empty()) return {};
+  return {"image name : " + engine.Target().name};
 }
 
-bool PhotoMosaicMotion::TargetLoaded() const { return engine_->TargetLoaded(); }
+bool PhotoMosaicMotion::TargetLoaded() const { return engine_->Target().loaded; }
 
 ZoomGrid PhotoMosaicMotion::Grid() const {
   ZoomGrid grid;
-  grid.sub_w = engine_->SubWidth();
-  grid.sub_h = engine_->SubHeight();
-  grid.cols = engine_->Grid().div_x;
-  grid.rows = engine_->Grid().div_y;
-  grid.image_w = engine_->ImageWidth();
-  grid.image_h = engine_->ImageHeight();
+  const MosaicGeometry& geometry = engine_->Geometry();
+  grid.sub_w = geometry.SubWidth();
+  grid.sub_h = geometry.SubHeight();
+  grid.cols = geometry.Grid().div_x;
+  grid.rows = geometry.Grid().div_y;
+  grid.image_w = geometry.ImageWidth();
+  grid.image_h = geometry.ImageHeight();
   grid.touched_tile_scale = Config().touched_tile_scale;
   return grid;
 }
@@ -53,7 +54,7 @@ int PhotoMosaicMotion::ListCameras(std::vector<std::string>& names) {
   return engine_->ListCameras(names);
 }
 
-int PhotoMosaicMotion::LastCamera() const { return engine_->LastCamera(); }
+int PhotoMosaicMotion::LastCamera() const { return engine_->Live().LastCamera(); }
 
 bool PhotoMosaicMotion::OpenCamera(int index) { return engine_->OpenCamera(index); }
 
@@ -73,20 +74,20 @@ LiveEngine::CameraOpening PhotoMosaicMotion::PollCameraOpen() {
   return CameraOpening::kNone;
 }
 
-std::string PhotoMosaicMotion::CameraOpenText() const { return engine_->CameraOpenText(); }
+std::string PhotoMosaicMotion::CameraOpenText() const { return engine_->Live().CameraOpenText(); }
 
-void PhotoMosaicMotion::CancelCameraOpen() { engine_->CancelCameraOpen(); }
+void PhotoMosaicMotion::CancelCameraOpen() { engine_->Live().CancelCameraOpen(); }
 
 bool PhotoMosaicMotion::CloseLiveInput() { return engine_->CloseLiveInput(); }
 
 bool PhotoMosaicMotion::NextLiveFrame() { return engine_->NextLiveFrame(); }
 
-int PhotoMosaicMotion::LiveFrameCount() const { return engine_->LiveFrameCount(); }
+int PhotoMosaicMotion::LiveFrameCount() const { return engine_->Live().FrameCount(); }
 
-double PhotoMosaicMotion::FrameRate() const { return engine_->FrameRate(); }
+double PhotoMosaicMotion::FrameRate() const { return engine_->Live().FrameRate(); }
 
 cv::Size PhotoMosaicMotion::WorkingSize() const {
-  return cv::Size(engine_->ImageWidth(), engine_->ImageHeight());
+  return cv::Size(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
 }
 
 bool PhotoMosaicMotion::FrameTextures(unsigned int& image, unsigned int& mosaic) const {
@@ -100,7 +101,7 @@ bool PhotoMosaicMotion::FrameTextures(unsigned int& image, unsigned int& mosaic)
 cv::Mat PhotoMosaicMotion::RecordingFrame(double alpha) {
   const cv::Mat mosaic = engine_->MosaicImage();
   if (mosaic.empty()) return cv::Mat();
-  return BlendFrames(engine_->WorkingImage(), mosaic, alpha);
+  return BlendFrames(engine_->Target().working_image, mosaic, alpha);
 }
 
 }  // namespace tessaline

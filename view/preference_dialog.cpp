@@ -9,6 +9,8 @@
 #include <FL/Fl_Scroll.H>
 #include <FL/Fl_Spinner.H>
 
+#include "picture/picture_types.h"
+
 namespace tessaline {
 namespace {
 
@@ -145,9 +147,11 @@ void qxFlPMDialog::OnChooseDir(Fl_Widget*, void* dialog) {
 }
 
 void qxFlPMDialog::OnChooseImage(Fl_Widget*, void* dialog) {
-  ChooseInto(static_cast<qxFlPMDialog*>(dialog)->controls_.image_default,
-             "Image Files (*.{jpg,jpeg,png,gif,bmp,tif,tiff,webp,heic,heif})\tAll Files (*)",
-             Fl_File_Chooser::SINGLE, "Default Image File");
+  ChooseInto(
+      static_cast<qxFlPMDialog*>(dialog)->controls_.image_default,
+      ("Image Files (*.{" + PictureExtensionList(PictureUse::kRead, ",") + "})\tAll Files (*)")
+          .c_str(),
+      Fl_File_Chooser::SINGLE, "Default Image File");
 }
 
 }  // namespace tessaline

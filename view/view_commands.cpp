@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "mosaic/color_correction.h"
 #include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
 #include "view/command_text.h"
@@ -120,7 +121,7 @@ double qxFlGLWindow::ColorCorrection() const { return Config().color_correction;
 void qxFlGLWindow::SetColorCorrection(double c, bool released) {
   if (control_.Busy()) {
     // The load worker has the engine: the next mosaic takes the value.
-    Config().color_correction = c > 0.0 ? std::min(c, 1.0) : 0.0;
+    Config().color_correction = ColorShare(c);
   } else {
     make_current();
     if (engine_->SetColorCorrection(c)) redraw();

@@ -25,7 +25,7 @@ void qxFlGLWindow::ExportPrint(const std::string& path, int tile_px, bool deep_z
                << std::endl;
     return;
   }
-  if (!engine_->MosaicValid()) {
+  if (!engine_->Target().mosaic_valid) {
     view_log() << "no mosaic images" << std::endl;
     return;
   }

@@ -26,14 +26,14 @@ constexpr double kCameraPollSeconds = 0.05;
 }  // namespace
 
 void AttachLiveSources(qxPhotoMosaic& engine) {
-  engine.SetMovieOpener(OpenMovieFile);
-  engine.SetCameraFactory(MakeSystemCameraCapture);
+  engine.Live().SetMovieOpener(OpenMovieFile);
+  engine.Live().SetCameraFactory(MakeSystemCameraCapture);
 }
 
 void ViewHooks::SetAnimation(int on) { view_.SetAnimation(on); }
 
 void ViewHooks::LayoutScene() {
-  view_.Layout(view_.engine_->ImageWidth(), view_.engine_->ImageHeight());
+  view_.Layout(view_.engine_->Geometry().ImageWidth(), view_.engine_->Geometry().ImageHeight());
 }
 
 void ViewHooks::ShowStatus(const std::string& text) { view_.ShowStatus(text); }
@@ -52,7 +52,7 @@ void ViewHooks::OnMosaicTakenUp() {
   // Whatever moved belonged to the library that was replaced.
   view_.zoom_.Reset();
   if (!view_.live_.Live()) return;
-  if (view_.engine_->InputSource() >= 0) {
+  if (view_.engine_->Live().Kind() == LiveKind::kCamera) {
     view_.SetAnimation(1);  // a camera streams on
   } else {
     view_.LiveStep();  // a movie shows its frame and waits for Start/Stop
@@ -141,7 +141,9 @@ void ViewHooks::ToggleViewFullScreen(bool from_key) { view_.ToggleViewFullScreen
 
 int ViewHooks::TileSizeIndex() const { return view_.tile_size_index_; }
 
-int ViewHooks::TileSizeCount() const { return static_cast<int>(view_.engine_->TileSizes().size()); }
+int ViewHooks::TileSizeCount() const {
+  return static_cast<int>(view_.engine_->Geometry().TileSizes().size());
+}
 
 void ViewHooks::ChangeTileSize(int index) { view_.ChangeTileSize(index); }
 

@@ -13,10 +13,11 @@ namespace tessaline {
 
 void qxFlGLWindow::SelectCellAt(int x, int y) {
   const ImagePixel pixel = ViewToImagePixel(x, y, view_w_, view_h_, scene_.visible, scene_.camera);
-  if (pixel.x > engine_->ImageWidth() || pixel.y > engine_->ImageHeight()) return;
-  const GridGeometry& grid = engine_->Grid();
-  const CellPosition cell =
-      CellAt(pixel.x, pixel.y, engine_->SubWidth(), engine_->SubHeight(), grid.div_x, grid.div_y);
+  if (pixel.x > engine_->Geometry().ImageWidth() || pixel.y > engine_->Geometry().ImageHeight())
+    return;
+  const GridGeometry& grid = engine_->Geometry().Grid();
+  const CellPosition cell = CellAt(pixel.x, pixel.y, engine_->Geometry().SubWidth(),
+                                   engine_->Geometry().SubHeight(), grid.div_x, grid.div_y);
   // A mosaic that was not drawn has no cells to pick (its table is empty).
   if (cell.column < 0 || cell.row < 0 || engine_->CellAssignment().empty()) return;
   if (cell.column != zoom_.SelectedCol() || cell.row != zoom_.SelectedRow()) {

@@ -52,7 +52,7 @@ void qxFlGLWindow::ApplyPreferences(const MosaicSettings& before, const MosaicSe
   if (reshape) ReplaceEngine();
   if (after.sub_scale_list != before.sub_scale_list) {
     engine_->ParseTileSizes(after.sub_scale_list);
-    tile_size_index_ = engine_->TileSizeIndex();
+    tile_size_index_ = engine_->Geometry().TileSizeIndex();
   }
   if (save_as_default) SaveMosaicConfig();
   // A live source takes a new rule with its next frame by itself.
@@ -84,9 +84,9 @@ void qxFlGLWindow::ReplaceEngine() {
   if (has_gpu)
     StartEngineGpu();  // also sets the working-image size
   else
-    engine_->SetImageSize(engine_->ImageWidth(), engine_->ImageHeight());
-  Layout(engine_->ImageWidth(), engine_->ImageHeight());
-  tile_size_index_ = engine_->TileSizeIndex();
+    engine_->SetImageSize(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
+  Layout(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
+  tile_size_index_ = engine_->Geometry().TileSizeIndex();
   valid(0);  // the next draw takes the new working-image scale
 }
 

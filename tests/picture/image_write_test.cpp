@@ -112,7 +112,7 @@ TEST(ImageWrite, FailuresLeaveNoFileAndNoTemporary) {
     EXPECT_EQ(result.error, row.error) << row.name;
     EXPECT_FALSE(result.message.empty()) << row.name;
     EXPECT_EQ(result.message.find('\n'), std::string::npos) << row.name;
-    EXPECT_FALSE(WriteImageWithOpenCv(folder / row.name, LetterF())) << row.name;
+    EXPECT_FALSE(WritePictureFile(folder / row.name, LetterF())) << row.name;
   }
   EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"taken.png"});
   EXPECT_TRUE(fs::is_empty(folder / "taken.png"));

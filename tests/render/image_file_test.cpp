@@ -218,7 +218,7 @@ TEST_F(ImageFileTest, EveryTruncationGivesNothingOrTheWholePicture) {
   ASSERT_TRUE(WritePngFile(Path("whole.png"), pixels.data(), 7, 5, 3));
   const Bytes file = FileBytes(Path("whole.png"));
   ASSERT_TRUE(ReadPngMemory(file.data(), file.size()).has_value());
-  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
   for (std::size_t size = 0; size < file.size(); ++size) {
     // A copy of exactly `size` bytes, so reading past it is caught by ASan.
     const Bytes prefix(file.begin(), file.begin() + size);
@@ -227,7 +227,7 @@ TEST_F(ImageFileTest, EveryTruncationGivesNothingOrTheWholePicture) {
       EXPECT_EQ(image->pixels, pixels) << "cut at " << size;
     }
   }
-  const std::string messages = ::testing::internal::GetCapturedStderr();
+  const std::string messages = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(messages.find("png error : memory"), std::string::npos);
 }
 
@@ -235,7 +235,7 @@ TEST_F(ImageFileTest, CorruptBytesNeverCrashTheReader) {
   const Bytes pixels = Picture(5, 4, 4);
   ASSERT_TRUE(WritePngFile(Path("whole.png"), pixels.data(), 5, 4, 4));
   const Bytes file = FileBytes(Path("whole.png"));
-  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
   for (std::size_t i = 0; i < file.size(); ++i) {
     Bytes damaged = file;
     damaged[i] ^= 0x5a;
@@ -245,7 +245,7 @@ TEST_F(ImageFileTest, CorruptBytesNeverCrashTheReader) {
                 static_cast<std::size_t>(image->width) * image->height * image->channels);
     }
   }
-  ::testing::internal::GetCapturedStderr();
+  ::testing::internal::GetCapturedStdout();
 }
 
 // An IHDR announcing 100000 x 100000 RGBA pixels with a correct checksum but
@@ -258,9 +258,9 @@ TEST_F(ImageFileTest, RefusesHeaderLargerThanItsData) {
   for (int shift = 24; shift >= 0; shift -= 8) file.push_back((crc >> shift) & 0xff);
   const Bytes tail = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xae, 0x42, 0x60, 0x82};
   file.insert(file.end(), tail.begin(), tail.end());
-  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
   EXPECT_FALSE(ReadPngMemory(file.data(), file.size(), "forged").has_value());
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find("png error : forged"), std::string::npos);
+  EXPECT_NE(::testing::internal::GetCapturedStdout().find("png error : forged"), std::string::npos);
 }
 
 TEST_F(ImageFileTest, NonPngAndMissingFilesGiveNothingWithAMessage) {
@@ -275,14 +275,14 @@ TEST_F(ImageFileTest, NonPngAndMissingFilesGiveNothingWithAMessage) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     std::ofstream(Path(row.name), std::ios::binary) << row.contents;
-    ::testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStdout();
     EXPECT_FALSE(ReadPngFile(Path(row.name)).has_value());
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("png error : " + Path(row.name)),
+    EXPECT_NE(::testing::internal::GetCapturedStdout().find("png error : " + Path(row.name)),
               std::string::npos);
   }
-  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
   EXPECT_FALSE(ReadPngFile(Path("missing.png")).has_value());
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             "png error : cannot open " + Path("missing.png") + " file\n");
 }
 
@@ -290,13 +290,13 @@ TEST_F(ImageFileTest, WritersReportPathsTheyCannotWrite) {
   const Bytes pixels = Picture(2, 2, 4);
   const std::string png_path = Path("no/such/dir/out.png");
   const std::string bmp_path = Path("no/such/dir/out.bmp");
-  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
   EXPECT_FALSE(WritePngFile(png_path, pixels.data(), 2, 2, 4));
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             "png error : cannot open " + png_path + " file\n");
-  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
   EXPECT_FALSE(WriteBmpFile(bmp_path, pixels.data(), 2, 2, 4));
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             "bitmap error : cannot open " + bmp_path + " file\n");
 }
 
@@ -311,10 +311,10 @@ TEST_F(ImageFileTest, WritersReturnFalseWhenTheDiskIsFull) {
     state = state * 1664525u + 1013904223u;
     byte = static_cast<unsigned char>(state >> 24);
   }
-  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
   EXPECT_FALSE(WritePngFile("/dev/full", noise.data(), 128, 128, 3));
   EXPECT_FALSE(WriteBmpFile("/dev/full", noise.data(), 128, 128, 3));
-  const std::string messages = ::testing::internal::GetCapturedStderr();
+  const std::string messages = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(messages.find("png error : /dev/full : "), std::string::npos) << messages;
   EXPECT_NE(messages.find("bitmap error : cannot write /dev/full"), std::string::npos);
 }
@@ -330,13 +330,13 @@ TEST_F(ImageFileTest, WritersRefuseBadArguments) {
                       {pixels.data(), 4, 4, 5},
                       {pixels.data(), 4, 4, 0},
                       {nullptr, 4, 4, 3}};
-  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
   for (const Row& row : rows) {
     EXPECT_FALSE(WritePngFile(Path("bad.png"), row.data, row.width, row.height, row.channels));
     EXPECT_FALSE(WriteBmpFile(Path("bad.bmp"), row.data, row.width, row.height, row.channels));
   }
   EXPECT_FALSE(WriteBmpFile(Path("bad.bmp"), pixels.data(), 4, 4, 2));
-  ::testing::internal::GetCapturedStderr();
+  ::testing::internal::GetCapturedStdout();
   EXPECT_FALSE(fs::exists(Path("bad.png")));
   EXPECT_FALSE(fs::exists(Path("bad.bmp")));
 }

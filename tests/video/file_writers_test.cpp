@@ -38,8 +38,8 @@ bool WriteCache(const std::string& path) {
   return WriteMosaicInfoFile(path, {info}, store, error);
 }
 
-bool WriteTouchedTile(const std::string& path) { return WritePngWithOpenCv(path, kPicture); }
-bool WritePicture(const std::string& path) { return WriteImageWithOpenCv(path, kPicture); }
+bool WriteTouchedTile(const std::string& path) { return WriteTouchedTileFile(path, kPicture); }
+bool WritePicture(const std::string& path) { return WritePictureFile(path, kPicture); }
 
 bool WritePrint(const std::string& path) {
   std::string error;

@@ -26,7 +26,8 @@ TEST(CommandText, ProgressTextFollowsTheThreeLoadStages) {
       {0.0000001, "creating thumbnails - 1e-05%"},  // default notation turns scientific
   };
   for (const Row& row : rows)
-    EXPECT_EQ(LoadProgressText(row.progress), row.text) << "progress " << row.progress;
+    EXPECT_EQ(LoadProgressText(LoadProgressAt(row.progress)), row.text)
+        << "progress " << row.progress;
 }
 
 TEST(CommandText, TileSizeStepsWrapAroundAtBothEnds) {

@@ -105,12 +105,12 @@ TEST_F(MosaicControlTest, RefusedSizesStartNoLoad) {
   EXPECT_FALSE(control_.Busy());
   EXPECT_FALSE(control_.HoldsLoadThread());
   EXPECT_EQ(host_.statuses, std::vector<std::string>(3, engine_.refusal));
-  EXPECT_EQ(control_.PollLoad(0.0), MosaicControl::Poll::kIdle);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(0.0)), MosaicControl::Poll::kIdle);
 
   engine_.refusal.clear();
   EXPECT_TRUE(control_.Generate());
   Release();
-  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kTakenUp);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(3.0)), MosaicControl::Poll::kTakenUp);
 }
 
 TEST_F(MosaicControlTest, FirstGenerateLoadsOnTheWorkerAndTheIdleStepTakesItUp) {
@@ -121,13 +121,13 @@ TEST_F(MosaicControlTest, FirstGenerateLoadsOnTheWorkerAndTheIdleStepTakesItUp) 
   EXPECT_EQ(host_.animation, std::vector<int>{1});
   EXPECT_TRUE(engine_.calls.empty()) << "the mosaic was made before the library";
 
-  EXPECT_EQ(control_.PollLoad(0.25), MosaicControl::Poll::kLoading);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(0.25)), MosaicControl::Poll::kLoading);
   EXPECT_EQ(host_.statuses.back(), "creating thumbnails - 25%");
   EXPECT_FALSE(control_.Ready());
 
   Release();
   EXPECT_EQ(engine_.load_dirs, std::vector<std::string>{"/pictures"});
-  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kTakenUp);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(3.0)), MosaicControl::Poll::kTakenUp);
   EXPECT_TRUE(control_.Ready());
   EXPECT_EQ(engine_.calls, std::vector<std::string>{"GenerateMosaic"});
   EXPECT_EQ(host_.layouts, 1);
@@ -135,7 +135,7 @@ TEST_F(MosaicControlTest, FirstGenerateLoadsOnTheWorkerAndTheIdleStepTakesItUp) 
   EXPECT_EQ(host_.menu_updates, 1);
   EXPECT_EQ(host_.statuses.back(), "photomosaic have been generated.");
   // The outcome is taken up once; later steps are ordinary frames.
-  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kIdle);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(3.0)), MosaicControl::Poll::kIdle);
   EXPECT_EQ(engine_.calls.size(), 1u);
   EXPECT_EQ(engine_.conflicts, 0);
 }
@@ -144,10 +144,10 @@ TEST_F(MosaicControlTest, TheLoadThreadIsJoinedWhenTakenUpAndOnDestruction) {
   ASSERT_TRUE(control_.Generate());
   engine_.entered.get_future().wait();
   EXPECT_TRUE(control_.HoldsLoadThread());
-  EXPECT_EQ(control_.PollLoad(0.5), MosaicControl::Poll::kLoading);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(0.5)), MosaicControl::Poll::kLoading);
   EXPECT_TRUE(control_.HoldsLoadThread());
   Release();
-  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kTakenUp);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(3.0)), MosaicControl::Poll::kTakenUp);
   EXPECT_FALSE(control_.HoldsLoadThread());
 
   // A control destroyed during a load waits for it (the load uses the engine).
@@ -168,12 +168,12 @@ TEST_F(MosaicControlTest, AFailedLoadSaysWhyOnceAndLeavesTheViewUnready) {
   engine_.failure_text = "the images folder holds no pictures : ./images";
   ASSERT_TRUE(control_.Generate());
   Release();
-  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kFailed);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(3.0)), MosaicControl::Poll::kFailed);
   EXPECT_FALSE(control_.Ready());
   EXPECT_TRUE(engine_.calls.empty());
   EXPECT_EQ(host_.statuses, std::vector<std::string>{engine_.failure_text});
   // Later steps are ordinary frames and leave the reason alone.
-  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kIdle);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(3.0)), MosaicControl::Poll::kIdle);
   EXPECT_EQ(host_.statuses.size(), 1u);
 }
 
@@ -181,7 +181,7 @@ TEST_F(MosaicControlTest, AMosaicThatWasNotDrawnIsNeverAnnounced) {
   engine_.generate_result = false;
   ASSERT_TRUE(control_.Generate());
   Release();
-  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kTakenUp);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(3.0)), MosaicControl::Poll::kTakenUp);
   EXPECT_EQ(host_.statuses, std::vector<std::string>{kNotDrawnStatus});
   // Generating again with the library loaded says the same.
   ASSERT_TRUE(control_.Generate());
@@ -236,7 +236,7 @@ TEST_F(MosaicControlTest, TileSizeChangeSetsTheSizeAndReloads) {
   engine_.entered.get_future().wait();
   EXPECT_TRUE(control_.Busy());
   Release();
-  EXPECT_EQ(control_.PollLoad(3.0), MosaicControl::Poll::kTakenUp);
+  EXPECT_EQ(control_.PollLoad(LoadProgressAt(3.0)), MosaicControl::Poll::kTakenUp);
 }
 
 TEST_F(MosaicControlTest, TileSizeOutsideTheListChangesNothing) {
