@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "mosaic/live_input.h"
 #include "render/view_scene.h"
 #include "video/movie_recorder.h"
 #include "view/input_mode.h"
@@ -29,7 +30,7 @@ class LiveEngine {
  public:
   // How a camera being opened stands: kNone when the engine is not opening
   // one (it was replaced meanwhile).
-  enum class CameraOpening { kNone, kOpening, kRunning, kFailed, kTimedOut };
+  using CameraOpening = LiveInput::CameraOpening;
   virtual ~LiveEngine() = default;
   virtual bool OpenMovie(const std::string& path) = 0;
   virtual int ListCameras(std::vector<std::string>& names) = 0;

@@ -58,21 +58,7 @@ int PhotoMosaicMotion::LastCamera() const { return engine_->Live().LastCamera();
 
 bool PhotoMosaicMotion::OpenCamera(int index) { return engine_->OpenCamera(index); }
 
-LiveEngine::CameraOpening PhotoMosaicMotion::PollCameraOpen() {
-  switch (engine_->PollCameraOpen()) {
-    case qxPhotoMosaic::CameraOpening::kOpening:
-      return CameraOpening::kOpening;
-    case qxPhotoMosaic::CameraOpening::kRunning:
-      return CameraOpening::kRunning;
-    case qxPhotoMosaic::CameraOpening::kFailed:
-      return CameraOpening::kFailed;
-    case qxPhotoMosaic::CameraOpening::kTimedOut:
-      return CameraOpening::kTimedOut;
-    case qxPhotoMosaic::CameraOpening::kNone:
-      break;
-  }
-  return CameraOpening::kNone;
-}
+LiveEngine::CameraOpening PhotoMosaicMotion::PollCameraOpen() { return engine_->PollCameraOpen(); }
 
 std::string PhotoMosaicMotion::CameraOpenText() const { return engine_->Live().CameraOpenText(); }
 
