@@ -256,15 +256,12 @@ void qxFlWindow::Quit() {
 
 void qxFlWindow::SetStatusText(const std::string& text) { status_box_->copy_label(text.c_str()); }
 
-const char* qxFlWindow::StatusText() const { return status_box_->label(); }
-
 void qxFlWindow::SetCurrentFile(const std::string& path) {
-  file_path_ = path;
-  file_name_ = BaseName(path);
-  SetStatusText(file_name_);
+  const std::string file_name = BaseName(path);
+  SetStatusText(file_name);
   // Like the view's status texts, this one also goes to the console so that
   // scripts can follow the program.
-  std::cout << "status : " << PrintableText(file_name_) << std::endl;
+  std::cout << "status : " << PrintableText(file_name) << std::endl;
 }
 
 void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_label(text.c_str()); }

@@ -70,14 +70,11 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   // switches the view's recording to `on`.
   void ChooseMovieOutput(int on);
 
-  // Remembers the last opened, dropped or exported file and shows its name
-  // (the part after the last "\" or "/") on the status line.
+  // Shows the name of the last opened, dropped or exported file (the part
+  // after the last "\" or "/") on the status line.
   void SetCurrentFile(const std::string& path);
-  const std::string& CurrentFilePath() const { return file_path_; }
-  const std::string& CurrentFileName() const { return file_name_; }
 
   qxFlGLWindow* View() const { return view_; }
-  const char* StatusText() const;
 
  private:
   void BuildViewArea(int w, int h);
@@ -129,8 +126,6 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   std::vector<std::string> menu_tile_labels_;
   std::vector<MenuEntry> menu_entries_;
 
-  std::string file_name_;
-  std::string file_path_;
   bool full_screen_ = false;
   int exit_status_ = 0;
   std::string gl_failure_;

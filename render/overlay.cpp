@@ -124,11 +124,6 @@ TextMetrics OverlayFont::Metrics() const {
   return m;
 }
 
-OverlayFont& OverlayFont::Global() {
-  static OverlayFont font;
-  return font;
-}
-
 TextMetrics MetricsOf(const OverlayFont* font) {
   if (font != nullptr && font->ready()) return font->Metrics();
   return TextMetrics{false, kGlutCharWidth, kGlutLineHeight};

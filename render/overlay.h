@@ -60,8 +60,8 @@ struct TextMetrics {
   double line_height = 24;
 };
 
-// Owner of the program's one FTGL pixmap font. Opening a font replaces the
-// previous one. GUI thread only; the font object needs no GL context to be
+// Owner of an FTGL pixmap font (the view holds one). Opening a font replaces
+// the previous one. GUI thread only; the font object needs no GL context to be
 // created but drawing with it does.
 class OverlayFont {
  public:
@@ -80,9 +80,6 @@ class OverlayFont {
   TextMetrics Metrics() const;
   // The font, or null when not ready.
   FTPixmapFont* font() const { return ready_ ? font_.get() : nullptr; }
-
-  // The program-wide instance.
-  static OverlayFont& Global();
 
  private:
   std::unique_ptr<FTPixmapFont> font_;

@@ -315,17 +315,6 @@ bool LoadPngTexture(const std::string& path, GlTexture& texture) {
   return true;
 }
 
-void BindForDrawing(GLuint texture) {
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glBindTexture(GL_TEXTURE_2D, texture);
-}
-
-void UnbindTexture() {
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glDisable(GL_TEXTURE_2D);
-}
-
 cv::Mat ReadTextureBgr(GLuint texture, int width, int height) {
   if (texture == 0 || width < 1 || height < 1) return cv::Mat();
   GLint bound = 0;

@@ -155,11 +155,6 @@ GlTexture LoadTileTexture(int column, int row, int div_x, int div_y,
 // false, and `texture` is left as it was.
 bool LoadPngTexture(const std::string& path, GlTexture& texture);
 
-// Enables GL_TEXTURE_2D, GL_MODULATE texture environment, binds `texture`.
-void BindForDrawing(GLuint texture);
-// Binds 0 and disables GL_TEXTURE_2D.
-void UnbindTexture();
-
 // Level 0 of `texture` (width x height) as CV_8UC3 blue-first, texture row 0
 // first. An empty Mat when the texture is 0 or has another size.
 cv::Mat ReadTextureBgr(GLuint texture, int width, int height);

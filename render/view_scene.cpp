@@ -40,30 +40,17 @@ void CornerVertices(const qxRect& r, double z) {
   glVertex3f(static_cast<float>(r.x - r.w), static_cast<float>(r.y + r.h), static_cast<float>(z));
 }
 
-void CornerVertices2(const qxRect& r) {
-  glVertex2f(static_cast<float>(r.x - r.w), static_cast<float>(r.y - r.h));
-  glVertex2f(static_cast<float>(r.x + r.w), static_cast<float>(r.y - r.h));
-  glVertex2f(static_cast<float>(r.x + r.w), static_cast<float>(r.y + r.h));
-  glVertex2f(static_cast<float>(r.x - r.w), static_cast<float>(r.y + r.h));
-}
-
-// Corners with texture coordinates; `flipped` turns the picture upside down.
-void TexturedVertices(const qxRect& r, bool flipped, bool with_z, double z) {
-  const float t0 = flipped ? 1.0f : 0.0f;
-  const float t1 = flipped ? 0.0f : 1.0f;
+// Corners with texture coordinates (0,0), (1,0), (1,1), (0,1).
+void TexturedVertices(const qxRect& r, double z) {
   const float xs[4] = {static_cast<float>(r.x - r.w), static_cast<float>(r.x + r.w),
                        static_cast<float>(r.x + r.w), static_cast<float>(r.x - r.w)};
   const float ys[4] = {static_cast<float>(r.y - r.h), static_cast<float>(r.y - r.h),
                        static_cast<float>(r.y + r.h), static_cast<float>(r.y + r.h)};
   const float ss[4] = {0, 1, 1, 0};
-  const float ts[4] = {t0, t0, t1, t1};
+  const float ts[4] = {0, 0, 1, 1};
   for (int i = 0; i < 4; ++i) {
     glTexCoord2f(ss[i], ts[i]);
-    if (with_z) {
-      glVertex3f(xs[i], ys[i], static_cast<float>(z));
-    } else {
-      glVertex2f(xs[i], ys[i]);
-    }
+    glVertex3f(xs[i], ys[i], static_cast<float>(z));
   }
 }
 
@@ -158,8 +145,6 @@ struct CellSpan {
   }
 };
 
-CellSpan WholeGrid(const FrameInputs& in) { return CellSpan{0, in.div_x - 1, 0, in.div_y - 1}; }
-
 // The cells along [from, to] (scene units from the grid's origin) of cells
 // `size` long, clamped to 0 ... count - 1.
 void SpanAlong(double from, double to, double size, int count, int& first, int& last) {
@@ -221,11 +206,7 @@ void DrawPickSpan(const ViewScene& scene, const FrameInputs& in, const CellSpan&
 }  // namespace
 
 void qxRect::EmitCorners3(double z) const { CornerVertices(*this, z); }
-void qxRect::EmitCorners2() const { CornerVertices2(*this); }
-void qxRect::EmitTextured3(double z) const { TexturedVertices(*this, false, true, z); }
-void qxRect::EmitTextured2() const { TexturedVertices(*this, false, false, 0); }
-void qxRect::EmitTexturedFlipped3(double z) const { TexturedVertices(*this, true, true, z); }
-void qxRect::EmitTexturedFlipped2() const { TexturedVertices(*this, true, false, 0); }
+void qxRect::EmitTextured3(double z) const { TexturedVertices(*this, z); }
 
 void qxRectPolygon::Interpolate(double t) {
   const double e = t * t * t;
@@ -382,10 +363,6 @@ int PickAt(const ViewScene& scene, const FrameInputs& in, int x, int y) {
   const GLint hits = glRenderMode(GL_RENDER);
   glMatrixMode(GL_MODELVIEW);
   return DecodePickBuffer(buffer.data(), buffer.size(), hits);
-}
-
-void DrawPickScene(const ViewScene& scene, const FrameInputs& in) {
-  DrawPickSpan(scene, in, WholeGrid(in));
 }
 
 int DecodePickBuffer(const GLuint* buffer, std::size_t words, GLint hits) {

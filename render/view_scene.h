@@ -29,7 +29,7 @@
 namespace tessaline {
 
 // An axis-aligned rectangle: centre (x, y) and half-size (w, h), scene units.
-// The six Emit operations send only vertices (and texture coordinates) to GL;
+// The Emit operations send only vertices (and texture coordinates) to GL;
 // the caller opens and closes the primitive. Values go to GL as floats.
 class qxRect {
  public:
@@ -41,13 +41,8 @@ class qxRect {
 
   // Corners in the order (x-w, y-h), (x+w, y-h), (x+w, y+h), (x-w, y+h).
   virtual void EmitCorners3(double z) const;
-  virtual void EmitCorners2() const;
   // The same corners with texture coordinates (0,0), (1,0), (1,1), (0,1).
   virtual void EmitTextured3(double z) const;
-  virtual void EmitTextured2() const;
-  // The same corners with texture coordinates (0,1), (1,1), (1,0), (0,0).
-  virtual void EmitTexturedFlipped3(double z) const;
-  virtual void EmitTexturedFlipped2() const;
 
   double x = 0;
   double y = 0;
@@ -200,8 +195,6 @@ void DrawScene(ViewScene& scene, const FrameInputs& in);
 // around the pixel are drawn, into a buffer that holds all their records.
 // Leaves GL_MODELVIEW selected.
 int PickAt(const ViewScene& scene, const FrameInputs& in, int x, int y);
-// The picking pass: icons first, then one named quad per cell.
-void DrawPickScene(const ViewScene& scene, const FrameInputs& in);
 
 // Least number of words of the selection buffer PickAt uses.
 constexpr std::size_t kPickBufferWords = 128;

@@ -38,10 +38,10 @@ qxFlRadioDialog::qxFlRadioDialog(const char* title, const std::vector<std::strin
   const int width = std::max(200, 12 * LongestText(items_) + 40);
   const int height = 20 * n + 80;
   resize(x(), y(), width, height);
-  scroll_ = new Fl_Scroll(0, 0, width, height - 40);
-  scroll_->box(FL_FLAT_BOX);
+  auto* scroll = new Fl_Scroll(0, 0, width, height - 40);
+  scroll->box(FL_FLAT_BOX);
   // Only the list grows; a horizontal bar would merely hide a row.
-  scroll_->type(Fl_Scroll::VERTICAL);
+  scroll->type(Fl_Scroll::VERTICAL);
   // The window grows by 20 pixels per item but the buttons lie 30 apart:
   // the group grows with the buttons so that the scroll can reach them all.
   // The group starts at y = 10 and keeps a 5-pixel margin below the last one.
@@ -52,7 +52,7 @@ qxFlRadioDialog::qxFlRadioDialog(const char* title, const std::vector<std::strin
   group_->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
   BuildButtons(default_index);
   group_->end();
-  scroll_->end();
+  scroll->end();
   ok_ = MakeButton(width - 180, height - 35, "OK", OnOk, this);
   cancel_ = MakeButton(width - 90, height - 35, "Cancel", OnCancel, this);
   end();

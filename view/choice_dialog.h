@@ -13,7 +13,6 @@
 class Fl_Button;
 class Fl_Group;
 class Fl_Round_Button;
-class Fl_Scroll;
 
 namespace tessaline {
 
@@ -30,7 +29,6 @@ class qxFlRadioDialog : public Fl_Window {
   Fl_Window* Owner() const { return owner_; }
 
   // The widgets, for tests.
-  Fl_Scroll* Scroll() const { return scroll_; }
   Fl_Group* Group() const { return group_; }
   const std::vector<Fl_Round_Button*>& Buttons() const { return buttons_; }
   Fl_Button* OkButton() const { return ok_; }
@@ -46,7 +44,6 @@ class qxFlRadioDialog : public Fl_Window {
   Fl_Window* owner_;
   std::vector<std::string> items_;
   bool accepted_ = false;
-  Fl_Scroll* scroll_ = nullptr;
   Fl_Group* group_ = nullptr;
   std::vector<Fl_Round_Button*> buttons_;
   Fl_Button* ok_ = nullptr;

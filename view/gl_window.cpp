@@ -35,7 +35,7 @@ qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOw
       view_w_(w),
       view_h_(h),
       owner_(owner),
-      control_(engine_access_, *this),
+      control_(engine_access_, hooks_),
       frame_rate_({}, [owner](const std::string& text) { owner->SetStatusText(text); }) {
   // The view holds no child widgets: close its group at once so that the
   // main window's later widgets do not land in it.
@@ -44,6 +44,7 @@ qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOw
   engine_ = std::make_unique<qxPhotoMosaic>(Config());
   AttachLiveSources(*engine_);
   engine_access_.Reset(engine_.get());
+  motion_access_.Reset(engine_.get());
   tile_size_index_ = engine_->Geometry().TileSizeIndex();
   RegisterDisplayKeys();
 }
@@ -52,10 +53,9 @@ qxFlGLWindow::~qxFlGLWindow() {
   // An export works on its own copies, but its worker must not outlive us.
   CancelExport();
   // A recording still running is finished so its file stays playable.
-  FinishRecordingFile();
-  Fl::remove_idle(IdleCallback, this);
-  Fl::remove_timeout(ResumeCallback, this);
-  Fl::remove_timeout(CameraPollCallback, this);
+  live_.FinishRecordingFile();
+  animation_.Set(0);
+  hooks_.StopCameraPoll();
   // A load still running uses the engine: it must end before the engine goes.
   WaitForLoad();
   config_.reset();
@@ -97,7 +97,7 @@ void qxFlGLWindow::RegisterDisplayKeys() {
   // tessaline.cfg takes the share only when the preferences are saved.
   store->Register("mosaic", "color_correction", &Config().color_correction,
                   Config().color_correction);
-  fade_alpha_ = scene_.alpha;
+  zoom_.SetFadeLevel(scene_.alpha);
 }
 
 void qxFlGLWindow::TileSizeLabels(std::vector<std::string>& labels) const {
@@ -120,7 +120,7 @@ void qxFlGLWindow::ReleaseGlResources() {
 void qxFlGLWindow::ReleaseGl() {
   icons_.clear();
   scene_.selected_tile = 0;
-  ReleaseInOwnContext(*this, gl_, [this] {
+  ReleaseInOwnContext(hooks_, gl_, [this] {
     if (engine_) engine_->SetGpu(nullptr);
   });
 }
@@ -164,21 +164,21 @@ bool qxFlGLWindow::InitializeGL() {
 }
 
 int qxFlGLWindow::OpenFont(const std::string& path) {
-  return OverlayFont::Global().OpenFont(path, static_cast<int>(font_size_));
+  return font_.OpenFont(path, static_cast<int>(font_size_));
 }
 
 void qxFlGLWindow::RegisterIcons() {
   // A second start-up begins with an empty list (ReleaseGlResources), so
   // every icon is listed once and the cell names stay above the icon names.
   first_cell_name_ = 5;
-  hover_name_ = -1;
+  input_.ClearHover();
   fade_icon_ = -1;
   AddIcon(
       "texture/fullscreen.png", "texture/fullscreen2.png", [this] { ToggleViewFullScreen(false); },
       [this] { return owner_->IsFullScreen(); }, true);
   AddIcon(
       "texture/icon_video.png", "texture/icon_photos.png", [this] { ToggleVideoInput(""); },
-      [this] { return input_mode_ == kLiveInput; }, true);
+      [this] { return live_.Live(); }, true);
   AddIcon(
       "texture/random.png", "", [this] { ToggleAutoPilot(); }, {}, true);
   fade_icon_ = AddIcon(
@@ -228,25 +228,13 @@ void qxFlGLWindow::Layout(int w, int h) {
   }
   for (int i = 0; i < kAroundLayerCount; ++i)
     sources.around_textures[static_cast<std::size_t>(i)] = engine_->AroundTexture(i);
-  sources.info_lines = TargetInfoLines();
+  sources.info_lines = TargetInfoLines(*engine_);
   tessaline::Layout(scene_, w, h, sources);
-}
-
-// What the layers show about the current target picture.
-std::vector<std::string> qxFlGLWindow::TargetInfoLines() const {
-  if (engine_->Target().name.empty()) return {};
-  return {"image name : " + engine_->Target().name};
-}
-
-void qxFlGLWindow::LayoutScene() {
-  Layout(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
 }
 
 void qxFlGLWindow::UpdateViewSize() {
   view_w_ = pixel_w();
   view_h_ = pixel_h();
-  scale_x_ = static_cast<double>(engine_->Geometry().ImageWidth()) / view_w_;
-  scale_y_ = static_cast<double>(engine_->Geometry().ImageHeight()) / view_h_;
   glViewport(0, 0, view_w_, view_h_);
 }
 
@@ -256,15 +244,15 @@ FrameInputs qxFlGLWindow::MakeFrameInputs() const {
   in.window_height = view_h_;
   in.draw_flags = draw_flags_;
   in.ready = Ready();
-  in.zooming = zooming_;
-  in.auto_pilot = auto_pilot_;
+  in.zooming = zoom_.Zooming();
+  in.auto_pilot = zoom_.AutoPilot();
   in.icons = &icons_;
-  in.hover_name = hover_name_;
+  in.hover_name = input_.HoverName();
   in.logo_texture = gl_.logo.name();
   in.cursor_texture = gl_.cursor.name();
-  in.font = &OverlayFont::Global();
-  in.mouse_x = mouse_x_;
-  in.mouse_y = mouse_y_;
+  in.font = &font_;
+  in.mouse_x = input_.MouseX();
+  in.mouse_y = input_.MouseY();
   if (draw_flags_ & kDrawLogConsole) in.log_lines = LogHistory();
   const MosaicConfig& config = Config();
   in.icon_layout = IconLayout{config.icon_width, config.icon_height, config.icon_left_margin,
@@ -338,7 +326,5 @@ void qxFlGLWindow::ShowStatus(const std::string& text) {
   last_status_ = text;
   std::cout << "status : " << PrintableText(text) << std::endl;
 }
-
-void qxFlGLWindow::UpdateMenuStates() { owner_->UpdateMenuStates(); }
 
 }  // namespace tessaline

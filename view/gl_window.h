@@ -7,10 +7,13 @@
 // leaves the engine alone.
 //
 // The code is split by job: gl_window.cpp (construction, GL start-up,
-// drawing), view_commands.cpp (commands, idle step, zoom, auto pilot, fade),
-// view_preferences.cpp (the preference dialog), view_live.cpp (movie and
-// camera input), view_recording.cpp (recording the view to a movie file) and
-// view_input.cpp (mouse and keys).
+// drawing), view_commands.cpp (commands, the idle step), view_preferences.cpp
+// (the preference dialog), view_export.cpp (exports), view_input.cpp (the
+// cell under a point, full screen) and view_hooks.cpp (what the controllers
+// ask of the window). The load is a MosaicControl, the zoom, auto pilot and
+// fade a ZoomPilot, live input and its recording a LiveControl, the mouse
+// and keys an InputControl, the idle callback an IdleAnimation: parts the
+// view owns, which reach it back through small host interfaces (ViewHooks).
 
 #include <GL/glew.h>
 
@@ -19,20 +22,24 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "render/overlay.h"
 #include "render/texture.h"
 #include "render/view_scene.h"
-#include "video/movie_recorder.h"
 #include "view/command_text.h"
 #include "view/export_task.h"
-#include "view/icon_press.h"
+#include "view/idle_animation.h"
+#include "view/input_control.h"
 #include "view/input_mode.h"
+#include "view/live_control.h"
 #include "view/mosaic_control.h"
+#include "view/motion_access.h"
 #include "view/view_gl_objects.h"
 #include "view/view_owner.h"
+#include "view/zoom_pilot.h"
 
 namespace tessaline {
 
@@ -40,10 +47,73 @@ class qxINI;
 class qxPhotoMosaic;
 struct MosaicSettings;
 
+class qxFlGLWindow;
+
 // Gives `engine` the movie and camera sources of the video library.
 void AttachLiveSources(qxPhotoMosaic& engine);
 
-class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlContextHolder {
+// The view's side of its controllers' host interfaces (view_hooks.cpp): what
+// the load, the zoom, live input and the mouse and keys ask of the window,
+// its GL context, its engine and its owner.
+class ViewHooks final : public MosaicControlHost,
+                        public GlContextHolder,
+                        public ZoomHost,
+                        public LiveHost,
+                        public InputHost {
+ public:
+  explicit ViewHooks(qxFlGLWindow& view) : view_(view) {}
+
+  // Shared by several hosts.
+  void SetAnimation(int on) override;
+  void LayoutScene() override;
+  void ShowStatus(const std::string& text) override;
+  void UpdateMenuStates() override;
+  void MakeGlContextCurrent() override;
+  bool RefuseWhileBusy() override;
+  bool Ready() const override;
+  void Redraw() override;
+
+  // MosaicControlHost and GlContextHolder
+  void OnMosaicTakenUp() override;
+  bool HasGlContext() const override;
+
+  // ZoomHost
+  void PauseAnimation(double seconds) override;
+  int DrawFlags() const override;
+  void ForgetSelectedTile() override;
+
+  // LiveHost
+  void ShowFailure(const std::string& text) override;
+  void SetOutputText(const std::string& text) override;
+  void Generate() override;
+  void IdleStep() override;
+  void StartCameraPoll() override;
+  void StopCameraPoll() override;
+  std::optional<int> ChooseCamera(const std::vector<std::string>& names, int preselected) override;
+
+  // InputHost
+  bool Busy() const override;
+  bool OutsideView(int x, int y) const override;
+  void TakeFocus() override;
+  int Pick(int x, int y) override;
+  int IconCount() const override;
+  int FirstCellName() const override;
+  int FadeIcon() const override;
+  void RunIconActions(int icon) override;
+  int PressStyle() override;
+  void SelectCellAt(int x, int y) override;
+  void ToggleViewFullScreen(bool from_key) override;
+  int TileSizeIndex() const override;
+  int TileSizeCount() const override;
+  void ChangeTileSize(int index) override;
+
+ private:
+  static void CameraPollCallback(void* hooks);
+
+  qxFlGLWindow& view_;
+};
+
+class qxFlGLWindow : public Fl_Gl_Window {
  public:
   // Reads tessaline.cfg (writing it with the defaults only when it cannot be
   // opened; a file with unreadable lines is used and left as it is), creates
@@ -78,41 +148,42 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   void Command(ViewCommand command, int index = -1);
   void Generate();
   void IdleStep();
-  void SetAnimation(int on) override;  // 1 on, 0 off, -1 toggle
-  void StartStop();                    // the "Start/Stop" button
-  void Step();                         // one idle step (OpenGL/Step)
+  void SetAnimation(int on);  // 1 on, 0 off, -1 toggle
+  void StartStop();           // the "Start/Stop" button
+  void Step();                // one idle step (OpenGL/Step)
   // Flips Draw toggle `index` (its bit in the draw flags).
   void ToggleDrawFlag(int index);
-  // False (and the scene back at rest) when the cell has no zoom: a border
-  // cell, or no library.
-  bool ZoomInto(int col, int row);
-  void ZoomStep();
-  void AutoPilotNext();
-  void StartAutoPilot();
-  void ToggleAutoPilot();
-  void ToggleFade();
+  // The zoom, auto pilot and fade (ZoomPilot). ZoomInto is false (and the
+  // scene back at rest) when the cell has no zoom: a border cell, or no
+  // library.
+  bool ZoomInto(int col, int row) { return zoom_.ZoomInto(col, row); }
+  void ZoomStep() { zoom_.ZoomStep(); }
+  void AutoPilotNext() { zoom_.AutoPilotNext(); }
+  void StartAutoPilot() { zoom_.StartAutoPilot(); }
+  void ToggleAutoPilot() { zoom_.ToggleAutoPilot(); }
+  void ToggleFade() { zoom_.ToggleFade(); }
   void ChangeTileSize(int index);
   void OpenImage(const std::string& path);
-  // A movie (`path`) or, with an empty path, a camera chosen in a dialog
-  // becomes the source; while live input runs, ends it (view_live.cpp). A
-  // camera is opened without waiting for it: the status line says so until
-  // it answers or is given up (after the engine's time limit, by this
-  // command again, or by a click on the view).
-  void ToggleVideoInput(const std::string& path);
+  // Live input and its recording (LiveControl). A movie (`path`) or, with an
+  // empty path, a camera chosen in a dialog becomes the source; while live
+  // input runs, ends it. A camera is opened without waiting for it: the
+  // status line says so until it answers or is given up (after the engine's
+  // time limit, by this command again, or by a click on the view).
+  void ToggleVideoInput(const std::string& path) { live_.ToggleVideoInput(path); }
   // One frame of live input: pulls it and shows its mosaic.
-  void LiveStep();
-  // Recording of the view while live input runs (view_recording.cpp): on = 1
-  // opens `file` and records, on = 0 finishes the file.
-  void SetRecording(int on, const std::string& file);
+  void LiveStep() { live_.LiveStep(); }
+  // Recording of the view while live input runs: on = 1 opens `file` and
+  // records, on = 0 finishes the file.
+  void SetRecording(int on, const std::string& file) { live_.SetRecording(on, file); }
   // Appends the current mosaic blended with the source frame; false when no
   // file is open.
-  bool WriteRecordingFrame();
+  bool WriteRecordingFrame() { return live_.WriteRecordingFrame(); }
   void EditPreferences();
   // The panel's sliders, each with a callback of its own in the main window.
   // "Alpha ": the mosaic layers' opacity, 0 to 1.
   void SetAlpha(double alpha);
   // "Sleep ": the pause after each zoom frame, milliseconds.
-  void SetZoomPause(double ms);
+  void SetZoomPause(double ms) { zoom_.SetPause(ms); }
   // "Colour ": recomposes the mosaics on show at share `c` without a new
   // assignment; `released` (the end of a drag, or a key) logs the share.
   // The share is saved with the window's state in tessaline.ini, never by
@@ -126,18 +197,19 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   void ExportPrint(const std::string& path, int tile_px, bool deep_zoom);
   // Runs `run` as that worker; false, with one line, while another runs.
   bool StartExport(ExportTask::Run run, const std::string& destination);
-  bool Exporting() const { return export_.Active(); }
   // Stops a running export and waits for its worker (the program ends).
   void CancelExport();
   // Writes the current mosaic to `path` (File/Export/Image).
   bool ExportMosaic(const std::string& path);
 
-  // Mouse and key input, forwarded by the main window with coordinates
-  // relative to the view's top left corner (pixels, y down).
-  void MouseButton(int button, bool pressed, int x, int y);
-  void MouseDrag(int x, int y);
-  void MouseMove(int x, int y);
-  void KeyDown(int key, int x, int y);
+  // Mouse and key input (InputControl), forwarded by the main window with
+  // coordinates relative to the view's top left corner (pixels, y down).
+  void MouseButton(int button, bool pressed, int x, int y) {
+    input_.MouseButton(button, pressed, x, y);
+  }
+  void MouseDrag(int x, int y) { input_.MouseDrag(x, y); }
+  void MouseMove(int x, int y) { input_.MouseMove(x, y); }
+  void KeyDown(int key, int /*x*/, int /*y*/) { input_.KeyDown(key); }
   void SelectCellAt(int x, int y);
   void ToggleViewFullScreen(bool from_key);
 
@@ -150,25 +222,13 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   int TileSizeIndex() const { return tile_size_index_; }
   bool Ready() const { return control_.Ready(); }
   bool Busy() const { return control_.Busy(); }
-  bool AutoPilot() const { return auto_pilot_; }
-  bool Animating() const { return idle_running_; }
-  bool Recording() const { return recording_; }
-  int InputMode() const { return input_mode_; }
+  bool AutoPilot() const { return zoom_.AutoPilot(); }
+  bool Recording() const { return live_.Recording(); }
+  int InputMode() const { return live_.InputMode(); }
   bool ViewFullScreen() const { return view_full_screen_; }
-  int IconCount() const { return static_cast<int>(icons_.size()); }
-  int FirstCellName() const { return first_cell_name_; }
-  qxPhotoMosaic& Engine() { return *engine_; }
 
  private:
-  // MosaicControlHost
-  void LayoutScene() override;
-  void ShowStatus(const std::string& text) override;
-  void UpdateMenuStates() override;
-  void OnMosaicTakenUp() override;
-
-  // GlContextHolder
-  bool HasGlContext() const override { return context() != nullptr; }
-  void MakeGlContextCurrent() override { make_current(); }
+  friend class ViewHooks;
 
   // Construction and start-up.
   void LoadMosaicConfig();
@@ -180,32 +240,16 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   void ApplyPictureMipmaps();
   void UpdateViewSize();
   FrameInputs MakeFrameInputs() const;
+  int IconCount() const { return static_cast<int>(icons_.size()); }
+  void ShowStatus(const std::string& text);
 
   // Commands and animation.
-  static void IdleCallback(void* view);
-  static void ResumeCallback(void* view);
   static void ExportPollCallback(void* view);
-  // The running animation waits `seconds` before its next idle step; an FLTK
-  // timeout brings it back, so events are handled meanwhile.
-  void PauseAnimation(double seconds);
+  // The animation's step: IdleStep, which ends the animation if it throws.
+  void AnimationStep();
   void NormalFrame();
-  void FadeStep();
-  void SelectCell(int col, int row);
-  void TakeZoomTextures();
-  std::vector<std::string> TargetInfoLines() const;
-  void StopAutoPilot();
   void ChooseImagesDir();
   void EndCommand();
-  void ResetMotion();
-
-  // Live input (view_live.cpp).
-  void StartLiveInput(bool camera);
-  void EndLiveInput();
-  bool OpenChosenCamera();
-  void WaitForCamera();
-  static void CameraPollCallback(void* view);
-  void PollCamera();
-  void CancelCameraOpen();
 
   // The preference command (view_preferences.cpp).
   void ApplyPreferences(const MosaicSettings& before, const MosaicSettings& after,
@@ -213,37 +257,23 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   void ReplaceEngine();
   void SaveMosaicConfig();
 
-  // Recording (view_recording.cpp).
-  void StartRecordingFile(const std::string& file);
-  void FinishRecordingFile();  // logs how the file ended
-
-  // Input.
-  bool OutsideView(int x, int y) const;
-  void UpdateModifier();
-  int Pick(int x, int y);
-  bool IsIcon(int name) const { return name >= 0 && name < IconCount(); }
-  // The icon under view pixel (x, y), -1 for none.
-  int IconUnder(int x, int y);
-  void RunIconActions(int name);
-  void LeftPress(int icon, int x, int y);
-  void LeftRelease(int icon);
+  // Full screen (view_input.cpp).
   void EnterViewFullScreen();
   void LeaveViewFullScreen();
 
   int view_w_;
   int view_h_;
   bool gl_unusable_ = false;
-  double scale_x_ = 1.0;  // working-image pixels per view pixel
-  double scale_y_ = 1.0;
-  int modifier_ = 1;           // 2 with Shift, 3 with Ctrl, else 1
-  bool idle_running_ = false;  // the animation is on (stepping or paused)
-  bool idle_paused_ = false;   // on, waiting for ResumeCallback
+  IdleAnimation animation_{[this] { AnimationStep(); }};
   ViewOwner* owner_;
   std::uint32_t font_size_ = 14;
   std::string font_file_ = "Inconsolata.ttf";
+  OverlayFont font_;  // the font of the text the frame draws
   std::unique_ptr<qxINI> config_;
   std::unique_ptr<qxPhotoMosaic> engine_;
   PhotoMosaicAccess engine_access_{nullptr};
+  PhotoMosaicMotion motion_access_{nullptr};
+  ViewHooks hooks_{*this};
   MosaicControl control_;
 
   // Drawing: the scene (layers, camera, selection, alpha) and the view's GL
@@ -253,8 +283,6 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
   ViewGlObjects gl_;
   ViewIconList icons_;
   int fade_icon_ = -1;
-  int hover_name_ = -1;
-  IconPress icon_press_;
   int first_cell_name_ = 5;
   FrameRateMeter frame_rate_;
   std::string last_status_;
@@ -264,26 +292,14 @@ class qxFlGLWindow : public Fl_Gl_Window, private MosaicControlHost, private GlC
 
   int tile_size_index_ = 0;
   int draw_flags_ = kDrawIcons | kDrawTileElevating;
-  bool zooming_ = false;
-  bool next_zoom_ = false;
-  int zoom_frame_ = 0;
-  double zoom_progress_ = 0.0;
-  double zoom_pause_ms_ = 50.0;  // the "Sleep " slider
-  bool fading_out_ = false;
-  double fade_alpha_ = 1.0;
-  int selected_col_ = -1;
-  int selected_row_ = -1;
-  int input_mode_ = kStillInput;
-  bool camera_opening_ = false;  // a chosen camera has not answered yet
-  bool auto_pilot_ = false;
-  bool recording_ = false;      // a recording of the view runs
-  MovieRecorder video_writer_;  // open only while recording_
-  std::string output_file_;     // the file most recently opened for recording
-  int frame_count_ = 0;
   bool view_full_screen_ = false;
+  // The view's own rectangle (inside the main window) before it went full
+  // screen.
+  int restore_x_ = 0, restore_y_ = 0, restore_w_ = 0, restore_h_ = 0;
   ExportTask export_;  // File/Export/Print
-  int mouse_x_ = 0;    // position of the last move, view pixels
-  int mouse_y_ = 0;
+  ZoomPilot zoom_{scene_, motion_access_, hooks_};
+  LiveControl live_{scene_, motion_access_, hooks_};
+  InputControl input_{scene_, zoom_, live_, hooks_};
 };
 
 }  // namespace tessaline

@@ -57,7 +57,7 @@ void qxFlGLWindow::ApplyPreferences(const MosaicSettings& before, const MosaicSe
   if (save_as_default) SaveMosaicConfig();
   // A live source takes a new rule with its next frame by itself.
   const bool rematch =
-      AssignmentRuleChanged(before, after) && control_.Ready() && input_mode_ == kStillInput;
+      AssignmentRuleChanged(before, after) && control_.Ready() && live_.InputMode() == kStillInput;
   if (reshape || rematch) Generate();
 }
 
@@ -69,17 +69,18 @@ void qxFlGLWindow::ReplaceEngine() {
   if (has_gpu) make_current();
   // Zooms, auto pilot, the selection and a camera being opened belong to
   // the old engine.
-  ResetMotion();
-  CancelCameraOpen();
+  zoom_.Reset();
+  live_.CancelCameraOpen();
   gl_.selected_tile.Reset();
   scene_.selected_tile = 0;
   // Made before the old one goes, so that a failure leaves a whole engine.
   auto fresh = std::make_unique<qxPhotoMosaic>(Config());
   AttachLiveSources(*fresh);
   engine_access_.Reset(fresh.get());
+  motion_access_.Reset(fresh.get());
   engine_ = std::move(fresh);
   control_.SetReady(false);
-  input_mode_ = kStillInput;  // a live source went with the old engine
+  live_.ForgetSource();  // a live source went with the old engine
   if (has_gpu)
     StartEngineGpu();  // also sets the working-image size
   else
