@@ -2,7 +2,9 @@
 
 #include <FL/Fl.H>
 
-#include <iostream>
+#include <ostream>
+
+#include "settings/log_stream.h"
 
 namespace tessaline {
 
@@ -38,7 +40,7 @@ void qxFlDndBox::DeferredCallback(void* box) {
 int qxFlDndBox::handle(int event) {
   switch (event) {
     case FL_PASTE:
-      std::cout << "qxFlDndBox::FL_PASTE" << std::endl;
+      view_log() << "qxFlDndBox::FL_PASTE" << std::endl;
       event_ = FL_PASTE;
       length_ = Fl::event_length();
       // A paste without text (or with a bad length) leaves an empty text.
@@ -55,7 +57,7 @@ int qxFlDndBox::handle(int event) {
     case FL_DND_LEAVE:
     case FL_DND_RELEASE:
       // Accepting the drag makes the toolkit deliver the paste on release.
-      std::cout << "qxFlDndBox::" << DragEventName(event) << std::endl;
+      view_log() << "qxFlDndBox::" << DragEventName(event) << std::endl;
       event_ = event;
       return 1;
     default:

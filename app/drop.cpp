@@ -22,7 +22,7 @@ void qxFlWindow::OnDrop(Fl_Widget* box, void* window) {
   GuardEvent("drop", [&] {
     const std::vector<std::string> paths = DroppedPaths(target->Text());
     for (std::size_t i = 0; i < paths.size(); ++i)
-      std::cout << "file" << i << " : " << PrintableText(paths[i]) << std::endl;
+      view_log() << "file" << i << " : " << paths[i] << std::endl;
     if (paths.empty()) return;
     const std::string& first = paths.front();
     switch (DropKindOf(DropExtension(first))) {

@@ -97,7 +97,7 @@ void qxFlWindow::BuildViewArea(int w, int h) {
   view_->align(FL_ALIGN_INSIDE);
   drop_target_ = new qxFlDndBox(5, 25, w - 10, h - 214);
   drop_target_->callback(OnDrop, this);
-  std::cout << view_group->w() << ", " << view_group->h() << std::endl;
+  view_log() << view_group->w() << ", " << view_group->h() << std::endl;
   view_group->end();
   resizable(view_group);
 }
@@ -172,11 +172,11 @@ void qxFlWindow::LoadWindowSettings(const std::string& base_name) {
     case IniLoadResult::kRead:
       break;
     case IniLoadResult::kNotOpened:
-      std::cout << "Failed opening the " << base_name << ".ini file!" << std::endl;
+      support_log() << "Failed opening the " << base_name << ".ini file!" << std::endl;
       break;
     case IniLoadResult::kMalformed:
-      std::cout << base_name
-                << ".ini has lines that could not be read; the values of the others are used"
+      support_log() << base_name
+                    << ".ini has lines that could not be read; the values of the others are used"
                 << std::endl;
       break;
   }
@@ -194,7 +194,7 @@ void qxFlWindow::KeepWindowOnScreen(const std::string& base_name) {
     work_areas.push_back(area);
   }
   if (WindowRectUsable({pos_x_, pos_y_, width_, height_}, work_areas)) return;
-  std::cout << base_name << ".ini window " << width_ << " x " << height_ << " at " << pos_x_ << ", "
+  support_log() << base_name << ".ini window " << width_ << " x " << height_ << " at " << pos_x_ << ", "
             << pos_y_ << " is too small or off the screen; opening at " << kDefaultWindowRect.w
             << " x " << kDefaultWindowRect.h << " at " << kDefaultWindowRect.x << ", "
             << kDefaultWindowRect.y << std::endl;
@@ -214,14 +214,13 @@ void qxFlWindow::SaveWindowSettings(const std::string& base_name) {
   pos_x_ = full_screen_ ? restore_x_ : x();
   pos_y_ = full_screen_ ? restore_y_ : y();
   if (store->Save(store, base_name + ".ini"))
-    std::cout << "save : " << base_name << ".ini" << std::endl;
+    support_log() << "save : " << base_name << ".ini" << std::endl;
   DeleteWindowSettings();
 }
 
 const char* const kGlAlertTitle = "tessaline : OpenGL";
 
 void qxFlWindow::EndForUnusableGl(const std::string& message) {
-  std::cerr << message << std::endl;
   exit_status_ = kUnusableGlStatus;
   gl_failure_ = message;
   // Called while the view draws: a modal dialog opened here would run the
@@ -259,9 +258,9 @@ void qxFlWindow::SetStatusText(const std::string& text) { status_box_->copy_labe
 void qxFlWindow::SetCurrentFile(const std::string& path) {
   const std::string file_name = BaseName(path);
   SetStatusText(file_name);
-  // Like the view's status texts, this one also goes to the console so that
-  // scripts can follow the program.
-  std::cout << "status : " << PrintableText(file_name) << std::endl;
+  // Like the view's status texts, this one is also logged so that scripts
+  // can follow the program.
+  view_log() << "status : " << file_name << std::endl;
 }
 
 void qxFlWindow::SetOutputText(const std::string& text) { output_box_->copy_label(text.c_str()); }

@@ -320,11 +320,11 @@ void qxFlGLWindow::resize(int x, int y, int w, int h) {
 void qxFlGLWindow::ShowStatus(const std::string& text) {
   status_held_ = false;
   owner_->SetStatusText(text);
-  // The status line is a widget; its texts also go to the console, once per
-  // change, so that scripts can follow the program.
+  // The status line is a widget; its texts are also logged, once per change,
+  // so that scripts can follow the program.
   if (text == last_status_) return;
   last_status_ = text;
-  std::cout << "status : " << PrintableText(text) << std::endl;
+  view_log() << "status : " << text << std::endl;
 }
 
 }  // namespace tessaline

@@ -94,7 +94,7 @@ void qxFlGLWindow::ReplaceEngine() {
 // itself.
 void qxFlGLWindow::SaveMosaicConfig() {
   const std::string file = std::string(kProgramName) + ".cfg";
-  if (config_->Save(config_.get(), file)) std::cout << "save : " << file << std::endl;
+  if (config_->Save(config_.get(), file)) support_log() << "save : " << file << std::endl;
 }
 
 }  // namespace tessaline

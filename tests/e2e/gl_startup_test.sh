@@ -31,7 +31,7 @@ expect_refused_start() {
   case $expected in
   "OpenGL 2.0"*) expect_line "ERROR: Support for necessary OpenGL extensions missing." tessaline.log ;;
   esac
-  expect_line "$LACKS$expected" stderr.txt
+  expect_line "$LACKS$expected" console.txt
   ! ls core* >/dev/null 2>&1 || fail "$*: left a core file"
 }
 
