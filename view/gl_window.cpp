@@ -1,4 +1,4 @@
-// qxFlGLWindow: construction, GL start-up, icons and drawing.
+// qxFlGLWindow: construction and drawing.
 
 #include <GL/glew.h>
 
@@ -7,28 +7,17 @@
 #include <FL/Fl.H>
 #include <FL/gl.h>
 
-#include <filesystem>
 #include <iostream>
 
 #include "library/load_worker.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/photo_mosaic.h"
-#include "render/gl_capabilities.h"
-#include "render/gl_mosaic_gpu.h"
 #include "settings/ini_store.h"
 #include "settings/log_stream.h"
 #include "settings/window_settings.h"
 #include "view/event_guard.h"
 
 namespace tessaline {
-namespace {
-
-bool FileExists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(path, error);
-}
-
-}  // namespace
 
 qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOwner* owner)
     : Fl_Gl_Window(x, y, w, h, label),
@@ -40,7 +29,7 @@ qxFlGLWindow::qxFlGLWindow(int x, int y, int w, int h, const char* label, ViewOw
   // The view holds no child widgets: close its group at once so that the
   // main window's later widgets do not land in it.
   end();
-  LoadMosaicConfig();
+  preferences_.LoadConfig();
   engine_ = std::make_unique<qxPhotoMosaic>(Config());
   AttachLiveSources(*engine_);
   engine_access_.Reset(engine_.get());
@@ -58,29 +47,8 @@ qxFlGLWindow::~qxFlGLWindow() {
   hooks_.StopCameraPoll();
   // A load still running uses the engine: it must end before the engine goes.
   WaitForLoad();
-  config_.reset();
-  icons_.clear();
   ReleaseGl();
   engine_.reset();
-}
-
-void qxFlGLWindow::LoadMosaicConfig() {
-  const std::string file = std::string(kProgramName) + ".cfg";
-  config_ = std::make_unique<qxINI>();
-  RegisterMosaicKeys(*config_, Config());
-  const IniLoadResult loaded = config_->LoadFile(file);
-  // A size beyond reason is used at its nearest sane value; the file keeps
-  // what the user wrote.
-  if (loaded != IniLoadResult::kNotOpened) config_->MendValues(view_log());
-  if (loaded == IniLoadResult::kRead) return;
-  // Only a missing file is replaced by the defaults: the user's own file,
-  // even with a line the store cannot read, is never overwritten.
-  if (loaded == IniLoadResult::kMalformed) {
-    view_log() << file << " has lines that could not be read; it is left as it is" << std::endl;
-    return;
-  }
-  view_log() << "Failed to open the " << file << " file!" << std::endl;
-  if (config_->Save(config_.get(), file)) view_log() << "save : " << file << std::endl;
 }
 
 void qxFlGLWindow::RegisterDisplayKeys() {
@@ -104,120 +72,6 @@ void qxFlGLWindow::TileSizeLabels(std::vector<std::string>& labels) const {
   labels.clear();
   for (const TileSize& size : engine_->Geometry().TileSizes())
     labels.push_back(TileSizeLabel(size));
-}
-
-// Frees every GL object the view and the engine made. After FLTK re-created
-// the context these names may be dead (deleting an unknown name does
-// nothing) or still alive in a shared context; either way this runs before
-// anything new is made, so no fresh name can be hit.
-void qxFlGLWindow::ReleaseGlResources() {
-  icons_.clear();
-  gl_.Reset();
-  scene_.selected_tile = 0;
-  if (engine_) engine_->SetGpu(nullptr);
-}
-
-void qxFlGLWindow::ReleaseGl() {
-  icons_.clear();
-  scene_.selected_tile = 0;
-  ReleaseInOwnContext(hooks_, gl_, [this] {
-    if (engine_) engine_->SetGpu(nullptr);
-  });
-}
-
-bool qxFlGLWindow::InitializeGL() {
-  const GLubyte* version = glGetString(GL_VERSION);
-  view_log() << "OpenGL Ver. " << (version ? reinterpret_cast<const char*>(version) : "")
-             << std::endl;
-  const GLenum glew = glewInit();
-  if (glew != GLEW_OK)
-    view_log() << "GLEW Error : " << reinterpret_cast<const char*>(glewGetErrorString(glew))
-               << std::endl;
-  else
-    view_log() << "GLEW OK : Glew Ver. "
-               << reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)) << std::endl;
-  // Checked before any entry point beyond OpenGL 1.1 is called: a missing
-  // one would crash the program instead of telling the user.
-  if (glew != GLEW_OK || !glewIsSupported("GL_VERSION_2_0"))
-    view_log() << "ERROR: Support for necessary OpenGL extensions missing." << std::endl;
-  const std::string missing = CheckCurrentGl(glew);
-  if (!missing.empty()) {
-    gl_unusable_ = true;
-    view_log() << missing << std::endl;
-    owner_->EndForUnusableGl(missing);
-    return false;
-  }
-  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-  glEnable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
-  // A load running now uses the engine, whose GPU side is replaced below; a
-  // re-created context is rare enough to wait for it.
-  WaitForLoad();
-  ReleaseGlResources();
-  LoadPngTexture("texture/logo.png", gl_.logo);
-  LoadPngTexture("texture/cursor.png", gl_.cursor);
-  OpenFont(font_file_);
-  RegisterIcons();
-  StartEngineGpu();
-  Layout(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
-  return true;
-}
-
-int qxFlGLWindow::OpenFont(const std::string& path) {
-  return font_.OpenFont(path, static_cast<int>(font_size_));
-}
-
-void qxFlGLWindow::RegisterIcons() {
-  // A second start-up begins with an empty list (ReleaseGlResources), so
-  // every icon is listed once and the cell names stay above the icon names.
-  first_cell_name_ = 5;
-  input_.ClearHover();
-  fade_icon_ = -1;
-  AddIcon(
-      "texture/fullscreen.png", "texture/fullscreen2.png", [this] { ToggleViewFullScreen(false); },
-      [this] { return owner_->IsFullScreen(); }, true);
-  AddIcon(
-      "texture/icon_video.png", "texture/icon_photos.png", [this] { ToggleVideoInput(""); },
-      [this] { return live_.Live(); }, true);
-  AddIcon(
-      "texture/random.png", "", [this] { ToggleAutoPilot(); }, {}, true);
-  fade_icon_ = AddIcon(
-      "texture/icon_grad.png", "", [this] { ToggleFade(); }, {}, true);
-}
-
-int qxFlGLWindow::AddIcon(const std::string& picture, const std::string& alternate,
-                          std::function<void()> action, std::function<bool()> state, bool shown) {
-  if (!FileExists(picture)) return -1;
-  GlTexture normal;
-  GlTexture other;
-  LoadPngTexture(picture, normal);
-  if (!alternate.empty()) LoadPngTexture(alternate, other);
-  ViewIcon icon;
-  icon.texture = normal.name();
-  icon.alternate_texture = other.name();
-  icon.index = IconCount();
-  icon.action = std::move(action);
-  icon.state = std::move(state);
-  icon.shown = shown;
-  icons_.push_back(std::move(icon));
-  gl_.icons.push_back(std::move(normal));
-  gl_.icons.push_back(std::move(other));
-  first_cell_name_ = IconCount() + 1;
-  return IconCount() - 1;
-}
-
-// The engine's GPU side lives in this context: programs, offscreen targets
-// and the cell table are (re)made here.
-void qxFlGLWindow::StartEngineGpu() {
-  engine_->SetGpu(std::make_unique<GlMosaicGpu>());
-  engine_->Gpu()->SetPictureMipmaps((draw_flags_ & kDrawMipmapping) != 0);
-  engine_->Gpu()->BuildPrograms();
-  engine_->SetImageSize(engine_->Geometry().ImageWidth(), engine_->Geometry().ImageHeight());
-  if (Ready() && !engine_->Target().path.empty()) {
-    // The mosaic textures went with the old GPU side: make them again.
-    engine_->SetTarget(engine_->Target().path);
-    engine_->GenerateMosaic();
-  }
 }
 
 void qxFlGLWindow::Layout(int w, int h) {
@@ -246,11 +100,11 @@ FrameInputs qxFlGLWindow::MakeFrameInputs() const {
   in.ready = Ready();
   in.zooming = zoom_.Zooming();
   in.auto_pilot = zoom_.AutoPilot();
-  in.icons = &icons_;
+  in.icons = &resources_.Icons();
   in.hover_name = input_.HoverName();
-  in.logo_texture = gl_.logo.name();
-  in.cursor_texture = gl_.cursor.name();
-  in.font = &font_;
+  in.logo_texture = resources_.Objects().logo.name();
+  in.cursor_texture = resources_.Objects().cursor.name();
+  in.font = &resources_.Font();
   in.mouse_x = input_.MouseX();
   in.mouse_y = input_.MouseY();
   if (draw_flags_ & kDrawLogConsole) in.log_lines = LogHistory();
@@ -262,13 +116,13 @@ FrameInputs qxFlGLWindow::MakeFrameInputs() const {
   in.div_y = engine_->Geometry().Grid().div_y;
   in.sub_w = engine_->Geometry().SubWidth();
   in.sub_h = engine_->Geometry().SubHeight();
-  in.first_cell_name = first_cell_name_;
+  in.first_cell_name = resources_.FirstCellName();
   return in;
 }
 
 void qxFlGLWindow::draw() {
   GuardEvent("drawing the view", [this] {
-    if (gl_unusable_) return;
+    if (resources_.Unusable()) return;
     if (!context_valid() && !InitializeGL()) return;
     if (!valid()) UpdateViewSize();
     DrawFrame(scene_, MakeFrameInputs());

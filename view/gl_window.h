@@ -6,14 +6,16 @@
 // load runs on a worker (see MosaicControl), and while it runs the view
 // leaves the engine alone.
 //
-// The code is split by job: gl_window.cpp (construction, GL start-up,
-// drawing), view_commands.cpp (commands, the idle step), view_preferences.cpp
-// (the preference dialog), view_export.cpp (exports), view_input.cpp (the
-// cell under a point, full screen) and view_hooks.cpp (what the controllers
-// ask of the window). The load is a MosaicControl, the zoom, auto pilot and
-// fade a ZoomPilot, live input and its recording a LiveControl, the mouse
-// and keys an InputControl, the idle callback an IdleAnimation: parts the
-// view owns, which reach it back through small host interfaces (ViewHooks).
+// The code is split by job: gl_window.cpp (construction, drawing),
+// view_commands.cpp (commands, the idle step), view_input.cpp (the cell
+// under a point, full screen), view_hooks.cpp and view_service_hooks.cpp
+// (what the controllers ask of the window). The load is a MosaicControl,
+// the zoom, auto pilot and fade a ZoomPilot, live input and its recording a
+// LiveControl, the mouse and keys an InputControl, the idle callback an
+// IdleAnimation, the preference command and tessaline.cfg a
+// PreferenceCommand, the exports an ExportControl, the GL start-up and the
+// view's GL objects ViewResources: parts the view owns, which reach it back
+// through small host interfaces (ViewHooks, ViewServiceHooks).
 
 #include <GL/glew.h>
 
@@ -30,22 +32,22 @@
 #include "render/texture.h"
 #include "render/view_scene.h"
 #include "view/command_text.h"
-#include "view/export_task.h"
+#include "view/export_control.h"
 #include "view/idle_animation.h"
 #include "view/input_control.h"
 #include "view/input_mode.h"
 #include "view/live_control.h"
 #include "view/mosaic_control.h"
 #include "view/motion_access.h"
+#include "view/preference_command.h"
 #include "view/view_gl_objects.h"
 #include "view/view_owner.h"
+#include "view/view_resources.h"
 #include "view/zoom_pilot.h"
 
 namespace tessaline {
 
-class qxINI;
 class qxPhotoMosaic;
-struct MosaicSettings;
 
 class qxFlGLWindow;
 
@@ -113,6 +115,44 @@ class ViewHooks final : public MosaicControlHost,
   qxFlGLWindow& view_;
 };
 
+// The view's side of the preference command's, the GL start-up's and the
+// exports' host interfaces (view_service_hooks.cpp): the preference dialog,
+// a new engine, the start-up's icons and the engine's mosaic.
+class ViewServiceHooks final : public PreferenceHost, public ViewResourcesHost, public ExportHost {
+ public:
+  explicit ViewServiceHooks(qxFlGLWindow& view) : view_(view) {}
+
+  // Shared by several hosts.
+  void ShowStatus(const std::string& text) override;
+
+  // PreferenceHost
+  bool RefuseWhileBusy() override;
+  std::optional<PreferenceChoice> ChoosePreferences(const MosaicSettings& before) override;
+  int MaxTextureSide() const override;
+  void ReplaceEngine() override;
+  void SetTileSizes(const std::string& list) override;
+  bool StillMosaicShown() const override;
+  void Generate() override;
+
+  // ViewResourcesHost
+  qxPhotoMosaic* Engine() override;
+  int DrawFlags() const override;
+  bool Ready() const override;
+  void EndForUnusableGl(const std::string& message) override;
+  void LayoutScene() override;
+  std::vector<StartIcon> StartIcons() override;
+  void ForgetHover() override;
+
+  // ExportHost
+  bool Busy() const override;
+  bool MosaicValid() const override;
+  PrintJob MakePrintJob(int tile_px) override;
+  bool SaveMosaicImage(const std::string& path) override;
+
+ private:
+  qxFlGLWindow& view_;
+};
+
 class qxFlGLWindow : public Fl_Gl_Window {
  public:
   // Reads tessaline.cfg (writing it with the defaults only when it cannot be
@@ -128,18 +168,22 @@ class qxFlGLWindow : public Fl_Gl_Window {
   // Frees the view's GL objects and the engine's GPU side with the view's
   // context current (before the process ends with std::exit, which runs no
   // destructor); without a context only forgets them.
-  void ReleaseGl();
+  void ReleaseGl() { resources_.Release(); }
 
-  // GL start-up, run by draw() whenever the GL context is new. False, with
-  // the owner told, when the context lacks what the program needs; nothing
-  // is drawn from then on.
-  bool InitializeGL();
+  // GL start-up (ViewResources), run by draw() whenever the GL context is
+  // new. False, with the owner told, when the context lacks what the
+  // program needs; nothing is drawn from then on.
+  bool InitializeGL() { return resources_.Initialize(font_file_, static_cast<int>(font_size_)); }
   // 0 when the font opened, 1 otherwise.
-  int OpenFont(const std::string& path);
+  int OpenFont(const std::string& path) {
+    return resources_.OpenFont(path, static_cast<int>(font_size_));
+  }
   // Registers an icon button; the alternate picture is shown while `state`
   // answers true. Returns the icon's index.
   int AddIcon(const std::string& picture, const std::string& alternate,
-              std::function<void()> action, std::function<bool()> state, bool shown);
+              std::function<void()> action, std::function<bool()> state, bool shown) {
+    return resources_.AddIcon(picture, alternate, std::move(action), std::move(state), shown);
+  }
   // Rest pose of the scene for an image of w x h with the engine's textures.
   void Layout(int w, int h);
 
@@ -178,7 +222,8 @@ class qxFlGLWindow : public Fl_Gl_Window {
   // Appends the current mosaic blended with the source frame; false when no
   // file is open.
   bool WriteRecordingFrame() { return live_.WriteRecordingFrame(); }
-  void EditPreferences();
+  // The preference dialog (PreferenceCommand).
+  void EditPreferences() { preferences_.Edit(); }
   // The panel's sliders, each with a callback of its own in the main window.
   // "Alpha ": the mosaic layers' opacity, 0 to 1.
   void SetAlpha(double alpha);
@@ -190,17 +235,17 @@ class qxFlGLWindow : public Fl_Gl_Window {
   // itself in tessaline.cfg.
   void SetColorCorrection(double c, bool released);
   double ColorCorrection() const;
-  // File/Export/Print (view_export.cpp): writes the current mosaic from the
+  // File/Export/Print (ExportControl): writes the current mosaic from the
   // original photos at `tile_px` pixels per tile, as the picture `path` or,
   // with `deep_zoom`, as the deep-zoom folder `path`, on a worker; the
   // status line follows it and one log line tells how it ended.
-  void ExportPrint(const std::string& path, int tile_px, bool deep_zoom);
-  // Runs `run` as that worker; false, with one line, while another runs.
-  bool StartExport(ExportTask::Run run, const std::string& destination);
+  void ExportPrint(const std::string& path, int tile_px, bool deep_zoom) {
+    exports_.ExportPrint(path, tile_px, deep_zoom);
+  }
   // Stops a running export and waits for its worker (the program ends).
-  void CancelExport();
+  void CancelExport() { exports_.Cancel(); }
   // Writes the current mosaic to `path` (File/Export/Image).
-  bool ExportMosaic(const std::string& path);
+  bool ExportMosaic(const std::string& path) { return exports_.ExportMosaic(path); }
 
   // Mouse and key input (InputControl), forwarded by the main window with
   // coordinates relative to the view's top left corner (pixels, y down).
@@ -229,33 +274,20 @@ class qxFlGLWindow : public Fl_Gl_Window {
 
  private:
   friend class ViewHooks;
+  friend class ViewServiceHooks;
 
-  // Construction and start-up.
-  void LoadMosaicConfig();
+  // Construction and drawing.
   void RegisterDisplayKeys();
-  void ReleaseGlResources();
-  void RegisterIcons();
-  void StartEngineGpu();
-  // Gives the "Mipmapping" toggle to the picture textures on show.
-  void ApplyPictureMipmaps();
   void UpdateViewSize();
   FrameInputs MakeFrameInputs() const;
-  int IconCount() const { return static_cast<int>(icons_.size()); }
   void ShowStatus(const std::string& text);
 
   // Commands and animation.
-  static void ExportPollCallback(void* view);
   // The animation's step: IdleStep, which ends the animation if it throws.
   void AnimationStep();
   void NormalFrame();
   void ChooseImagesDir();
   void EndCommand();
-
-  // The preference command (view_preferences.cpp).
-  void ApplyPreferences(const MosaicSettings& before, const MosaicSettings& after,
-                        bool save_as_default);
-  void ReplaceEngine();
-  void SaveMosaicConfig();
 
   // Full screen (view_input.cpp).
   void EnterViewFullScreen();
@@ -263,27 +295,24 @@ class qxFlGLWindow : public Fl_Gl_Window {
 
   int view_w_;
   int view_h_;
-  bool gl_unusable_ = false;
   IdleAnimation animation_{[this] { AnimationStep(); }};
   ViewOwner* owner_;
   std::uint32_t font_size_ = 14;
   std::string font_file_ = "Inconsolata.ttf";
-  OverlayFont font_;  // the font of the text the frame draws
-  std::unique_ptr<qxINI> config_;
+  ViewHooks hooks_{*this};
+  ViewServiceHooks services_{*this};
+  // Holds tessaline.cfg's store, read before the engine is made.
+  PreferenceCommand preferences_{services_};
   std::unique_ptr<qxPhotoMosaic> engine_;
   PhotoMosaicAccess engine_access_{nullptr};
   PhotoMosaicMotion motion_access_{nullptr};
-  ViewHooks hooks_{*this};
   MosaicControl control_;
 
   // Drawing: the scene (layers, camera, selection, alpha) and the view's GL
-  // objects (gl_.selected_tile is scene_.selected_tile), all in this view's
-  // GL context.
+  // resources (icons, font, interface pictures, the selected tile), all in
+  // this view's GL context.
   ViewScene scene_;
-  ViewGlObjects gl_;
-  ViewIconList icons_;
-  int fade_icon_ = -1;
-  int first_cell_name_ = 5;
+  ViewResources resources_{scene_, hooks_, services_};
   FrameRateMeter frame_rate_;
   std::string last_status_;
   // A failure on the status line that the frame rate must not overwrite;
@@ -296,7 +325,7 @@ class qxFlGLWindow : public Fl_Gl_Window {
   // The view's own rectangle (inside the main window) before it went full
   // screen.
   int restore_x_ = 0, restore_y_ = 0, restore_w_ = 0, restore_h_ = 0;
-  ExportTask export_;  // File/Export/Print
+  ExportControl exports_{services_};  // File/Export/Image and Print
   ZoomPilot zoom_{scene_, motion_access_, hooks_};
   LiveControl live_{scene_, motion_access_, hooks_};
   InputControl input_{scene_, zoom_, live_, hooks_};

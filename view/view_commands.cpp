@@ -96,19 +96,8 @@ void qxFlGLWindow::Step() {
 void qxFlGLWindow::ToggleDrawFlag(int index) {
   const int before = draw_flags_;
   draw_flags_ = ToggledDrawFlags(draw_flags_, index);
-  if ((before ^ draw_flags_) & kDrawMipmapping) ApplyPictureMipmaps();
+  if ((before ^ draw_flags_) & kDrawMipmapping) resources_.ApplyPictureMipmaps();
   EndCommand();
-}
-
-// The pictures' textures live in this view's context; before the first
-// draw there are none, and StartEngineGpu applies the flag.
-void qxFlGLWindow::ApplyPictureMipmaps() {
-  MosaicGpu* gpu = engine_->Gpu();
-  if (gpu == nullptr) return;
-  make_current();
-  const bool on = (draw_flags_ & kDrawMipmapping) != 0;
-  gpu->SetPictureMipmaps(on);
-  SetPictureMipmaps(gl_.selected_tile.name(), on);
 }
 
 void qxFlGLWindow::SetAlpha(double alpha) {
@@ -127,20 +116,6 @@ void qxFlGLWindow::SetColorCorrection(double c, bool released) {
     if (engine_->SetColorCorrection(c)) redraw();
   }
   if (released) view_log() << "colour correction : " << Config().color_correction << std::endl;
-}
-
-bool qxFlGLWindow::ExportMosaic(const std::string& path) {
-  // The load worker has the engine to itself until it ends.
-  if (control_.Busy()) {
-    view_log() << "cannot write the mosaic image to " << path << " : the tile images are loading"
-               << std::endl;
-    return false;
-  }
-  // Before the first mosaic the engine says "no mosaic images" itself.
-  make_current();
-  if (!engine_->SaveMosaicImage(path)) return false;
-  view_log() << "saved the mosaic image to " << path << std::endl;
-  return true;
 }
 
 void qxFlGLWindow::SetAnimation(int on) { animation_.Set(on); }

@@ -65,10 +65,7 @@ void ViewHooks::PauseAnimation(double seconds) { view_.animation_.Pause(seconds)
 
 int ViewHooks::DrawFlags() const { return view_.draw_flags_; }
 
-void ViewHooks::ForgetSelectedTile() {
-  view_.gl_.selected_tile.Reset();
-  view_.scene_.selected_tile = 0;
-}
+void ViewHooks::ForgetSelectedTile() { view_.resources_.ForgetSelectedTile(); }
 
 void ViewHooks::ShowFailure(const std::string& text) {
   view_.ShowStatus(text);
@@ -114,16 +111,16 @@ void ViewHooks::TakeFocus() { view_.take_focus(); }
 
 int ViewHooks::Pick(int x, int y) { return PickAt(view_.scene_, view_.MakeFrameInputs(), x, y); }
 
-int ViewHooks::IconCount() const { return view_.IconCount(); }
+int ViewHooks::IconCount() const { return view_.resources_.IconCount(); }
 
-int ViewHooks::FirstCellName() const { return view_.first_cell_name_; }
+int ViewHooks::FirstCellName() const { return view_.resources_.FirstCellName(); }
 
-int ViewHooks::FadeIcon() const { return view_.fade_icon_; }
+int ViewHooks::FadeIcon() const { return view_.resources_.FadeIcon(); }
 
 void ViewHooks::RunIconActions(int icon) {
   // Copies: an action may change the icon list (a new GL start-up).
   std::vector<std::function<void()>> actions;
-  for (const ViewIcon& entry : view_.icons_)
+  for (const ViewIcon& entry : view_.resources_.Icons())
     if (entry.index == icon && entry.action) actions.push_back(entry.action);
   for (const std::function<void()>& action : actions) action();
 }

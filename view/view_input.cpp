@@ -22,10 +22,9 @@ void qxFlGLWindow::SelectCellAt(int x, int y) {
   if (cell.column < 0 || cell.row < 0 || engine_->CellAssignment().empty()) return;
   if (cell.column != zoom_.SelectedCol() || cell.row != zoom_.SelectedRow()) {
     const TileLibrary& library = engine_->Library();
-    gl_.selected_tile = LoadTileTexture(cell.column, cell.row, grid.div_x, grid.div_y,
-                                        engine_->CellAssignment(), library.Entries(),
-                                        library.ImagesPath(), (draw_flags_ & kDrawMipmapping) != 0);
-    scene_.selected_tile = gl_.selected_tile.name();
+    resources_.SetSelectedTile(LoadTileTexture(
+        cell.column, cell.row, grid.div_x, grid.div_y, engine_->CellAssignment(), library.Entries(),
+        library.ImagesPath(), (draw_flags_ & kDrawMipmapping) != 0));
   }
   zoom_.SelectCell(cell.column, cell.row);
   input_.ClearHover();
