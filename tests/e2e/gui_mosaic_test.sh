@@ -29,11 +29,10 @@ INI
 # the 16:9 working image fills its height, 466 pixels wide, centred.
 VIEW_X=7 VIEW_Y=27 MOSAIC_X=80 MOSAIC_W=466 VIEW_H=262
 
-# Drags with the left button from ($1, $3) to ($2, $3).
+# Drags with the left button from ($1, $3) to ($2, $3); the panel's sliders
+# follow a drag that arrives all at once.
 drag_at() {
-  xdotool mousemove --window "$WID" "$1" "$3" sleep 0.3 mousedown 1 sleep 0.2 \
-    mousemove --window "$WID" "$2" "$3" sleep 0.3 mouseup 1
-  sleep 0.4
+  xdotool mousemove --window "$WID" "$1" "$3" mousedown 1 mousemove --window "$WID" "$2" "$3" mouseup 1
 }
 
 # The mosaic's part of a screenshot, and the RMSE (0 ... 1) of two pictures.
