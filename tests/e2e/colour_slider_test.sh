@@ -23,9 +23,8 @@ press Left
 wait_for_line "new tile size : 64 x 36"
 wait_for_count "status : photomosaic have been generated." 2 console.txt
 
-# The knob from the left end to past the right end: the share 1 (the
-# slider follows a drag that arrives all at once).
-xdotool mousemove --window "$WID" 200 408 mousedown 1 mousemove --window "$WID" 400 408 mouseup 1
+# The knob from the left end to past the right end: the share 1.
+drag_slider 200 400 408
 wait_for_line "^colour correction : 1$"
 slider_shot slider1.png
 [ "$(pixels_differing slider0.png slider1.png)" -gt 100 ] || fail "the slider did not move"

@@ -62,9 +62,8 @@ mosaic=$(spread shot.png)
 cp shot.png mosaic_shot.png
 below "$mosaic" "$SMOOTH" || fail "the mosaic shimmers at the default draw flags (spread $mosaic)"
 
-# Alpha 0: only the picture shows, unfiltered at the default flags (the
-# slider follows a drag that arrives all at once).
-xdotool mousemove --window "$WID" 298 348 mousedown 1 mousemove --window "$WID" 100 348 mouseup 1
+# Alpha 0: only the picture shows, unfiltered at the default flags.
+drag_slider 298 100 348
 wait_for_spread "$MOIRE" ">" "the picture did not show through at alpha 0"
 cp shot.png picture_plain.png
 press n
