@@ -32,7 +32,7 @@ trap 'stop_pid "$DRAG_PID"; cleanup_work' EXIT
 # Succeeds when the pointer lies inside window $1 (without a window
 # manager X names no window under the pointer).
 pointer_on() {
-  local X Y WIDTH HEIGHT SCREEN WINDOW px py
+  local X Y WIDTH HEIGHT px py
   eval "$(xdotool getmouselocation --shell)"
   px=$X py=$Y
   eval "$(xdotool getwindowgeometry --shell "$1")"

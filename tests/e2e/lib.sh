@@ -228,7 +228,9 @@ window_settled() {
 # The panel's sliders (Alpha, Sleep, Colour) of the 640 x 480 main window
 # into $1.
 sliders_shot() { import -window "$WID" -crop 145x85+159+336 +repage "$1"; }
-sliders_moved() { sliders_shot sliders_now.png && [ "$(pixels_differing sliders_before.png sliders_now.png)" -gt 20 ]; }
+sliders_moved() {
+  sliders_shot sliders_now.png && [ "$(pixels_differing sliders_before.png sliders_now.png)" -gt 20 ]
+}
 # Drags a panel slider's knob with the left button along row $3 of the main
 # window from x = $1 to x = $2; the release waits until the knob has moved,
 # so that the slider sees the drag before the release.
