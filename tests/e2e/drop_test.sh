@@ -38,13 +38,16 @@ pointer_on() {
   eval "$(xdotool getwindowgeometry --shell "$1")"
   [ "$px" -ge "$X" ] && [ "$px" -lt $((X + WIDTH)) ] && [ "$py" -ge "$Y" ] && [ "$py" -lt $((Y + HEIGHT)) ]
 }
+# The lines of the drop target's events for a position: the first over it
+# comes as an enter, the others as drags.
+POSITIONS="^qxFlDndBox::FL_DND_\(ENTER\|DRAG\)$"
 # Succeeds when the drop target was told of more than $1 positions.
-drags_beyond() { [ "$(count "^qxFlDndBox::FL_DND_DRAG$" console.txt)" -gt "$1" ]; }
+drags_beyond() { [ "$(count "$POSITIONS" console.txt)" -gt "$1" ]; }
 # Moves the pointer (on the screen) to ($1, $2) and waits until the drop
 # target has been told of a position after it.
 drag_onto() {
   local seen
-  seen=$(count "^qxFlDndBox::FL_DND_DRAG$" console.txt)
+  seen=$(count "$POSITIONS" console.txt)
   xdotool mousemove "$1" "$2"
   poll drags_beyond "$seen" || fail "the drop target saw no drag to $1, $2"
 }
