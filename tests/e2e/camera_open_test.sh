@@ -39,10 +39,9 @@ choose_camera() {
   DIALOG=$(timeout 20 xdotool search --sync --onlyvisible --name "^Choose a device\$" | head -n 1) ||
     fail "no device dialog"
   xdotool windowfocus --sync "$DIALOG"
-  sleep 0.3
+  # X delivers the clicks in order: the row is chosen before OK is pressed.
   if [ -n "$1" ]; then
     xdotool mousemove --window "$DIALOG" 40 "$1" click 1
-    sleep 0.3
   fi
   xdotool mousemove --window "$DIALOG" 60 97 click 1
 }

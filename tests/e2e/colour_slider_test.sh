@@ -24,8 +24,7 @@ wait_for_line "new tile size : 64 x 36"
 wait_for_count "status : photomosaic have been generated." 2 console.txt
 
 # The knob from the left end to past the right end: the share 1.
-xdotool mousemove --window "$WID" 200 408 sleep 0.3 mousedown 1 sleep 0.2 \
-  mousemove --window "$WID" 400 408 sleep 0.3 mouseup 1
+drag_slider 200 400 408
 wait_for_line "^colour correction : 1$"
 slider_shot slider1.png
 [ "$(pixels_differing slider0.png slider1.png)" -gt 100 ] || fail "the slider did not move"
@@ -46,9 +45,8 @@ slider_shot slider2.png
 press p
 DLG=$(timeout 10 xdotool search --sync --onlyvisible --name '^photomosaic setting$' | head -n 1) ||
   fail "the preference dialog did not open"
-sleep 0.3
-xdotool mousemove --window "$DLG" 22 317 sleep 0.2 click 1 sleep 0.3
-xdotool mousemove --window "$DLG" 280 317 sleep 0.2 click 1
+# X delivers the clicks in order: the box is ticked before OK is pressed.
+xdotool mousemove --window "$DLG" 22 317 click 1 mousemove --window "$DLG" 280 317 click 1
 wait_for_line "^save : tessaline.cfg$" 10 console.txt
 for line in color_correction=1 sub_width=32 sub_height=18 sub_scale_list=32,18,64,36; do
   expect_line "$line" tessaline.cfg

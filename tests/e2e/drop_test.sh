@@ -29,27 +29,53 @@ PYTHON=/usr/bin/python3  # the system one, which has the GTK bindings
 DRAG_PID=
 trap 'stop_pid "$DRAG_PID"; cleanup_work' EXIT
 
+# Succeeds when the pointer lies inside window $1 (without a window
+# manager X names no window under the pointer).
+pointer_on() {
+  local X Y WIDTH HEIGHT px py
+  eval "$(xdotool getmouselocation --shell)"
+  px=$X py=$Y
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  [ "$px" -ge "$X" ] && [ "$px" -lt $((X + WIDTH)) ] && [ "$py" -ge "$Y" ] && [ "$py" -lt $((Y + HEIGHT)) ]
+}
+# The lines of the drop target's events for a position: the first over it
+# comes as an enter, the others as drags.
+POSITIONS="^qxFlDndBox::FL_DND_\(ENTER\|DRAG\)$"
+# Succeeds when the drop target was told of more than $1 positions.
+drags_beyond() { [ "$(count "$POSITIONS" console.txt)" -gt "$1" ]; }
+# Moves the pointer (on the screen) to ($1, $2) and waits until the drop
+# target has been told of a position after it.
+drag_onto() {
+  local seen
+  seen=$(count "$POSITIONS" console.txt)
+  xdotool mousemove "$1" "$2"
+  poll drags_beyond "$seen" || fail "the drop target saw no drag to $1, $2"
+}
 # Drags the given files from a fresh drag source window (top left of the
 # screen) to the middle of the view and drops them there.
 drag_files() {
   "$PYTHON" "$SOURCE_DIR/tests/e2e/drag_source.py" "drag source" "$@" >drag.txt 2>&1 &
   DRAG_PID=$!
   wait_for_line "drag source : ready" 20 drag.txt
-  sleep 0.3
+  local source_window
+  source_window=$(timeout 20 xdotool search --sync --onlyvisible --name '^drag source$' | head -n 1) ||
+    fail "no drag source window"
   eval "$(xdotool getwindowgeometry --shell "$WID")"
   local to_x=$((X + 7 + 313)) to_y=$((Y + 27 + 131))
   xdotool mousemove 100 50
-  sleep 0.3
+  poll pointer_on "$source_window" || fail "the pointer did not reach the drag source"
   xdotool mousedown 1
-  sleep 0.3
   # GTK starts the drag after a few pixels of motion; the rest crosses the
   # screen in steps so that the target sees positions on the way.
-  for step in 1 2 3 4 5; do
+  xdotool mousemove $((100 + (to_x - 100) / 5)) $((50 + (to_y - 50) / 5))
+  wait_for_line "drag source : begin" 20 drag.txt
+  for step in 2 3 4; do
     xdotool mousemove $((100 + (to_x - 100) * step / 5)) $((50 + (to_y - 50) * step / 5))
-    sleep 0.2
   done
-  xdotool mousemove $((to_x + 2)) $((to_y + 2))
-  sleep 0.3
+  # The source sends the next position only once the target answered the
+  # last, so a second position seen means the drop will be taken.
+  drag_onto "$to_x" "$to_y"
+  drag_onto $((to_x + 2)) $((to_y + 2))
   xdotool mouseup 1
   wait_for_line "drag source : end" 20 drag.txt
   stop_pid "$DRAG_PID"

@@ -19,18 +19,18 @@ image_height=720
 CFG
 
 # Opens the chooser titled $2 with the keys $1, types $3 into its file name
-# field and presses Enter. Sets CHOOSER to the chooser's window.
+# field and presses Enter; returns once the chooser has closed. Sets
+# CHOOSER to the chooser's window. With SHOT set, screenshots the drawn
+# chooser into that file first.
 choose() {
   press "$1"
   CHOOSER=$(timeout 20 xdotool search --sync --onlyvisible --name "^$2\$" | head -n 1) ||
     fail "no window '$2' after $1"
   xdotool windowfocus --sync "$CHOOSER"
-  sleep 0.3
-  [ -z "${SHOT:-}" ] || import -window "$CHOOSER" "$SHOT"
+  [ -z "${SHOT:-}" ] || poll window_settled "$CHOOSER" "$SHOT" || fail "the chooser '$2' kept changing"
   xdotool type --delay 40 "$3"
-  sleep 0.3
   xdotool key Return
-  sleep 0.4
+  wait_gone "$2"
 }
 
 start_app
@@ -79,10 +79,12 @@ press ctrl+s
 CHOOSER=$(timeout 30 xdotool search --sync --onlyvisible --name "^Save Image\$" | head -n 1) ||
   fail "no window 'Save Image' after ctrl+s"
 xdotool windowfocus --sync "$CHOOSER"
+poll window_settled "$CHOOSER" untyped.png || fail "the chooser 'Save Image' kept changing"
 kill -STOP "$APP_PID"
 xdotool type --delay 40 nofolder/bu || true
 kill -CONT "$APP_PID"
-sleep 1  # a pause in the typing, after which the program has taken those keys
+# A pause in the typing: the chooser shows those keys taken and is at rest.
+poll window_settled "$CHOOSER" typed.png untyped.png || fail "the chooser did not show the keys typed"
 xdotool type --delay 40 sy.png
 xdotool key Return
 wait_for_count "^cannot write the mosaic image to .*/nofolder/busy.png : " 1

@@ -29,13 +29,6 @@ INI
 # the 16:9 working image fills its height, 466 pixels wide, centred.
 VIEW_X=7 VIEW_Y=27 MOSAIC_X=80 MOSAIC_W=466 VIEW_H=262
 
-# Drags with the left button from ($1, $3) to ($2, $3).
-drag_at() {
-  xdotool mousemove --window "$WID" "$1" "$3" sleep 0.3 mousedown 1 sleep 0.2 \
-    mousemove --window "$WID" "$2" "$3" sleep 0.3 mouseup 1
-  sleep 0.4
-}
-
 # The mosaic's part of a screenshot, and the RMSE (0 ... 1) of two pictures.
 crop_mosaic() {
   convert "$1" -crop "${MOSAIC_W}x${VIEW_H}+$((VIEW_X + MOSAIC_X))+$VIEW_Y" +repage "$2"
@@ -105,14 +98,14 @@ below 0.02 "$changed" || fail "the view did not change with the zoom (RMSE $chan
 # and the export flat cell by cell, the share logged on release. Back at its
 # left end the tiles return.
 generations=$(count "generate mosaic : start" tessaline.log)
-drag_at 200 400 408  # the knob from the left end to past the right end
+drag_slider 200 400 408  # the knob from the left end to past the right end
 wait_for_line "^colour correction : 1$"
 export_mosaic export_flat.png
 convert mosaic_export.png -scale '120x120!' -scale '3840x2160!' cells.png
 below "$(rmse mosaic_export.png cells.png)" 0.002 || fail "the cells are not flat at colour 1"
 poll view_near shot3.png view3.png export_flat.png 0.08 || fail "the view differs from the tinted mosaic"
 below 0.02 "$(rmse view2.png view3.png)" || fail "the view did not change with the colour"
-drag_at 298 100 408
+drag_slider 298 100 408
 wait_for_line "^colour correction : 0$"
 export_mosaic export_back.png
 below "$(rmse export2.png export_back.png)" 0.002 || fail "colour 0 did not bring the tiles back"

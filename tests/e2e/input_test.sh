@@ -141,11 +141,11 @@ image_dir=./empty
 CFG
 start_app
 expect_line "tile scales : '4000,2500' is larger than 3840 x 2160 and is skipped" tessaline.log
+import -window "$WID" unloaded.png
 click_at 52 318
 wait_for_line "status : the images folder holds no pictures : ./empty" 60 console.txt
 grep -qx "4000, 2500" tessaline.log && fail "the refused tile size is in the list"
-sleep 1
-import -window "$WID" empty.png
+poll window_settled "$WID" empty.png unloaded.png || fail "the window did not show the failed load"
 
 if [ -n "${TESSALINE_SHOTS:-}" ]; then
   cp faded.png after_fade.png full.png empty.png "$TESSALINE_SHOTS/"

@@ -202,3 +202,41 @@ rmse() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*
 # The number of pixels that differ (by more than 5 %) between pictures $1
 # and $2.
 pixels_differing() { { compare -metric AE -fuzz 5% "$1" "$2" null: 2>&1 || true; } | cut -d' ' -f1; }
+
+# Succeeds while a visible window is titled $1.
+window_shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+# Waits up to 30 seconds until no visible window is titled $1 (a dialog or
+# a chooser has closed).
+wait_gone() {
+  local deadline=$((SECONDS + 30))
+  while window_shown "$1"; do
+    [ $SECONDS -lt $deadline ] || fail "the window '$1' did not close"
+    sleep 0.2
+  done
+}
+# Screenshots window $1 into $2 twice, 0.3 s apart; succeeds when both are
+# the same (the window is at rest) and, with $3 given, differ from picture
+# $3 (the window has changed since then).
+window_settled() {
+  import -window "$1" "$2.first.png" && sleep 0.3 && import -window "$1" "$2" || return 1
+  local now
+  now=$(identify -format '%#' "$2")
+  [ "$(identify -format '%#' "$2.first.png")" = "$now" ] &&
+    { [ -z "${3:-}" ] || [ "$(identify -format '%#' "$3")" != "$now" ]; }
+}
+
+# The panel's sliders (Alpha, Sleep, Colour) of the 640 x 480 main window
+# into $1.
+sliders_shot() { import -window "$WID" -crop 145x85+159+336 +repage "$1"; }
+sliders_moved() {
+  sliders_shot sliders_now.png && [ "$(pixels_differing sliders_before.png sliders_now.png)" -gt 20 ]
+}
+# Drags a panel slider's knob with the left button along row $3 of the main
+# window from x = $1 to x = $2; the release waits until the knob has moved,
+# so that the slider sees the drag before the release.
+drag_slider() {
+  sliders_shot sliders_before.png
+  xdotool mousemove --window "$WID" "$1" "$3" mousedown 1 mousemove --window "$WID" "$2" "$3"
+  poll sliders_moved || fail "the slider at $1, $3 did not follow the drag"
+  xdotool mouseup 1
+}

@@ -35,11 +35,9 @@ open_movie() {
   CHOOSER=$(timeout 20 xdotool search --sync --onlyvisible --name "^Open movie file\$" | head -n 1) ||
     fail "no movie chooser"
   xdotool windowfocus --sync "$CHOOSER"
-  sleep 0.3
   xdotool type --delay 40 "$1"
-  sleep 0.3
   xdotool key Return
-  sleep 0.4
+  wait_gone "Open movie file"
 }
 # The number in the last line "$1 N frames" of the log.
 frames_of() { grep -- "^$1 [0-9]* frames$" tessaline.log | tail -n 1 | sed 's/.* \([0-9]*\) frames$/\1/'; }
@@ -98,7 +96,19 @@ device_dialog() {
   DIALOG=$(timeout 20 xdotool search --sync --onlyvisible --name "^Choose a device\$" | head -n 1) ||
     fail "no device dialog"
   xdotool windowfocus --sync "$DIALOG"
-  sleep 0.3
+}
+# Waits until the view has shown $1 new frames of a streaming source (its
+# picture changed $1 times).
+wait_for_frames() {
+  local shown=0 deadline=$((SECONDS + 30)) last now
+  last=$(import -window "$WID" -crop 626x262+7+27 +repage png:- | identify -format '%#' -)
+  while [ $shown -lt "$1" ]; do
+    [ $SECONDS -lt $deadline ] || fail "the view showed $shown new frames, not $1"
+    sleep 0.2
+    now=$(import -window "$WID" -crop 626x262+7+27 +repage png:- | identify -format '%#' -)
+    [ "$now" = "$last" ] || shown=$((shown + 1))
+    last=$now
+  done
 }
 # The camera list: the skipped line is logged, the pattern is chosen (the
 # first device is preselected; OK is at the bottom left).
@@ -106,19 +116,19 @@ device_dialog
 expect_line "Camera 0 : Test pattern" tessaline.log
 expect_line "Camera 1 : Short clip" tessaline.log
 expect_count "cameras.txt : line 3 skipped : not name = URL or pipeline" tessaline.log 1
-import -window "$DIALOG" dialog.png
+poll window_settled "$DIALOG" dialog.png || fail "the device dialog kept changing"
 xdotool mousemove --window "$DIALOG" 60 97 click 1
 wait_for_count "^\[Capture from camera\] $" 1
 wait_for_count "^ size      : 320 x 180$" 4
 expect_count " size      : 320 x 180" tessaline.log 4
-sleep 2
+wait_for_frames 2
 import -window "$WID" camera.png
 # Recorded: the "Output " switch (406, 348) asks for the file; a click on the
 # view ends the input and with it the recording, at the camera's 30 fps.
 click_at 406 348
 type_into_chooser "Movie Output" camera.avi
 wait_for_line "^Output : .*/camera.avi$"
-sleep 2
+wait_for_frames 5
 click_at 320 158
 wait_for_count "^live input : closed after " 4
 n=$(frames_of "live input : closed after")
@@ -131,9 +141,8 @@ read -r recorded rate <<<"$(probe camera.avi)"
 # A source that goes away while streaming ends live input with one line,
 # and the program goes on: a click makes the still mosaic again.
 device_dialog
-xdotool mousemove --window "$DIALOG" 40 57 click 1
-sleep 0.3
-xdotool mousemove --window "$DIALOG" 60 97 click 1
+# X delivers the clicks in order: the row is chosen before OK is pressed.
+xdotool mousemove --window "$DIALOG" 40 57 click 1 mousemove --window "$DIALOG" 60 97 click 1
 wait_for_count "^\[Capture from camera\] $" 2
 wait_for_count "^camera was lost : live input ends after [0-9]* frames$" 1
 click_at 320 158

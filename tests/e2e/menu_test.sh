@@ -10,14 +10,15 @@ image_width=1920
 image_height=1080
 CFG
 
-# Waits for a visible window titled $1 and closes it with Escape.
+# Waits for a visible window titled $1 (screenshots it drawn into $2 when
+# given) and closes it with Escape.
 expect_window() {
   local id
   id=$(timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) ||
     fail "no window '$1'"
-  [ -n "${2:-}" ] && import -window "$id" "$2"
+  [ -z "${2:-}" ] || poll window_settled "$id" "$2" || fail "the window '$1' kept changing"
   xdotool windowfocus --sync "$id" key Escape
-  sleep 0.5
+  wait_gone "$1"
 }
 
 start_app
@@ -47,7 +48,9 @@ wait_for_count "zoom : end" 1
 press s
 sync_app
 ends=$(count "zoom : end" tessaline.log)
-sleep 3
+# A zoom changes the view with every step and the auto pilot starts the
+# next at once: stopped, the view comes to rest.
+poll window_settled "$WID" stopped.png || fail "Animation did not stop the zooms (the view kept changing)"
 [ "$(count "zoom : end" tessaline.log)" -eq "$ends" ] || fail "Animation did not stop the zooms"
 xdotool key --delay 40 --repeat 60 space
 wait_for_count "zoom : end" $((ends + 1))
@@ -84,10 +87,17 @@ poll window_is "$WID" 1280 1024 || fail "full screen is ${WIDTH}x${HEIGHT}"
 press alt+Return
 poll window_is "$WID" 640 480 100 100 || fail "leaving full screen gave ${WIDTH}x${HEIGHT} at $X,$Y"
 
-# Help/Version: the message box, closed with Return.
+# Help/Version: the message box, closed with Return. The menu drops below
+# the menu bar, over the window (a screenshot of the screen shows it).
+eval "$(xdotool getwindowgeometry --shell "$WID")"
+menu_area="120x60+$((X + 340))+$((Y + 22))"
+import -window root -crop "$menu_area" +repage menu_closed.png
+menu_open() {
+  import -window root menu_help.png && convert menu_help.png -crop "$menu_area" +repage menu_now.png &&
+    [ "$(pixels_differing menu_closed.png menu_now.png)" -gt 100 ]
+}
 xdotool mousemove --window "$WID" 370 10 click 1
-sleep 0.5
-import -window root menu_help.png
+poll menu_open || fail "the Help menu did not open"
 xdotool mousemove --window "$WID" 380 32 click 1
 message=
 deadline=$((SECONDS + 30))
@@ -98,7 +108,8 @@ while [ -z "$message" ]; do
 done
 import -window root version.png
 xdotool windowfocus --sync "$message" key Return
-sleep 0.5
+message_gone() { ! xdotool search --onlyvisible --class FLTK | grep -qx "$message"; }
+poll message_gone || fail "Return did not close the version message"
 
 press Escape
 wait_app

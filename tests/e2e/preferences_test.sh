@@ -32,28 +32,16 @@ open_dialog() {
   press p
   DLG=$(timeout 30 xdotool search --sync --onlyvisible --name '^photomosaic setting$' |
     head -n 1) || fail "the preference dialog did not open"
-  sleep 0.3
 }
-wait_closed() {
-  local deadline=$((SECONDS + 30))
-  while xdotool search --onlyvisible --name '^photomosaic setting$' >/dev/null 2>&1; do
-    [ $SECONDS -lt $deadline ] || fail "the preference dialog did not close"
-    sleep 0.2
-  done
-}
-click_dialog() {
-  xdotool mousemove --window "$DLG" "$1" "$2"
-  sleep 0.2
-  xdotool click 1
-  sleep 0.3
-}
+wait_closed() { wait_gone "photomosaic setting"; }
+# X delivers the clicks and keys to the dialog in the order they are sent.
+click_dialog() { xdotool mousemove --window "$DLG" "$1" "$2" click 1; }
 # Replaces the text of the field at dialog-relative ($1, $2) by $3.
 type_into() {
   click_dialog "$1" "$2"
   xdotool key ctrl+a
   xdotool type --delay 80 "$3"
   xdotool key Tab
-  sleep 0.2
 }
 # Tile size 16 x 9 and " Default" ticked.
 edit_dialog() {
@@ -76,12 +64,11 @@ wait_closed
 open_dialog
 click_dialog 280 317 # OK without a change
 wait_closed
-sleep 0.5
+# The dialog opens again once the program has handled that OK.
+open_dialog
 [ "$(count "^sub : " tessaline.log)" -eq 1 ] || fail "the engine was replaced without a change"
 [ "$(count "^save : " console.txt)" -eq 0 ] || fail "tessaline.cfg was saved"
 cmp -s tessaline.cfg first.cfg || fail "tessaline.cfg changed: $(diff first.cfg tessaline.cfg)"
-
-open_dialog
 edit_dialog
 click_dialog 280 317
 wait_closed

@@ -124,7 +124,7 @@ echo "an earlier recording" >run5.avi
 APP_PID=$!
 WID=$(timeout 30 xdotool search --sync --onlyvisible --name '^tessaline$' | head -n 1) ||
   fail "the main window did not appear again"
-sleep 0.5
+wait_for_line "^GLEW OK : " 30 console.txt  # the view has its GL context
 click_at $GENERATE
 wait_for_line "status : photomosaic have been generated." 60 console.txt
 press ctrl+m

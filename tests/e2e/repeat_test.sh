@@ -69,13 +69,11 @@ wait_for_line "status : photomosaic have been generated." 60 console.txt
 press p
 DLG=$(timeout 30 xdotool search --sync --onlyvisible --name '^photomosaic setting$' | head -n 1) ||
   fail "the preference dialog did not open"
-sleep 0.3
+# X delivers the clicks and keys to the dialog in the order they are sent.
 xdotool mousemove --window "$DLG" 150 252 click 1 # Repeat
-sleep 0.3
 xdotool key ctrl+a
 xdotool type --delay 80 2
 xdotool key Tab
-sleep 0.2
 xdotool mousemove --window "$DLG" 280 317 click 1 # OK
 wait_for_count "^average time : " 2 # a second mosaic, made with the library already loaded
 expect_count "the library is too small to keep photos 2 cells apart; some repeat closer" tessaline.log 1

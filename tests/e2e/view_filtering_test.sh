@@ -48,7 +48,7 @@ SMOOTH=0.06  # filtered, the view is flat grey (0); moire measures about 0.17
 MOIRE=0.12
 
 start_app
-xdotool mousemove --window "$WID" 52 318 sleep 0.4 click 1
+xdotool mousemove --window "$WID" 52 318 click 1
 wait_for_line "status : photomosaic have been generated." 60 console.txt
 # The view is redrawn after that line: wait until it shows the tiles' mean
 # grey (filtered or not, the middle of the view averages to it), then
@@ -63,8 +63,7 @@ cp shot.png mosaic_shot.png
 below "$mosaic" "$SMOOTH" || fail "the mosaic shimmers at the default draw flags (spread $mosaic)"
 
 # Alpha 0: only the picture shows, unfiltered at the default flags.
-xdotool mousemove --window "$WID" 298 348 sleep 0.3 mousedown 1 sleep 0.2 \
-  mousemove --window "$WID" 100 348 sleep 0.3 mouseup 1
+drag_slider 298 100 348
 wait_for_spread "$MOIRE" ">" "the picture did not show through at alpha 0"
 cp shot.png picture_plain.png
 press n

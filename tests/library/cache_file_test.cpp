@@ -4,11 +4,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "common/temp_folder.h"
 
 namespace tessaline {
 namespace {
@@ -285,33 +286,14 @@ TEST(CacheFile, EncodeErrorNamesLibrariesTheReaderWouldReject) {
   }
 }
 
-class CacheFileOnDisk : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::path(::testing::TempDir()) /
-           ("cache_file_test_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string PathOf(const std::string& file) const { return (dir_ / file).string(); }
-
-  static std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-
-  std::filesystem::path dir_;
-};
-
-TEST_F(CacheFileOnDisk, WritesThenReadsBack) {
-  const std::string path = PathOf("mosaic_info1x2-3x2.pmc");
-  std::ofstream(path) << "an older cache";
+TEST(CacheFileOnDisk, WritesThenReadsBack) {
+  TempFolder folder;
+  const std::string path = folder / "mosaic_info1x2-3x2.pmc";
+  WriteBytes(path, "an older cache");
   Sample s = TwoEntryLibrary();
   std::string error;
   ASSERT_TRUE(WriteMosaicInfoFile(path, s.library, s.store, error)) << error;
-  EXPECT_EQ(Contents(path), TwoEntryFile());
+  EXPECT_EQ(ReadBytes(path), TwoEntryFile());
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 
   std::vector<SubImageInfo> library;
@@ -320,25 +302,27 @@ TEST_F(CacheFileOnDisk, WritesThenReadsBack) {
   ExpectSameLibrary(library, thumbs, s);
 }
 
-TEST_F(CacheFileOnDisk, FailedWriteKeepsTheOldFile) {
-  const std::string path = PathOf("cache.pmc");
-  std::ofstream(path) << "old";
+TEST(CacheFileOnDisk, FailedWriteKeepsTheOldFile) {
+  TempFolder folder;
+  const std::string path = folder / "cache.pmc";
+  WriteBytes(path, "old");
   Sample s = TwoEntryLibrary();
   s.library[0].name.clear();
   std::string error;
   EXPECT_FALSE(WriteMosaicInfoFile(path, s.library, s.store, error));
   EXPECT_NE(error.find(path), std::string::npos) << error;
-  EXPECT_EQ(Contents(path), "old");
+  EXPECT_EQ(ReadBytes(path), "old");
 
-  const std::string nowhere = PathOf("missing/cache.pmc");
+  const std::string nowhere = folder / "missing/cache.pmc";
   EXPECT_FALSE(WriteMosaicInfoFile(nowhere, TwoEntryLibrary().library, s.store, error));
   EXPECT_NE(error.find(nowhere), std::string::npos) << error;
 }
 
-TEST_F(CacheFileOnDisk, ReadFailuresGiveOneLineNamingTheFile) {
-  const std::string broken = PathOf("broken.pmc");
-  std::ofstream(broken, std::ios::binary) << TwoEntryFile().substr(0, 30);
-  const std::string missing = PathOf("missing.pmc");
+TEST(CacheFileOnDisk, ReadFailuresGiveOneLineNamingTheFile) {
+  TempFolder folder;
+  const std::string broken = folder / "broken.pmc";
+  WriteBytes(broken, TwoEntryFile().substr(0, 30));
+  const std::string missing = folder / "missing.pmc";
   const struct {
     std::string path;
     std::string starts_with;
@@ -346,7 +330,7 @@ TEST_F(CacheFileOnDisk, ReadFailuresGiveOneLineNamingTheFile) {
   } rows[] = {
       {missing, "error : cannot open the file " + missing, CacheReadError::kMissing},
       // A directory is not a cache.
-      {dir_.string(), "error : cannot open the file ", CacheReadError::kUnreadable},
+      {folder.Path(), "error : cannot open the file ", CacheReadError::kUnreadable},
       {broken, "error : broken cache file " + broken + " : ", CacheReadError::kTruncated},
   };
   for (const auto& row : rows) {

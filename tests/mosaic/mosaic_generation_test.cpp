@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <set>
 #include <string>
 
+#include "common/temp_folder.h"
 #include "library/feature.h"
 #include "match/repeat_assignment.h"
 #include "mosaic/color_correction.h"
@@ -31,24 +31,17 @@ namespace fs = std::filesystem;
 // that features differ by layout as well as by mean.
 class TileFolder {
  public:
-  explicit TileFolder(int count) : dir_(fs::path(testing::TempDir()) / NextName()) {
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+  explicit TileFolder(int count) {
     for (int i = 0; i < count; ++i) {
       cv::Mat picture(24, 32, CV_8UC3, cv::Scalar((i * 37) % 256, (i * 91) % 256, (i * 53) % 256));
       picture(cv::Rect(16, 0, 16, 24)).setTo(cv::Scalar((i * 11) % 256, 255 - i % 256, 40));
-      cv::imwrite((dir_ / ("tile" + std::to_string(100 + i) + ".png")).string(), picture);
+      cv::imwrite(folder_ / ("tile" + std::to_string(100 + i) + ".png"), picture);
     }
   }
-  ~TileFolder() { fs::remove_all(dir_); }
-  std::string Path() const { return dir_.string(); }
+  std::string Path() const { return folder_.Path(); }
 
  private:
-  static std::string NextName() {
-    static int n = 0;
-    return "generation_tiles_" + std::to_string(n++);
-  }
-  fs::path dir_;
+  TempFolder folder_;
 };
 
 MosaicConfig SmallConfig(const std::string& dir, int search) {
@@ -161,17 +154,15 @@ TEST(MosaicGeneration, ZoomAcceptsOnlyInteriorCellsAndEndsOnTheLastNeighbour) {
 }
 
 TEST(MosaicGeneration, EmptyFolderMakesNoMosaicAndExportRefuses) {
-  const fs::path empty = fs::path(testing::TempDir()) / "generation_empty";
-  fs::create_directories(empty);
-  MosaicConfig config = SmallConfig(empty.string(), 1);
+  TempFolder empty;
+  MosaicConfig config = SmallConfig(empty.Path(), 1);
   qxPhotoMosaic engine(config);
-  const std::string out = (empty / "m.png").string();
+  const std::string out = empty / "m.png";
   EXPECT_FALSE(engine.SaveMosaicImage(out));
   engine.GenerateMosaic();
   EXPECT_FALSE(engine.Target().mosaic_valid);
   EXPECT_FALSE(engine.SaveMosaicImage(out));
   EXPECT_FALSE(fs::exists(out));
-  fs::remove_all(empty);
 }
 
 // A GPU side whose passes succeed until `fail` is set. It reads back a
@@ -318,7 +309,7 @@ TEST(MosaicGeneration, TargetsOfEveryChannelCountBecomeWorkingImages) {
   // A missing or broken file changes nothing.
   EXPECT_FALSE(engine.LoadTarget(folder.Path() + "/missing.png"));
   const std::string broken = folder.Path() + "/broken.png";
-  { std::ofstream(broken) << "not a picture"; }
+  WriteBytes(broken, "not a picture");
   EXPECT_FALSE(engine.LoadTarget(broken));
   EXPECT_EQ(engine.Target().name, "rgba_target.png");
 }
@@ -342,9 +333,9 @@ TEST(MosaicGeneration, AFailedTargetReadNamesItsCauseInOneLine) {
   qxPhotoMosaic engine(config);
   engine.SetImageSize(80, 54);
   const std::string dir = folder.Path();
-  std::ofstream(dir + "/empty.png").close();
-  std::ofstream(dir + "/notes.png") << "not a picture";
-  std::ofstream(dir + "/broken.png") << "\x89PNG\r\n\x1a\n then nothing of a PNG";
+  WriteBytes(dir + "/empty.png", "");
+  WriteBytes(dir + "/notes.png", "not a picture");
+  WriteBytes(dir + "/broken.png", "\x89PNG\r\n\x1a\n then nothing of a PNG");
   ASSERT_EQ(mkfifo((dir + "/fifo.png").c_str(), 0600), 0);
   const std::string unknown = "not a picture this program reads (";
   struct Row {
