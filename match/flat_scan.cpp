@@ -1,5 +1,7 @@
 #include "match/flat_scan.h"
 
+#include <algorithm>
+
 #if defined(__x86_64__) || defined(__i386__)
 #define TESSALINE_FLAT_X86 1
 #include <immintrin.h>
@@ -10,9 +12,9 @@ namespace {
 
 constexpr int kLanes = 2 * kFlatGroup;  // 16-bit values per row of a group
 
-int FindGroupBelowPlain(const FlatTiles& tiles, const std::int32_t* query, int from,
+int FindGroupBelowPlain(const FlatTiles& tiles, const std::int32_t* query, int from, int end,
                         std::int32_t limit, std::int32_t* distances) {
-  for (int g = from; g < tiles.groups; ++g) {
+  for (int g = from; g < end; ++g) {
     const std::int16_t* row = tiles.Group(g);
     std::int32_t acc[kFlatGroup] = {};
     for (int p = 0; p < tiles.pairs; ++p, row += kLanes) {
@@ -31,16 +33,16 @@ int FindGroupBelowPlain(const FlatTiles& tiles, const std::int32_t* query, int f
       return g;
     }
   }
-  return tiles.groups;
+  return end;
 }
 
 #if defined(TESSALINE_FLAT_X86)
 
 // Every x86-64 processor has SSE2: the group as two halves of four tiles.
-int FindGroupBelowSse2(const FlatTiles& tiles, const std::int32_t* query, int from,
+int FindGroupBelowSse2(const FlatTiles& tiles, const std::int32_t* query, int from, int end,
                        std::int32_t limit, std::int32_t* distances) {
   const __m128i bound = _mm_set1_epi32(limit);
-  for (int g = from; g < tiles.groups; ++g) {
+  for (int g = from; g < end; ++g) {
     const std::int16_t* row = tiles.Group(g);
     __m128i low = _mm_setzero_si128();
     __m128i high = _mm_setzero_si128();
@@ -59,19 +61,19 @@ int FindGroupBelowSse2(const FlatTiles& tiles, const std::int32_t* query, int fr
       return g;
     }
   }
-  return tiles.groups;
+  return end;
 }
 
 // The whole group in one register. The usual 2 × 2 grid (six pairs) gets
 // its own unrolled copy, with the query held in registers.
 template <int kPairs>
 __attribute__((target("avx2"))) int FindGroupBelowAvx2(const FlatTiles& tiles,
-                                                       const std::int32_t* query, int from,
+                                                       const std::int32_t* query, int from, int end,
                                                        std::int32_t limit,
                                                        std::int32_t* distances) {
   const int pairs = kPairs > 0 ? kPairs : tiles.pairs;
   const __m256i bound = _mm256_set1_epi32(limit);
-  for (int g = from; g < tiles.groups; ++g) {
+  for (int g = from; g < end; ++g) {
     const std::int16_t* row = tiles.Group(g);
     __m256i acc = _mm256_setzero_si256();
     for (int p = 0; p < pairs; ++p, row += kLanes) {
@@ -84,7 +86,7 @@ __attribute__((target("avx2"))) int FindGroupBelowAvx2(const FlatTiles& tiles,
       return g;
     }
   }
-  return tiles.groups;
+  return end;
 }
 
 bool HasAvx2() {
@@ -123,21 +125,28 @@ void FlatQuery(const unsigned char* query, int dim, std::vector<std::int32_t>& w
 }
 
 int FindGroupBelowWith(int level, const FlatTiles& tiles, const std::int32_t* query, int from,
-                       std::int32_t limit, std::int32_t* distances) {
+                       int end, std::int32_t limit, std::int32_t* distances) {
+  end = std::min(end, tiles.groups);
+  if (from >= end) return end;
 #if defined(TESSALINE_FLAT_X86)
   if (level >= 2 && HasAvx2()) {
-    if (tiles.pairs == 6) return FindGroupBelowAvx2<6>(tiles, query, from, limit, distances);
-    return FindGroupBelowAvx2<0>(tiles, query, from, limit, distances);
+    if (tiles.pairs == 6) return FindGroupBelowAvx2<6>(tiles, query, from, end, limit, distances);
+    return FindGroupBelowAvx2<0>(tiles, query, from, end, limit, distances);
   }
-  if (level >= 1) return FindGroupBelowSse2(tiles, query, from, limit, distances);
+  if (level >= 1) return FindGroupBelowSse2(tiles, query, from, end, limit, distances);
 #endif
   (void)level;
-  return FindGroupBelowPlain(tiles, query, from, limit, distances);
+  return FindGroupBelowPlain(tiles, query, from, end, limit, distances);
 }
 
 int FindGroupBelow(const FlatTiles& tiles, const std::int32_t* query, int from, std::int32_t limit,
                    std::int32_t* distances) {
-  return FindGroupBelowWith(2, tiles, query, from, limit, distances);
+  return FindGroupBelowWith(2, tiles, query, from, tiles.groups, limit, distances);
+}
+
+int FindGroupBelowIn(const FlatTiles& tiles, const std::int32_t* query, int from, int end,
+                     std::int32_t limit, std::int32_t* distances) {
+  return FindGroupBelowWith(2, tiles, query, from, end, limit, distances);
 }
 
 }  // namespace tessaline

@@ -48,10 +48,14 @@ void FlatQuery(const unsigned char* query, int dim, std::vector<std::int32_t>& w
 int FindGroupBelow(const FlatTiles& tiles, const std::int32_t* query, int from, std::int32_t limit,
                    std::int32_t* distances);
 
-// The same on a chosen instruction set, so that each can be checked on a
-// processor that has both: 0 plain C++, 1 SSE2, 2 AVX2. A set the processor
-// (or the build) lacks falls back to the next lower one.
+// The same among groups [from, end) only; `end` when there is none.
+int FindGroupBelowIn(const FlatTiles& tiles, const std::int32_t* query, int from, int end,
+                     std::int32_t limit, std::int32_t* distances);
+
+// FindGroupBelowIn on a chosen instruction set, so that each can be checked
+// on a processor that has both: 0 plain C++, 1 SSE2, 2 AVX2. A set the
+// processor (or the build) lacks falls back to the next lower one.
 int FindGroupBelowWith(int level, const FlatTiles& tiles, const std::int32_t* query, int from,
-                       std::int32_t limit, std::int32_t* distances);
+                       int end, std::int32_t limit, std::int32_t* distances);
 
 }  // namespace tessaline

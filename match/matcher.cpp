@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <functional>
 #include <string_view>
 #include <unordered_map>
@@ -74,6 +75,20 @@ std::int32_t SquaredDistance(const unsigned char* a, const unsigned char* b, int
     sum += d * d;
   }
   return sum;
+}
+
+long long FeatureSum(const unsigned char* feature, int dim) {
+  long long sum = 0;
+  for (int j = 0; j < dim; ++j) sum += feature[j];
+  return sum;
+}
+
+// The largest r with r² <= x (x >= 0).
+long long FloorSqrt(long long x) {
+  auto r = static_cast<long long>(std::sqrt(static_cast<double>(x)));
+  while (r > 0 && r * r > x) --r;
+  while ((r + 1) * (r + 1) <= x) ++r;
+  return r;
 }
 
 // Cell (cx, cy)'s feature bytes, read as CellFeature reads them: rows of the
@@ -200,20 +215,31 @@ struct TileMatcher::Scratch {
   const TileFilter* allowed = nullptr;  // tiles the search may give; all when null
 };
 
-TileMatcher::TileMatcher(const std::vector<ColourFeature>& features, int dim) {
+TileMatcher::TileMatcher(const std::vector<ColourFeature>& features, int dim, Method method) {
   if (dim < 1) return;
   dim_ = dim;
   for (std::size_t i = 0; i < features.size(); ++i)
     if (features[i].size() == static_cast<std::size_t>(dim)) ids_.push_back(static_cast<int>(i));
   const int n = static_cast<int>(ids_.size());
   if (n == 0) return;
-  if (n <= kFlatScanTiles) {
+  if (method == Method::kAuto) {
+    // ids_ is still in index order here: the tree sorts it next.
+    flat_ids_ = ids_;
+    sorted_ = n > kFlatScanTiles;
+    if (sorted_) {
+      sum_.resize(features.size());
+      for (int id : ids_) sum_[id] = FeatureSum(features[id].data(), dim);
+      std::stable_sort(flat_ids_.begin(), flat_ids_.end(),
+                       [&](int a, int b) { return sum_[a] < sum_[b]; });
+      std::vector<long long> by_position(n);
+      for (int i = 0; i < n; ++i) by_position[i] = sum_[flat_ids_[i]];
+      sum_.swap(by_position);
+    }
     std::vector<unsigned char> rows(static_cast<std::size_t>(n) * dim);
     for (int i = 0; i < n; ++i)
-      std::copy(features[ids_[i]].begin(), features[ids_[i]].end(),
+      std::copy(features[flat_ids_[i]].begin(), features[flat_ids_[i]].end(),
                 rows.begin() + static_cast<std::ptrdiff_t>(i) * dim);
     flat_ = MakeFlatTiles(rows.data(), n, dim);
-    flat_ids_ = ids_;  // still in index order: the tree sorts ids_ next
   }
   box_width_ = (dim + kBoxChunk - 1) / kBoxChunk * kBoxChunk;
   BuildNode(features, 0, n);
@@ -285,6 +311,10 @@ void TileMatcher::Search(const unsigned char* query, int k, const int* seeds, in
   std::copy(query, query + dim_, scratch.query.begin());
   if (static_cast<long long>(k) * 4 >= n) {
     SearchAll(scratch.query.data(), k, out);
+    return;
+  }
+  if (sorted_) {
+    SearchSorted(query, k, seeds, seed_count, scratch, out);
     return;
   }
   if (flat_.groups > 0) {
@@ -363,6 +393,60 @@ void TileMatcher::SearchFlat(const unsigned char* query, int k, Scratch& scratch
     if (best.Full()) limit = best.Worst();
   }
   best.WriteTo(out);
+}
+
+int TileMatcher::FirstGroupFrom(long long sum) const {
+  return static_cast<int>(std::lower_bound(sum_.begin(), sum_.end(), sum) - sum_.begin()) /
+         kFlatGroup;
+}
+
+void TileMatcher::SearchSorted(const unsigned char* query, int k, const int* seeds, int seed_count,
+                               Scratch& scratch, int* out) const {
+  FlatQuery(query, dim_, scratch.flat_query);
+  BestList& best = scratch.best;
+  best.Reset(k);
+  for (int s = 0; s < seed_count; ++s) {
+    const int pos = position_of_[seeds[s]];
+    best.Offer(SquaredDistance(&rows_[static_cast<std::size_t>(pos) * dim_], query, dim_),
+               seeds[s]);
+  }
+  // Upwards from the query's sum first, then downwards with the k-th best
+  // that pass has found.
+  const long long query_sum = FeatureSum(query, dim_);
+  const int start = FirstGroupFrom(query_sum);
+  ScanSortedRange(start, flat_.groups, true, query_sum, scratch);
+  const int low =
+      best.Full()
+          ? FirstGroupFrom(query_sum - FloorSqrt(dim_ * static_cast<long long>(best.Worst())))
+          : 0;
+  ScanSortedRange(low, start, false, query_sum, scratch);
+  best.WriteTo(out);
+}
+
+void TileMatcher::ScanSortedRange(int from, int end, bool narrow_end, long long query_sum,
+                                  Scratch& scratch) const {
+  BestList& best = scratch.best;
+  const std::int32_t* words = scratch.flat_query.data();
+  const int n = candidate_count();
+  std::int32_t distances[kFlatGroup];
+  // Sum order is not index order, so a tile at the k-th best distance may
+  // still win the tie.
+  auto limit = [&] { return best.Full() ? best.Worst() + 1 : INT32_MAX; };
+  // Tiles whose sum passes the query's by more than the window are farther
+  // than the k-th best.
+  auto narrow = [&] {
+    if (!narrow_end || !best.Full()) return;
+    const long long reach = FloorSqrt(dim_ * static_cast<long long>(best.Worst()));
+    end = std::min(end, FirstGroupFrom(query_sum + reach + 1) + 1);
+  };
+  narrow();
+  for (int g = FindGroupBelowIn(flat_, words, from, end, limit(), distances); g < end;
+       g = FindGroupBelowIn(flat_, words, g + 1, end, limit(), distances)) {
+    const int first = g * kFlatGroup;
+    for (int t = 0; t < kFlatGroup && first + t < n; ++t)
+      best.Offer(distances[t], flat_ids_[first + t]);
+    narrow();
+  }
 }
 
 void TileMatcher::SearchAll(const std::int16_t* query, int k, int* out) const {

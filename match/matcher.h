@@ -21,7 +21,15 @@
 // - a library of up to 8,192 tiles skips the tree and compares the query
 //   with every tile, eight at a time (flat_scan.h): on a few thousand
 //   photographs, whose features crowd together, the tree opens most leaves
-//   anyway, and its walk costs more than the distances it saves.
+//   anyway, and its walk costs more than the distances it saves;
+// - a larger library is scanned the same way with its tiles sorted by the
+//   sum of their feature bytes (their brightness). Since (sum of the
+//   differences)² <= dim × squared distance, only tiles whose sum lies within
+//   sqrt(dim × k-th best) of the query's can be among the nearest: the scan
+//   starts at the query's sum and stops at that window's edges, which the
+//   seeds make narrow from the start. Photographs crowd along the grey axis,
+//   the direction of that sum, so the window holds few of them. The tree is
+//   kept for the filtered search (NearestAllowed).
 //
 // Results are the k nearest tiles by squared Euclidean distance, nearest
 // first, ties broken by the lower tile index: exactly BruteForceNearest's
@@ -63,12 +71,16 @@ class TileMatcher {
   // Threads MatchCells uses unless told otherwise.
   static constexpr int kDefaultWorkers = 2;
 
+  // How Nearest and MatchCells search: kAuto as described above; kTree
+  // always through the tree (the benchmarks compare the two).
+  enum class Method { kAuto, kTree };
+
   // An empty matcher: every search gives no tiles.
   TileMatcher() = default;
   // Takes a copy of the tile features; feature i is tile i. Features whose
   // length is not `dim` are never found (as in BruteForceNearest). A dim
   // below 1 gives an empty matcher.
-  TileMatcher(const std::vector<ColourFeature>& features, int dim);
+  TileMatcher(const std::vector<ColourFeature>& features, int dim, Method method = Method::kAuto);
 
   int dim() const { return dim_; }
   // Tiles that can be found (those with features of length dim()).
@@ -115,6 +127,16 @@ class TileMatcher {
   // The same over the flat layout, tile by tile in index order; cheaper
   // than the tree on small libraries.
   void SearchFlat(const unsigned char* query, int k, Scratch& scratch, int* out) const;
+  // The same over the flat layout sorted by feature sum, outwards from the
+  // query's sum within the window the k-th best allows.
+  void SearchSorted(const unsigned char* query, int k, const int* seeds, int seed_count,
+                    Scratch& scratch, int* out) const;
+  // Offers the tiles of the flat groups [from, end) that may improve the
+  // best list, narrowing `end` as the k-th best falls when `narrow_end`.
+  void ScanSortedRange(int from, int end, bool narrow_end, long long query_sum,
+                       Scratch& scratch) const;
+  // The first flat group holding a tile whose sum is at least `sum`.
+  int FirstGroupFrom(long long sum) const;
   // The same by scanning every tile; cheaper when k is a large share of them.
   void SearchAll(const std::int16_t* query, int k, int* out) const;
   // Squared distances of the kBlock tiles from sorted position `begin` on,
@@ -140,8 +162,10 @@ class TileMatcher {
   std::vector<Node> nodes_;          // the tree, root first, in preorder
   int box_width_ = 0;                // dim_ rounded up to whole box chunks
   std::vector<std::int16_t> boxes_;  // per node: box_width_ minima, then as many maxima
-  FlatTiles flat_;                   // small libraries only: every tile, in index order
+  FlatTiles flat_;                   // every tile: in index order, or by sum when sorted_
   std::vector<int> flat_ids_;        // tile index of each flat position
+  bool sorted_ = false;              // flat_ is in ascending order of sum_
+  std::vector<long long> sum_;       // sorted_: feature byte sum of each flat position
 };
 
 // The reference path through the ANN index: CellFeature and

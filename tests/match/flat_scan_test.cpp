@@ -52,14 +52,21 @@ TEST(FlatScan, EveryInstructionSetFindsTheFirstGroupBelowTheLimit) {
                                         << ", level " << level);
         std::int32_t distances[kFlatGroup];
         for (int g = 0; g < tiles.groups; ++g) {
-          ASSERT_EQ(FindGroupBelowWith(level, tiles, words.data(), g, INT32_MAX, distances), g);
+          ASSERT_EQ(
+              FindGroupBelowWith(level, tiles, words.data(), g, tiles.groups, INT32_MAX, distances),
+              g);
           for (int t = 0; t < kFlatGroup; ++t)
             ASSERT_EQ(distances[t], expected[g * kFlatGroup + t]) << "tile " << g * kFlatGroup + t;
         }
-        EXPECT_EQ(FindGroupBelowWith(level, tiles, words.data(), 0, least + 1, distances),
-                  first_least / kFlatGroup);
-        EXPECT_EQ(FindGroupBelowWith(level, tiles, words.data(), 0, least, distances),
+        EXPECT_EQ(
+            FindGroupBelowWith(level, tiles, words.data(), 0, tiles.groups, least + 1, distances),
+            first_least / kFlatGroup);
+        EXPECT_EQ(FindGroupBelowWith(level, tiles, words.data(), 0, tiles.groups, least, distances),
                   tiles.groups);
+        // A range that ends before the group of the least stops at its end.
+        EXPECT_EQ(FindGroupBelowWith(level, tiles, words.data(), 0, first_least / kFlatGroup,
+                                     least + 1, distances),
+                  first_least / kFlatGroup);
       }
     }
   }
