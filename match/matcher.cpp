@@ -26,6 +26,10 @@ constexpr int kBlock = 32;
 // (flat_scan.h) rather than the tree.
 constexpr int kFlatScanTiles = 8192;
 
+// Tiles per slab of the sorted scan of large libraries: whole flat groups.
+constexpr int kSlab = 512;
+static_assert(kSlab % kFlatGroup == 0);
+
 // Boxes and queries are compared in chunks of 16 lanes of 16 bits (two
 // SSE2 registers), dimensions padded with zeros.
 constexpr int kBoxChunk = 16;
@@ -77,18 +81,21 @@ std::int32_t SquaredDistance(const unsigned char* a, const unsigned char* b, int
   return sum;
 }
 
-long long FeatureSum(const unsigned char* feature, int dim) {
-  long long sum = 0;
-  for (int j = 0; j < dim; ++j) sum += feature[j];
-  return sum;
-}
-
 // The largest r with r² <= x (x >= 0).
 long long FloorSqrt(long long x) {
   auto r = static_cast<long long>(std::sqrt(static_cast<double>(x)));
   while (r > 0 && r * r > x) --r;
   while ((r + 1) * (r + 1) <= x) ++r;
   return r;
+}
+
+// The number of `values` (ascending, count of them) at most `value`: a
+// binary search without branches to mispredict.
+int FirstAbove(const long long* values, int count, long long value) {
+  if (count <= 0) return 0;
+  const long long* base = values;
+  for (int n = count; n > 1; n -= n / 2) base = base[n / 2] <= value ? base + n / 2 : base;
+  return static_cast<int>(base - values) + (base[0] <= value ? 1 : 0);
 }
 
 // Cell (cx, cy)'s feature bytes, read as CellFeature reads them: rows of the
@@ -226,15 +233,7 @@ TileMatcher::TileMatcher(const std::vector<ColourFeature>& features, int dim, Me
     // ids_ is still in index order here: the tree sorts it next.
     flat_ids_ = ids_;
     sorted_ = n > kFlatScanTiles;
-    if (sorted_) {
-      sum_.resize(features.size());
-      for (int id : ids_) sum_[id] = FeatureSum(features[id].data(), dim);
-      std::stable_sort(flat_ids_.begin(), flat_ids_.end(),
-                       [&](int a, int b) { return sum_[a] < sum_[b]; });
-      std::vector<long long> by_position(n);
-      for (int i = 0; i < n; ++i) by_position[i] = sum_[flat_ids_[i]];
-      sum_.swap(by_position);
-    }
+    if (sorted_) SortIntoSlabs(features);
     std::vector<unsigned char> rows(static_cast<std::size_t>(n) * dim);
     for (int i = 0; i < n; ++i)
       std::copy(features[flat_ids_[i]].begin(), features[flat_ids_[i]].end(),
@@ -395,9 +394,33 @@ void TileMatcher::SearchFlat(const unsigned char* query, int k, Scratch& scratch
   best.WriteTo(out);
 }
 
-int TileMatcher::FirstGroupFrom(long long sum) const {
-  return static_cast<int>(std::lower_bound(sum_.begin(), sum_.end(), sum) - sum_.begin()) /
-         kFlatGroup;
+TileMatcher::Projection TileMatcher::Project(const unsigned char* feature) const {
+  Projection p;
+  for (int j = 0; j < dim_; ++j) {
+    p.sum += feature[j];
+    if (tint_norm_ > 1) p.tint += j % 3 == 0 ? feature[j] : (j % 3 == 2 ? -feature[j] : 0);
+  }
+  return p;
+}
+
+void TileMatcher::SortIntoSlabs(const std::vector<ColourFeature>& features) {
+  // The tint's direction is orthogonal to the sum's only when reds and blues
+  // are as many; otherwise every tint is 0 and bounds nothing.
+  tint_norm_ = dim_ % 3 == 0 ? 2LL * (dim_ / 3) : 1;
+  std::vector<Projection> projection(features.size());
+  for (int id : flat_ids_) projection[id] = Project(features[id].data());
+  std::stable_sort(flat_ids_.begin(), flat_ids_.end(),
+                   [&](int a, int b) { return projection[a].sum < projection[b].sum; });
+  const int n = static_cast<int>(flat_ids_.size());
+  for (int begin = 0; begin < n; begin += kSlab) {
+    const int end = std::min(begin + kSlab, n);
+    slab_low_.push_back(projection[flat_ids_[begin]].sum);
+    slab_high_.push_back(projection[flat_ids_[end - 1]].sum);
+    std::stable_sort(flat_ids_.begin() + begin, flat_ids_.begin() + end,
+                     [&](int a, int b) { return projection[a].tint < projection[b].tint; });
+  }
+  tint_.resize(n);
+  for (int i = 0; i < n; ++i) tint_[i] = projection[flat_ids_[i]].tint;
 }
 
 void TileMatcher::SearchSorted(const unsigned char* query, int k, const int* seeds, int seed_count,
@@ -410,43 +433,61 @@ void TileMatcher::SearchSorted(const unsigned char* query, int k, const int* see
     best.Offer(SquaredDistance(&rows_[static_cast<std::size_t>(pos) * dim_], query, dim_),
                seeds[s]);
   }
-  // Upwards from the query's sum first, then downwards with the k-th best
-  // that pass has found.
-  const long long query_sum = FeatureSum(query, dim_);
-  const int start = FirstGroupFrom(query_sum);
-  ScanSortedRange(start, flat_.groups, true, query_sum, scratch);
-  const int low =
-      best.Full()
-          ? FirstGroupFrom(query_sum - FloorSqrt(dim_ * static_cast<long long>(best.Worst())))
-          : 0;
-  ScanSortedRange(low, start, false, query_sum, scratch);
+  // Slabs farther from the query's sum, either way, are bounded farther.
+  const Projection projected = Project(query);
+  const int slabs = static_cast<int>(slab_low_.size());
+  const int first = std::min(
+      static_cast<int>(std::lower_bound(slab_high_.begin(), slab_high_.end(), projected.sum) -
+                       slab_high_.begin()),
+      slabs - 1);
+  for (int s = first; s < slabs && ScanSlab(s, projected, scratch); ++s) {
+  }
+  for (int s = first - 1; s >= 0 && ScanSlab(s, projected, scratch); --s) {
+  }
   best.WriteTo(out);
 }
 
-void TileMatcher::ScanSortedRange(int from, int end, bool narrow_end, long long query_sum,
-                                  Scratch& scratch) const {
+bool TileMatcher::ScanSlab(int slab, const Projection& query, Scratch& scratch) const {
   BestList& best = scratch.best;
-  const std::int32_t* words = scratch.flat_query.data();
-  const int n = candidate_count();
-  std::int32_t distances[kFlatGroup];
-  // Sum order is not index order, so a tile at the k-th best distance may
-  // still win the tie.
-  auto limit = [&] { return best.Full() ? best.Worst() + 1 : INT32_MAX; };
-  // Tiles whose sum passes the query's by more than the window are farther
-  // than the k-th best.
-  auto narrow = [&] {
-    if (!narrow_end || !best.Full()) return;
-    const long long reach = FloorSqrt(dim_ * static_cast<long long>(best.Worst()));
-    end = std::min(end, FirstGroupFrom(query_sum + reach + 1) + 1);
+  const long long gap = std::max({slab_low_[slab] - query.sum, query.sum - slab_high_[slab], 0LL});
+  // What the tints may add to the sums' share of the bound before it passes
+  // the k-th best, all times dim × tint_norm_ to stay in integers.
+  auto budget = [&] { return (dim_ * best.Worst() - gap * gap) * tint_norm_; };
+  if (best.Full() && budget() < 0) return false;
+  const int begin = slab * kSlab;
+  const int end = std::min(begin + kSlab, candidate_count());
+  const long long* tints = tint_.data();
+  int from = begin / kFlatGroup;
+  int to = (end + kFlatGroup - 1) / kFlatGroup;
+  std::int32_t narrowed_at = -1;  // the k-th best the window was last narrowed to
+  auto narrow = [&](bool from_too) {
+    if (!best.Full() || best.Worst() == narrowed_at) return;
+    narrowed_at = best.Worst();
+    if (budget() < 0) {
+      to = from;
+      return;
+    }
+    const long long reach = FloorSqrt(budget() / dim_);
+    const int high = FirstAbove(tints + begin, end - begin, query.tint + reach) + begin;
+    to = std::min(to, (high + kFlatGroup - 1) / kFlatGroup);
+    if (!from_too) return;
+    const int low = FirstAbove(tints + begin, end - begin, query.tint - reach - 1) + begin;
+    from = std::max(from, low / kFlatGroup);
   };
-  narrow();
-  for (int g = FindGroupBelowIn(flat_, words, from, end, limit(), distances); g < end;
-       g = FindGroupBelowIn(flat_, words, g + 1, end, limit(), distances)) {
+  // Sorted order is not index order, so a tile at the k-th best distance
+  // may still win the tie.
+  auto limit = [&] { return best.Full() ? best.Worst() + 1 : INT32_MAX; };
+  const std::int32_t* words = scratch.flat_query.data();
+  std::int32_t distances[kFlatGroup];
+  narrow(true);
+  for (int g = FindGroupBelowIn(flat_, words, from, to, limit(), distances); g < to;
+       g = FindGroupBelowIn(flat_, words, g + 1, to, limit(), distances)) {
     const int first = g * kFlatGroup;
-    for (int t = 0; t < kFlatGroup && first + t < n; ++t)
+    for (int t = 0; t < kFlatGroup && first + t < end; ++t)
       best.Offer(distances[t], flat_ids_[first + t]);
-    narrow();
+    narrow(false);
   }
+  return true;
 }
 
 void TileMatcher::SearchAll(const std::int16_t* query, int k, int* out) const {

@@ -22,14 +22,17 @@
 //   with every tile, eight at a time (flat_scan.h): on a few thousand
 //   photographs, whose features crowd together, the tree opens most leaves
 //   anyway, and its walk costs more than the distances it saves;
-// - a larger library is scanned the same way with its tiles sorted by the
-//   sum of their feature bytes (their brightness). Since (sum of the
-//   differences)² <= dim × squared distance, only tiles whose sum lies within
-//   sqrt(dim × k-th best) of the query's can be among the nearest: the scan
-//   starts at the query's sum and stops at that window's edges, which the
-//   seeds make narrow from the start. Photographs crowd along the grey axis,
-//   the direction of that sum, so the window holds few of them. The tree is
-//   kept for the filtered search (NearestAllowed).
+// - a larger library is scanned the same way, its tiles sorted into slabs
+//   by the sum of their feature bytes (brightness) and within each slab by
+//   their tint (red minus blue bytes). Both are projections on orthogonal
+//   directions, so a tile's squared distance is at least
+//   Δsum² / |sum direction|² + Δtint² / |tint direction|²: only slabs whose
+//   sums come near the query's, and in them only tiles whose tints do, can
+//   hold one of the k nearest. The search starts at the query's slab and
+//   goes outwards; the seeds make the windows narrow from the start.
+//   Photographs crowd along the grey axis and spread along warm-cool, the
+//   two directions used. The tree is kept for the filtered search
+//   (NearestAllowed).
 //
 // Results are the k nearest tiles by squared Euclidean distance, nearest
 // first, ties broken by the lower tile index: exactly BruteForceNearest's
@@ -127,16 +130,22 @@ class TileMatcher {
   // The same over the flat layout, tile by tile in index order; cheaper
   // than the tree on small libraries.
   void SearchFlat(const unsigned char* query, int k, Scratch& scratch, int* out) const;
-  // The same over the flat layout sorted by feature sum, outwards from the
-  // query's sum within the window the k-th best allows.
+  // A feature's sum of bytes and its tint (red minus blue bytes).
+  struct Projection {
+    long long sum = 0;
+    long long tint = 0;
+  };
+  Projection Project(const unsigned char* feature) const;
+  // Orders flat_ids_ in slabs of ascending sums, each by ascending tint, and
+  // fills tint_ and the slab bounds.
+  void SortIntoSlabs(const std::vector<ColourFeature>& features);
+  // The same over the slabs: outwards from the query's slab, each within the
+  // window of tints the k-th best allows.
   void SearchSorted(const unsigned char* query, int k, const int* seeds, int seed_count,
                     Scratch& scratch, int* out) const;
-  // Offers the tiles of the flat groups [from, end) that may improve the
-  // best list, narrowing `end` as the k-th best falls when `narrow_end`.
-  void ScanSortedRange(int from, int end, bool narrow_end, long long query_sum,
-                       Scratch& scratch) const;
-  // The first flat group holding a tile whose sum is at least `sum`.
-  int FirstGroupFrom(long long sum) const;
+  // Offers the tiles of one slab that may improve the best list; false when
+  // its sums alone put all of them beyond the k-th best.
+  bool ScanSlab(int slab, const Projection& query, Scratch& scratch) const;
   // The same by scanning every tile; cheaper when k is a large share of them.
   void SearchAll(const std::int16_t* query, int k, int* out) const;
   // Squared distances of the kBlock tiles from sorted position `begin` on,
@@ -164,8 +173,11 @@ class TileMatcher {
   std::vector<std::int16_t> boxes_;  // per node: box_width_ minima, then as many maxima
   FlatTiles flat_;                   // every tile: in index order, or by sum when sorted_
   std::vector<int> flat_ids_;        // tile index of each flat position
-  bool sorted_ = false;              // flat_ is in ascending order of sum_
-  std::vector<long long> sum_;       // sorted_: feature byte sum of each flat position
+  bool sorted_ = false;              // flat_ is in slabs (SortIntoSlabs)
+  long long tint_norm_ = 1;          // squared length of the tint's direction
+  std::vector<long long> tint_;      // sorted_: tint of each flat position
+  std::vector<long long> slab_low_;  // sorted_: least sum in each slab
+  std::vector<long long> slab_high_;  // sorted_: greatest sum in each slab
 };
 
 // The reference path through the ANN index: CellFeature and
