@@ -212,6 +212,49 @@ TEST(TileMatcher, AgreesWithBruteForceOnDegenerateLibraries) {
   }
 }
 
+// Past 8,192 tiles the search runs over slabs of 512 tiles sorted by sum and
+// tint; the tree stays selectable. Both against the oracle, order included:
+// a ragged last group and slab, k spanning slabs, ties and duplicates across
+// slabs, dimensions with no tint (not whole colours), k at and next to the
+// share where every tile is scanned, and queries at the ends of the sums.
+TEST(TileMatcher, AgreesWithBruteForcePastTheFlatScan) {
+  struct Case {
+    int tiles, dim, k;
+    bool photo_like;
+    Shape shape;  // when not photo-like
+  };
+  const Case cases[] = {
+      {8193, 12, 3, true, Shape::kAllIdentical},    {8705, 12, 1, true, Shape::kAllIdentical},
+      {9000, 12, 600, true, Shape::kAllIdentical},  {9000, 12, 2249, true, Shape::kAllIdentical},
+      {9000, 12, 2250, true, Shape::kAllIdentical}, {8200, 2, 4, true, Shape::kAllIdentical},
+      {8300, 4, 2, false, Shape::kFewValues},       {8196, 27, 5, true, Shape::kAllIdentical},
+      {8800, 12, 700, false, Shape::kAllIdentical}, {8450, 12, 3, false, Shape::kTwoDuplicateSets},
+      {8300, 3, 9, false, Shape::kFewValues},       {8450, 12, 2, false, Shape::kOneAxis}};
+  std::mt19937 random(19);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.tiles << " tiles, dim " << c.dim << ", k " << c.k
+                                    << ", shape " << static_cast<int>(c.shape));
+    std::vector<ColourFeature> tiles = c.photo_like
+                                           ? PhotoLikeFeatures(random, c.tiles, c.dim)
+                                           : ShapedFeatures(random, c.shape, c.tiles, c.dim);
+    if (c.photo_like)  // the same picture again, far apart in index
+      for (int i = 0; i < 400; ++i) tiles[c.tiles - 1 - i] = tiles[i * 7];
+    std::vector<ColourFeature> queries = PhotoLikeFeatures(random, 12, c.dim);
+    const std::vector<ColourFeature> uniform = UniformFeatures(random, 12, c.dim);
+    queries.insert(queries.end(), uniform.begin(), uniform.end());
+    queries.push_back(tiles[7]);
+    queries.push_back(ColourFeature(c.dim, 0));
+    queries.push_back(ColourFeature(c.dim, 255));
+    const TileMatcher sorted(tiles, c.dim);
+    const TileMatcher tree(tiles, c.dim, TileMatcher::Method::kTree);
+    for (const ColourFeature& q : queries) {
+      const std::vector<int> expected = BruteForceNearest(tiles, AsInts(q), c.k);
+      ASSERT_EQ(sorted.Nearest(q, c.k), expected);
+      ASSERT_EQ(tree.Nearest(q, c.k), expected);
+    }
+  }
+}
+
 // Searches start from the previous cell's tiles, which are met again in
 // their own leaves; with ties everywhere each must still come once and in
 // index order.
@@ -225,7 +268,9 @@ TEST(TileMatcher, MatchesCellsOfDegenerateLibrariesLikeOneSearchPerCell) {
                         {Shape::kFewValues, 500, 1, 1, 2},
                         {Shape::kOneAxis, 400, 3, 3, 2},
                         {Shape::kTwoDuplicateSets, 200, 2, 2, 5},
-                        {Shape::kFewValues, 9000, 2, 2, 4}};  // the tree, seeded
+                        // Past the flat scan, seeded.
+                        {Shape::kFewValues, 9000, 2, 2, 4},
+                        {Shape::kTwoDuplicateSets, 8195, 2, 2, 3}};
   std::mt19937 random(23);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "shape " << static_cast<int>(c.shape) << ", k " << c.k);
