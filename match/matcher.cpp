@@ -91,9 +91,9 @@ long long FloorSqrt(long long x) {
 
 // The number of `values` (ascending, count of them) at most `value`: a
 // binary search without branches to mispredict.
-int FirstAbove(const long long* values, int count, long long value) {
+int CountAtMost(const std::int32_t* values, int count, long long value) {
   if (count <= 0) return 0;
-  const long long* base = values;
+  const std::int32_t* base = values;
   for (int n = count; n > 1; n -= n / 2) base = base[n / 2] <= value ? base + n / 2 : base;
   return static_cast<int>(base - values) + (base[0] <= value ? 1 : 0);
 }
@@ -419,8 +419,9 @@ void TileMatcher::SortIntoSlabs(const std::vector<ColourFeature>& features) {
     std::stable_sort(flat_ids_.begin() + begin, flat_ids_.begin() + end,
                      [&](int a, int b) { return projection[a].tint < projection[b].tint; });
   }
-  tint_.resize(n);
-  for (int i = 0; i < n; ++i) tint_[i] = projection[flat_ids_[i]].tint;
+  group_tint_.resize((n + kFlatGroup - 1) / kFlatGroup);
+  for (int i = 0; i < n; i += kFlatGroup)
+    group_tint_[i / kFlatGroup] = static_cast<std::int32_t>(projection[flat_ids_[i]].tint);
 }
 
 void TileMatcher::SearchSorted(const unsigned char* query, int k, const int* seeds, int seed_count,
@@ -456,9 +457,13 @@ bool TileMatcher::ScanSlab(int slab, const Projection& query, Scratch& scratch) 
   if (best.Full() && budget() < 0) return false;
   const int begin = slab * kSlab;
   const int end = std::min(begin + kSlab, candidate_count());
-  const long long* tints = tint_.data();
-  int from = begin / kFlatGroup;
-  int to = (end + kFlatGroup - 1) / kFlatGroup;
+  // Groups of the slab hold ascending tints, so their first tiles' tints
+  // bound the window in whole groups.
+  const int first_group = begin / kFlatGroup;
+  const std::int32_t* tints = group_tint_.data() + first_group;
+  const int groups = (end + kFlatGroup - 1) / kFlatGroup - first_group;
+  int from = first_group;
+  int to = first_group + groups;
   std::int32_t narrowed_at = -1;  // the k-th best the window was last narrowed to
   auto narrow = [&](bool from_too) {
     if (!best.Full() || best.Worst() == narrowed_at) return;
@@ -468,11 +473,12 @@ bool TileMatcher::ScanSlab(int slab, const Projection& query, Scratch& scratch) 
       return;
     }
     const long long reach = FloorSqrt(budget() / dim_);
-    const int high = FirstAbove(tints + begin, end - begin, query.tint + reach) + begin;
-    to = std::min(to, (high + kFlatGroup - 1) / kFlatGroup);
+    // Groups starting past the window's top hold no tile in it; the last
+    // group starting below its bottom may.
+    to = std::min(to, first_group + CountAtMost(tints, groups, query.tint + reach));
     if (!from_too) return;
-    const int low = FirstAbove(tints + begin, end - begin, query.tint - reach - 1) + begin;
-    from = std::max(from, low / kFlatGroup);
+    const int below = CountAtMost(tints, groups, query.tint - reach - 1);
+    from = std::max(from, first_group + std::max(below - 1, 0));
   };
   // Sorted order is not index order, so a tile at the k-th best distance
   // may still win the tie.

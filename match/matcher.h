@@ -137,7 +137,7 @@ class TileMatcher {
   };
   Projection Project(const unsigned char* feature) const;
   // Orders flat_ids_ in slabs of ascending sums, each by ascending tint, and
-  // fills tint_ and the slab bounds.
+  // fills group_tint_ and the slab bounds.
   void SortIntoSlabs(const std::vector<ColourFeature>& features);
   // The same over the slabs: outwards from the query's slab, each within the
   // window of tints the k-th best allows.
@@ -175,7 +175,7 @@ class TileMatcher {
   std::vector<int> flat_ids_;        // tile index of each flat position
   bool sorted_ = false;              // flat_ is in slabs (SortIntoSlabs)
   long long tint_norm_ = 1;          // squared length of the tint's direction
-  std::vector<long long> tint_;      // sorted_: tint of each flat position
+  std::vector<std::int32_t> group_tint_;  // sorted_: tint of each flat group's first tile
   std::vector<long long> slab_low_;  // sorted_: least sum in each slab
   std::vector<long long> slab_high_;  // sorted_: greatest sum in each slab
 };
