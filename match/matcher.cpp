@@ -453,7 +453,9 @@ bool TileMatcher::ScanSlab(int slab, const Projection& query, Scratch& scratch) 
   const long long gap = std::max({slab_low_[slab] - query.sum, query.sum - slab_high_[slab], 0LL});
   // What the tints may add to the sums' share of the bound before it passes
   // the k-th best, all times dim × tint_norm_ to stay in integers.
-  auto budget = [&] { return (dim_ * best.Worst() - gap * gap) * tint_norm_; };
+  auto budget = [&] {
+    return (static_cast<long long>(dim_) * best.Worst() - gap * gap) * tint_norm_;
+  };
   if (best.Full() && budget() < 0) return false;
   const int begin = slab * kSlab;
   const int end = std::min(begin + kSlab, candidate_count());
