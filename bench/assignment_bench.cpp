@@ -13,7 +13,10 @@
 // - Compose: the whole 3840 × 2160 picture from the thumbnails.
 // - ZoomWithNeighbours: the nine assignments of a zoom with "Around
 //   photomosaics": the zoomed tile's (from the working image) and eight
-//   neighbours' (from their thumbnails), each with its matching image.
+//   neighbours' (from their thumbnails), each with its matching image; also
+//   at 50,000 tiles.
+// TESSALINE_BENCH_TREE=1 makes the matcher search through its k-d tree
+// alone, the search used above 8,192 tiles before the sorted scan.
 // - AssignRepeat: every cell with a minimum repeat distance R (argument 1,
 //   k = 1), from the matcher pass to the cell table, as the engine does it.
 //   Its "distinct" counter is the number of different tiles used; R = 0
@@ -83,7 +86,10 @@ const Library& GetLibrary(int tiles) {
   }
   lib.index = std::make_unique<FeatureIndex>(kDim, 1);
   BuildFeatureIndex(*lib.index, lib.features);
-  lib.matcher = std::make_unique<TileMatcher>(lib.features, kDim);
+  lib.matcher = std::make_unique<TileMatcher>(lib.features, kDim,
+                                              std::getenv("TESSALINE_BENCH_TREE")
+                                                  ? TileMatcher::Method::kTree
+                                                  : TileMatcher::Method::kAuto);
   lib.working_image = SmoothGradient(random);
   return lib;
 }
@@ -174,7 +180,7 @@ void BM_ZoomWithNeighbours(benchmark::State& state) {
   }
   SetCellCounter(state, 9);
 }
-BENCHMARK(BM_ZoomWithNeighbours)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomWithNeighbours)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
 
 // The engine's path: one matcher pass, then more tiles for crowded cells.
 std::vector<int> AssignRepeat(const Library& lib, const cv::Mat& matching, int k, int r,
