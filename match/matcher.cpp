@@ -301,6 +301,17 @@ inline std::int32_t TileMatcher::BoxBound(int node, const std::int16_t* query) c
   return BoxGap(&boxes_[static_cast<std::size_t>(node) * 2 * box_width_], query, box_width_);
 }
 
+void TileMatcher::SeedBest(const unsigned char* query, int k, const int* seeds, int seed_count,
+                           Scratch& scratch) const {
+  BestList& best = scratch.best;
+  best.Reset(k);
+  for (int s = 0; s < seed_count; ++s) {
+    const int pos = position_of_[seeds[s]];
+    best.Offer(SquaredDistance(&rows_[static_cast<std::size_t>(pos) * dim_], query, dim_),
+               seeds[s]);
+  }
+}
+
 void TileMatcher::Search(const unsigned char* query, int k, const int* seeds, int seed_count,
                          Scratch& scratch, int* out) const {
   const int n = candidate_count();
@@ -320,15 +331,9 @@ void TileMatcher::Search(const unsigned char* query, int k, const int* seeds, in
     SearchFlat(query, k, scratch, out);
     return;
   }
-  BestList& best = scratch.best;
-  best.Reset(k);
-  for (int s = 0; s < seed_count; ++s) {
-    const int pos = position_of_[seeds[s]];
-    best.Offer(SquaredDistance(&rows_[static_cast<std::size_t>(pos) * dim_], query, dim_),
-               seeds[s]);
-  }
+  SeedBest(query, k, seeds, seed_count, scratch);
   SearchTree(scratch);
-  best.WriteTo(out);
+  scratch.best.WriteTo(out);
 }
 
 // Best-first: the subtree of least bound next. A bound above the k-th best
@@ -427,13 +432,7 @@ void TileMatcher::SortIntoSlabs(const std::vector<ColourFeature>& features) {
 void TileMatcher::SearchSorted(const unsigned char* query, int k, const int* seeds, int seed_count,
                                Scratch& scratch, int* out) const {
   FlatQuery(query, dim_, scratch.flat_query);
-  BestList& best = scratch.best;
-  best.Reset(k);
-  for (int s = 0; s < seed_count; ++s) {
-    const int pos = position_of_[seeds[s]];
-    best.Offer(SquaredDistance(&rows_[static_cast<std::size_t>(pos) * dim_], query, dim_),
-               seeds[s]);
-  }
+  SeedBest(query, k, seeds, seed_count, scratch);
   // Slabs farther from the query's sum, either way, are bounded farther.
   const Projection projected = Project(query);
   const int slabs = static_cast<int>(slab_low_.size());
@@ -445,7 +444,7 @@ void TileMatcher::SearchSorted(const unsigned char* query, int k, const int* see
   }
   for (int s = first - 1; s >= 0 && ScanSlab(s, projected, scratch); --s) {
   }
-  best.WriteTo(out);
+  scratch.best.WriteTo(out);
 }
 
 bool TileMatcher::ScanSlab(int slab, const Projection& query, Scratch& scratch) const {

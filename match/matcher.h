@@ -118,6 +118,9 @@ class TileMatcher {
   // Writes the min(k, candidate_count()) nearest tiles of `query` (dim()
   // bytes) to `out`, taking the `seeds` (indices of candidate tiles) as a
   // first guess.
+  // Starts the search's best list (k long) with the `seeds` tiles.
+  void SeedBest(const unsigned char* query, int k, const int* seeds, int seed_count,
+                Scratch& scratch) const;
   void Search(const unsigned char* query, int k, const int* seeds, int seed_count, Scratch& scratch,
               int* out) const;
   // Goes down from `node` to the leaf of least bound, queueing the other
