@@ -133,6 +133,7 @@ void qxPhotoMosaic::MakeLiveMosaic() {
   if (target_.working_image.empty())
     target_.working_image.create(config_.image_height, config_.image_width, CV_8UC3);
   FitToWorkingImage(live_.Frame(), target_.working_image);
+  target_.matching_image.release();
   if (MosaicGpu* gpu = composer_.Gpu()) gpu->UploadWorkingImage(target_.working_image);
   target_.loaded = true;
   target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image, true);
