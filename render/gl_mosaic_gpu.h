@@ -55,7 +55,7 @@ class GlMosaicGpu : public MosaicGpu {
   // Records `texture` (of physical target `physical`) as the mosaic texture
   // of interface index `index`.
   void RecordMosaic(int index, int physical, GLuint texture);
-  bool CanRender(const OffscreenTarget& target) const;
+  bool CanRender() const;
 
   MosaicTextureSet textures_;
   std::array<OffscreenTarget, kMosaicTargetCount> targets_;
@@ -67,6 +67,9 @@ class GlMosaicGpu : public MosaicGpu {
   bool means_match_table_ = false;
   int color_weight_ = 0;
   bool picture_mipmaps_ = false;
+  // The working size the mosaics' cells lie in.
+  int image_w_ = 0;
+  int image_h_ = 0;
 };
 
 }  // namespace tessaline
