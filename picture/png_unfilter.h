@@ -1,0 +1,30 @@
+#pragma once
+// Undoing the filters PNG applies to each row of pixel bytes before it is
+// compressed. Every byte is stored as the difference to a prediction from
+// its neighbours: the byte one pixel to the left (a), the one above (b) and
+// the one above and to the left (c); the first byte of each stored row says
+// which prediction (0 none, 1 a, 2 b, 3 the mean of a and b, 4 Paeth: the
+// one of a, b, c nearest to a + b - c). Left of the first pixel and above
+// the top row count as zeros.
+//
+// Sub, Up and Average work on 16 bytes at a time, Paeth on a pixel at a time
+// in vector registers (on x86-64; plain loops elsewhere). Pure; any thread.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tessaline {
+
+// Bytes past the end of each row buffer UnfilterRow may read or write.
+constexpr std::size_t kUnfilterPadding = 16;
+
+// Writes to `out` the `bytes` bytes of the row stored (after its filter
+// byte `filter`) at `in`, unfiltered against `above` (the row above,
+// unfiltered; zeros for the top row). `pixel_bytes` is 1 to 4. All three
+// buffers reach kUnfilterPadding bytes past `bytes`: those of `in` and
+// `above` may be read, those of `out` overwritten. `out` overlaps neither
+// of the others. False for a filter above 4.
+bool UnfilterRow(std::uint8_t filter, const std::uint8_t* in, const std::uint8_t* above,
+                 std::uint8_t* out, std::size_t bytes, int pixel_bytes);
+
+}  // namespace tessaline
