@@ -193,11 +193,11 @@ std::unique_ptr<Byte[]> InflateRows(const PngLayout& layout) {
     in = joined.get();
   }
   // zlib (libpng's inflater) refuses distances beyond the window a stream
-  // declares, libdeflate does not: a window smaller than the rows is left
-  // to libpng.
+  // declares, libdeflate allows any up to the largest window, 32 KB: a
+  // smaller window that does not cover all rows is left to libpng.
   const int window_bits = layout.data_bytes > 0 ? static_cast<Byte>(in[0]) >> 4 : 0;
   const std::size_t stored = layout.StoredBytes();
-  if (window_bits > 7 || (std::size_t{256} << window_bits) < stored) return nullptr;
+  if (window_bits < 7 && (std::size_t{256} << window_bits) < stored) return nullptr;
   std::unique_ptr<Byte[]> rows(new Byte[stored + kUnfilterPadding]);
   AdviseHugePages(rows.get(), stored);
   std::memset(rows.get() + stored, 0, kUnfilterPadding);

@@ -142,5 +142,111 @@ TEST(PngReader, EveryKindReadsAsLibpngReadsIt) {
   }
 }
 
+std::string Chunk(const std::string& type, const std::string& data) {
+  std::string chunk;
+  for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>(data.size() >> shift);
+  chunk += type + data;
+  const std::uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(chunk.data() + 4),
+                                  static_cast<uInt>(chunk.size() - 4));
+  for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>(crc >> shift);
+  return chunk;
+}
+
+struct ChunkAt {
+  std::size_t at;
+  std::string type;
+  std::string data;
+  std::size_t End() const { return at + 12 + data.size(); }
+};
+
+ChunkAt Find(const std::string& png, const std::string& type) {
+  for (std::size_t at = 8; at + 12 <= png.size();) {
+    const auto* b = reinterpret_cast<const unsigned char*>(png.data() + at);
+    const std::size_t length = std::size_t{b[0]} << 24 | b[1] << 16 | b[2] << 8 | b[3];
+    if (png.compare(at + 4, 4, type) == 0) return {at, type, png.substr(at + 8, length)};
+    at += 12 + length;
+  }
+  ADD_FAILURE() << "no " << type;
+  return {};
+}
+
+// `png` with `chunk` replaced by `by`.
+std::string Replace(const std::string& png, const ChunkAt& chunk, const std::string& by) {
+  return png.substr(0, chunk.at) + by + png.substr(chunk.End());
+}
+
+TEST(PngReader, DamagedOrOddFilesReadAsLibpngReadsThem) {
+  const std::string png =
+      WritePng({"", PNG_COLOR_TYPE_RGB, 8, 37, PNG_ALL_FILTERS, 6, false, 0, false, 6, true});
+  const ChunkAt idat = Find(png, "IDAT");
+  const ChunkAt exif = Find(png, "eXIf");
+  const std::size_t middle = idat.at + 8 + idat.data.size() / 2;
+  auto flipped = [](std::string bytes, std::size_t at) {
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
+    return bytes;
+  };
+  std::string small_chunks;
+  for (std::size_t at = 0; at < idat.data.size(); at += 7)
+    small_chunks += Chunk("IDAT", idat.data.substr(at, 7));
+  const std::string exif_prefixed = Chunk("eXIf", std::string("Exif\0\0", 6) + exif.data);
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool fast;
+  } cases[] = {
+      {"no end chunk", png.substr(0, Find(png, "IEND").at), true},
+      {"end chunk damaged", flipped(png, png.size() - 1), true},
+      {"image data in 7-byte chunks", Replace(png, idat, small_chunks), true},
+      {"cut in the image data", png.substr(0, middle), false},
+      {"cut in the header", png.substr(0, 20), false},
+      {"image data checksum wrong", flipped(png, idat.End() - 1), false},
+      {"eXIf checksum wrong", flipped(png, exif.End() - 1), false},
+      {"eXIf with its Exif prefix", Replace(png, exif, exif_prefixed), false},
+      {"text checksum wrong",
+       Replace(png, exif, flipped(Chunk("tEXt", std::string("a\0b", 3)), 13)), false},
+      {"unknown critical chunk", Replace(png, exif, Chunk("ZZZZ", "z")), false},
+      {"stream damaged", Replace(png, idat, Chunk("IDAT", flipped(idat.data, 20))), false},
+      {"bytes after the stream", Replace(png, idat, Chunk("IDAT", idat.data + "ab")), false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DecodePngFast(c.bytes).has_value(), c.fast) << c.name;
+    ExpectSame(DecodePng(c.bytes), DecodePngWithLibpng(c.bytes), c.name);
+  }
+}
+
+// Photographs from the test dependencies' wallpaper packages: PNGs as their
+// makers wrote them (iCCP, zTXt and private chunks included), and JPEGs
+// saved as PNG the way OpenCV writes targets (Sub filter, fast deflate) and
+// at its smallest (libpng choosing each row's filter, mostly Paeth).
+TEST(PngReader, SamplePhotographsReadAsLibpngReadsThem) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> pngs;
+  for (const char* folder : {"Altai", "Kay", "Elarun", "FlyingKonqui"}) {
+    const fs::path images = fs::path("/usr/share/wallpapers") / folder / "contents/images";
+    for (const char* name : {"1080x1920.png", "2560x1600.png"})
+      if (fs::exists(images / name)) {
+        std::ifstream file(images / name, std::ios::binary);
+        pngs.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+      }
+  }
+  for (const char* photo : {"/usr/share/wallpapers/Autumn/contents/images/1280x1024.jpg",
+                            "/usr/share/wallpapers/BytheWater/contents/images/1920x1080.jpg"}) {
+    cv::Mat picture = cv::imread(photo);
+    if (!picture.empty()) cv::resize(picture, picture, cv::Size(), 0.5, 0.5, cv::INTER_AREA);
+    for (int level : {-1, 9}) {
+      std::vector<unsigned char> png;
+      if (!picture.empty() &&
+          cv::imencode(".png", picture, png, {cv::IMWRITE_PNG_COMPRESSION, level}))
+        pngs.emplace_back(png.begin(), png.end());
+    }
+  }
+  ASSERT_GE(pngs.size(), 6u) << "the wallpaper packages of scripts/install-deps.sh --test";
+  for (std::size_t i = 0; i < pngs.size(); ++i) {
+    const std::optional<DecodedPicture> fast = DecodePngFast(pngs[i]);
+    ASSERT_TRUE(fast.has_value()) << "photograph " << i;
+    ExpectSame(*fast, DecodePngWithLibpng(pngs[i]), "photograph " + std::to_string(i));
+  }
+}
+
 }  // namespace
 }  // namespace tessaline
