@@ -177,10 +177,10 @@ struct FreeDecompressor {
   void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
-// The stored rows (filter byte and row bytes each), inflated from the
-// image data, followed by kUnfilterPadding zeros; null unless the data is
-// one zlib stream of exactly that size.
-std::unique_ptr<Byte[]> InflateRows(const PngLayout& layout) {
+// Inflates the image data into `rows`: the stored rows (filter byte and
+// row bytes each), StoredBytes() in all, then kUnfilterPadding zeros.
+// False unless the data is one zlib stream of exactly that size.
+bool InflateRows(const PngLayout& layout, Byte* rows) {
   std::unique_ptr<char[]> joined;
   const char* in = layout.data[0].data();
   if (layout.data.size() > 1) {
@@ -197,19 +197,15 @@ std::unique_ptr<Byte[]> InflateRows(const PngLayout& layout) {
   // smaller window that does not cover all rows is left to libpng.
   const int window_bits = layout.data_bytes > 0 ? static_cast<Byte>(in[0]) >> 4 : 0;
   const std::size_t stored = layout.StoredBytes();
-  if (window_bits < 7 && (std::size_t{256} << window_bits) < stored) return nullptr;
-  std::unique_ptr<Byte[]> rows(new Byte[stored + kUnfilterPadding]);
-  AdviseHugePages(rows.get(), stored);
-  std::memset(rows.get() + stored, 0, kUnfilterPadding);
+  if (window_bits < 7 && (std::size_t{256} << window_bits) < stored) return false;
+  std::memset(rows + stored, 0, kUnfilterPadding);
   const std::unique_ptr<libdeflate_decompressor, FreeDecompressor> inflater(
       libdeflate_alloc_decompressor());
   std::size_t used = 0;
-  if (!inflater ||
-      libdeflate_zlib_decompress_ex(inflater.get(), in, layout.data_bytes, rows.get(), stored,
-                                    &used, nullptr) != LIBDEFLATE_SUCCESS ||
-      used != layout.data_bytes)
-    return nullptr;
-  return rows;
+  return inflater &&
+         libdeflate_zlib_decompress_ex(inflater.get(), in, layout.data_bytes, rows, stored, &used,
+                                       nullptr) == LIBDEFLATE_SUCCESS &&
+         used == layout.data_bytes;
 }
 
 // One unfiltered row of `layout` into a blue-green-red picture row.
@@ -234,23 +230,57 @@ void ToBgr(const PngLayout& layout, const Byte* row, Byte* bgr) {
   }
 }
 
-// The stored picture from the inflated rows; empty when a row's filter is
-// unknown.
-cv::Mat UnfilterRows(const PngLayout& layout, const Byte* stored) {
+// The stored picture, by way of a buffer of inflated rows, each row
+// unfiltered and turned into blue-green-red in turn; empty when the data
+// does not inflate to the rows or a row's filter is unknown.
+cv::Mat DecodeRows(const PngLayout& layout) {
+  const std::size_t row_bytes = layout.RowBytes();
+  std::unique_ptr<Byte[]> stored(new Byte[layout.StoredBytes() + kUnfilterPadding]);
+  AdviseHugePages(stored.get(), layout.StoredBytes());
+  if (!InflateRows(layout, stored.get())) return cv::Mat();
   cv::Mat picture(static_cast<int>(layout.height), static_cast<int>(layout.width), CV_8UC3);
   AdviseHugePages(picture);
-  const std::size_t row_bytes = layout.RowBytes();
   // Two rows in turn: the one above (zeros above the top row) and the one
   // being unfiltered.
   std::vector<Byte> rows(2 * (row_bytes + kUnfilterPadding), 0);
   Byte* above = rows.data();
   Byte* row = rows.data() + row_bytes + kUnfilterPadding;
   for (int y = 0; y < picture.rows; ++y) {
-    const Byte* in = stored + static_cast<std::size_t>(y) * (row_bytes + 1);
+    const Byte* in = stored.get() + static_cast<std::size_t>(y) * (row_bytes + 1);
     if (!UnfilterRow(in[0], in + 1, above, row, row_bytes, layout.channels)) return cv::Mat();
     ToBgr(layout, row, picture.ptr(y));
     std::swap(above, row);
   }
+  return picture;
+}
+
+// An RGB picture wide enough holds its inflated rows in one more row of
+// its own than it has: each row is unfiltered in place, a byte further
+// forward than the one before as the filter bytes drop out. Its samples
+// are turned into blue-green-red while still filtered, which changes
+// nothing for the filters (each predicts a byte from the same channel) and
+// leaves the row above in the order the next one needs.
+bool FitsInPlace(const PngLayout& layout) {
+  return layout.colour == kRgb && layout.RowBytes() >= layout.height + kUnfilterPadding;
+}
+
+cv::Mat DecodeRowsInPlace(const PngLayout& layout) {
+  const int width = static_cast<int>(layout.width);
+  const std::size_t row_bytes = layout.RowBytes();
+  cv::Mat picture(static_cast<int>(layout.height) + 1, width, CV_8UC3);
+  AdviseHugePages(picture);
+  if (!InflateRows(layout, picture.data)) return cv::Mat();
+  const std::vector<Byte> zeros(row_bytes + kUnfilterPadding, 0);
+  const Byte* above = zeros.data();
+  for (std::size_t y = 0; y < layout.height; ++y) {
+    Byte* in = picture.data + y * (row_bytes + 1);
+    cv::Mat samples(1, width, CV_8UC3, in + 1);
+    cv::cvtColor(samples, samples, cv::COLOR_RGB2BGR);
+    Byte* out = picture.data + y * row_bytes;
+    if (!UnfilterRow(in[0], in + 1, above, out, row_bytes, 3)) return cv::Mat();
+    above = out;
+  }
+  picture.pop_back();
   return picture;
 }
 
@@ -260,9 +290,7 @@ std::optional<DecodedPicture> DecodePngFast(std::string_view bytes) {
   if (bytes.substr(0, 8) != "\x89PNG\r\n\x1a\n") return std::nullopt;
   const std::optional<PngLayout> layout = ReadLayout(bytes);
   if (!layout) return std::nullopt;
-  const std::unique_ptr<Byte[]> stored = InflateRows(*layout);
-  if (!stored) return std::nullopt;
-  const cv::Mat picture = UnfilterRows(*layout, stored.get());
+  const cv::Mat picture = FitsInPlace(*layout) ? DecodeRowsInPlace(*layout) : DecodeRows(*layout);
   if (picture.empty()) return std::nullopt;
   cv::Mat upright = ApplyOrientation(picture, layout->orientation);
   return DecodedPicture{upright, PictureSize{upright.cols, upright.rows}};

@@ -1,5 +1,6 @@
 #include "picture/png_unfilter.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -43,9 +44,12 @@ __m128i Load4(const Byte* at) {
   return _mm_cvtsi32_si128(word);
 }
 
-void Store4(Byte* at, __m128i value) {
+// The low kPixel bytes of `value` to `at`; a 3-byte pixel writes a fourth
+// byte too, except at the end of the row.
+template <int kPixel>
+void StorePixel(Byte* at, __m128i value, bool last) {
   const std::int32_t word = _mm_cvtsi128_si32(value);
-  std::memcpy(at, &word, 4);
+  std::memcpy(at, &word, kPixel == 4 || !last ? 4 : kPixel);
 }
 
 // Sub is a running sum along the row with a stride of one pixel: within a
@@ -56,7 +60,8 @@ template <int kPixel>
 void UnfilterSub(const Byte* in, Byte* out, std::size_t bytes) {
   constexpr int kStep = 16 / kPixel * kPixel;
   __m128i carry = _mm_setzero_si128();  // the previous pixel, in the low bytes
-  for (std::size_t i = 0; i < bytes; i += kStep) {
+  std::size_t i = 0;
+  for (; i + 16 <= bytes; i += kStep) {
     __m128i x = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)), carry);
     x = _mm_add_epi8(x, _mm_slli_si128(x, kPixel));
     if constexpr (2 * kPixel < kStep) x = _mm_add_epi8(x, _mm_slli_si128(x, 2 * kPixel));
@@ -65,17 +70,22 @@ void UnfilterSub(const Byte* in, Byte* out, std::size_t bytes) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), x);
     carry = _mm_srli_si128(_mm_slli_si128(x, 16 - kStep), 16 - kPixel);
   }
+  for (std::size_t j = i; j < bytes && j < kPixel; ++j) out[j] = in[j];
+  for (std::size_t j = std::max<std::size_t>(i, kPixel); j < bytes; ++j)
+    out[j] = static_cast<Byte>(in[j] + out[j - kPixel]);
 }
 
 void UnfilterUp(const Byte* in, const Byte* above, Byte* out, std::size_t bytes) {
-  for (std::size_t i = 0; i < bytes; i += 16) {
+  std::size_t i = 0;
+  for (; i + 16 <= bytes; i += 16) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(above + i));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_add_epi8(x, b));
   }
+  for (; i < bytes; ++i) out[i] = static_cast<Byte>(in[i] + above[i]);
 }
 
-// A pixel at a time; the byte after a 3-byte pixel is computed and
+// A pixel at a time; the byte after a 3-byte pixel is computed too, and
 // overwritten by the next pixel.
 template <int kPixel>
 void UnfilterAverage(const Byte* in, const Byte* above, Byte* out, std::size_t bytes) {
@@ -86,7 +96,7 @@ void UnfilterAverage(const Byte* in, const Byte* above, Byte* out, std::size_t b
     // _mm_avg_epu8 rounds up; the odd sums take the one back.
     const __m128i mean = _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), ones));
     a = _mm_add_epi8(Load4(in + i), mean);
-    Store4(out + i, a);
+    StorePixel<kPixel>(out + i, a, i + kPixel == bytes);
   }
 }
 
@@ -114,7 +124,7 @@ void UnfilterPaeth(const Byte* in, const Byte* above, Byte* out, std::size_t byt
     const __m128i b_or_c = Select(_mm_cmpgt_epi16(pb, pc), c, b);
     const __m128i predicted = Select(not_a, b_or_c, a);
     const __m128i x = _mm_add_epi8(Load4(in + i), _mm_packus_epi16(predicted, predicted));
-    Store4(out + i, x);
+    StorePixel<kPixel>(out + i, x, i + kPixel == bytes);
     a = _mm_unpacklo_epi8(x, zero);
     c = b;
   }
@@ -172,7 +182,7 @@ bool UnfilterRow(std::uint8_t filter, const std::uint8_t* in, const std::uint8_t
                  std::uint8_t* out, std::size_t bytes, int pixel_bytes) {
   switch (filter) {
     case 0:
-      std::memcpy(out, in, bytes);
+      std::memmove(out, in, bytes);
       return true;
     case 1:
       UnfilterSubAny(in, out, bytes, pixel_bytes);

@@ -15,15 +15,17 @@
 
 namespace tessaline {
 
-// Bytes past the end of each row buffer UnfilterRow may read or write.
+// Bytes past the end of the rows `in` and `above` UnfilterRow may read.
 constexpr std::size_t kUnfilterPadding = 16;
 
 // Writes to `out` the `bytes` bytes of the row stored (after its filter
 // byte `filter`) at `in`, unfiltered against `above` (the row above,
-// unfiltered; zeros for the top row). `pixel_bytes` is 1 to 4. All three
-// buffers reach kUnfilterPadding bytes past `bytes`: those of `in` and
-// `above` may be read, those of `out` overwritten. `out` overlaps neither
-// of the others. False for a filter above 4.
+// unfiltered; zeros for the top row). `pixel_bytes` is 1 to 4. `in` and
+// `above` must be readable kUnfilterPadding bytes past `bytes`; nothing
+// past out + bytes is written. `out` does not overlap `above`; it may lie
+// before `in` in the same buffer (unfiltering in place as the filter bytes
+// are dropped): a byte of `in` is read before any write reaches it. False
+// for a filter above 4.
 bool UnfilterRow(std::uint8_t filter, const std::uint8_t* in, const std::uint8_t* above,
                  std::uint8_t* out, std::size_t bytes, int pixel_bytes);
 
