@@ -59,6 +59,7 @@ bool RunPngDecode(png_structp png, png_infop info, PngSource& source, cv::Mat& o
 }  // namespace
 
 DecodedPicture DecodePngWithLibpng(std::string_view bytes) {
+  if (bytes.substr(0, 8) != "\x89PNG\r\n\x1a\n") return {};
   png_structp png = NewPngReader();
   if (png == nullptr) return {};
   png_infop info = png_create_info_struct(png);
