@@ -270,15 +270,33 @@ cv::Mat DecodeRowsInPlace(const PngLayout& layout) {
   cv::Mat picture(static_cast<int>(layout.height) + 1, width, CV_8UC3);
   AdviseHugePages(picture);
   if (!InflateRows(layout, picture.data)) return cv::Mat();
+  const auto stored_row = [&](std::size_t y) { return picture.data + y * (row_bytes + 1); };
+  const auto to_bgr = [&](Byte* samples) {
+    cv::Mat row(1, width, CV_8UC3, samples);
+    cv::cvtColor(row, row, cv::COLOR_RGB2BGR);
+  };
   const std::vector<Byte> zeros(row_bytes + kUnfilterPadding, 0);
+  // Two Paeth rows in a row are unfiltered together, the lower one first
+  // into a row of its own: in place it would overwrite the upper one's
+  // bytes before they are read.
+  std::vector<Byte> lower(row_bytes);
   const Byte* above = zeros.data();
-  for (std::size_t y = 0; y < layout.height; ++y) {
-    Byte* in = picture.data + y * (row_bytes + 1);
-    cv::Mat samples(1, width, CV_8UC3, in + 1);
-    cv::cvtColor(samples, samples, cv::COLOR_RGB2BGR);
+  for (std::size_t y = 0; y < layout.height;) {
+    Byte* in = stored_row(y);
     Byte* out = picture.data + y * row_bytes;
+    to_bgr(in + 1);
+    if (y + 1 < layout.height && in[0] == kPaethFilter && stored_row(y + 1)[0] == kPaethFilter) {
+      Byte* in_next = stored_row(y + 1);
+      to_bgr(in_next + 1);
+      UnfilterPaethRows(in + 1, in_next + 1, above, out, lower.data(), row_bytes, 3);
+      above = out + row_bytes;
+      std::memcpy(out + row_bytes, lower.data(), row_bytes);
+      y += 2;
+      continue;
+    }
     if (!UnfilterRow(in[0], in + 1, above, out, row_bytes, 3)) return cv::Mat();
     above = out;
+    ++y;
   }
   picture.pop_back();
   return picture;

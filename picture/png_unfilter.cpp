@@ -106,28 +106,57 @@ __m128i Select(__m128i mask, __m128i if_set, __m128i if_clear) {
   return _mm_or_si128(_mm_and_si128(mask, if_set), _mm_andnot_si128(mask, if_clear));
 }
 
-// A pixel at a time in 16-bit lanes, with the distances
+// Paeth a pixel at a time in 16-bit lanes, with the distances
 //   pa = |b - c|, pb = |a - c|, pc = |(a - c) + (b - c)|.
+// Each pixel waits for the one to its left: a row is one long chain.
+struct PaethChain {
+  __m128i a = _mm_setzero_si128();  // the pixel to the left, unfiltered
+  __m128i c = _mm_setzero_si128();  // the one above that
+};
+
+// `b`: the pixel above, unfiltered, in 16-bit lanes.
+template <int kPixel>
+inline void PaethPixel(PaethChain& chain, const Byte* in, __m128i b, Byte* out, bool last) {
+  const __m128i b_minus_c = _mm_sub_epi16(b, chain.c);
+  const __m128i a_minus_c = _mm_sub_epi16(chain.a, chain.c);
+  const __m128i pa = Abs16(b_minus_c);
+  const __m128i pb = Abs16(a_minus_c);
+  const __m128i pc = Abs16(_mm_add_epi16(b_minus_c, a_minus_c));
+  const __m128i not_a = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+  const __m128i b_or_c = Select(_mm_cmpgt_epi16(pb, pc), chain.c, b);
+  const __m128i predicted = Select(not_a, b_or_c, chain.a);
+  const __m128i x = _mm_add_epi8(Load4(in), _mm_packus_epi16(predicted, predicted));
+  StorePixel<kPixel>(out, x, last);
+  chain.a = _mm_unpacklo_epi8(x, _mm_setzero_si128());
+  chain.c = b;
+}
+
+__m128i LoadWide(const Byte* at) { return _mm_unpacklo_epi8(Load4(at), _mm_setzero_si128()); }
+
 template <int kPixel>
 void UnfilterPaeth(const Byte* in, const Byte* above, Byte* out, std::size_t bytes) {
-  const __m128i zero = _mm_setzero_si128();
-  __m128i a = zero;
-  __m128i c = zero;
-  for (std::size_t i = 0; i < bytes; i += kPixel) {
-    const __m128i b = _mm_unpacklo_epi8(Load4(above + i), zero);
-    const __m128i b_minus_c = _mm_sub_epi16(b, c);
-    const __m128i a_minus_c = _mm_sub_epi16(a, c);
-    const __m128i pa = Abs16(b_minus_c);
-    const __m128i pb = Abs16(a_minus_c);
-    const __m128i pc = Abs16(_mm_add_epi16(b_minus_c, a_minus_c));
-    const __m128i not_a = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
-    const __m128i b_or_c = Select(_mm_cmpgt_epi16(pb, pc), c, b);
-    const __m128i predicted = Select(not_a, b_or_c, a);
-    const __m128i x = _mm_add_epi8(Load4(in + i), _mm_packus_epi16(predicted, predicted));
-    StorePixel<kPixel>(out + i, x, i + kPixel == bytes);
-    a = _mm_unpacklo_epi8(x, zero);
-    c = b;
+  PaethChain chain;
+  for (std::size_t i = 0; i < bytes; i += kPixel)
+    PaethPixel<kPixel>(chain, in + i, LoadWide(above + i), out + i, i + kPixel == bytes);
+}
+
+// Two rows, the lower a pixel behind the upper: two chains the processor
+// works on side by side. The lower one takes the pixel above from the
+// upper one's register, not from memory just written.
+template <int kPixel>
+void UnfilterPaethPair(const Byte* in, const Byte* in_next, const Byte* above, Byte* out,
+                       Byte* out_next, std::size_t bytes) {
+  PaethChain upper;
+  PaethChain lower;
+  PaethPixel<kPixel>(upper, in, LoadWide(above), out, kPixel == bytes);
+  for (std::size_t i = kPixel; i < bytes; i += kPixel) {
+    const __m128i upper_left = upper.a;
+    PaethPixel<kPixel>(upper, in + i, LoadWide(above + i), out + i, i + kPixel == bytes);
+    const std::size_t j = i - kPixel;
+    PaethPixel<kPixel>(lower, in_next + j, upper_left, out_next + j, false);
   }
+  const std::size_t j = bytes - kPixel;
+  PaethPixel<kPixel>(lower, in_next + j, upper.a, out_next + j, true);
 }
 
 void UnfilterSubAny(const Byte* in, Byte* out, std::size_t bytes, int step) {
@@ -155,6 +184,14 @@ void UnfilterPaethAny(const Byte* in, const Byte* above, Byte* out, std::size_t 
   UnfilterPaethPlain(in, above, out, bytes, step);
 }
 
+void UnfilterPaethPairAny(const Byte* in, const Byte* in_next, const Byte* above, Byte* out,
+                          Byte* out_next, std::size_t bytes, int step) {
+  if (step == 3) return UnfilterPaethPair<3>(in, in_next, above, out, out_next, bytes);
+  if (step == 4) return UnfilterPaethPair<4>(in, in_next, above, out, out_next, bytes);
+  UnfilterPaethPlain(in, above, out, bytes, step);
+  UnfilterPaethPlain(in_next, out, out_next, bytes, step);
+}
+
 #else
 
 void UnfilterSubAny(const Byte* in, Byte* out, std::size_t bytes, int step) {
@@ -174,9 +211,21 @@ void UnfilterPaethAny(const Byte* in, const Byte* above, Byte* out, std::size_t 
   UnfilterPaethPlain(in, above, out, bytes, step);
 }
 
+void UnfilterPaethPairAny(const Byte* in, const Byte* in_next, const Byte* above, Byte* out,
+                          Byte* out_next, std::size_t bytes, int step) {
+  UnfilterPaethPlain(in, above, out, bytes, step);
+  UnfilterPaethPlain(in_next, out, out_next, bytes, step);
+}
+
 #endif
 
 }  // namespace
+
+void UnfilterPaethRows(const std::uint8_t* in, const std::uint8_t* in_next,
+                       const std::uint8_t* above, std::uint8_t* out, std::uint8_t* out_next,
+                       std::size_t bytes, int pixel_bytes) {
+  UnfilterPaethPairAny(in, in_next, above, out, out_next, bytes, pixel_bytes);
+}
 
 bool UnfilterRow(std::uint8_t filter, const std::uint8_t* in, const std::uint8_t* above,
                  std::uint8_t* out, std::size_t bytes, int pixel_bytes) {
@@ -193,7 +242,7 @@ bool UnfilterRow(std::uint8_t filter, const std::uint8_t* in, const std::uint8_t
     case 3:
       UnfilterAverageAny(in, above, out, bytes, pixel_bytes);
       return true;
-    case 4:
+    case kPaethFilter:
       UnfilterPaethAny(in, above, out, bytes, pixel_bytes);
       return true;
     default:

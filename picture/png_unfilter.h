@@ -15,6 +15,8 @@
 
 namespace tessaline {
 
+constexpr std::uint8_t kPaethFilter = 4;
+
 // Bytes past the end of the rows `in` and `above` UnfilterRow may read.
 constexpr std::size_t kUnfilterPadding = 16;
 
@@ -28,5 +30,13 @@ constexpr std::size_t kUnfilterPadding = 16;
 // for a filter above 4.
 bool UnfilterRow(std::uint8_t filter, const std::uint8_t* in, const std::uint8_t* above,
                  std::uint8_t* out, std::size_t bytes, int pixel_bytes);
+
+// The same as UnfilterRow on two Paeth-filtered rows, `in` into `out`
+// against `above`, then `in_next` into `out_next` against `out`, but about
+// twice as fast for 3 and 4 bytes a pixel. `out` is also read up to
+// kUnfilterPadding bytes past its end; `out_next` overlaps nothing else.
+void UnfilterPaethRows(const std::uint8_t* in, const std::uint8_t* in_next,
+                       const std::uint8_t* above, std::uint8_t* out, std::uint8_t* out_next,
+                       std::size_t bytes, int pixel_bytes);
 
 }  // namespace tessaline
