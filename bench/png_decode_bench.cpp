@@ -15,6 +15,7 @@
 #include <benchmark/benchmark.h>
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -88,12 +89,15 @@ PngParts PartsOf(const std::string& png) {
   return parts;
 }
 
-std::vector<std::uint8_t> Inflated(const PngParts& parts) {
-  const std::size_t row = std::size_t(parts.width) * parts.pixel_bytes + 1;
-  std::vector<std::uint8_t> rows(row * parts.height + kUnfilterPadding);
+// The stored rows, inflated by libdeflate into memory not cleared first,
+// as the reader does.
+std::unique_ptr<std::uint8_t[]> Inflated(const PngParts& parts) {
+  const std::size_t size = (std::size_t(parts.width) * parts.pixel_bytes + 1) * parts.height;
+  std::unique_ptr<std::uint8_t[]> rows(new std::uint8_t[size + kUnfilterPadding]);
+  std::fill(rows.get() + size, rows.get() + size + kUnfilterPadding, 0);
   libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
-  libdeflate_zlib_decompress(inflater, parts.data.data(), parts.data.size(), rows.data(),
-                             row * parts.height, nullptr);
+  libdeflate_zlib_decompress(inflater, parts.data.data(), parts.data.size(), rows.get(), size,
+                             nullptr);
   libdeflate_free_decompressor(inflater);
   return rows;
 }
@@ -128,25 +132,38 @@ void BM_PartInflate(benchmark::State& state) {
 }
 
 // Unfiltering alone (argument 1 = 0), or with each row turned into
-// blue-green-red as the reader does (1).
+// blue-green-red as the reader does (1); two Paeth rows in a row together,
+// as the reader unfilters them.
 void BM_PartUnfilter(benchmark::State& state) {
   const std::string& png = Png(static_cast<int>(state.range(0)));
   if (!Usable(state, png)) return;
   const PngParts parts = PartsOf(png);
-  const std::vector<std::uint8_t> stored = Inflated(parts);
+  const std::unique_ptr<std::uint8_t[]> stored = Inflated(parts);
   const std::size_t row_bytes = std::size_t(parts.width) * parts.pixel_bytes;
-  std::vector<std::uint8_t> rows(2 * (row_bytes + kUnfilterPadding));
+  std::vector<std::uint8_t> rows(3 * (row_bytes + kUnfilterPadding));
   cv::Mat picture(parts.height, parts.width, CV_8UC3);
   const int code = parts.pixel_bytes == 4 ? cv::COLOR_RGBA2BGR : cv::COLOR_RGB2BGR;
+  const auto to_bgr = [&](std::uint8_t* row, int y) {
+    if (state.range(1) == 1)
+      cv::cvtColor(cv::Mat(1, parts.width, CV_8UC(parts.pixel_bytes), row), picture.row(y), code);
+  };
   for (auto _ : state) {
     std::uint8_t* above = rows.data();
     std::uint8_t* row = above + row_bytes + kUnfilterPadding;
+    std::uint8_t* next = row + row_bytes + kUnfilterPadding;
     std::fill(rows.begin(), rows.end(), 0);
     for (int y = 0; y < parts.height; ++y) {
-      const std::uint8_t* in = stored.data() + y * (row_bytes + 1);
+      const std::uint8_t* in = stored.get() + y * (row_bytes + 1);
+      if (y + 1 < parts.height && in[0] == kPaethFilter && in[row_bytes + 1] == kPaethFilter) {
+        UnfilterPaethRows(in + 1, in + row_bytes + 2, above, row, next, row_bytes,
+                          parts.pixel_bytes);
+        to_bgr(row, y);
+        to_bgr(next, ++y);
+        std::swap(above, next);
+        continue;
+      }
       UnfilterRow(in[0], in + 1, above, row, row_bytes, parts.pixel_bytes);
-      if (state.range(1) == 1)
-        cv::cvtColor(cv::Mat(1, parts.width, CV_8UC(parts.pixel_bytes), row), picture.row(y), code);
+      to_bgr(row, y);
       std::swap(above, row);
     }
     benchmark::DoNotOptimize(picture.data);
