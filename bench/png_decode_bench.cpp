@@ -7,6 +7,12 @@
 // and the fast reader's parts on each: inflating (libdeflate, one call),
 // unfiltering the rows, and turning them into blue-green-red.
 //
+// Medians on this 2-core machine (CPU time, others at work beside it):
+// libpng 114 ms (opencv) and 87 ms (shipped), the fast reader 58 ms and
+// 34 ms. Of the fast reader's time, inflating takes 49 and 11 ms (the
+// opencv file's deflate stream is nearly all literals), unfiltering 7 and
+// 21 ms, turning into blue-green-red 3 and 2 ms.
+//
 // The photographs come from the wallpaper packages the tests use
 // (scripts/install-deps.sh --test); TESSALINE_BENCH_PHOTO and
 // TESSALINE_BENCH_PNG name others. Report medians:
