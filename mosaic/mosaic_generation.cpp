@@ -48,6 +48,9 @@ PictureSize MatchingReadSize(cv::Size matching, cv::Size working) {
 }
 
 cv::Mat MatchingImageOfTarget(const cv::Mat& picture, cv::Size matching, cv::Size working) {
+  // A picture of the working size (a PNG, which reads whole) is averaged
+  // down as it is, as a whole read does.
+  if (picture.size() == working) return MakeMatchingImage(picture, matching);
   const PictureSize read = MatchingReadSize(matching, working);
   const cv::Size reduced(read.width, read.height);
   cv::Mat stretched = picture;

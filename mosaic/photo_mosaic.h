@@ -52,7 +52,8 @@ DecodedPicture ReadTargetPicture(const std::string& path, PictureSize needed = {
 PictureSize MatchingReadSize(cv::Size matching, cv::Size working);
 
 // The matching image of target `picture` read for matching only: stretched
-// to MatchingReadSize, then averaged down to `matching`.
+// to MatchingReadSize (unless it has the working size), then averaged down
+// to `matching`.
 cv::Mat MatchingImageOfTarget(const cv::Mat& picture, cv::Size matching, cv::Size working);
 
 // The line telling that the target at `path` could not be read, and why:
