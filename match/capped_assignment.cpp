@@ -17,6 +17,7 @@ constexpr int kReachEdges = 2;       // lists a tile should be in for the every-
 constexpr int kReachCells = 4;       // nearest cells given an edge to a tile in fewer
 constexpr int kExtendBy = 8;         // tiles with room added to a cell that reaches none
 constexpr int kRepairRounds = 24;
+constexpr std::int64_t kEpsilon = 1;  // the auction's bid step, in cost units
 constexpr int kWidenRounds = 4;  // doublings of the lists that may not hold the optimum
 constexpr std::size_t kMaxWidened = kMaxCappedEdges / 2;
 constexpr std::int64_t kEverything = std::numeric_limits<std::int64_t>::max() / 4;
@@ -95,9 +96,15 @@ class CappedAssigner {
     flow_.emplace(edges_, tiles_, plan_.flow_cap, plan_.every_tile, max_cost_);
     for (int t = 0; t < tiles_; ++t)
       if (t == in_.target_tile || !matcher_.FeatureOf(t)) flow_->Exclude(t);
+    std::vector<int> all(static_cast<std::size_t>(cells_));
+    std::iota(all.begin(), all.end(), 0);
+    // The every-photo rule's first uses outweigh any distance: an auction
+    // would climb that far in small steps, so those mosaics take shortest
+    // paths throughout.
+    if (!plan_.every_tile) flow_->Auction(all, kEpsilon);
     stuck.clear();
     for (int cell = 0; cell < cells_; ++cell)
-      if (!PlaceExtending(cell)) stuck.push_back(cell);
+      if (flow_->TileOf(cell) < 0 && !PlaceExtending(cell)) stuck.push_back(cell);
   }
 
   const std::vector<int>& Query(int cell) {

@@ -7,7 +7,7 @@
 namespace tessaline {
 
 SlotFlow::SlotFlow(const SlotEdges& edges, int tiles, int cap, bool every_tile, int max_cost)
-    : edges_(edges), every_tile_(every_tile) {
+    : edges_(edges), every_tile_(every_tile), max_cost_(max_cost) {
   assert(cap >= 1 && "a tile needs at least one use");
   const std::size_t cells = edges.size();
   columns_.resize(static_cast<std::size_t>(std::max(tiles, 0)) * (every_tile ? 2 : 1));
@@ -15,6 +15,8 @@ SlotFlow::SlotFlow(const SlotEdges& edges, int tiles, int cap, bool every_tile, 
   // cell at most once.
   const std::int64_t further =
       (static_cast<std::int64_t>(max_cost) + 1) * (static_cast<std::int64_t>(cells) + 1);
+  // No price in a placement the lists allow climbs past a few paths' worth.
+  give_up_ = (every_tile ? further : 0) + 4 * (static_cast<std::int64_t>(max_cost) + 1);
   for (int t = 0; t < tiles; ++t) {
     Column* c = &columns_[static_cast<std::size_t>(Column0(t))];
     if (!every_tile) {
@@ -40,6 +42,80 @@ void SlotFlow::Exclude(int tile) {
   c[1].cap += c[0].cap;
   c[1].extra = 0;
   c[0].cap = 0;
+}
+
+void SlotFlow::Auction(const std::vector<int>& cells, std::int64_t epsilon) {
+  std::vector<Slots> slots(columns_.size());
+  std::vector<int> queue(cells.rbegin(), cells.rend());
+  while (!queue.empty()) {
+    const int cell = queue.back();
+    queue.pop_back();
+    int outbid = -1;
+    if (Bid(cell, slots, epsilon, outbid) && outbid >= 0) queue.push_back(outbid);
+  }
+  // A full column costs what its cheapest slot does; one with room nothing.
+  for (std::size_t j = 0; j < columns_.size(); ++j) {
+    Column& c = columns_[j];
+    for (const auto& slot : slots[j]) c.owners.push_back(slot.second);
+    c.price = static_cast<int>(slots[j].size()) < c.cap || slots[j].empty() ? 0 : slots[j][0].first;
+  }
+}
+
+// The price of a column's rank-th cheapest slot (0 or 1); free slots cost
+// nothing, and a column of one slot has no second.
+std::int64_t SlotFlow::SlotPrice(const Slots& slots, int cap, int rank) const {
+  const int taken = static_cast<int>(slots.size());
+  if (taken + rank < cap) return 0;
+  if (rank == 0) return slots[0].first;
+  if (cap < 2) return std::numeric_limits<std::int64_t>::max() / 4;
+  if (taken < cap) return slots[0].first;
+  std::int64_t second = slots[1].first;
+  if (slots.size() > 2) second = std::min(second, slots[2].first);
+  return second;
+}
+
+bool SlotFlow::Bid(int cell, std::vector<Slots>& slots, std::int64_t epsilon, int& outbid) {
+  constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max() / 4;
+  std::int64_t best = kNone, second = kNone, best_cost = 0;
+  int best_column = -1;
+  for (const SlotEdge& e : edges_[static_cast<std::size_t>(cell)]) {
+    if (e.cost < 0) continue;
+    const int first = Column0(e.tile);
+    for (int j = first; j < first + ColumnsOf(e.tile); ++j) {
+      const Column& c = columns_[static_cast<std::size_t>(j)];
+      if (c.cap == 0) continue;
+      const std::int64_t cost = e.cost + c.extra;
+      const std::int64_t value = cost + SlotPrice(slots[static_cast<std::size_t>(j)], c.cap, 0);
+      if (value < best) {
+        second = best;
+        best = value;
+        best_column = j;
+        best_cost = cost;
+      } else if (value < second) {
+        second = value;
+      }
+    }
+  }
+  if (best_column < 0 || best > give_up_) return false;
+  const std::size_t j = static_cast<std::size_t>(best_column);
+  const int cap = columns_[j].cap;
+  second = std::min(second, best_cost + SlotPrice(slots[j], cap, 1));
+  // With one slot to go to, a cell bids all it may: rivals give up soon.
+  if (second >= kNone) second = best + max_cost_ + 1;
+  const std::int64_t price = best - best_cost + (second - best) + epsilon;
+  Slots& heap = slots[j];
+  const auto later = std::greater<std::pair<std::int64_t, int>>();
+  if (static_cast<int>(heap.size()) == cap) {
+    std::pop_heap(heap.begin(), heap.end(), later);
+    outbid = heap.back().second;
+    column_of_[static_cast<std::size_t>(outbid)] = -1;
+    heap.pop_back();
+  }
+  heap.emplace_back(price, cell);
+  std::push_heap(heap.begin(), heap.end(), later);
+  column_of_[static_cast<std::size_t>(cell)] = best_column;
+  cost_of_[static_cast<std::size_t>(cell)] = best_cost;
+  return true;
 }
 
 bool SlotFlow::Place(int cell) {

@@ -54,6 +54,17 @@ class SlotFlow {
   // one no cell can take): its first slot is dropped. Before any Place.
   void Exclude(int tile);
 
+  // Places every cell of `cells` (all free) by a forward auction: each
+  // unplaced cell bids for the slot that is cheapest to it (cost plus
+  // price), raising the slot's price by its margin over the next best
+  // slot plus `epsilon`, and a cell outbid takes its turn again. The
+  // result is within cells × epsilon of the optimum over the lists (every
+  // slot never bid for keeps price 0), and far faster than one shortest
+  // path per cell where many cells want the same tiles. Slot prices then
+  // become the tiles' prices for Place. Cells with no edge, and cells that
+  // were priced out of every slot they can reach (more cells than slots in
+  // their lists), stay free.
+  void Auction(const std::vector<int>& cells, std::int64_t epsilon);
   // Places free cell `cell` along the cheapest augmenting path; false when
   // no tile with a free slot can be reached from it (nothing changes then).
   bool Place(int cell);
@@ -85,6 +96,10 @@ class SlotFlow {
     std::vector<int> owners;
   };
 
+  // A column's slots in an auction: (price, owner), a min-heap.
+  using Slots = std::vector<std::pair<std::int64_t, int>>;
+  std::int64_t SlotPrice(const Slots& slots, int cap, int rank) const;
+  bool Bid(int cell, std::vector<Slots>& slots, std::int64_t epsilon, int& outbid);
   int ColumnsOf(int tile) const { return every_tile_ ? 2 : 1; }
   int Column0(int tile) const { return every_tile_ ? 2 * tile : tile; }
   void RelaxRow(int row, std::int64_t base);
@@ -95,6 +110,8 @@ class SlotFlow {
 
   const SlotEdges& edges_;
   bool every_tile_;
+  std::int64_t max_cost_;
+  std::int64_t give_up_;  // a cell whose cheapest slot costs more stops bidding
   std::vector<Column> columns_;
   std::vector<int> column_of_;         // per cell, −1 when free
   std::vector<std::int64_t> cost_of_;  // per cell: edge cost + the column's extra
