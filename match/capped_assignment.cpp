@@ -17,8 +17,7 @@ constexpr int kReachEdges = 2;       // lists a tile should be in for the every-
 constexpr int kReachCells = 4;       // nearest cells given an edge to a tile in fewer
 constexpr int kExtendBy = 8;         // tiles with room added to a cell that reaches none
 constexpr int kRepairRounds = 24;
-constexpr std::int64_t kEpsilon = 1;  // the auction's bid step, in cost units
-constexpr int kWidenRounds = 4;  // doublings of the lists that may not hold the optimum
+constexpr int kReachRounds = 4;  // widenings of the nearest cells of unused photos
 constexpr std::size_t kMaxWidened = kMaxCappedEdges / 2;
 constexpr std::int64_t kEverything = std::numeric_limits<std::int64_t>::max() / 4;
 
@@ -78,11 +77,15 @@ class CappedAssigner {
   CappedOutcome Run(std::vector<int>& tiles) {
     BuildEdges();
     if (plan_.every_tile) ReachEveryTile();
-    std::vector<int> stuck;
-    Solve(stuck);
+    flow_.emplace(edges_, tiles_, plan_.flow_cap, plan_.every_tile, max_cost_);
+    for (int t = 0; t < tiles_; ++t)
+      if (t == in_.target_tile || !matcher_.FeatureOf(t)) flow_->Exclude(t);
+    std::vector<int> all(static_cast<std::size_t>(cells_));
+    std::iota(all.begin(), all.end(), 0);
+    std::vector<int> stuck = Place(all, true);
     if (plan_.every_tile) ReachUnused(stuck);
-    Widen(stuck);
     if (in_.rules.repeat_distance > 0) RepairRepeats(stuck);
+    PlaceStuck(stuck);
     for (int cell : stuck) PlaceDirectly(cell);
     tiles.resize(static_cast<std::size_t>(cells_));
     for (int cell = 0; cell < cells_; ++cell)
@@ -91,20 +94,10 @@ class CappedAssigner {
   }
 
  private:
-  // Places every cell afresh over the lists as they are.
-  void Solve(std::vector<int>& stuck) {
-    flow_.emplace(edges_, tiles_, plan_.flow_cap, plan_.every_tile, max_cost_);
-    for (int t = 0; t < tiles_; ++t)
-      if (t == in_.target_tile || !matcher_.FeatureOf(t)) flow_->Exclude(t);
-    std::vector<int> all(static_cast<std::size_t>(cells_));
-    std::iota(all.begin(), all.end(), 0);
-    // The every-photo rule's first uses outweigh any distance: an auction
-    // would climb that far in small steps, so those mosaics take shortest
-    // paths throughout.
-    if (!plan_.every_tile) flow_->Auction(all, kEpsilon);
-    stuck.clear();
-    for (int cell = 0; cell < cells_; ++cell)
-      if (flow_->TileOf(cell) < 0 && !PlaceExtending(cell)) stuck.push_back(cell);
+  std::vector<int> Place(const std::vector<int>& cells, bool scale) {
+    return flow_->Place(cells, scale, [this](int cell, std::int64_t excess, std::int64_t slack) {
+      return Reach(cell, excess, slack);
+    });
   }
 
   const std::vector<int>& Query(int cell) {
@@ -172,18 +165,6 @@ class CappedAssigner {
     list.push_back({tile, EdgeCost(Query(cell), matcher_.FeatureOf(tile))});
   }
 
-  bool PlaceExtending(int cell) {
-    if (flow_->Place(cell)) return true;
-    // Every tile the cell can reach is full: give it the nearest with room.
-    MarkListed(cell);
-    const std::vector<int> more = Nearest(cell, kExtendBy, [this](int t) {
-      return t != in_.target_tile && mark_[static_cast<std::size_t>(t)] != serial_ &&
-             flow_->HasRoom(t);
-    });
-    for (int t : more) AddEdge(cell, t);
-    return !more.empty() && flow_->Place(cell);
-  }
-
   void MarkListed(int cell) {
     ++serial_;
     for (const SlotEdge& e : edges_[static_cast<std::size_t>(cell)])
@@ -195,8 +176,9 @@ class CappedAssigner {
     return matcher_.NearestAllowed(ColourFeature(q.begin(), q.end()), count, allowed);
   }
 
-  void Widen(std::vector<int>& stuck);
+  SlotFlow::Reach Reach(int cell, std::int64_t excess, std::int64_t slack);
   void WidenList(int cell);
+  void PlaceStuck(std::vector<int>& stuck);
   void ReachUnused(std::vector<int>& stuck);
   void RepairRepeats(std::vector<int>& stuck);
   std::vector<int> FreeRepeats();
@@ -225,22 +207,18 @@ class CappedAssigner {
   bool repeat_broken_ = false;
 };
 
-// A cell pays no more than the prices let any tile outside its list cost
-// it, or its list is widened and all are placed again; when no cell is
-// left, the prices prove the assignment optimal over the whole library.
-void CappedAssigner::Widen(std::vector<int>& stuck) {
-  for (int round = 0; round < kWidenRounds; ++round) {
-    const std::int64_t least = flow_->LeastPrice();
-    std::vector<int> unsafe;
-    for (int cell = 0; cell < cells_; ++cell)
-      if (flow_->TileOf(cell) >= 0 &&
-          flow_->Paid(cell) > reach_[static_cast<std::size_t>(cell)] + least &&
-          edges_[static_cast<std::size_t>(cell)].size() < kMaxWidened)
-        unsafe.push_back(cell);
-    if (unsafe.empty()) return;
-    for (int cell : unsafe) WidenList(cell);
-    Solve(stuck);
+// A cell whose cheapest slot costs more than a tile beyond its list might
+// sees more of the library; one that has seen all it may and still finds
+// every slot far dearer than any edge gives up (its cells cannot all fit).
+SlotFlow::Reach CappedAssigner::Reach(int cell, std::int64_t excess, std::int64_t slack) {
+  const std::int64_t reach = reach_[static_cast<std::size_t>(cell)];
+  if (excess <= reach + slack) return SlotFlow::Reach::kBid;
+  if (reach < kEverything && edges_[static_cast<std::size_t>(cell)].size() < kMaxWidened) {
+    WidenList(cell);
+    return SlotFlow::Reach::kWidened;
   }
+  const std::int64_t far = std::min<std::int64_t>(reach, max_cost_) + 4 * (max_cost_ + 1);
+  return excess > far ? SlotFlow::Reach::kGiveUp : SlotFlow::Reach::kBid;
 }
 
 void CappedAssigner::WidenList(int cell) {
@@ -257,31 +235,48 @@ void CappedAssigner::WidenList(int cell) {
 }
 
 // Photos still unused under the every-photo rule get edges from more of
-// their nearest cells, and all are placed again.
+// their nearest cells, which bid again.
 void CappedAssigner::ReachUnused(std::vector<int>& stuck) {
   const int dim = in_.mx * in_.my * 3;
-  for (int round = 1; round <= kWidenRounds; ++round) {
-    bool added = false;
+  for (int round = 1; round <= kReachRounds; ++round) {
+    std::vector<int> again = stuck;
     for (int t = 0; t < tiles_; ++t) {
       const unsigned char* feature = matcher_.FeatureOf(t);
       if (t == in_.target_tile || !feature || flow_->Uses(t) > 0) continue;
       const ColourFeature tile(feature, feature + dim);
-      for (int cell : cell_matcher_.Nearest(tile, kReachCells << (2 * round))) AddEdge(cell, t);
-      added = true;
+      for (int cell : cell_matcher_.Nearest(tile, kReachCells << (2 * round))) {
+        AddEdge(cell, t);
+        again.push_back(cell);
+      }
     }
-    if (!added) return;
-    Solve(stuck);
+    if (again.size() == stuck.size()) return;
+    std::sort(again.begin(), again.end());
+    again.erase(std::unique(again.begin(), again.end()), again.end());
+    for (int cell : again) flow_->Free(cell);
+    stuck = Place(again, false);
   }
+}
+
+// Cells that found no room get the nearest tiles with room and bid again.
+void CappedAssigner::PlaceStuck(std::vector<int>& stuck) {
+  if (stuck.empty()) return;
+  for (int cell : stuck) {
+    MarkListed(cell);
+    const std::vector<int> more = Nearest(cell, kExtendBy, [this](int t) {
+      return t != in_.target_tile && mark_[static_cast<std::size_t>(t)] != serial_ &&
+             flow_->HasRoom(t);
+    });
+    for (int t : more) AddEdge(cell, t);
+  }
+  stuck = Place(stuck, false);
 }
 
 void CappedAssigner::RepairRepeats(std::vector<int>& stuck) {
   for (int round = 0; round < kRepairRounds; ++round) {
     const std::vector<int> freed = FreeRepeats();
     if (freed.empty()) return;
-    // Prices stay as they were: freed slots may keep a price they no longer
-    // earn, so this step is near the optimum rather than at it.
-    for (int cell : freed)
-      if (!PlaceExtending(cell)) stuck.push_back(cell);
+    const std::vector<int> left = Place(freed, false);
+    stuck.insert(stuck.end(), left.begin(), left.end());
   }
   // Whatever still clashes takes the nearest tile that breaks no rule.
   const std::vector<int> freed = FreeRepeats();

@@ -2,9 +2,24 @@
 
 #include <algorithm>
 #include <cassert>
+#include <functional>
 #include <limits>
 
 namespace tessaline {
+namespace {
+
+constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max() / 4;
+constexpr std::int64_t kScaleStep = 8;     // ε shrinks so much per phase
+constexpr std::int64_t kFinalEpsilon = 1;  // in cost units
+
+}  // namespace
+
+struct SlotFlow::Bidding {
+  std::int64_t best = kNone;    // cost plus price of the cheapest slot
+  std::int64_t second = kNone;  // of the next cheapest slot, in any column
+  std::int64_t cost = 0;        // edge cost plus extra of the cheapest
+  int column = -1;
+};
 
 SlotFlow::SlotFlow(const SlotEdges& edges, int tiles, int cap, bool every_tile, int max_cost)
     : edges_(edges), every_tile_(every_tile), max_cost_(max_cost) {
@@ -15,205 +30,291 @@ SlotFlow::SlotFlow(const SlotEdges& edges, int tiles, int cap, bool every_tile, 
   // cell at most once.
   const std::int64_t further =
       (static_cast<std::int64_t>(max_cost) + 1) * (static_cast<std::int64_t>(cells) + 1);
-  // No price in a placement the lists allow climbs past a few paths' worth.
-  give_up_ = (every_tile ? further : 0) + 4 * (static_cast<std::int64_t>(max_cost) + 1);
+  range_ = (every_tile ? further : 0) + max_cost + 1;
   for (int t = 0; t < tiles; ++t) {
     Column* c = &columns_[static_cast<std::size_t>(Column0(t))];
     if (!every_tile) {
-      c->cap = cap;
+      c->cap = c->untouched = cap;
       continue;
     }
-    c[0].cap = 1;
-    c[1].cap = cap - 1;
+    c[0].cap = c[0].untouched = 1;
+    c[1].cap = c[1].untouched = cap - 1;
     c[1].extra = further;
   }
   column_of_.assign(cells, -1);
   cost_of_.assign(cells, 0);
-  seen_.assign(columns_.size(), 0);
-  done_.assign(columns_.size(), 0);
-  dist_.assign(columns_.size(), 0);
-  pred_row_.assign(columns_.size(), -1);
-  pred_cost_.assign(columns_.size(), 0);
+  price_of_.assign(cells, 0);
+  forced_.assign(cells, 0);
 }
 
 void SlotFlow::Exclude(int tile) {
   if (!every_tile_ || tile < 0 || Column0(tile) >= static_cast<int>(columns_.size())) return;
   Column* c = &columns_[static_cast<std::size_t>(Column0(tile))];
   c[1].cap += c[0].cap;
+  c[1].untouched += c[0].untouched;
   c[1].extra = 0;
-  c[0].cap = 0;
+  c[0].cap = c[0].untouched = 0;
 }
 
-void SlotFlow::Auction(const std::vector<int>& cells, std::int64_t epsilon) {
-  std::vector<Slots> slots(columns_.size());
-  std::vector<int> queue(cells.rbegin(), cells.rend());
+std::vector<int> SlotFlow::Place(const std::vector<int>& cells, bool scale, const Widen& widen) {
+  std::int64_t epsilon = scale ? std::max(kFinalEpsilon, range_ / kScaleStep) : kFinalEpsilon;
+  for (;;) {
+    if (scale)
+      for (int cell : cells) Free(cell);
+    Auction(cells, epsilon, widen);
+    Settle(epsilon);
+    if (epsilon <= kFinalEpsilon) break;
+    epsilon = std::max(kFinalEpsilon, epsilon / kScaleStep);
+  }
+  std::vector<int> free;
+  for (int cell : cells)
+    if (column_of_[static_cast<std::size_t>(cell)] < 0) free.push_back(cell);
+  return free;
+}
+
+void SlotFlow::Auction(const std::vector<int>& cells, std::int64_t epsilon, const Widen& widen) {
+  least_ = LeastPrice();
+  std::vector<int> queue;
+  for (auto it = cells.rbegin(); it != cells.rend(); ++it)
+    if (column_of_[static_cast<std::size_t>(*it)] < 0) queue.push_back(*it);
   while (!queue.empty()) {
     const int cell = queue.back();
     queue.pop_back();
-    int outbid = -1;
-    if (Bid(cell, slots, epsilon, outbid) && outbid >= 0) queue.push_back(outbid);
-  }
-  // A full column costs what its cheapest slot does; one with room nothing.
-  for (std::size_t j = 0; j < columns_.size(); ++j) {
-    Column& c = columns_[j];
-    for (const auto& slot : slots[j]) c.owners.push_back(slot.second);
-    c.price = static_cast<int>(slots[j].size()) < c.cap || slots[j].empty() ? 0 : slots[j][0].first;
+    if (column_of_[static_cast<std::size_t>(cell)] >= 0) continue;  // listed twice
+    const int outbid = Bid(cell, epsilon, widen);
+    if (outbid >= 0) queue.push_back(outbid);
   }
 }
 
-// The price of a column's rank-th cheapest slot (0 or 1); free slots cost
-// nothing, and a column of one slot has no second.
-std::int64_t SlotFlow::SlotPrice(const Slots& slots, int cap, int rank) const {
-  const int taken = static_cast<int>(slots.size());
-  if (taken + rank < cap) return 0;
-  if (rank == 0) return slots[0].first;
-  if (cap < 2) return std::numeric_limits<std::int64_t>::max() / 4;
-  if (taken < cap) return slots[0].first;
-  std::int64_t second = slots[1].first;
-  if (slots.size() > 2) second = std::min(second, slots[2].first);
-  return second;
+// The least and the second least price of a column's slots; kNone where
+// it has no such slot.
+void SlotFlow::Lowest(const Column& c, std::int64_t& first, std::int64_t& second) const {
+  first = second = kNone;
+  const std::vector<Slot>& s = c.slots;
+  if (c.untouched >= 2) {
+    first = second = 0;
+  } else if (c.untouched == 1) {
+    first = 0;
+    if (!s.empty()) second = s[0].price;
+  } else if (!s.empty()) {
+    first = s[0].price;
+    if (s.size() > 1) second = s[1].price;
+    if (s.size() > 2) second = std::min(second, s[2].price);
+  }
 }
 
-bool SlotFlow::Bid(int cell, std::vector<Slots>& slots, std::int64_t epsilon, int& outbid) {
-  constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max() / 4;
-  std::int64_t best = kNone, second = kNone, best_cost = 0;
-  int best_column = -1;
+// The cheapest slot of `cell` and what the next cheapest costs it; false
+// when its list reaches none.
+bool SlotFlow::Best(int cell, Bidding& b) const {
+  b = Bidding();
+  std::int64_t best_second = kNone;
   for (const SlotEdge& e : edges_[static_cast<std::size_t>(cell)]) {
     if (e.cost < 0) continue;
     const int first = Column0(e.tile);
     for (int j = first; j < first + ColumnsOf(e.tile); ++j) {
       const Column& c = columns_[static_cast<std::size_t>(j)];
       if (c.cap == 0) continue;
-      const std::int64_t cost = e.cost + c.extra;
-      const std::int64_t value = cost + SlotPrice(slots[static_cast<std::size_t>(j)], c.cap, 0);
-      if (value < best) {
-        second = best;
-        best = value;
-        best_column = j;
-        best_cost = cost;
-      } else if (value < second) {
-        second = value;
+      std::int64_t low, low2;
+      Lowest(c, low, low2);
+      const std::int64_t cost = e.cost + c.extra, value = cost + low;
+      if (value < b.best) {
+        b.second = b.best;
+        b = Bidding{value, b.second, cost, j};
+        best_second = low2;
+      } else if (value < b.second) {
+        b.second = value;
       }
     }
   }
-  if (best_column < 0 || best > give_up_) return false;
-  const std::size_t j = static_cast<std::size_t>(best_column);
-  const int cap = columns_[j].cap;
-  second = std::min(second, best_cost + SlotPrice(slots[j], cap, 1));
+  if (b.column < 0) return false;
+  if (best_second < kNone) b.second = std::min(b.second, b.cost + best_second);
+  return true;
+}
+
+// One bid of free `cell`; gives the cell it outbid, or −1.
+int SlotFlow::Bid(int cell, std::int64_t epsilon, const Widen& widen) {
+  Bidding b;
+  for (;;) {
+    if (!Best(cell, b)) return -1;
+    const Reach reach = widen(cell, b.best - least_, epsilon);
+    if (reach == Reach::kGiveUp) return -1;
+    if (reach == Reach::kBid) break;
+  }
   // With one slot to go to, a cell bids all it may: rivals give up soon.
-  if (second >= kNone) second = best + max_cost_ + 1;
-  const std::int64_t price = best - best_cost + (second - best) + epsilon;
-  Slots& heap = slots[j];
-  const auto later = std::greater<std::pair<std::int64_t, int>>();
-  if (static_cast<int>(heap.size()) == cap) {
-    std::pop_heap(heap.begin(), heap.end(), later);
-    outbid = heap.back().second;
+  if (b.second >= kNone) b.second = b.best + max_cost_ + 1;
+  return TakeSlot(b.column, b.second - b.cost + epsilon, cell, b.cost);
+}
+
+// `cell` takes the cheapest slot of `column` at `price`; gives its owner.
+int SlotFlow::TakeSlot(int column, std::int64_t price, int cell, std::int64_t cost) {
+  Column& c = columns_[static_cast<std::size_t>(column)];
+  const auto later = std::greater<Slot>();
+  int outbid = -1;
+  if (c.untouched > 0) {
+    --c.untouched;
+    c.slots.push_back({price, cell});
+  } else {
+    std::pop_heap(c.slots.begin(), c.slots.end(), later);
+    outbid = c.slots.back().owner;
+    c.slots.back() = {price, cell};
+  }
+  std::push_heap(c.slots.begin(), c.slots.end(), later);
+  if (outbid >= 0)
     column_of_[static_cast<std::size_t>(outbid)] = -1;
-    heap.pop_back();
-  }
-  heap.emplace_back(price, cell);
-  std::push_heap(heap.begin(), heap.end(), later);
-  column_of_[static_cast<std::size_t>(cell)] = best_column;
-  cost_of_[static_cast<std::size_t>(cell)] = best_cost;
-  return true;
-}
-
-bool SlotFlow::Place(int cell) {
-  const int end = Search(cell);
-  if (end < 0) return false;
-  // Jonker–Volgenant: every column settled before the end gets dearer by
-  // its lead over the end, which keeps all reduced costs non-negative and
-  // makes the path just found cost nothing more than its own edges.
-  const std::int64_t d_end = dist_[static_cast<std::size_t>(end)];
-  for (int j : finished_) columns_[static_cast<std::size_t>(j)].price += d_end - dist_[j];
-  Augment(cell, end);
-  return true;
-}
-
-// Dijkstra from free `cell` over the columns; gives the first column with a
-// free slot that it settles, or −1.
-int SlotFlow::Search(int cell) {
-  ++serial_;
-  finished_.clear();
-  heap_ = {};
-  RelaxRow(cell, 0);
-  while (!heap_.empty()) {
-    const auto [d, j] = heap_.top();
-    heap_.pop();
-    const std::size_t col = static_cast<std::size_t>(j);
-    if (done_[col] == serial_ || d != dist_[col]) continue;
-    done_[col] = serial_;
-    const Column& c = columns_[col];
-    if (static_cast<int>(c.owners.size()) < c.cap) return j;
-    finished_.push_back(j);
-    // The owners sit on the column at reduced cost 0: they are as far as it.
-    for (int row : c.owners) RelaxRow(row, d - cost_of_[static_cast<std::size_t>(row)] - c.price);
-  }
-  return -1;
-}
-
-void SlotFlow::RelaxRow(int row, std::int64_t base) {
-  const int own = column_of_[static_cast<std::size_t>(row)];
-  for (const SlotEdge& e : edges_[static_cast<std::size_t>(row)]) {
-    if (e.cost < 0) continue;
-    const int first = Column0(e.tile);
-    for (int j = first; j < first + ColumnsOf(e.tile); ++j) {
-      const Column& c = columns_[static_cast<std::size_t>(j)];
-      if (c.cap == 0 || j == own) continue;
-      Relax(j, base + e.cost + c.extra + c.price, row, e.cost + c.extra);
-    }
-  }
-}
-
-void SlotFlow::Relax(int column, std::int64_t d, int row, std::int64_t cost) {
-  const std::size_t j = static_cast<std::size_t>(column);
-  if (seen_[j] == serial_ && (done_[j] == serial_ || d >= dist_[j])) return;
-  seen_[j] = serial_;
-  dist_[j] = d;
-  pred_row_[j] = row;
-  pred_cost_[j] = cost;
-  heap_.push({d, column});
-}
-
-// Moves every row of the path one column on, from the end back to `cell`.
-void SlotFlow::Augment(int cell, int end) {
-  for (int j = end;;) {
-    const int row = pred_row_[static_cast<std::size_t>(j)];
-    const int before = column_of_[static_cast<std::size_t>(row)];
-    if (before >= 0) Free(row);
-    Take(row, j, pred_cost_[static_cast<std::size_t>(j)]);
-    if (row == cell) return;
-    j = before;
-  }
-}
-
-void SlotFlow::Take(int cell, int column, std::int64_t cost) {
-  columns_[static_cast<std::size_t>(column)].owners.push_back(cell);
+  else
+    ++c.used;
   column_of_[static_cast<std::size_t>(cell)] = column;
   cost_of_[static_cast<std::size_t>(cell)] = cost;
+  price_of_[static_cast<std::size_t>(cell)] = price;
+  return outbid;
+}
+
+// The least a slot costs beyond its edge (extra plus price).
+std::int64_t SlotFlow::LeastPrice() const {
+  std::int64_t least = kNone;
+  for (const Column& c : columns_) {
+    if (c.cap == 0) continue;
+    std::int64_t low, low2;
+    Lowest(c, low, low2);
+    if (low < kNone) least = std::min(least, c.extra + low);
+  }
+  return least;
+}
+
+// Brings every free slot down to the least price a placed cell pays, by
+// reverse bids, then lowers all prices by that much.
+void SlotFlow::Settle(std::int64_t epsilon) {
+  std::int64_t floor = kNone;
+  for (const Column& c : columns_)
+    for (const Slot& s : c.slots)
+      if (s.owner >= 0) floor = std::min(floor, s.price);
+  if (floor >= kNone) return;
+  std::vector<int> again;
+  for (std::size_t j = 0; j < columns_.size(); ++j)
+    for (const Slot& s : columns_[j].slots)
+      if (s.owner < 0 && s.price > floor) {
+        again.push_back(static_cast<int>(j));
+        break;
+      }
+  if (!again.empty()) BuildUsers();
+  while (!again.empty()) {
+    const int column = again.back();
+    again.pop_back();
+    while (LowerFree(column, floor, epsilon, again)) {
+    }
+  }
+  Lower(floor);
+}
+
+void SlotFlow::BuildUsers() {
+  const int tiles = static_cast<int>(columns_.size()) / (every_tile_ ? 2 : 1);
+  users_begin_.assign(static_cast<std::size_t>(tiles) + 1, 0);
+  for (const auto& list : edges_)
+    for (const SlotEdge& e : list) ++users_begin_[static_cast<std::size_t>(e.tile) + 1];
+  for (int t = 0; t < tiles; ++t) users_begin_[t + 1] += users_begin_[t];
+  users_.resize(static_cast<std::size_t>(users_begin_.back()));
+  std::vector<int> at(users_begin_.begin(), users_begin_.end() - 1);
+  for (std::size_t cell = 0; cell < edges_.size(); ++cell)
+    for (std::size_t i = 0; i < edges_[cell].size(); ++i)
+      users_[static_cast<std::size_t>(at[edges_[cell][i].tile]++)] = {static_cast<int>(cell),
+                                                                       static_cast<int>(i)};
+}
+
+// One reverse bid of a free slot of `column` priced over `floor`: the
+// placed cell that gains most by moving there moves, at the price that
+// keeps the runner-up where it is; with no cell gaining more than ε, the
+// slot costs `floor`. False when no such slot is left.
+bool SlotFlow::LowerFree(int column, std::int64_t floor, std::int64_t epsilon,
+                         std::vector<int>& again) {
+  Column& c = columns_[static_cast<std::size_t>(column)];
+  const auto slot = std::find_if(c.slots.begin(), c.slots.end(),
+                                 [&](const Slot& s) { return s.owner < 0 && s.price > floor; });
+  if (slot == c.slots.end()) return false;
+  const int tile = every_tile_ ? column / 2 : column;
+  std::int64_t best = -kNone, second = -kNone, best_cost = 0;
+  int best_cell = -1;
+  for (int u = users_begin_[static_cast<std::size_t>(tile)];
+       u < users_begin_[static_cast<std::size_t>(tile) + 1]; ++u) {
+    const auto [cell, index] = users_[static_cast<std::size_t>(u)];
+    const int cost = edges_[static_cast<std::size_t>(cell)][static_cast<std::size_t>(index)].cost;
+    const std::size_t i = static_cast<std::size_t>(cell);
+    if (cost < 0 || column_of_[i] < 0 || forced_[i]) continue;
+    // The most the slot may cost and still be the cell's better place.
+    const std::int64_t gain = cost_of_[i] + price_of_[i] - cost - c.extra;
+    if (gain > best) {
+      second = best;
+      best = gain;
+      best_cell = cell;
+      best_cost = cost + c.extra;
+    } else if (gain > second) {
+      second = gain;
+    }
+  }
+  const std::size_t s = static_cast<std::size_t>(slot - c.slots.begin());
+  if (best_cell < 0 || best - epsilon <= floor) {
+    c.slots[s].price = floor;
+  } else {
+    const int from = column_of_[static_cast<std::size_t>(best_cell)];
+    const std::int64_t left = price_of_[static_cast<std::size_t>(best_cell)];
+    Free(best_cell);
+    const std::int64_t price = std::max(floor, second - epsilon);
+    c.slots[s] = {price, best_cell};
+    ++c.used;
+    column_of_[static_cast<std::size_t>(best_cell)] = column;
+    cost_of_[static_cast<std::size_t>(best_cell)] = best_cost;
+    price_of_[static_cast<std::size_t>(best_cell)] = price;
+    if (left > floor) again.push_back(from);
+  }
+  std::make_heap(c.slots.begin(), c.slots.end(), std::greater<Slot>());
+  return true;
+}
+
+void SlotFlow::Lower(std::int64_t by) {
+  for (Column& c : columns_)
+    for (Slot& s : c.slots) s.price = std::max<std::int64_t>(s.price - by, 0);
+  for (std::size_t cell = 0; cell < column_of_.size(); ++cell)
+    if (column_of_[cell] >= 0 && !forced_[cell]) price_of_[cell] -= by;
 }
 
 void SlotFlow::Free(int cell) {
-  const int j = column_of_[static_cast<std::size_t>(cell)];
+  const std::size_t i = static_cast<std::size_t>(cell);
+  const int j = column_of_[i];
   if (j < 0) return;
-  std::vector<int>& owners = columns_[static_cast<std::size_t>(j)].owners;
-  const auto at = std::find(owners.begin(), owners.end(), cell);
-  *at = owners.back();
-  owners.pop_back();
-  column_of_[static_cast<std::size_t>(cell)] = -1;
+  Column& c = columns_[static_cast<std::size_t>(j)];
+  column_of_[i] = -1;
+  if (forced_[i]) {
+    forced_[i] = 0;
+    c.forced.erase(std::find(c.forced.begin(), c.forced.end(), cell));
+    return;
+  }
+  for (Slot& s : c.slots)
+    if (s.owner == cell) s.owner = -1;
+  --c.used;
 }
 
 void SlotFlow::Force(int cell, int tile) {
+  const std::size_t i = static_cast<std::size_t>(cell);
   const int first = Column0(tile);
-  int column = first + ColumnsOf(tile) - 1;
   for (int j = first; j < first + ColumnsOf(tile); ++j) {
-    const Column& c = columns_[static_cast<std::size_t>(j)];
-    if (static_cast<int>(c.owners.size()) < c.cap) {
-      column = j;
-      break;
+    Column& c = columns_[static_cast<std::size_t>(j)];
+    if (c.cap == 0 || (c.untouched == 0 && c.used == static_cast<int>(c.slots.size()))) continue;
+    if (c.untouched > 0) {
+      TakeSlot(j, 0, cell, c.extra);
+    } else {
+      std::find_if(c.slots.begin(), c.slots.end(), [](const Slot& s) { return s.owner < 0; })
+          ->owner = cell;
+      ++c.used;
+      column_of_[i] = j;
+      cost_of_[i] = c.extra;
     }
+    return;
   }
-  Take(cell, column, 0);
+  const int last = first + ColumnsOf(tile) - 1;
+  Column& c = columns_[static_cast<std::size_t>(last)];
+  c.forced.push_back(cell);
+  forced_[i] = 1;
+  column_of_[i] = last;
+  cost_of_[i] = c.extra;
 }
 
 int SlotFlow::TileOf(int cell) const {
@@ -229,24 +330,11 @@ int SlotFlow::CostOf(int cell) const {
                           columns_[static_cast<std::size_t>(j)].extra);
 }
 
-std::int64_t SlotFlow::Paid(int cell) const {
-  const int j = column_of_[static_cast<std::size_t>(cell)];
-  if (j < 0) return 0;
-  return cost_of_[static_cast<std::size_t>(cell)] + columns_[static_cast<std::size_t>(j)].price;
-}
-
-std::int64_t SlotFlow::LeastPrice() const {
-  std::int64_t least = std::numeric_limits<std::int64_t>::max();
-  for (const Column& c : columns_)
-    if (c.cap > 0) least = std::min(least, c.extra + c.price);
-  return least;
-}
-
 bool SlotFlow::HasRoom(int tile) const {
   const int first = Column0(tile);
   for (int j = first; j < first + ColumnsOf(tile); ++j) {
     const Column& c = columns_[static_cast<std::size_t>(j)];
-    if (static_cast<int>(c.owners.size()) < c.cap) return true;
+    if (c.cap > 0 && (c.untouched > 0 || c.used < static_cast<int>(c.slots.size()))) return true;
   }
   return false;
 }
@@ -254,8 +342,10 @@ bool SlotFlow::HasRoom(int tile) const {
 int SlotFlow::Uses(int tile) const {
   int uses = 0;
   const int first = Column0(tile);
-  for (int j = first; j < first + ColumnsOf(tile); ++j)
-    uses += static_cast<int>(columns_[static_cast<std::size_t>(j)].owners.size());
+  for (int j = first; j < first + ColumnsOf(tile); ++j) {
+    const Column& c = columns_[static_cast<std::size_t>(j)];
+    uses += c.used + static_cast<int>(c.forced.size());
+  }
   return uses;
 }
 
@@ -263,8 +353,10 @@ std::vector<int> SlotFlow::UsersOf(int tile) const {
   std::vector<int> users;
   const int first = Column0(tile);
   for (int j = first; j < first + ColumnsOf(tile); ++j) {
-    const std::vector<int>& owners = columns_[static_cast<std::size_t>(j)].owners;
-    users.insert(users.end(), owners.begin(), owners.end());
+    const Column& c = columns_[static_cast<std::size_t>(j)];
+    for (const Slot& s : c.slots)
+      if (s.owner >= 0) users.push_back(s.owner);
+    users.insert(users.end(), c.forced.begin(), c.forced.end());
   }
   return users;
 }

@@ -3,15 +3,25 @@
 // candidate lists, when every tile has a limited number of uses ("slots")
 // and, optionally, every tile must be used once before any is used twice.
 //
-// It is a min-cost flow (source → cell → tile → sink, one unit per cell,
-// `cap` units per tile) solved by successive shortest paths: each cell in
-// turn is placed along the cheapest augmenting path from it to a tile with a
-// free slot, found by Dijkstra's search over reduced costs, with tile prices
-// (the dual values) updated as Jonker and Volgenant do for the assignment
-// problem. Prices only rise, and only on tiles whose slots were all taken
-// when they rose; tiles keep all their uses once full, so the result is the
-// exact optimum over the candidate lists given. No cells × tiles matrix is
-// made: memory is the candidate lists plus a few values per tile.
+// It is an auction with ε-scaling (Bertsekas) for an assignment with more
+// slots than cells: each unplaced cell bids for the slot cheapest to it
+// (cost plus price), raising its price by the margin over its next best
+// slot plus ε, and a cell outbid bids again. A phase ends when every cell
+// is placed; ε starts at a fraction of the cost range and shrinks eightfold
+// per phase, so prices climb in large steps first. At the end of a phase
+// the slots left free are brought down to the lowest price any placed cell
+// pays (reverse bids: a free slot over that price takes the cell that wants
+// it most, at the price of its runner-up), and all prices are lowered by
+// that price. Then no cell pays more than ε above its cheapest slot and no
+// free slot costs anything, so the total lies within cells × ε of the
+// optimum over the lists. No cells × tiles matrix is made: memory is the
+// candidate lists plus the slots that have ever been bid for.
+//
+// A cell's list may be short of the optimum: while it bids, `widen` is told
+// how much more its cheapest slot costs than any slot outside the list
+// could (the least price of a slot anywhere, as the phase began), and may
+// append edges to the list (the list is then read again) or let the cell
+// give up (it stays free).
 //
 // The every-tile rule is a lower bound of one use per tile: each tile has a
 // "first" slot (one use) and "further" slots (cap − 1 uses), and a further
@@ -20,14 +30,12 @@
 // assignments the cheapest is taken.
 //
 // Costs are non-negative integers; a banned edge (kBannedEdge) is passed
-// over. Edges may be banned, and cells freed and placed again, between
-// placements (the repeat repair does so): the result is then no longer
-// proven optimal, but every rule the flow holds (caps, one tile per cell)
-// still holds. Single-threaded.
+// over. Edges may be banned or appended, and cells freed and placed again,
+// between placements (the repeat repair does so); every rule the flow holds
+// (caps, one tile per cell) still holds. Single-threaded.
 
 #include <cstdint>
-#include <queue>
-#include <utility>
+#include <functional>
 #include <vector>
 
 namespace tessaline {
@@ -39,12 +47,16 @@ struct SlotEdge {
 
 constexpr int kBannedEdge = -1;
 
-// One candidate list per cell; SlotFlow reads them at every placement, so
-// edges may be appended or banned between placements.
+// One candidate list per cell; SlotFlow reads them at every bid, so edges
+// may be appended or banned between placements.
 using SlotEdges = std::vector<std::vector<SlotEdge>>;
 
 class SlotFlow {
  public:
+  enum class Reach { kBid, kWidened, kGiveUp };
+  // (cell, excess over any slot outside its list, the phase's ε).
+  using Widen = std::function<Reach(int cell, std::int64_t excess, std::int64_t epsilon)>;
+
   // `tiles` tiles (indices 0 .. tiles − 1) of `cap` uses each (at least 1);
   // with `every_tile` the first use of each is preferred as above.
   // `max_cost` bounds every edge's cost. `edges` outlives the flow.
@@ -54,78 +66,68 @@ class SlotFlow {
   // one no cell can take): its first slot is dropped. Before any Place.
   void Exclude(int tile);
 
-  // Places every cell of `cells` (all free) by a forward auction: each
-  // unplaced cell bids for the slot that is cheapest to it (cost plus
-  // price), raising the slot's price by its margin over the next best
-  // slot plus `epsilon`, and a cell outbid takes its turn again. The
-  // result is within cells × epsilon of the optimum over the lists (every
-  // slot never bid for keeps price 0), and far faster than one shortest
-  // path per cell where many cells want the same tiles. Slot prices then
-  // become the tiles' prices for Place. Cells with no edge, and cells that
-  // were priced out of every slot they can reach (more cells than slots in
-  // their lists), stay free.
-  void Auction(const std::vector<int>& cells, std::int64_t epsilon);
-  // Places free cell `cell` along the cheapest augmenting path; false when
-  // no tile with a free slot can be reached from it (nothing changes then).
-  bool Place(int cell);
-  // Takes `cell` out of its tile (prices are kept).
+  // Places the free cells of `cells`; with `scale` all of `cells` (placed
+  // or not) are placed afresh through the ε phases, otherwise the free ones
+  // are placed at the final ε from the prices as they are. Gives the cells
+  // left free (no edge, or given up).
+  std::vector<int> Place(const std::vector<int>& cells, bool scale, const Widen& widen);
+  // Takes `cell` out of its tile; the slot keeps its price.
   void Free(int cell);
-  // Puts free `cell` on `tile` directly, outside the optimisation: a slot
-  // of the tile when one is free, else over the cap.
+  // Puts free `cell` on `tile` directly, outside the optimisation: a free
+  // slot of the tile when there is one, else over the cap.
   void Force(int cell, int tile);
 
   int TileOf(int cell) const;  // −1 for a free cell
   // The cost of the edge `cell` sits on.
   int CostOf(int cell) const;
-  // What `cell` pays where it sits: its edge's cost plus the slot's extra
-  // and price (the cell's dual value); meaningless for a free cell.
-  std::int64_t Paid(int cell) const;
-  // The least extra and price of any slot: no edge into a slot costs less
-  // than its own cost plus this.
-  std::int64_t LeastPrice() const;
   bool HasRoom(int tile) const;
   int Uses(int tile) const;
-  // The cells on `tile` (both of its slot kinds), in no particular order.
+  // The cells on `tile` (all of its slots), in no particular order.
   std::vector<int> UsersOf(int tile) const;
 
  private:
+  struct Slot {
+    std::int64_t price = 0;
+    int owner = -1;
+    bool operator>(const Slot& o) const { return price > o.price; }
+  };
   struct Column {
     int cap = 0;
-    std::int64_t extra = 0;  // added to every edge into it
-    std::int64_t price = 0;
-    std::vector<int> owners;
+    std::int64_t extra = 0;    // added to every edge into it
+    int untouched = 0;         // slots never bid for: price 0, free
+    int used = 0;              // owned slots in `slots`
+    std::vector<Slot> slots;   // the others, a min-heap by price
+    std::vector<int> forced;   // cells put on it over the cap
   };
+  struct Bidding;
 
-  // A column's slots in an auction: (price, owner), a min-heap.
-  using Slots = std::vector<std::pair<std::int64_t, int>>;
-  std::int64_t SlotPrice(const Slots& slots, int cap, int rank) const;
-  bool Bid(int cell, std::vector<Slots>& slots, std::int64_t epsilon, int& outbid);
   int ColumnsOf(int tile) const { return every_tile_ ? 2 : 1; }
   int Column0(int tile) const { return every_tile_ ? 2 * tile : tile; }
-  void RelaxRow(int row, std::int64_t base);
-  void Relax(int column, std::int64_t d, int row, std::int64_t cost);
-  int Search(int cell);
-  void Augment(int cell, int end);
-  void Take(int cell, int column, std::int64_t cost);
+  void Lowest(const Column& c, std::int64_t& first, std::int64_t& second) const;
+  bool Best(int cell, Bidding& b) const;
+  int Bid(int cell, std::int64_t epsilon, const Widen& widen);
+  void Auction(const std::vector<int>& cells, std::int64_t epsilon, const Widen& widen);
+  int TakeSlot(int column, std::int64_t price, int cell, std::int64_t cost);
+  void Release(int cell);
+  std::int64_t LeastPrice() const;
+  void Settle(std::int64_t epsilon);
+  void BuildUsers();
+  bool LowerFree(int column, std::int64_t floor, std::int64_t epsilon, std::vector<int>& again);
+  void Lower(std::int64_t by);
 
   const SlotEdges& edges_;
   bool every_tile_;
   std::int64_t max_cost_;
-  std::int64_t give_up_;  // a cell whose cheapest slot costs more stops bidding
+  std::int64_t range_;  // the spread of edge costs and extras, for the first ε
   std::vector<Column> columns_;
   std::vector<int> column_of_;         // per cell, −1 when free
   std::vector<std::int64_t> cost_of_;  // per cell: edge cost + the column's extra
-
-  // Search state, valid where seen_ holds the current serial.
-  unsigned serial_ = 0;
-  std::vector<unsigned> seen_;
-  std::vector<unsigned> done_;
-  std::vector<std::int64_t> dist_;
-  std::vector<int> pred_row_;
-  std::vector<std::int64_t> pred_cost_;
-  std::vector<int> finished_;
-  using Entry = std::pair<std::int64_t, int>;
-  std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> heap_;
+  std::vector<std::int64_t> price_of_;  // per cell: its slot's price
+  std::vector<char> forced_;           // per cell: put over the cap
+  std::int64_t least_ = 0;             // LeastPrice as the phase began
+  // Per tile, the (cell, edge index) pairs listing it, for reverse bids.
+  std::vector<int> users_begin_;
+  std::vector<std::pair<int, int>> users_;
 };
 
 }  // namespace tessaline
