@@ -5,6 +5,8 @@
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <cstdio>
+long g_dbg_widen=0;
 
 #include "library/feature.h"
 #include "match/slot_flow.h"
@@ -77,7 +79,7 @@ class CappedAssigner {
   CappedOutcome Run(std::vector<int>& tiles) {
     BuildEdges();
     if (plan_.every_tile) ReachEveryTile();
-    flow_.emplace(edges_, tiles_, plan_.flow_cap, plan_.every_tile, max_cost_);
+    flow_.emplace(edges_, reach_, tiles_, plan_.flow_cap, plan_.every_tile, max_cost_);
     for (int t = 0; t < tiles_; ++t)
       if (t == in_.target_tile || !matcher_.FeatureOf(t)) flow_->Exclude(t);
     std::vector<int> all(static_cast<std::size_t>(cells_));
@@ -85,6 +87,7 @@ class CappedAssigner {
     std::vector<int> stuck = Place(all, true);
     if (plan_.every_tile) ReachUnused(stuck);
     if (in_.rules.repeat_distance > 0) RepairRepeats(stuck);
+    fprintf(stderr,"DBG widen %ld stuck %zu\n",g_dbg_widen,stuck.size());
     PlaceStuck(stuck);
     for (int cell : stuck) PlaceDirectly(cell);
     tiles.resize(static_cast<std::size_t>(cells_));
@@ -95,8 +98,8 @@ class CappedAssigner {
 
  private:
   std::vector<int> Place(const std::vector<int>& cells, bool scale) {
-    return flow_->Place(cells, scale, [this](int cell, std::int64_t excess, std::int64_t slack) {
-      return Reach(cell, excess, slack);
+    return flow_->Place(cells, scale, [this](int cell) {
+      return Widen(cell);
     });
   }
 
@@ -176,7 +179,7 @@ class CappedAssigner {
     return matcher_.NearestAllowed(ColourFeature(q.begin(), q.end()), count, allowed);
   }
 
-  SlotFlow::Reach Reach(int cell, std::int64_t excess, std::int64_t slack);
+  bool Widen(int cell);
   void WidenList(int cell);
   void PlaceStuck(std::vector<int>& stuck);
   void ReachUnused(std::vector<int>& stuck);
@@ -208,17 +211,14 @@ class CappedAssigner {
 };
 
 // A cell whose cheapest slot costs more than a tile beyond its list might
-// sees more of the library; one that has seen all it may and still finds
-// every slot far dearer than any edge gives up (its cells cannot all fit).
-SlotFlow::Reach CappedAssigner::Reach(int cell, std::int64_t excess, std::int64_t slack) {
-  const std::int64_t reach = reach_[static_cast<std::size_t>(cell)];
-  if (excess <= reach + slack) return SlotFlow::Reach::kBid;
-  if (reach < kEverything && edges_[static_cast<std::size_t>(cell)].size() < kMaxWidened) {
-    WidenList(cell);
-    return SlotFlow::Reach::kWidened;
-  }
-  const std::int64_t far = std::min<std::int64_t>(reach, max_cost_) + 4 * (max_cost_ + 1);
-  return excess > far ? SlotFlow::Reach::kGiveUp : SlotFlow::Reach::kBid;
+// sees more of the library, as far as its list may grow.
+bool CappedAssigner::Widen(int cell) {
+  if (reach_[static_cast<std::size_t>(cell)] >= kEverything ||
+      edges_[static_cast<std::size_t>(cell)].size() >= kMaxWidened)
+    return false;
+  WidenList(cell);
+  ++g_dbg_widen;
+  return true;
 }
 
 void CappedAssigner::WidenList(int cell) {

@@ -4,6 +4,8 @@
 #include <cassert>
 #include <functional>
 #include <limits>
+#include <cstdio>
+long g_dbg_bids=0,g_dbg_lower=0,g_dbg_moves=0,g_dbg_scan=0;
 
 namespace tessaline {
 namespace {
@@ -11,6 +13,7 @@ namespace {
 constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max() / 4;
 constexpr std::int64_t kScaleStep = 8;     // ε shrinks so much per phase
 constexpr std::int64_t kFinalEpsilon = 1;  // in cost units
+constexpr std::int64_t kUnpaid = -kNone;    // what a free cell pays
 
 }  // namespace
 
@@ -21,8 +24,9 @@ struct SlotFlow::Bidding {
   int column = -1;
 };
 
-SlotFlow::SlotFlow(const SlotEdges& edges, int tiles, int cap, bool every_tile, int max_cost)
-    : edges_(edges), every_tile_(every_tile), max_cost_(max_cost) {
+SlotFlow::SlotFlow(const SlotEdges& edges, const std::vector<std::int64_t>& reach, int tiles,
+                   int cap, bool every_tile, int max_cost)
+    : edges_(edges), reach_(reach), every_tile_(every_tile), max_cost_(max_cost) {
   assert(cap >= 1 && "a tile needs at least one use");
   const std::size_t cells = edges.size();
   columns_.resize(static_cast<std::size_t>(std::max(tiles, 0)) * (every_tile ? 2 : 1));
@@ -31,6 +35,7 @@ SlotFlow::SlotFlow(const SlotEdges& edges, int tiles, int cap, bool every_tile, 
   const std::int64_t further =
       (static_cast<std::int64_t>(max_cost) + 1) * (static_cast<std::int64_t>(cells) + 1);
   range_ = (every_tile ? further : 0) + max_cost + 1;
+  give_up_ = (every_tile ? further : 0) + 4 * (static_cast<std::int64_t>(max_cost) + 1);
   for (int t = 0; t < tiles; ++t) {
     Column* c = &columns_[static_cast<std::size_t>(Column0(t))];
     if (!every_tile) {
@@ -43,7 +48,7 @@ SlotFlow::SlotFlow(const SlotEdges& edges, int tiles, int cap, bool every_tile, 
   }
   column_of_.assign(cells, -1);
   cost_of_.assign(cells, 0);
-  price_of_.assign(cells, 0);
+  pay_.assign(cells, kUnpaid);
   forced_.assign(cells, 0);
 }
 
@@ -58,13 +63,15 @@ void SlotFlow::Exclude(int tile) {
 
 std::vector<int> SlotFlow::Place(const std::vector<int>& cells, bool scale, const Widen& widen) {
   std::int64_t epsilon = scale ? std::max(kFinalEpsilon, range_ / kScaleStep) : kFinalEpsilon;
+  if (scale)
+    for (int cell : cells) Free(cell);
   for (;;) {
-    if (scale)
-      for (int cell : cells) Free(cell);
     Auction(cells, epsilon, widen);
+    fprintf(stderr,"DBG eps %ld cells %zu bids %ld lower %ld scan %ld\n",(long)epsilon,cells.size(),g_dbg_bids,g_dbg_lower,g_dbg_scan);
     Settle(epsilon);
     if (epsilon <= kFinalEpsilon) break;
     epsilon = std::max(kFinalEpsilon, epsilon / kScaleStep);
+    { long f0=0,f1=0; for (int c : column_of_) f0 += c < 0; Unsettle(cells, epsilon); for (int c : column_of_) f1 += c < 0; fprintf(stderr,"DBG unsettle freed %ld\n", f1-f0);}
   }
   std::vector<int> free;
   for (int cell : cells)
@@ -73,7 +80,7 @@ std::vector<int> SlotFlow::Place(const std::vector<int>& cells, bool scale, cons
 }
 
 void SlotFlow::Auction(const std::vector<int>& cells, std::int64_t epsilon, const Widen& widen) {
-  least_ = LeastPrice();
+  UpdateLeast();
   std::vector<int> queue;
   for (auto it = cells.rbegin(); it != cells.rend(); ++it)
     if (column_of_[static_cast<std::size_t>(*it)] < 0) queue.push_back(*it);
@@ -83,6 +90,18 @@ void SlotFlow::Auction(const std::vector<int>& cells, std::int64_t epsilon, cons
     if (column_of_[static_cast<std::size_t>(cell)] >= 0) continue;  // listed twice
     const int outbid = Bid(cell, epsilon, widen);
     if (outbid >= 0) queue.push_back(outbid);
+  }
+}
+
+// Frees the cells of `cells` that pay more than `epsilon` over their
+// cheapest slot; the others keep their places into the next phase.
+void SlotFlow::Unsettle(const std::vector<int>& cells, std::int64_t epsilon) {
+  Bidding b;
+  for (int cell : cells) {
+    const std::size_t i = static_cast<std::size_t>(cell);
+    if (column_of_[i] >= 0 && !forced_[i] && Best(cell, b) &&
+        pay_[i] - b.best > epsilon)
+      Free(cell);
   }
 }
 
@@ -134,15 +153,32 @@ bool SlotFlow::Best(int cell, Bidding& b) const {
 // One bid of free `cell`; gives the cell it outbid, or −1.
 int SlotFlow::Bid(int cell, std::int64_t epsilon, const Widen& widen) {
   Bidding b;
+  ++g_dbg_bids;
   for (;;) {
     if (!Best(cell, b)) return -1;
-    const Reach reach = widen(cell, b.best - least_, epsilon);
-    if (reach == Reach::kGiveUp) return -1;
-    if (reach == Reach::kBid) break;
+    // A first slot is worth its extra to every cell: its price bounds what
+    // a cell of a first slot could find, a cell of a further slot looks to
+    // further slots.
+    const bool further = every_tile_ && b.column % 2 == 1;
+    const std::int64_t near = reach_[static_cast<std::size_t>(cell)] + epsilon +
+                              (further ? least_further_ : least_);
+    if (b.best <= near) break;
+    // Prices only rise while cells bid: a fresh least may clear the cell,
+    // and is worth its scan once every few bids.
+    if (bids_since_least_ > columns_.size() / 16) {
+      UpdateLeast();
+      if (b.best <= reach_[static_cast<std::size_t>(cell)] + epsilon +
+                         (further ? least_further_ : least_))
+        break;
+    }
+    if (!widen(cell)) break;
   }
+  ++bids_since_least_;
   // With one slot to go to, a cell bids all it may: rivals give up soon.
   if (b.second >= kNone) b.second = b.best + max_cost_ + 1;
-  return TakeSlot(b.column, b.second - b.cost + epsilon, cell, b.cost);
+  const std::int64_t price = b.second - b.cost + epsilon;
+  if (price > give_up_ + 16 * epsilon) return -1;
+  return TakeSlot(b.column, price, cell, b.cost);
 }
 
 // `cell` takes the cheapest slot of `column` at `price`; gives its owner.
@@ -159,26 +195,36 @@ int SlotFlow::TakeSlot(int column, std::int64_t price, int cell, std::int64_t co
     c.slots.back() = {price, cell};
   }
   std::push_heap(c.slots.begin(), c.slots.end(), later);
-  if (outbid >= 0)
+  if (outbid >= 0) {
     column_of_[static_cast<std::size_t>(outbid)] = -1;
-  else
+    pay_[static_cast<std::size_t>(outbid)] = kUnpaid;
+  }
+  else {
     ++c.used;
+  }
   column_of_[static_cast<std::size_t>(cell)] = column;
   cost_of_[static_cast<std::size_t>(cell)] = cost;
-  price_of_[static_cast<std::size_t>(cell)] = price;
+  pay_[static_cast<std::size_t>(cell)] = cost + price;
   return outbid;
 }
 
-// The least a slot costs beyond its edge (extra plus price).
-std::int64_t SlotFlow::LeastPrice() const {
-  std::int64_t least = kNone;
-  for (const Column& c : columns_) {
-    if (c.cap == 0) continue;
+// The least a slot costs beyond its edge (extra plus price), of all slots
+// and of further slots. A first slot no cell has bid for yet is left out:
+// it belongs to a photo few cells list, which the every-tile rule gives
+// edges of its own.
+void SlotFlow::UpdateLeast() {
+  least_ = least_further_ = kNone;
+  for (std::size_t j = 0; j < columns_.size(); ++j) {
+    const Column& c = columns_[j];
+    const bool first = every_tile_ && j % 2 == 0;
+    if (c.cap == 0 || (first && c.untouched > 0)) continue;
     std::int64_t low, low2;
     Lowest(c, low, low2);
-    if (low < kNone) least = std::min(least, c.extra + low);
+    if (low >= kNone) continue;
+    least_ = std::min(least_, c.extra + low);
+    if (!first) least_further_ = std::min(least_further_, c.extra + low);
   }
-  return least;
+  bids_since_least_ = 0;
 }
 
 // Brings every free slot down to the least price a placed cell pays, by
@@ -197,6 +243,7 @@ void SlotFlow::Settle(std::int64_t epsilon) {
         break;
       }
   if (!again.empty()) BuildUsers();
+  long dbg_junk0 = again.size(), dbg_l0 = g_dbg_lower; long dbg_free=0; for (int c : column_of_) dbg_free += c < 0;
   while (!again.empty()) {
     const int column = again.back();
     again.pop_back();
@@ -204,6 +251,7 @@ void SlotFlow::Settle(std::int64_t epsilon) {
     }
   }
   Lower(floor);
+  fprintf(stderr, "DBG settle eps %ld floor %ld junk %ld lowerfree %ld freecells %ld\n", (long)epsilon, (long)floor, dbg_junk0, g_dbg_lower - dbg_l0, dbg_free);
 }
 
 void SlotFlow::BuildUsers() {
@@ -217,7 +265,7 @@ void SlotFlow::BuildUsers() {
   for (std::size_t cell = 0; cell < edges_.size(); ++cell)
     for (std::size_t i = 0; i < edges_[cell].size(); ++i)
       users_[static_cast<std::size_t>(at[edges_[cell][i].tile]++)] = {static_cast<int>(cell),
-                                                                       static_cast<int>(i)};
+                                                                       edges_[cell][i].cost};
 }
 
 // One reverse bid of a free slot of `column` priced over `floor`: the
@@ -231,16 +279,16 @@ bool SlotFlow::LowerFree(int column, std::int64_t floor, std::int64_t epsilon,
                                  [&](const Slot& s) { return s.owner < 0 && s.price > floor; });
   if (slot == c.slots.end()) return false;
   const int tile = every_tile_ ? column / 2 : column;
+  ++g_dbg_lower; g_dbg_scan += users_begin_[tile+1]-users_begin_[tile];
   std::int64_t best = -kNone, second = -kNone, best_cost = 0;
   int best_cell = -1;
   for (int u = users_begin_[static_cast<std::size_t>(tile)];
        u < users_begin_[static_cast<std::size_t>(tile) + 1]; ++u) {
-    const auto [cell, index] = users_[static_cast<std::size_t>(u)];
-    const int cost = edges_[static_cast<std::size_t>(cell)][static_cast<std::size_t>(index)].cost;
-    const std::size_t i = static_cast<std::size_t>(cell);
-    if (cost < 0 || column_of_[i] < 0 || forced_[i]) continue;
-    // The most the slot may cost and still be the cell's better place.
-    const std::int64_t gain = cost_of_[i] + price_of_[i] - cost - c.extra;
+    const auto [cell, cost] = users_[static_cast<std::size_t>(u)];
+    if (cost < 0) continue;
+    // The most the slot may cost and still be the cell's better place
+    // (nothing for a free cell).
+    const std::int64_t gain = pay_[static_cast<std::size_t>(cell)] - cost - c.extra;
     if (gain > best) {
       second = best;
       best = gain;
@@ -255,14 +303,15 @@ bool SlotFlow::LowerFree(int column, std::int64_t floor, std::int64_t epsilon,
     c.slots[s].price = floor;
   } else {
     const int from = column_of_[static_cast<std::size_t>(best_cell)];
-    const std::int64_t left = price_of_[static_cast<std::size_t>(best_cell)];
+    const std::int64_t left = pay_[static_cast<std::size_t>(best_cell)] -
+                              cost_of_[static_cast<std::size_t>(best_cell)];
     Free(best_cell);
     const std::int64_t price = std::max(floor, second - epsilon);
     c.slots[s] = {price, best_cell};
     ++c.used;
     column_of_[static_cast<std::size_t>(best_cell)] = column;
     cost_of_[static_cast<std::size_t>(best_cell)] = best_cost;
-    price_of_[static_cast<std::size_t>(best_cell)] = price;
+    pay_[static_cast<std::size_t>(best_cell)] = best_cost + price;
     if (left > floor) again.push_back(from);
   }
   std::make_heap(c.slots.begin(), c.slots.end(), std::greater<Slot>());
@@ -273,7 +322,7 @@ void SlotFlow::Lower(std::int64_t by) {
   for (Column& c : columns_)
     for (Slot& s : c.slots) s.price = std::max<std::int64_t>(s.price - by, 0);
   for (std::size_t cell = 0; cell < column_of_.size(); ++cell)
-    if (column_of_[cell] >= 0 && !forced_[cell]) price_of_[cell] -= by;
+    if (pay_[cell] > kUnpaid) pay_[cell] -= by;
 }
 
 void SlotFlow::Free(int cell) {
@@ -282,6 +331,7 @@ void SlotFlow::Free(int cell) {
   if (j < 0) return;
   Column& c = columns_[static_cast<std::size_t>(j)];
   column_of_[i] = -1;
+  pay_[i] = kUnpaid;
   if (forced_[i]) {
     forced_[i] = 0;
     c.forced.erase(std::find(c.forced.begin(), c.forced.end(), cell));

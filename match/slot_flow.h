@@ -17,11 +17,12 @@
 // optimum over the lists. No cells × tiles matrix is made: memory is the
 // candidate lists plus the slots that have ever been bid for.
 //
-// A cell's list may be short of the optimum: while it bids, `widen` is told
-// how much more its cheapest slot costs than any slot outside the list
-// could (the least price of a slot anywhere, as the phase began), and may
-// append edges to the list (the list is then read again) or let the cell
-// give up (it stays free).
+// A cell's list may be short of the optimum: every tile nearer than its
+// `reach` is in it. When, as it bids, its cheapest slot costs more than
+// reach + ε above the least price of any slot, a tile
+// outside the list might be cheaper, and `widen` may append edges to the
+// list (which is then read again). A cell whose slot would cost it more
+// than any placement the lists allow gives up (it stays free).
 //
 // The every-tile rule is a lower bound of one use per tile: each tile has a
 // "first" slot (one use) and "further" slots (cap − 1 uses), and a further
@@ -53,23 +54,26 @@ using SlotEdges = std::vector<std::vector<SlotEdge>>;
 
 class SlotFlow {
  public:
-  enum class Reach { kBid, kWidened, kGiveUp };
-  // (cell, excess over any slot outside its list, the phase's ε).
-  using Widen = std::function<Reach(int cell, std::int64_t excess, std::int64_t epsilon)>;
+  // Appends edges to a cell's list and raises its reach; false when the
+  // list may not grow.
+  using Widen = std::function<bool(int cell)>;
 
   // `tiles` tiles (indices 0 .. tiles − 1) of `cap` uses each (at least 1);
   // with `every_tile` the first use of each is preferred as above.
-  // `max_cost` bounds every edge's cost. `edges` outlives the flow.
-  SlotFlow(const SlotEdges& edges, int tiles, int cap, bool every_tile, int max_cost);
+  // `max_cost` bounds every edge's cost. `edges` and `reach` (one per
+  // cell) outlive the flow.
+  SlotFlow(const SlotEdges& edges, const std::vector<std::int64_t>& reach, int tiles, int cap,
+           bool every_tile, int max_cost);
 
   // A tile that must not count for the every-tile rule (the target tile, or
   // one no cell can take): its first slot is dropped. Before any Place.
   void Exclude(int tile);
 
-  // Places the free cells of `cells`; with `scale` all of `cells` (placed
-  // or not) are placed afresh through the ε phases, otherwise the free ones
-  // are placed at the final ε from the prices as they are. Gives the cells
-  // left free (no edge, or given up).
+  // Places the free cells of `cells`; with `scale` all of `cells` are
+  // placed afresh through the ε phases (between phases only the cells that
+  // pay more than the next ε over their cheapest slot bid again), otherwise
+  // the free ones are placed at the final ε from the prices as they are.
+  // Gives the cells left free (no edge, or given up).
   std::vector<int> Place(const std::vector<int>& cells, bool scale, const Widen& widen);
   // Takes `cell` out of its tile; the slot keeps its price.
   void Free(int cell);
@@ -107,25 +111,34 @@ class SlotFlow {
   bool Best(int cell, Bidding& b) const;
   int Bid(int cell, std::int64_t epsilon, const Widen& widen);
   void Auction(const std::vector<int>& cells, std::int64_t epsilon, const Widen& widen);
+  void Unsettle(const std::vector<int>& cells, std::int64_t epsilon);
   int TakeSlot(int column, std::int64_t price, int cell, std::int64_t cost);
   void Release(int cell);
-  std::int64_t LeastPrice() const;
+  void UpdateLeast();
   void Settle(std::int64_t epsilon);
   void BuildUsers();
   bool LowerFree(int column, std::int64_t floor, std::int64_t epsilon, std::vector<int>& again);
   void Lower(std::int64_t by);
 
   const SlotEdges& edges_;
+  const std::vector<std::int64_t>& reach_;
   bool every_tile_;
   std::int64_t max_cost_;
   std::int64_t range_;  // the spread of edge costs and extras, for the first ε
+  // A cell that would pay a slot more than this stops bidding: no
+  // placement the lists allow climbs so far.
+  std::int64_t give_up_;
   std::vector<Column> columns_;
   std::vector<int> column_of_;         // per cell, −1 when free
   std::vector<std::int64_t> cost_of_;  // per cell: edge cost + the column's extra
-  std::vector<std::int64_t> price_of_;  // per cell: its slot's price
+  std::vector<std::int64_t> pay_;      // per cell: cost_of_ + its slot's price; kUnpaid
+                                        // when free or over the cap
   std::vector<char> forced_;           // per cell: put over the cap
-  std::int64_t least_ = 0;             // LeastPrice as the phase began
-  // Per tile, the (cell, edge index) pairs listing it, for reverse bids.
+  // The least prices as they were a few bids ago (UpdateLeast).
+  std::int64_t least_ = 0;
+  std::int64_t least_further_ = 0;
+  std::size_t bids_since_least_ = 0;
+  // Per tile, the (cell, edge cost) pairs listing it, for reverse bids.
   std::vector<int> users_begin_;
   std::vector<std::pair<int, int>> users_;
 };
