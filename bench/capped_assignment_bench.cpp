@@ -61,6 +61,14 @@ CappedOutcome AssignCapped(const Library& library, int div_x, int div_y, const C
   return AssignWithCaps(in, tiles);
 }
 
+double Distance(const Library& library, int cell, int div_x, int tile) {
+  std::vector<int> query;
+  CellFeature(library.matching, cell % div_x, cell / div_x, kMx, kMy, query);
+  double sum = 0;
+  for (int j = 0; j < kDim; ++j) sum += std::pow(query[j] - library.features[tile][j], 2);
+  return std::sqrt(sum);
+}
+
 void BM_CappedAssignment(benchmark::State& state) {
   const Library& library = LibraryOf(static_cast<int>(state.range(0)));
   const CapRules rules{static_cast<int>(state.range(1)), state.range(2) != 0,
@@ -70,6 +78,9 @@ void BM_CappedAssignment(benchmark::State& state) {
   for (auto _ : state) outcome = AssignCapped(library, kDivX, kDivY, rules, tiles);
   std::vector<int> uses(library.features.size(), 0);
   for (int t : tiles) ++uses[static_cast<std::size_t>(t)];
+  double total = 0;
+  for (int cell = 0; cell < kDivX * kDivY; ++cell) total += Distance(library, cell, kDivX, tiles[cell]);
+  state.counters["mean_distance"] = total / (kDivX * kDivY);
   state.counters["cap_in_force"] = outcome.cap;
   state.counters["most_uses"] = *std::max_element(uses.begin(), uses.end());
   if (!outcome.cap_kept || !outcome.repeat_kept || outcome.left_out > 0)
@@ -95,14 +106,6 @@ void BM_UncappedAssignment(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_UncappedAssignment)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-double Distance(const Library& library, int cell, int div_x, int tile) {
-  std::vector<int> query;
-  CellFeature(library.matching, cell % div_x, cell / div_x, kMx, kMy, query);
-  double sum = 0;
-  for (int j = 0; j < kDim; ++j) sum += std::pow(query[j] - library.features[tile][j], 2);
-  return std::sqrt(sum);
-}
 
 void BM_OptimalityGap(benchmark::State& state) {
   const int photos = static_cast<int>(state.range(0)), cap = static_cast<int>(state.range(1));

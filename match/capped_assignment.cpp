@@ -5,8 +5,6 @@
 #include <limits>
 #include <numeric>
 #include <optional>
-#include <cstdio>
-long g_dbg_widen=0;
 
 #include "library/feature.h"
 #include "match/slot_flow.h"
@@ -19,8 +17,9 @@ constexpr int kReachEdges = 2;       // lists a tile should be in for the every-
 constexpr int kReachCells = 4;       // nearest cells given an edge to a tile in fewer
 constexpr int kExtendBy = 8;         // tiles with room added to a cell that reaches none
 constexpr int kRepairRounds = 24;
-constexpr int kReachRounds = 4;  // widenings of the nearest cells of unused photos
-constexpr std::size_t kMaxWidened = kMaxCappedEdges / 2;
+constexpr int kReachRounds = 4;
+constexpr double kTightLoad = 0.9;  // cells per slot from which every photo gets edges  // widenings of the nearest cells of unused photos
+constexpr std::size_t kMaxWidened = kMaxCappedEdges;
 constexpr std::int64_t kEverything = std::numeric_limits<std::int64_t>::max() / 4;
 
 int EdgeCost(const std::vector<int>& query, const unsigned char* tile) {
@@ -78,7 +77,8 @@ class CappedAssigner {
 
   CappedOutcome Run(std::vector<int>& tiles) {
     BuildEdges();
-    if (plan_.every_tile) ReachEveryTile();
+    // When nearly every slot is needed, so is every photo.
+    if (plan_.every_tile || Load() > kTightLoad) ReachEveryTile();
     flow_.emplace(edges_, reach_, tiles_, plan_.flow_cap, plan_.every_tile, max_cost_);
     for (int t = 0; t < tiles_; ++t)
       if (t == in_.target_tile || !matcher_.FeatureOf(t)) flow_->Exclude(t);
@@ -87,7 +87,6 @@ class CappedAssigner {
     std::vector<int> stuck = Place(all, true);
     if (plan_.every_tile) ReachUnused(stuck);
     if (in_.rules.repeat_distance > 0) RepairRepeats(stuck);
-    fprintf(stderr,"DBG widen %ld stuck %zu\n",g_dbg_widen,stuck.size());
     PlaceStuck(stuck);
     for (int cell : stuck) PlaceDirectly(cell);
     tiles.resize(static_cast<std::size_t>(cells_));
@@ -103,6 +102,12 @@ class CappedAssigner {
     });
   }
 
+  // Cells per slot.
+  double Load() const {
+    return static_cast<double>(cells_) /
+           (static_cast<double>(std::max(photos_, 1)) * plan_.flow_cap);
+  }
+
   const std::vector<int>& Query(int cell) {
     CellFeature(*in_.matching, cell % in_.div_x, cell / in_.div_x, in_.mx, in_.my, query_);
     return query_;
@@ -111,8 +116,7 @@ class CappedAssigner {
   // The matcher pass: each cell's nearest tiles without the target, their
   // k nearest at drawn costs.
   void BuildEdges() {
-    const double load =
-        static_cast<double>(cells_) / (static_cast<double>(std::max(photos_, 1)) * plan_.flow_cap);
+    const double load = Load();
     const int per_cell = CappedCandidatesPerCell(in_.k, in_.target_tile, in_.rules, load);
     const CellCandidates first =
         matcher_.MatchCells(*in_.matching, in_.div_x, in_.div_y, in_.mx, in_.my, per_cell);
@@ -217,7 +221,6 @@ bool CappedAssigner::Widen(int cell) {
       edges_[static_cast<std::size_t>(cell)].size() >= kMaxWidened)
     return false;
   WidenList(cell);
-  ++g_dbg_widen;
   return true;
 }
 
@@ -275,8 +278,7 @@ void CappedAssigner::RepairRepeats(std::vector<int>& stuck) {
   for (int round = 0; round < kRepairRounds; ++round) {
     const std::vector<int> freed = FreeRepeats();
     if (freed.empty()) return;
-    const std::vector<int> left = Place(freed, false);
-    stuck.insert(stuck.end(), left.begin(), left.end());
+    stuck = Place(freed, false);
   }
   // Whatever still clashes takes the nearest tile that breaks no rule.
   const std::vector<int> freed = FreeRepeats();

@@ -4,8 +4,6 @@
 #include <cassert>
 #include <functional>
 #include <limits>
-#include <cstdio>
-long g_dbg_bids=0,g_dbg_lower=0,g_dbg_moves=0,g_dbg_scan=0;
 
 namespace tessaline {
 namespace {
@@ -67,15 +65,14 @@ std::vector<int> SlotFlow::Place(const std::vector<int>& cells, bool scale, cons
     for (int cell : cells) Free(cell);
   for (;;) {
     Auction(cells, epsilon, widen);
-    fprintf(stderr,"DBG eps %ld cells %zu bids %ld lower %ld scan %ld\n",(long)epsilon,cells.size(),g_dbg_bids,g_dbg_lower,g_dbg_scan);
     Settle(epsilon);
     if (epsilon <= kFinalEpsilon) break;
     epsilon = std::max(kFinalEpsilon, epsilon / kScaleStep);
-    { long f0=0,f1=0; for (int c : column_of_) f0 += c < 0; Unsettle(cells, epsilon); for (int c : column_of_) f1 += c < 0; fprintf(stderr,"DBG unsettle freed %ld\n", f1-f0);}
+    Unsettle(cells, epsilon);
   }
   std::vector<int> free;
-  for (int cell : cells)
-    if (column_of_[static_cast<std::size_t>(cell)] < 0) free.push_back(cell);
+  for (std::size_t cell = 0; cell < column_of_.size(); ++cell)
+    if (column_of_[cell] < 0) free.push_back(static_cast<int>(cell));
   return free;
 }
 
@@ -153,7 +150,6 @@ bool SlotFlow::Best(int cell, Bidding& b) const {
 // One bid of free `cell`; gives the cell it outbid, or −1.
 int SlotFlow::Bid(int cell, std::int64_t epsilon, const Widen& widen) {
   Bidding b;
-  ++g_dbg_bids;
   for (;;) {
     if (!Best(cell, b)) return -1;
     // A first slot is worth its extra to every cell: its price bounds what
@@ -243,7 +239,6 @@ void SlotFlow::Settle(std::int64_t epsilon) {
         break;
       }
   if (!again.empty()) BuildUsers();
-  long dbg_junk0 = again.size(), dbg_l0 = g_dbg_lower; long dbg_free=0; for (int c : column_of_) dbg_free += c < 0;
   while (!again.empty()) {
     const int column = again.back();
     again.pop_back();
@@ -251,7 +246,6 @@ void SlotFlow::Settle(std::int64_t epsilon) {
     }
   }
   Lower(floor);
-  fprintf(stderr, "DBG settle eps %ld floor %ld junk %ld lowerfree %ld freecells %ld\n", (long)epsilon, (long)floor, dbg_junk0, g_dbg_lower - dbg_l0, dbg_free);
 }
 
 void SlotFlow::BuildUsers() {
@@ -279,7 +273,6 @@ bool SlotFlow::LowerFree(int column, std::int64_t floor, std::int64_t epsilon,
                                  [&](const Slot& s) { return s.owner < 0 && s.price > floor; });
   if (slot == c.slots.end()) return false;
   const int tile = every_tile_ ? column / 2 : column;
-  ++g_dbg_lower; g_dbg_scan += users_begin_[tile+1]-users_begin_[tile];
   std::int64_t best = -kNone, second = -kNone, best_cost = 0;
   int best_cell = -1;
   for (int u = users_begin_[static_cast<std::size_t>(tile)];

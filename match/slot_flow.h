@@ -73,7 +73,8 @@ class SlotFlow {
   // placed afresh through the ε phases (between phases only the cells that
   // pay more than the next ε over their cheapest slot bid again), otherwise
   // the free ones are placed at the final ε from the prices as they are.
-  // Gives the cells left free (no edge, or given up).
+  // Gives every cell left free (no edge, or given up; those outbid
+  // included).
   std::vector<int> Place(const std::vector<int>& cells, bool scale, const Widen& widen);
   // Takes `cell` out of its tile; the slot keeps its price.
   void Free(int cell);
