@@ -17,9 +17,13 @@ constexpr int kReachEdges = 2;       // lists a tile should be in for the every-
 constexpr int kReachCells = 4;       // nearest cells given an edge to a tile in fewer
 constexpr int kExtendBy = 8;         // tiles with room added to a cell that reaches none
 constexpr int kRepairRounds = 24;
-constexpr int kReachRounds = 4;
-constexpr double kTightLoad = 0.9;  // cells per slot from which every photo gets edges  // widenings of the nearest cells of unused photos
-constexpr std::size_t kMaxWidened = kMaxCappedEdges;
+constexpr int kReachRounds = 4;  // widenings of the nearest cells of unused photos
+constexpr int kRoomEdges = 4;    // photos at no price a cell is shown at a time
+constexpr double kTightLoad = 0.9;  // cells per slot from which every photo gets edges
+// The most edges a list grows to: when nearly every slot is needed, lists
+// must reach far for every cell to find one.
+constexpr std::size_t kMaxWidened = 128;
+constexpr std::size_t kMaxWidenedTight = 2 * kMaxCappedEdges;
 constexpr std::int64_t kEverything = std::numeric_limits<std::int64_t>::max() / 4;
 
 int EdgeCost(const std::vector<int>& query, const unsigned char* tile) {
@@ -73,6 +77,7 @@ class CappedAssigner {
                   1),
         edges_(static_cast<std::size_t>(cells_)),
         reach_(static_cast<std::size_t>(cells_), 0),
+        room_round_(static_cast<std::size_t>(cells_), -1),
         mark_(static_cast<std::size_t>(tiles_), 0) {}
 
   CappedOutcome Run(std::vector<int>& tiles) {
@@ -97,8 +102,8 @@ class CappedAssigner {
 
  private:
   std::vector<int> Place(const std::vector<int>& cells, bool scale) {
-    return flow_->Place(cells, scale, [this](int cell) {
-      return Widen(cell);
+    return flow_->Place(cells, scale, [this](int cell, std::int64_t value, std::int64_t dear) {
+      return Widen(cell, value, dear);
     });
   }
 
@@ -183,8 +188,10 @@ class CappedAssigner {
     return matcher_.NearestAllowed(ColourFeature(q.begin(), q.end()), count, allowed);
   }
 
-  bool Widen(int cell);
-  void WidenList(int cell);
+  bool Widen(int cell, std::int64_t value, std::int64_t dear);
+  bool ShowRoom(int cell, std::int64_t value);
+  void IndexRoom();
+  bool WidenList(int cell, std::size_t limit);
   void PlaceStuck(std::vector<int>& stuck);
   void ReachUnused(std::vector<int>& stuck);
   void RepairRepeats(std::vector<int>& stuck);
@@ -206,35 +213,84 @@ class CappedAssigner {
   SlotEdges edges_;
   // Per cell: every tile nearer than this is in its list.
   std::vector<std::int64_t> reach_;
+  // Per cell: the flow's round when it was last shown photos at no price.
+  std::vector<int> room_round_;
   std::optional<SlotFlow> flow_;
   TileMatcher cell_matcher_;  // over the cells' features, for the every-photo rule
+  TileMatcher room_matcher_;  // over the photos that cost nothing
+  int room_matcher_round_ = -1;
   std::vector<int> query_;
   std::vector<unsigned> mark_;  // serial_ on the tiles marked for the current cell
   unsigned serial_ = 0;
   bool repeat_broken_ = false;
 };
 
-// A cell whose cheapest slot costs more than a tile beyond its list might
-// sees more of the library, as far as its list may grow.
-bool CappedAssigner::Widen(int cell) {
-  if (reach_[static_cast<std::size_t>(cell)] >= kEverything ||
-      edges_[static_cast<std::size_t>(cell)].size() >= kMaxWidened)
+// A cell whose slot costs more than a tile beyond its list might sees
+// first the nearest photos that cost nothing, then, when even a priced
+// photo beyond its list might be cheaper, more of the library, as far as
+// its list may grow.
+bool CappedAssigner::Widen(int cell, std::int64_t value, std::int64_t dear) {
+  const std::size_t i = static_cast<std::size_t>(cell);
+  // When nearly every slot is needed, a cell must see far enough for all
+  // to fit, whatever the prices.
+  const bool tight = Load() > kTightLoad;
+  if (!tight && room_round_[i] != flow_->Round() && ShowRoom(cell, value)) return true;
+  const std::size_t limit = tight ? kMaxWidenedTight : kMaxWidened;
+  if (value <= reach_[i] + (tight ? 0 : dear) || reach_[i] >= kEverything ||
+      edges_[i].size() >= limit)
     return false;
-  WidenList(cell);
-  return true;
+  return WidenList(cell, limit);
 }
 
-void CappedAssigner::WidenList(int cell) {
-  std::vector<SlotEdge>& list = edges_[static_cast<std::size_t>(cell)];
-  const int want = static_cast<int>(list.size()) * 2 + 2;
+// Adds the nearest photos beyond the list of `cell` that cost nothing and
+// less than `value`; true when it added any.
+bool CappedAssigner::ShowRoom(int cell, std::int64_t value) {
+  const std::size_t i = static_cast<std::size_t>(cell);
+  room_round_[i] = flow_->Round();
+  if (room_matcher_round_ != flow_->Round()) IndexRoom();
+  MarkListed(cell);
+  const std::vector<int>& q = Query(cell);
+  bool added = false;
+  for (int t : room_matcher_.Nearest(ColourFeature(q.begin(), q.end()), 2 * kRoomEdges)) {
+    // Prices have risen since the index was made: some no longer cost nothing.
+    if (mark_[static_cast<std::size_t>(t)] == serial_ || !flow_->CostsNothing(t)) continue;
+    const int cost = EdgeCost(q, matcher_.FeatureOf(t));
+    if (cost >= value) break;
+    edges_[i].push_back({t, cost});
+    added = true;
+  }
+  return added;
+}
+
+// Indexes the photos that cost nothing as the round began.
+void CappedAssigner::IndexRoom() {
+  room_matcher_round_ = flow_->Round();
+  std::vector<ColourFeature> room(static_cast<std::size_t>(tiles_));
+  const int dim = in_.mx * in_.my * 3;
+  for (int t = 0; t < tiles_; ++t) {
+    const unsigned char* feature = matcher_.FeatureOf(t);
+    if (t != in_.target_tile && feature && flow_->CostsNothing(t))
+      room[static_cast<std::size_t>(t)].assign(feature, feature + dim);
+  }
+  room_matcher_ = TileMatcher(room, dim);
+}
+
+// Doubles the list of `cell` with its nearest tiles, up to `limit` of them;
+// false when no tile was added.
+bool CappedAssigner::WidenList(int cell, std::size_t limit) {
+  const std::size_t i = static_cast<std::size_t>(cell);
+  const int want = static_cast<int>(std::min(edges_[i].size() * 2 + 2, limit));
   const std::vector<int>& q = Query(cell);
   const std::vector<int> nearest = matcher_.Nearest(ColourFeature(q.begin(), q.end()), want);
+  MarkListed(cell);
+  const std::size_t before = edges_[i].size();
   for (int t : nearest)
-    if (t != in_.target_tile) AddEdge(cell, t);
-  reach_[static_cast<std::size_t>(cell)] =
-      static_cast<int>(nearest.size()) < want
-          ? kEverything
-          : EdgeCost(Query(cell), matcher_.FeatureOf(nearest.back()));
+    if (t != in_.target_tile && mark_[static_cast<std::size_t>(t)] != serial_)
+      edges_[i].push_back({t, EdgeCost(q, matcher_.FeatureOf(t))});
+  reach_[i] = static_cast<int>(nearest.size()) < want
+                  ? kEverything
+                  : EdgeCost(q, matcher_.FeatureOf(nearest.back()));
+  return edges_[i].size() > before;
 }
 
 // Photos still unused under the every-photo rule get edges from more of
@@ -367,7 +423,7 @@ CappedOutcome CappedAssigner::Outcome() const {
 
 int CappedCandidatesPerCell(int k, int target_tile, const CapRules& rules, double load) {
   // The tighter the slots, the farther the optimum reaches down a list.
-  int spare = load <= 0.5 ? 16 : load <= 0.85 ? 32 : 48;
+  int spare = load <= 0.5 ? 16 : load <= 0.85 ? 64 : 48;
   if (rules.repeat_distance > 0) spare += 16;
   return CandidatesToRequest(k, target_tile) + std::min(spare, kMaxCappedSpare);
 }

@@ -32,7 +32,8 @@ SlotFlow::SlotFlow(const SlotEdges& edges, const std::vector<std::int64_t>& reac
   // cell at most once.
   const std::int64_t further =
       (static_cast<std::int64_t>(max_cost) + 1) * (static_cast<std::int64_t>(cells) + 1);
-  range_ = (every_tile ? further : 0) + max_cost + 1;
+  further_extra_ = every_tile ? further : 0;
+  range_ = further_extra_ + max_cost + 1;
   give_up_ = (every_tile ? further : 0) + 4 * (static_cast<std::int64_t>(max_cost) + 1);
   for (int t = 0; t < tiles; ++t) {
     Column* c = &columns_[static_cast<std::size_t>(Column0(t))];
@@ -167,7 +168,8 @@ int SlotFlow::Bid(int cell, std::int64_t epsilon, const Widen& widen) {
                          (further ? least_further_ : least_))
         break;
     }
-    if (!widen(cell)) break;
+    const std::int64_t base = further ? further_extra_ : 0;
+    if (!widen(cell, b.best - base - epsilon, (further ? dear_further_ : dear_) - base)) break;
   }
   ++bids_since_least_;
   // With one slot to go to, a cell bids all it may: rivals give up soon.
@@ -209,7 +211,7 @@ int SlotFlow::TakeSlot(int column, std::int64_t price, int cell, std::int64_t co
 // it belongs to a photo few cells list, which the every-tile rule gives
 // edges of its own.
 void SlotFlow::UpdateLeast() {
-  least_ = least_further_ = kNone;
+  least_ = least_further_ = dear_ = dear_further_ = kNone;
   for (std::size_t j = 0; j < columns_.size(); ++j) {
     const Column& c = columns_[j];
     const bool first = every_tile_ && j % 2 == 0;
@@ -219,6 +221,9 @@ void SlotFlow::UpdateLeast() {
     if (low >= kNone) continue;
     least_ = std::min(least_, c.extra + low);
     if (!first) least_further_ = std::min(least_further_, c.extra + low);
+    if (low == 0) continue;
+    dear_ = std::min(dear_, c.extra + low);
+    if (!first) dear_further_ = std::min(dear_further_, c.extra + low);
   }
   bids_since_least_ = 0;
 }
@@ -246,6 +251,7 @@ void SlotFlow::Settle(std::int64_t epsilon) {
     }
   }
   Lower(floor);
+  ++round_;
 }
 
 void SlotFlow::BuildUsers() {
@@ -371,6 +377,17 @@ int SlotFlow::CostOf(int cell) const {
   if (j < 0) return 0;
   return static_cast<int>(cost_of_[static_cast<std::size_t>(cell)] -
                           columns_[static_cast<std::size_t>(j)].extra);
+}
+
+bool SlotFlow::CostsNothing(int tile) const {
+  const int first = Column0(tile);
+  for (int j = first; j < first + ColumnsOf(tile); ++j) {
+    const Column& c = columns_[static_cast<std::size_t>(j)];
+    std::int64_t low, low2;
+    Lowest(c, low, low2);
+    if (c.cap > 0 && low == 0) return true;
+  }
+  return false;
 }
 
 bool SlotFlow::HasRoom(int tile) const {

@@ -54,9 +54,12 @@ using SlotEdges = std::vector<std::vector<SlotEdge>>;
 
 class SlotFlow {
  public:
-  // Appends edges to a cell's list and raises its reach; false when the
-  // list may not grow.
-  using Widen = std::function<bool(int cell)>;
+  // Told that `cell` pays `value` (edge cost plus price, less ε and the
+  // extra of its kind of slot) and that any tile outside its list costs its
+  // edge plus `dear`, unless the tile has a slot that costs nothing
+  // (CostsNothing), may append edges to the list (true; the list is read
+  // again).
+  using Widen = std::function<bool(int cell, std::int64_t value, std::int64_t dear)>;
 
   // `tiles` tiles (indices 0 .. tiles − 1) of `cap` uses each (at least 1);
   // with `every_tile` the first use of each is preferred as above.
@@ -86,6 +89,10 @@ class SlotFlow {
   // The cost of the edge `cell` sits on.
   int CostOf(int cell) const;
   bool HasRoom(int tile) const;
+  // Whether a slot of `tile` is priced at nothing.
+  bool CostsNothing(int tile) const;
+  // Counts the phases and placements ended: prices may have fallen since.
+  int Round() const { return round_; }
   int Uses(int tile) const;
   // The cells on `tile` (all of its slots), in no particular order.
   std::vector<int> UsersOf(int tile) const;
@@ -138,6 +145,11 @@ class SlotFlow {
   // The least prices as they were a few bids ago (UpdateLeast).
   std::int64_t least_ = 0;
   std::int64_t least_further_ = 0;
+  // The same of the slots that cost something.
+  std::int64_t dear_ = 0;
+  std::int64_t dear_further_ = 0;
+  std::int64_t further_extra_ = 0;
+  int round_ = 0;
   std::size_t bids_since_least_ = 0;
   // Per tile, the (cell, edge cost) pairs listing it, for reverse bids.
   std::vector<int> users_begin_;
