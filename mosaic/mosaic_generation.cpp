@@ -50,23 +50,19 @@ bool qxPhotoMosaic::LoadTarget(const std::string& path,
     engine_log() << TargetReadFailure(path, decoded) << std::endl;
     return false;
   }
-  const cv::Mat& picture = decoded.pixels;
   // A decode of the working size is taken as it is: copied, its 24 MB at
   // 4K would be written to fresh pages, a cost as large as the decode's.
-  if (picture.size() == target_.working_image.size())
-    target_.working_image = picture;
-  else
-    cv::resize(picture, target_.working_image, target_.working_image.size(), 0, 0,
-               cv::INTER_LINEAR);
-  engine_log() << " (" << target_.working_image.cols << " x " << target_.working_image.rows << " x "
-               << target_.working_image.channels() << " - 8)" << std::endl;
+  target_.working_image.SetPicture(decoded.pixels);
+  const cv::Mat& working = target_.working_image.Picture();
+  engine_log() << " (" << working.cols << " x " << working.rows << " x " << working.channels()
+               << " - 8)" << std::endl;
   target_.name = BaseName(path);
   engine_log() << "image name : " << target_.name << std::endl;
   engine_log() << boost::format("(w x h) = %d x %d") % config_.image_width % config_.image_height
                << std::endl;
   target_.path = path;
   MosaicGpu* gpu = composer_.Gpu();
-  const unsigned int texture = gpu ? gpu->UploadWorkingImage(target_.working_image) : 0;
+  const unsigned int texture = gpu ? gpu->UploadWorkingImage(working) : 0;
   target_.loaded = true;
   target_.mosaic_valid = false;
   engine_log() << boost::format("create a texture : %d") % texture << std::endl;
@@ -121,7 +117,7 @@ bool qxPhotoMosaic::GenerateMosaic() {
   if (!target_.loaded) ChooseTarget();
   watch.Lap("load");
   composer_.SwapCurrentAndPrevious();
-  target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image, true);
+  target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image.Picture(), true);
   watch.Lap("mosaic");
   const double total = watch.PrintAll(engine_log());
   engine_log() << "average time : " << generate_average_.Add(total) << std::endl;
@@ -133,7 +129,6 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
   if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
   const cv::Size matching_size(grid.matching_w, grid.matching_h);
   const cv::Mat matching = is_matching ? source : MakeMatchingImage(source, matching_size);
-  assigner_.Assign(matching, target_.tile, store);
   // A picture's cells are averaged at the working size, where the tiles lie;
   // a matching image (the neighbour mosaics) has matching_x × matching_y
   // pixels per cell.
@@ -141,6 +136,13 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
       is_matching
           ? CellMeanColors(source, grid.div_x, grid.div_y, config_.matching_x, config_.matching_y)
           : CellMeanColors(source, grid.div_x, grid.div_y, config_.sub_width, config_.sub_height);
+  return ComposeMatched(index, matching, std::move(means), store);
+}
+
+bool qxPhotoMosaic::ComposeMatched(int index, const cv::Mat& matching, std::vector<cv::Vec3b> means,
+                                   bool store) {
+  if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
+  assigner_.Assign(matching, target_.tile, store);
   if (composer_.Compose(index, assigner_.Table(), std::move(means))) return true;
   // Nothing of this assignment reaches the screen: a click must not pick a
   // cell of it, nor zoom into one.
@@ -181,7 +183,7 @@ bool qxPhotoMosaic::ZoomIntoCell(int cx, int cy, bool around) {
   target_.tile = tile;
   watch.Lap("load");
   composer_.SwapCurrentAndPrevious();
-  target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image, true);
+  target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image.Picture(), true);
   watch.Lap("mosaicking");
   watch.Lap("texture");
   if (around && neighbours && target_.mosaic_valid) ComputeAroundMosaics(*neighbours, watch);

@@ -140,22 +140,28 @@ void qxFlGLWindow::IdleStep() {
       SetAnimation(0);
       break;
     case MosaicControl::Poll::kIdle:
-      NormalFrame();
+      if (!NormalFrame()) {
+        // The same picture is not drawn again, and the camera is looked at
+        // again shortly rather than as fast as the loop spins.
+        animation_.Pause(kLivePollSeconds);
+        return;
+      }
       break;
   }
   redraw();
 }
 
-void qxFlGLWindow::NormalFrame() {
+bool qxFlGLWindow::NormalFrame() {
   if (live_.Live()) {
     scene_.press_armed = false;
-    LiveStep();
+    if (!LiveStep()) return false;
   } else {
     zoom_.Frame();
   }
   // Without a mosaic there is no frame to measure, and the status line may
   // be saying why the load failed (or a recording did).
   if (Ready() && !status_held_) frame_rate_.MeasureFrameRate();
+  return true;
 }
 
 }  // namespace tessaline

@@ -148,6 +148,7 @@ class EngineLiveInput : public ::testing::Test {
 
 TEST_F(EngineLiveInput, MovieFramesBecomeMosaicsUntilItEnds) {
   engine_->GenerateMosaic();
+  engine_log() << "---- movie ----" << std::endl;  // the history keeps 25 lines
   const cv::Mat last(36, 64, CV_8UC3, cv::Scalar(10, 20, 30));
   GiveMovie({cv::Mat(36, 64, CV_8UC3, cv::Scalar(200, 0, 0)), last});
   ASSERT_TRUE(engine_->OpenMovie("clips/movie.mp4"));
@@ -156,14 +157,14 @@ TEST_F(EngineLiveInput, MovieFramesBecomeMosaicsUntilItEnds) {
   EXPECT_DOUBLE_EQ(engine_->Live().FrameRate(), 29.97);
   EXPECT_TRUE(engine_->NextLiveFrame());
   EXPECT_TRUE(engine_->NextLiveFrame());
-  EXPECT_EQ(cv::norm(engine_->Target().working_image, last, cv::NORM_INF), 0.0);
+  EXPECT_EQ(cv::norm(engine_->Target().working_image.Picture(), last, cv::NORM_INF), 0.0);
   EXPECT_TRUE(engine_->Target().mosaic_valid);
   EXPECT_FALSE(engine_->MosaicImage().empty());
   EXPECT_FALSE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
   EXPECT_EQ(engine_->Live().Kind(), LiveKind::kMovie);  // ended, not closed
   EXPECT_FALSE(engine_->CloseLiveInput());
-  const std::vector<std::string> lines = LinesSince("---- live test ----");
+  const std::vector<std::string> lines = LinesSince("---- movie ----");
   EXPECT_EQ(Count(lines, " size      : 320 x 180"), 1);
   EXPECT_EQ(Count(lines, " framerate : 29.97 fps"), 1);
   EXPECT_EQ(Count(lines, "live input : end after 2 frames"), 1);
@@ -235,7 +236,7 @@ TEST_F(EngineLiveInput, LostCameraEndsLiveInputWithOneLine) {
   ASSERT_EQ(engine_->PollCameraOpen(), qxPhotoMosaic::CameraOpening::kRunning);
   EXPECT_TRUE(engine_->NextLiveFrame());  // nothing yet: still running
   EXPECT_TRUE(engine_->NextLiveFrame());
-  EXPECT_EQ(engine_->Target().working_image.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 200));
+  EXPECT_EQ(engine_->Target().working_image.Picture().at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 200));
   EXPECT_TRUE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
