@@ -140,10 +140,10 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
 }
 
 bool qxPhotoMosaic::ComposeMatched(int index, const cv::Mat& matching, std::vector<cv::Vec3b> means,
-                                   bool store) {
+                                   bool store, bool view_only) {
   if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
   assigner_.Assign(matching, target_.tile, store);
-  if (composer_.Compose(index, assigner_.Table(), std::move(means))) return true;
+  if (composer_.Compose(index, assigner_.Table(), std::move(means), view_only)) return true;
   // Nothing of this assignment reaches the screen: a click must not pick a
   // cell of it, nor zoom into one.
   if (store) assigner_.DropAssignment();

@@ -150,7 +150,8 @@ void qxPhotoMosaic::MakeLiveMosaic() {
   std::vector<cv::Vec3b> means =
       StretchedCellMeans(frame, working, CellBoxes(grid.div_x, config_.sub_width),
                          CellBoxes(grid.div_y, config_.sub_height));
-  target_.mosaic_valid = ComposeMatched(kCurrentMosaic, matching, std::move(means), true);
+  // Drawn only by the view until something asks for its picture.
+  target_.mosaic_valid = ComposeMatched(kCurrentMosaic, matching, std::move(means), true, true);
 }
 
 }  // namespace tessaline

@@ -113,8 +113,10 @@ class qxPhotoMosaic {
   // so that no cell of a mosaic that is not shown can be picked.
   bool ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching = false);
   // Composes mosaic target `index` from a matching image and the cell
-  // means already taken (as ComputeMosaic takes them).
-  bool ComposeMatched(int index, const cv::Mat& matching, std::vector<cv::Vec3b> means, bool store);
+  // means already taken (as ComputeMosaic takes them); `view_only` as
+  // MosaicComposer::Compose takes it.
+  bool ComposeMatched(int index, const cv::Mat& matching, std::vector<cv::Vec3b> means, bool store,
+                      bool view_only = false);
   // Both do nothing, or give false, without a cell table (see above).
   void SelectCell(int cx, int cy);
   bool ZoomIntoCell(int cx, int cy, bool around);

@@ -216,7 +216,7 @@ class qxFlGLWindow : public Fl_Gl_Window {
   void ToggleVideoInput(const std::string& path) { live_.ToggleVideoInput(path); }
   // One frame of live input: pulls it and shows its mosaic; false when
   // there was nothing new to show.
-  bool LiveStep() { return live_.LiveStep(); }
+  bool LiveStep();
   // Recording of the view while live input runs: on = 1 opens `file` and
   // records, on = 0 finishes the file.
   void SetRecording(int on, const std::string& file) { live_.SetRecording(on, file); }

@@ -151,6 +151,12 @@ void qxFlGLWindow::IdleStep() {
   redraw();
 }
 
+bool qxFlGLWindow::LiveStep() {
+  // A live mosaic needs no finer picture than the view has pixels for.
+  if (MosaicGpu* gpu = engine_->Gpu()) gpu->SetViewSize(view_w_, view_h_);
+  return live_.LiveStep();
+}
+
 bool qxFlGLWindow::NormalFrame() {
   if (live_.Live()) {
     scene_.press_armed = false;
