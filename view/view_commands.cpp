@@ -152,8 +152,10 @@ void qxFlGLWindow::IdleStep() {
 }
 
 bool qxFlGLWindow::LiveStep() {
-  // A live mosaic needs no finer picture than the view has pixels for.
-  if (MosaicGpu* gpu = engine_->Gpu()) gpu->SetViewSize(view_w_, view_h_);
+  // A live mosaic needs no finer picture than the view has pixels for;
+  // while recording, every frame's whole picture is read back anyway.
+  if (MosaicGpu* gpu = engine_->Gpu())
+    gpu->SetViewSize(live_.Recording() ? 0 : view_w_, live_.Recording() ? 0 : view_h_);
   return live_.LiveStep();
 }
 
