@@ -60,6 +60,8 @@ bool MosaicComposer::RenderKept(int index) {
 }
 
 void MosaicComposer::SwapCurrentAndPrevious() {
+  // A zoom may draw the previous mosaic larger than a view-only pass made it.
+  if (gpu_ && gpu_->HalfOnly(kCurrentMosaic)) RenderKept(kCurrentMosaic);
   if (gpu_) gpu_->SwapMosaicSlots();
   std::swap(kept_[kCurrentMosaic], kept_[kPreviousMosaic]);
 }

@@ -182,6 +182,10 @@ class HalfSizeGpu : public MosaicGpu {
   bool RenderMosaic(int index) override { return Draw(index, false); }
   bool RenderMosaicForView(int index) override { return Draw(index, true); }
   bool HalfOnly(int index) const override { return half_[static_cast<std::size_t>(index)]; }
+  void SwapMosaicSlots() override {
+    std::swap(half_[0], half_[1]);
+    std::swap(drawn_[0], drawn_[1]);
+  }
   cv::Mat ReadMosaic(int index) const override {
     if (HalfOnly(index)) return cv::Mat();
     return cv::Mat(1, static_cast<int>(drawn_[static_cast<std::size_t>(index)].size()), CV_8UC1,
@@ -203,14 +207,16 @@ class HalfSizeGpu : public MosaicGpu {
 };
 
 // A live mosaic is drawn for the view only; its picture (a recording's, a
-// save's) is drawn whole first, from the frame's own cells.
+// save's) is drawn whole first, from the frame's own cells, and so is the
+// mosaic that the next still mosaic makes the previous one.
 TEST_F(EngineLiveInput, ALiveMosaicIsDrawnWholeWhenItsPictureIsAskedFor) {
   auto owned = std::make_unique<HalfSizeGpu>();
   HalfSizeGpu& gpu = *owned;
   engine_->SetGpu(std::move(owned));
   ASSERT_TRUE(engine_->GenerateMosaic());
   const int still_passes = gpu.whole_passes;
-  GiveMovie({cv::Mat(36, 64, CV_8UC3, cv::Scalar(250, 10, 10))});
+  GiveMovie({cv::Mat(36, 64, CV_8UC3, cv::Scalar(250, 10, 10)),
+             cv::Mat(36, 64, CV_8UC3, cv::Scalar(10, 250, 10))});
   ASSERT_TRUE(engine_->OpenMovie("movie.mp4"));
   ASSERT_TRUE(engine_->NextLiveFrame());
   EXPECT_EQ(gpu.whole_passes, still_passes);
@@ -219,6 +225,11 @@ TEST_F(EngineLiveInput, ALiveMosaicIsDrawnWholeWhenItsPictureIsAskedFor) {
   EXPECT_EQ(gpu.whole_passes, still_passes + 1);
   std::vector<unsigned char> table(picture.begin<unsigned char>(), picture.end<unsigned char>());
   EXPECT_EQ(table, engine_->CellTableBytes());
+
+  ASSERT_TRUE(engine_->NextLiveFrame());
+  ASSERT_TRUE(gpu.HalfOnly(kCurrentMosaic));
+  ASSERT_TRUE(engine_->GenerateMosaic());
+  EXPECT_FALSE(gpu.HalfOnly(kPreviousMosaic));
 }
 
 TEST_F(EngineLiveInput, MovieThatCannotBeOpenedChangesNothingButTheOpenMovie) {
