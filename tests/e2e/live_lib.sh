@@ -2,11 +2,19 @@
 # bench/live_rate.sh; sourced after lib.sh, in the run's folder.
 
 # cameras.txt with one device, "Test pattern": a GStreamer test source of
-# $1 x $2 pixels at $3 frames per second, paced by the clock as a camera is.
+# $1 x $2 pixels at $3 frames per second, paced by the clock as a camera is;
+# with $4, a stream of that many frames, after which the camera is lost (the
+# program then logs its rate line by itself).
 write_test_camera() {
-  printf 'Test pattern = videotestsrc is-live=true pattern=ball ! video/x-raw,width=%s,height=%s,framerate=%s/1 ! videoconvert ! appsink\n' \
-    "$1" "$2" "$3" >cameras.txt
+  local count=""
+  [ -z "${4:-}" ] || count=" num-buffers=$4"
+  printf 'Test pattern = videotestsrc is-live=true%s pattern=ball ! video/x-raw,width=%s,height=%s,framerate=%s/1 ! videoconvert ! appsink\n' \
+    "$count" "$1" "$2" "$3" >cameras.txt
 }
+
+# The CPU time, in clock ticks, that the program has used so far (all its
+# threads: the GL rendering threads, the camera reader).
+cpu_ticks() { sed 's/.*) //' "/proc/$APP_PID/stat" | awk '{ print $12 + $13 }'; }
 
 # Chooses the first device in "Choose a device" (OK is at the bottom left,
 # 25 pixels above the dialog's lower edge) and waits until it streams.

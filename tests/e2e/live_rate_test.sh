@@ -1,38 +1,27 @@
-# Live mosaics keep the camera's pace: a 640 x 360 GStreamer source at 25
-# frames per second, matched into the default 3840 x 2160 working size,
-# streams until the view has shown a few frames; the rate line logged when
-# the camera closes must show most of the delivered frames made into
-# mosaics (frames that came while a mosaic was made are dropped, never
-# queued). The measured rate is printed; bench/live_rate.sh measures it
+# Live mosaics at the camera's pace: a 640 x 360 GStreamer source of 125
+# frames at 25 per second, matched into the default 3840 x 2160 working
+# size. When the stream ends the program logs its rate line: the mosaics
+# made and the frames delivered (those that came while a mosaic was made are
+# dropped, never queued). The rate itself depends on what else the machine
+# runs, so the test asks what it costs instead: the program's CPU time per
+# mosaic must let the two cores of this machine make 20 mosaics a second
+# (100 ms of CPU each). The rate is printed; bench/live_rate.sh measures it
 # over a longer run.
 source "$(dirname "$0")/lib.sh" "$@"
 source "$(dirname "$0")/live_lib.sh"
 
-# Share of the delivered frames that must become mosaics: 20 of 25 a second
-# on an idle machine of two cores; a machine busy with other work gets less
-# time, so the test asks for clearly more than the 10 of 25 of old.
-MIN_SHARE=0.6
+# CPU milliseconds a mosaic may cost: two cores' worth at 20 a second.
+MAX_CPU_MS=100
 
 prepare_tiles 2
-write_test_camera 640 360 25
+write_test_camera 640 360 25 125
 start_app
 click_at 52 318
 wait_for_line "status : photomosaic have been generated." 120 console.txt
+before=$(cpu_ticks)
 open_test_camera
-
-# The view area's picture changes with every mosaic shown.
-view_picture() { import -window "$WID" -crop 626x262+7+27 +repage png:- | identify -format '%#' -; }
-changes=0
-last=$(view_picture)
-deadline=$((SECONDS + 60))
-while [ $changes -lt 10 ]; do
-  [ $SECONDS -lt $deadline ] || fail "the view showed only $changes new mosaics in 60 s"
-  sleep 0.2
-  now=$(view_picture)
-  [ "$now" = "$last" ] || changes=$((changes + 1))
-  last=$now
-done
-close_live_input
+wait_for_count "^live rate : " 1
+used=$(($(cpu_ticks) - before))
 
 line=$(rate_line)
 echo "$line"
@@ -42,9 +31,10 @@ read -r rate mosaics delivered < <(sed -n \
 [ -n "${delivered:-}" ] || fail "no rate in '$line'"
 [ "$mosaics" -ge 10 ] || fail "only $mosaics mosaics were made"
 [ "$mosaics" -le "$delivered" ] || fail "more mosaics ($mosaics) than frames ($delivered)"
-below "$(awk -v m="$mosaics" -v d="$delivered" 'BEGIN { print m / d }')" "$MIN_SHARE" &&
-  fail "$mosaics mosaics of $delivered frames delivered ($rate a second)"
-expect_count "live input : closed after $mosaics frames" tessaline.log 1
+cpu_ms=$(awk -v t="$used" -v hz="$(getconf CLK_TCK)" -v m="$mosaics" 'BEGIN { print 1000 * t / hz / m }')
+echo "CPU time per mosaic : $cpu_ms ms ($mosaics mosaics of $delivered frames, $rate a second)"
+below "$cpu_ms" "$MAX_CPU_MS" || fail "a mosaic cost $cpu_ms ms of CPU time"
+expect_line "camera was lost : live input ends after $mosaics frames" tessaline.log
 
 press Escape
 wait_app
