@@ -42,9 +42,10 @@ bool LoadBatchTarget(qxPhotoMosaic& engine, const std::string& target,
 // loads: a 4K target takes about as long as reading a cached library of a
 // few thousand tiles. Nothing to start for a random tile, which needs the
 // library first.
-std::future<DecodedPicture> StartTargetRead(const std::string& target) {
+std::future<DecodedPicture> StartTargetRead(const std::string& target, PictureSize needed) {
   if (target == "-1") return std::future<DecodedPicture>();
-  return std::async(std::launch::async, [target] { return ReadTargetPicture(target); });
+  return std::async(std::launch::async,
+                    [target, needed] { return ReadTargetPicture(target, needed); });
 }
 
 // The allocator's largest "small" request: larger ones are mapped fresh
@@ -193,8 +194,13 @@ bool SetUpBatchEngine(qxPhotoMosaic& engine, BatchEngineJob& job, const char* pr
 
 int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& errors) {
   // Declared before the engine: a failed set-up waits here for the decode.
-  std::future<DecodedPicture> target = StartTargetRead(job.target);
+  std::future<DecodedPicture> target;
   qxPhotoMosaic engine(config);
+  // The picture at the working size alone needs no more of the target than
+  // its matching image; the print outputs read the working image.
+  const bool matching_only = job.print_tile_px == 0 && job.deepzoom_dir.empty();
+  engine.SetMatchingOnlyTargets(matching_only);
+  target = StartTargetRead(job.target, matching_only ? engine.MatchingTargetSize() : PictureSize{});
   if (!SetUpBatchEngine(engine, job, "mosaic", errors)) return kBatchFailed;
   // After the engine seeded its source with the time: every draw from
   // here on (random target, choice among the k nearest) follows the seed.

@@ -17,9 +17,18 @@
 #
 # Environment: MOSAIC_SIZE (default 3840x2160, tessaline's working size),
 # TILE_SIZE (default 32x18), TILE_COUNTS (the library sizes compared;
-# default "1600 5000"), PLASMA=0 with PHOTOS (wallpaper photographs to take
-# instead, each giving ten tiles; default 30; the library sizes are then
-# whatever that gives). metapixel compares every tile with every cell, so
+# default "1600 5000"), TARGETS (the target's file types, each timed on its
+# own: default "jpg png", the same picture as a JPEG and as a PNG), and
+# TILES, what the tiles are:
+#   plasma   (default) plasma fractals: smooth, photograph-like colour fields
+#   photos   the photographs of scripts/photo_library.py (some five hundred
+#            from Debian packages, fetched once) with their 3 x 3 sections,
+#            about 5,200 tiles; the first photograph, held out, is the target
+#   wallpapers  the wallpapers of scripts/sample-photos.sh and their
+#            sections (PHOTOS of them, default 30, ten tiles each); the
+#            library sizes are then whatever that gives (PLASMA=0, the
+#            former name, still selects them)
+# metapixel compares every tile with every cell, so
 # its time grows with the library; tessaline's hardly does, so the ratio is
 # set by tessaline's fixed costs (start-up, cache read, JPEG out) at the
 # small size.
@@ -52,9 +61,16 @@ WORK="${TMPDIR:-/tmp}/tessaline_metapixel_compare"
 MOSAIC_SIZE=${MOSAIC_SIZE:-3840x2160}
 TILE_SIZE=${TILE_SIZE:-32x18}
 PHOTOS=${PHOTOS:-30}
-PLASMA=${PLASMA:-1}
+TILES=${TILES:-plasma}
+[ "${PLASMA:-1}" -eq 0 ] && TILES=wallpapers
 TILE_COUNTS=${TILE_COUNTS:-1600 5000}
-[ "$PLASMA" -eq 0 ] && WORK="$WORK-photos$PHOTOS"
+TARGETS=${TARGETS:-jpg png}
+case "$TILES" in
+  plasma) ;;
+  photos) WORK="$WORK-photos" ;;
+  wallpapers) WORK="$WORK-wallpapers$PHOTOS" ;;
+  *) echo "TILES must be plasma, photos or wallpapers" >&2; exit 2 ;;
+esac
 TILE_W=${TILE_SIZE%x*}
 TILE_H=${TILE_SIZE#*x}
 
@@ -64,22 +80,43 @@ source "$SOURCE_DIR/bench/metapixel.sh"
 
 # The largest library's pictures, made once: TILE_COUNTS' largest number of
 # plasma fractals, a hundred to an ImageMagick run (one run each would take
-# longer than the benchmark), or with PLASMA=0 the wallpaper photographs.
+# longer than the benchmark), or the photographs.
 make_pool() {
   [ -f "$WORK/pool.complete" ] && return
   rm -rf "$WORK/pool" && mkdir -p "$WORK/pool"
-  if [ "$PLASMA" -eq 0 ]; then
-    bash "$SOURCE_DIR/scripts/sample-photos.sh" "$WORK/pool" "$PHOTOS" >/dev/null
-  else
-    local largest=0 count first seeds i
-    for count in $TILE_COUNTS; do [ "$count" -gt "$largest" ] && largest=$count; done
-    for ((first = 1; first <= largest; first += 100)); do
-      seeds=()
-      for ((i = first; i < first + 100 && i <= largest; ++i)); do seeds+=(-seed "$i" plasma:); done
-      convert -size 320x240 "${seeds[@]}" -quality 90 +adjoin "$WORK/pool/plasma$first-%d.jpg"
-    done
-  fi
+  case "$TILES" in
+    wallpapers) bash "$SOURCE_DIR/scripts/sample-photos.sh" "$WORK/pool" "$PHOTOS" >/dev/null ;;
+    photos) make_photo_pool ;;
+    plasma) make_plasma_pool ;;
+  esac
   touch "$WORK/pool.complete"
+}
+
+make_plasma_pool() {
+  local largest=0 count first seeds i
+  for count in $TILE_COUNTS; do [ "$count" -gt "$largest" ] && largest=$count; done
+  for ((first = 1; first <= largest; first += 100)); do
+    seeds=()
+    for ((i = first; i < first + 100 && i <= largest; ++i)); do seeds+=(-seed "$i" plasma:); done
+    convert -size 320x240 "${seeds[@]}" -quality 90 +adjoin "$WORK/pool/plasma$first-%d.jpg"
+  done
+}
+
+# The photographs and their 3 x 3 sections, but for the first photograph:
+# that one is the target.
+make_photo_pool() {
+  [ -f "$WORK/photos.complete" ] ||
+    { python3 "$SOURCE_DIR/scripts/photo_library.py" "$WORK/photos" && touch "$WORK/photos.complete"; }
+  local photo first=""
+  while IFS= read -r photo; do
+    if [ -z "$first" ]; then
+      first=$photo
+      cp "$photo" "$WORK/target-photo.jpg"
+      continue
+    fi
+    cp -l "$photo" "$WORK/pool/"
+    convert "$photo" -crop 3x3@ +repage -quality 90 "$WORK/pool/$(basename "$photo" .jpg)_part%d.jpg"
+  done < <(find "$WORK/photos" -name '*.jpg' | sort)
 }
 
 # The first COUNT pool pictures as a library folder of their own (hard
@@ -92,11 +129,16 @@ make_tiles() {
   touch "$dir.complete"
 }
 
+# The target at the mosaic size, as each of TARGETS: a plasma fractal, or
+# the held-out photograph.
 make_target() {
-  [ -f "$WORK/target.jpg" ] && return
-  local photo
-  photo=$(find "$WORK/pool" -name '*.jpg' | sort | awk 'NR == 1')
-  convert "$photo" -resize "${MOSAIC_SIZE}!" -quality 92 "$WORK/target.jpg"
+  local type source
+  source=$(find "$WORK/pool" -name '*.jpg' | sort | awk 'NR == 1')
+  [ "$TILES" = photos ] && source="$WORK/target-photo.jpg"
+  for type in $TARGETS; do
+    [ -f "$WORK/target.$type" ] && continue
+    convert "$source" -resize "${MOSAIC_SIZE}!" -quality 92 "$WORK/target.$type"
+  done
 }
 
 # Both libraries of folder `tiles` at the tile size, once.
@@ -132,14 +174,15 @@ time_with_date() {
   done
 }
 
-# Times both on the library in folder `tiles` and prints the figures.
+# Times both on the library in folder `tiles` from the target of type
+# `type` and prints the figures.
 compare() {
-  local tiles=$1 count
+  local tiles=$1 type=$2 count
   count=$(find "$tiles" -name '*.jpg' | wc -l)
-  prepare_libraries "$tiles"
-  local tessaline_run="$BATCH --tiles $tiles --tile $TILE_SIZE --size $MOSAIC_SIZE --target $WORK/target.jpg --out $WORK/run/tessaline.jpg"
-  local metapixel_run="metapixel -l $tiles-metapixel-$TILE_SIZE -w $TILE_W -h $TILE_H --metapixel $WORK/target.jpg $WORK/run/metapixel.jpg"
-  echo "mosaic $MOSAIC_SIZE of $TILE_SIZE tiles from $count tiles, $RUNS runs each"
+  local target="$WORK/target.$type"
+  local tessaline_run="$BATCH --tiles $tiles --tile $TILE_SIZE --size $MOSAIC_SIZE --target $target --out $WORK/run/tessaline.jpg"
+  local metapixel_run="metapixel -l $tiles-metapixel-$TILE_SIZE -w $TILE_W -h $TILE_H --metapixel $target $WORK/run/metapixel.jpg"
+  echo "mosaic $MOSAIC_SIZE of $TILE_SIZE tiles ($TILES) from $count tiles, $type target, $RUNS runs each"
   local means
   if command -v hyperfine >/dev/null; then
     mapfile -t means < <(time_with_hyperfine "$tessaline_run" "$metapixel_run")
@@ -150,10 +193,17 @@ compare() {
   for picture in tessaline.jpg metapixel.jpg; do
     echo "$picture : $(identify -format '%m %wx%h' "$WORK/run/$picture")"
   done
-  awk -v t="${means[0]}" -v m="${means[1]}" -v n="$count" 'BEGIN {
+  awk -v t="${means[0]}" -v m="${means[1]}" -v n="$count" -v type="$type" 'BEGIN {
     printf "tessaline-batch : %.3f s a run\nmetapixel       : %.3f s a run\n", t, m
-    printf "%d tiles: tessaline-batch is %.1f times faster (target: at least 15 at 1,600 tiles)\n", n, m / t
+    printf "%d tiles, %s target: tessaline-batch is %.1f times faster\n", n, type, m / t
   }'
+}
+
+# Both libraries of folder `tiles`, then each target type.
+compare_targets() {
+  local tiles=$1 type
+  prepare_libraries "$tiles"
+  for type in $TARGETS; do compare "$tiles" "$type"; done
 }
 
 install_metapixel
@@ -161,11 +211,11 @@ mkdir -p "$WORK/run"
 make_pool
 make_target
 cd "$WORK/run"
-if [ "$PLASMA" -eq 0 ]; then
-  compare "$WORK/pool"
+if [ "$TILES" = wallpapers ]; then
+  compare_targets "$WORK/pool"
 else
   for count in $TILE_COUNTS; do
     make_tiles "$count"
-    compare "$WORK/tiles-$count"
+    compare_targets "$WORK/tiles-$count"
   done
 fi

@@ -65,9 +65,11 @@ find_package(JPEG REQUIRED)
 find_package(TIFF REQUIRED)
 pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpdemux)
 pkg_check_modules(HEIF REQUIRED IMPORTED_TARGET libheif)
+# libdeflate inflates a PNG's image data in one call (picture/png_fast_decode.cpp).
+pkg_check_modules(DEFLATE REQUIRED IMPORTED_TARGET libdeflate)
 add_library(picture_codecs INTERFACE)
 target_link_libraries(picture_codecs INTERFACE JPEG::JPEG TIFF::TIFF PNG::PNG PkgConfig::WEBP
-  PkgConfig::HEIF)
+  PkgConfig::HEIF PkgConfig::DEFLATE)
 
 # The picture writers (mosaic/picture_writer.cpp) on the same libraries:
 # libjpeg-turbo's own interface takes blue-green-red rows as they are and

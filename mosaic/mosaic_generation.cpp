@@ -32,14 +32,44 @@ std::string qxPhotoMosaic::TilePath(int tile) const {
   return library_.ImagesPath() + library_.Entry(static_cast<std::size_t>(tile)).name;
 }
 
-DecodedPicture ReadTargetPicture(const std::string& path) { return ReadUprightPicture(path); }
+DecodedPicture ReadTargetPicture(const std::string& path, PictureSize needed) {
+  return ReadUprightPicture(path, needed);
+}
+
+PictureSize MatchingReadSize(cv::Size matching, cv::Size working) {
+  constexpr int kPixelsToMatchingPixel = 4;
+  PictureSize size{working.width, working.height};
+  while (size.width / 2 >= matching.width * kPixelsToMatchingPixel &&
+         size.height / 2 >= matching.height * kPixelsToMatchingPixel) {
+    size.width /= 2;
+    size.height /= 2;
+  }
+  return size;
+}
+
+cv::Mat MatchingImageOfTarget(const cv::Mat& picture, cv::Size matching, cv::Size working) {
+  // A picture of the working size (a PNG, which reads whole) is averaged
+  // down as it is, as a whole read does.
+  if (picture.size() == working) return MakeMatchingImage(picture, matching);
+  const PictureSize read = MatchingReadSize(matching, working);
+  const cv::Size reduced(read.width, read.height);
+  cv::Mat stretched = picture;
+  if (picture.size() != reduced) cv::resize(picture, stretched, reduced, 0, 0, cv::INTER_LINEAR);
+  return MakeMatchingImage(stretched, matching);
+}
+
+PictureSize qxPhotoMosaic::MatchingTargetSize() const {
+  return MatchingReadSize({geometry_.Grid().matching_w, geometry_.Grid().matching_h},
+                          {config_.image_width, config_.image_height});
+}
 
 std::string TargetReadFailure(const std::string& path, const DecodedPicture& picture) {
   return "cannot read the target picture " + path + " : " + PictureFaultText(picture);
 }
 
 bool qxPhotoMosaic::LoadTarget(const std::string& path) {
-  return LoadTarget(path, [&path] { return ReadTargetPicture(path); });
+  const PictureSize needed = matching_only_targets_ ? MatchingTargetSize() : PictureSize{};
+  return LoadTarget(path, [&path, needed] { return ReadTargetPicture(path, needed); });
 }
 
 bool qxPhotoMosaic::LoadTarget(const std::string& path,
@@ -50,9 +80,19 @@ bool qxPhotoMosaic::LoadTarget(const std::string& path,
     engine_log() << TargetReadFailure(path, decoded) << std::endl;
     return false;
   }
-  // A decode of the working size is taken as it is: copied, its 24 MB at
-  // 4K would be written to fresh pages, a cost as large as the decode's.
-  target_.working_image.SetPicture(decoded.pixels);
+  const cv::Mat& picture = decoded.pixels;
+  if (matching_only_targets_) {
+    // The working picture would be written (24 MB at 4K) only to be
+    // averaged down again.
+    target_.matching_image =
+        MatchingImageOfTarget(picture, {geometry_.Grid().matching_w, geometry_.Grid().matching_h},
+                              {config_.image_width, config_.image_height});
+  } else {
+    // A decode of the working size is taken as it is: copied, its 24 MB at
+    // 4K would be written to fresh pages, a cost as large as the decode's.
+    target_.working_image.SetPicture(picture);
+    target_.matching_image.release();
+  }
   const cv::Mat& working = target_.working_image.Picture();
   engine_log() << " (" << working.cols << " x " << working.rows << " x " << working.channels()
                << " - 8)" << std::endl;
@@ -61,7 +101,7 @@ bool qxPhotoMosaic::LoadTarget(const std::string& path,
   engine_log() << boost::format("(w x h) = %d x %d") % config_.image_width % config_.image_height
                << std::endl;
   target_.path = path;
-  MosaicGpu* gpu = composer_.Gpu();
+  MosaicGpu* gpu = matching_only_targets_ ? nullptr : composer_.Gpu();
   const unsigned int texture = gpu ? gpu->UploadWorkingImage(working) : 0;
   target_.loaded = true;
   target_.mosaic_valid = false;
@@ -117,7 +157,7 @@ bool qxPhotoMosaic::GenerateMosaic() {
   if (!target_.loaded) ChooseTarget();
   watch.Lap("load");
   composer_.SwapCurrentAndPrevious();
-  target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image.Picture(), true);
+  target_.mosaic_valid = ComputeTargetMosaic();
   watch.Lap("mosaic");
   const double total = watch.PrintAll(engine_log());
   engine_log() << "average time : " << generate_average_.Add(total) << std::endl;
@@ -148,6 +188,16 @@ bool qxPhotoMosaic::ComposeMatched(int index, const cv::Mat& matching, std::vect
   // cell of it, nor zoom into one.
   if (store) assigner_.DropAssignment();
   return false;
+}
+
+bool qxPhotoMosaic::ComputeTargetMosaic() {
+  const cv::Mat& matching = target_.matching_image;
+  if (matching.empty()) return ComputeMosaic(kCurrentMosaic, target_.working_image.Picture(), true);
+  // A grid changed since the target was read asks for its matching image
+  // anew, from the one there is.
+  const cv::Size size(geometry_.Grid().matching_w, geometry_.Grid().matching_h);
+  if (matching.size() == size) return ComputeMosaic(kCurrentMosaic, matching, true, true);
+  return ComputeMosaic(kCurrentMosaic, MakeMatchingImage(matching, size), true, true);
 }
 
 bool qxPhotoMosaic::SetColorCorrection(double c) {
@@ -183,7 +233,7 @@ bool qxPhotoMosaic::ZoomIntoCell(int cx, int cy, bool around) {
   target_.tile = tile;
   watch.Lap("load");
   composer_.SwapCurrentAndPrevious();
-  target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image.Picture(), true);
+  target_.mosaic_valid = ComputeTargetMosaic();
   watch.Lap("mosaicking");
   watch.Lap("texture");
   if (around && neighbours && target_.mosaic_valid) ComputeAroundMosaics(*neighbours, watch);

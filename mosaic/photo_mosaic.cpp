@@ -137,6 +137,7 @@ void qxPhotoMosaic::MakeLiveMosaic() {
   if (target_.working_image.Size() != working) target_.working_image.Reset(working);
   target_.working_image.SetFrame(live_.Frame());
   const cv::Mat& frame = target_.working_image.Frame();
+  target_.matching_image.release();
   if (MosaicGpu* gpu = composer_.Gpu()) gpu->UploadWorkingImage(frame);
   target_.loaded = true;
   const GridGeometry& grid = geometry_.Grid();

@@ -39,8 +39,23 @@ namespace tessaline {
 
 // The target picture at `path` as LoadTarget reads it: 8-bit, 3 channels,
 // upright; empty, with the fault, when `path` is no readable picture file.
-// Any thread.
-DecodedPicture ReadTargetPicture(const std::string& path);
+// `needed` (see ReadUprightPicture) lets a JPEG decode reduced. Any thread.
+DecodedPicture ReadTargetPicture(const std::string& path, PictureSize needed = {});
+
+// The size a target is read at when only its matching image (`matching`
+// pixels) is wanted of a mosaic of `working` pixels: the working size
+// halved as often as four pixels to a matching pixel remain each way. The
+// target is stretched to it, as it is to the working size otherwise, and
+// averaged down from there; so reduced, a JPEG's matching image keeps
+// within a few levels of a whole read's, while at 1/8 the block means, cut
+// across by the matching pixels' edges, would move it by tens of levels at
+// sharp edges.
+PictureSize MatchingReadSize(cv::Size matching, cv::Size working);
+
+// The matching image of target `picture` read for matching only: stretched
+// to MatchingReadSize (unless it has the working size), then averaged down
+// to `matching`.
+cv::Mat MatchingImageOfTarget(const cv::Mat& picture, cv::Size matching, cv::Size working);
 
 // The line telling that the target at `path` could not be read, and why:
 // "cannot read the target picture PATH : no such file".
@@ -50,6 +65,10 @@ std::string TargetReadFailure(const std::string& path, const DecodedPicture& pic
 // and the batch; the engine alone changes it.
 struct MosaicTarget {
   WorkingImage working_image;  // the target, as a picture at the working size
+  // The target as its matching image alone, when targets are read only for
+  // matching (see qxPhotoMosaic::SetMatchingOnlyTargets); the working image
+  // then holds no target. Empty otherwise.
+  cv::Mat matching_image;
   // The picture file the target came from (a neighbour tile's while the
   // mosaics around a zoom are made), and the name the view shows: that
   // file's name or the live source's.
@@ -103,6 +122,14 @@ class qxPhotoMosaic {
   // A picture that cannot be read is told in one line of the log.
   bool LoadTarget(const std::string& path, const std::function<DecodedPicture()>& decode);
   void SetTarget(const std::string& path);  // "-1": a random tile
+  // With `on`, targets loaded from here on are kept only as their matching
+  // image, read at the size it needs (a JPEG decodes reduced): enough for a
+  // mosaic to be made, composed and saved, while nothing may draw, blend or
+  // export from the working image. Off by default.
+  void SetMatchingOnlyTargets(bool on) { matching_only_targets_ = on; }
+  // The size a target read for matching only is read at (MatchingReadSize
+  // of the matching grid): a JPEG decodes reduced to no less.
+  PictureSize MatchingTargetSize() const;
   int RandomTileIndex();
   // False when no mosaic was made: no library, or the GPU pass failed (the
   // mosaic is then not valid and its cell table is dropped).
@@ -166,6 +193,9 @@ class qxPhotoMosaic {
   std::string TilePath(int tile) const;
   void BeginLiveTarget();
   void MakeLiveMosaic();
+  // The target's mosaic into the current mosaic target, from its matching
+  // image when it was read for matching only.
+  bool ComputeTargetMosaic();
 
   MosaicConfig& config_;
   std::mt19937 random_;
@@ -178,6 +208,7 @@ class qxPhotoMosaic {
   MosaicComposer composer_{config_, geometry_, library_};
 
   MosaicTarget target_;
+  bool matching_only_targets_ = false;
   std::array<unsigned int, 8> around_textures_{};
   // Running means of all generation and zoom times of the engine's life.
   struct RunningMean {

@@ -233,6 +233,11 @@ bool IsWholePngFile(const std::string& path) {
   return read && IsWholePng(std::string_view(head, 24), std::string_view(tail, 12));
 }
 
+bool DecodableSize(std::uint64_t width, std::uint64_t height) {
+  constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
+  return width > 0 && height > 0 && width <= kMaxPixels && width * height <= kMaxPixels;
+}
+
 std::uint64_t DecodedBytes(const PictureSize& size) {
   return static_cast<std::uint64_t>(size.width) * static_cast<std::uint64_t>(size.height) * 3;
 }

@@ -42,6 +42,11 @@ bool IsWholePng(std::string_view head, std::string_view tail);
 // IsWholePng on the file at `path`; false when it cannot be read.
 bool IsWholePngFile(const std::string& path);
 
+// True when a picture of width × height may be decoded at all: both sides
+// positive and at most 2^28 pixels, whatever the format, so that a forged
+// header cannot make a reader allocate gigabytes.
+bool DecodableSize(std::uint64_t width, std::uint64_t height);
+
 // Bytes a decode of `size` holds at least: three bytes a pixel.
 std::uint64_t DecodedBytes(const PictureSize& size);
 

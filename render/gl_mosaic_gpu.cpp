@@ -1,5 +1,6 @@
 #include "render/gl_mosaic_gpu.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "settings/log_stream.h"
@@ -12,10 +13,18 @@ void GlMosaicGpu::CreateCellTable(int div_x, int div_y) {
 }
 
 void GlMosaicGpu::CreateOffscreenTargets(int image_w, int image_h, int matching_w, int matching_h) {
+  image_w_ = image_w;
+  image_h_ = image_h;
   for (int i = 0; i < kMosaicTargetCount; ++i) {
     OffscreenTarget& target = targets_[i];
     const GLuint before = target.texture.name();
-    CreateOffscreenTarget(target, image_w, image_h, false);
+    // The neighbours are seen at most about a window's size, while the zoom
+    // grows them out of their cells: half the working size each way holds
+    // that, in a quarter of the drawing.
+    if (i < kFirstAroundMosaic)
+      CreateOffscreenTarget(target, image_w, image_h, false);
+    else
+      CreateOffscreenTarget(target, std::max(1, image_w / 2), std::max(1, image_h / 2), false);
     if (target.texture.name() == before) continue;
     // A re-made target holds no mosaic yet.
     if (i < 2) {
@@ -93,18 +102,18 @@ const OffscreenTarget* GlMosaicGpu::Target(int index) const {
   return physical < 0 ? nullptr : &targets_[physical];
 }
 
-bool GlMosaicGpu::CanRender(const OffscreenTarget& target) const {
+bool GlMosaicGpu::CanRender() const {
   const AtlasLayout& layout = textures_.atlas_layout;
   if (!textures_.atlas || !textures_.table) {
     engine_log() << "no tile atlas or cell table for the mosaic" << std::endl;
     return false;
   }
-  if (target.width / layout.tile_w != textures_.table_w ||
-      target.height / layout.tile_h != textures_.table_h) {
+  if (image_w_ / layout.tile_w != textures_.table_w ||
+      image_h_ / layout.tile_h != textures_.table_h) {
     // Tiles of another size than the grid's: every cell would be wrong.
     engine_log() << "mosaic : tiles of " << layout.tile_w << " x " << layout.tile_h
                  << " do not make the " << textures_.table_w << " x " << textures_.table_h
-                 << " cells of " << target.width << " x " << target.height << std::endl;
+                 << " cells of " << image_w_ << " x " << image_h_ << std::endl;
     return false;
   }
   return true;
@@ -114,8 +123,9 @@ bool GlMosaicGpu::RenderMosaicForView(int index) {
   const OffscreenTarget* target = Target(index);
   const AtlasLayout& half = textures_.half_layout;
   const bool half_serves = target != nullptr && textures_.half_atlas && view_w_ > 0 &&
-                           view_h_ > 0 && target->width % 2 == 0 && target->height % 2 == 0 &&
-                           2 * view_w_ <= target->width && 2 * view_h_ <= target->height &&
+                           view_h_ > 0 && target->width == image_w_ && target->height == image_h_ &&
+                           image_w_ % 2 == 0 && image_h_ % 2 == 0 && 2 * view_w_ <= target->width &&
+                           2 * view_h_ <= target->height &&
                            2 * half.tile_w == textures_.atlas_layout.tile_w &&
                            2 * half.tile_h == textures_.atlas_layout.tile_h;
   return RenderLevel(index, half_serves ? 1 : 0);
@@ -138,7 +148,7 @@ bool GlMosaicGpu::RenderLevel(int index, int level) {
     return false;
   }
   const OffscreenTarget& target = targets_[physical];
-  if (!CanRender(target)) return false;
+  if (!CanRender()) return false;
   SynthesisInput input;
   input.program = programs_.synthesis.program.name();
   input.atlas = level > 0 ? textures_.half_atlas.name() : textures_.atlas.name();
@@ -148,6 +158,10 @@ bool GlMosaicGpu::RenderLevel(int index, int level) {
   input.layout = level > 0 ? textures_.half_layout : textures_.atlas_layout;
   input.div_x = textures_.table_w;
   input.div_y = textures_.table_h;
+  // The cells lie in the working size, or in half of it for a pass into
+  // level 1 from the halved tiles.
+  input.image_w = image_w_ >> level;
+  input.image_h = image_h_ >> level;
   if (!RenderMosaicOffscreen(target, level, input)) return false;
   half_only_[static_cast<std::size_t>(physical)] = level > 0;
   RecordMosaic(index, physical, target.texture.name());

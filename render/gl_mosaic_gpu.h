@@ -61,7 +61,7 @@ class GlMosaicGpu : public MosaicGpu {
   // Records `texture` (of physical target `physical`) as the mosaic texture
   // of interface index `index`.
   void RecordMosaic(int index, int physical, GLuint texture);
-  bool CanRender(const OffscreenTarget& target) const;
+  bool CanRender() const;
   // The pass into mipmap level 0 (the whole target) or 1 (half of it).
   bool RenderLevel(int index, int level);
 
@@ -79,6 +79,9 @@ class GlMosaicGpu : public MosaicGpu {
   int view_h_ = 0;
   // Per physical target: it holds its mosaic only from level 1 down.
   std::array<bool, kMosaicTargetCount> half_only_{};
+  // The working size the mosaics' cells lie in.
+  int image_w_ = 0;
+  int image_h_ = 0;
 };
 
 }  // namespace tessaline

@@ -54,21 +54,30 @@ void SetSynthesisUniforms(GLuint program, int width, int height, const Synthesis
   SetUniform(program, "SubR", input.layout.rows);
   SetUniform(program, "DivX", input.div_x);
   SetUniform(program, "DivY", input.div_y);
-  SetUniform(program, "ImgW", width);
-  SetUniform(program, "ImgH", height);
+  SetUniform(program, "ImgW", input.image_w > 0 ? input.image_w : width);
+  SetUniform(program, "ImgH", input.image_h > 0 ? input.image_h : height);
 }
 
 // Pixel (x, y) of the output gets texture coordinate (x / width, y /
-// height): v = 0 at output row 0.
-void DrawOutputQuad(int width, int height) {
+// height): v = 0 at output row 0. An output smaller than the `image_w` ×
+// `image_h` its cells lie in is moved so that each of its pixel centres
+// lands on the centre of the first image pixel it covers, never on an edge
+// between two, where the shader's rounding down could fall either way.
+void DrawOutputQuad(int width, int height, int image_w, int image_h) {
+  const auto shift = [](int output, int image) {
+    if (image <= output) return 0.0f;
+    return static_cast<float>((0.5 * output / image - 0.5) / output);
+  };
+  const float u = shift(width, image_w);
+  const float v = shift(height, image_h);
   glBegin(GL_QUADS);
-  glTexCoord2f(0.0f, 1.0f);
+  glTexCoord2f(u, 1.0f + v);
   glVertex2i(0, height);
-  glTexCoord2f(0.0f, 0.0f);
+  glTexCoord2f(u, v);
   glVertex2i(0, 0);
-  glTexCoord2f(1.0f, 0.0f);
+  glTexCoord2f(1.0f + u, v);
   glVertex2i(width, 0);
-  glTexCoord2f(1.0f, 1.0f);
+  glTexCoord2f(1.0f + u, 1.0f + v);
   glVertex2i(width, height);
   glEnd();
 }
@@ -154,7 +163,7 @@ void DrawMosaicSynthesis(int width, int height, const SynthesisInput& input) {
 
   glUseProgram(input.program);
   if (input.program != 0) SetSynthesisUniforms(input.program, width, height, input);
-  DrawOutputQuad(width, height);
+  DrawOutputQuad(width, height, input.image_w, input.image_h);
 
   glBindTexture(GL_TEXTURE_2D, 0);
   glUseProgram(0);

@@ -54,6 +54,11 @@ struct SynthesisInput {
   AtlasLayout layout;
   int div_x = 0;
   int div_y = 0;
+  // The size the cells are laid out in, the working size; 0 × 0: the
+  // output's. An output smaller than it shows the mosaic reduced, each
+  // pixel the tile's pixel at its place.
+  int image_w = 0;
+  int image_h = 0;
 };
 
 // Draws one width x height quad with the synthesis program into whatever

@@ -13,8 +13,8 @@ packages=(
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
   libann-dev libboost-iostreams-dev libpng-dev zlib1g-dev libgif-dev
   libftgl-dev freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri fonts-inconsolata
-  # picture readers and writers (reduced-scale JPEG, TIFF, WebP, HEIC)
-  libjpeg62-turbo-dev libtiff-dev libwebp-dev libheif-dev
+  # picture readers and writers (reduced-scale JPEG, fast PNG, TIFF, WebP, HEIC)
+  libjpeg62-turbo-dev libdeflate-dev libtiff-dev libwebp-dev libheif-dev
   # cameras.txt sources given as GStreamer pipelines
   gstreamer1.0-plugins-base
   # the deep-zoom export copies Leaflet beside its page

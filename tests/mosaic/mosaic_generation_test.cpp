@@ -314,6 +314,79 @@ TEST(MosaicGeneration, TargetsOfEveryChannelCountBecomeWorkingImages) {
   EXPECT_EQ(engine.Target().name, "rgba_target.png");
 }
 
+TEST(MosaicGeneration, MatchingReadSizeHalvesWhileFourPixelsToAMatchingPixelRemain) {
+  const struct {
+    cv::Size matching, working;
+    PictureSize read;
+  } cases[] = {
+      {{240, 240}, {3840, 2160}, {1920, 1080}},  // 4K, 32 x 18 tiles, 2 x 2 grid
+      {{240, 240}, {3841, 2161}, {1920, 1080}},  // odd sizes round down
+      {{480, 480}, {3840, 2160}, {3840, 2160}},  // one halving would leave too few rows
+      {{40, 40}, {640, 480}, {320, 240}},
+      {{50, 50}, {100, 100}, {100, 100}},  // fewer than four to a pixel already
+  };
+  for (const auto& c : cases) {
+    const PictureSize read = MatchingReadSize(c.matching, c.working);
+    EXPECT_EQ(read.width, c.read.width) << c.working << " " << c.matching;
+    EXPECT_EQ(read.height, c.read.height) << c.working << " " << c.matching;
+  }
+}
+
+// A target read only for its matching image (a JPEG decoded reduced) makes
+// the mosaic a whole read makes, keeps the working image out of it, and so
+// does a zoom from it.
+TEST(MosaicGeneration, ATargetReadForMatchingOnlyMakesTheWholeReadsMosaic) {
+  TileFolder folder(40);
+  MosaicConfig whole_config = SmallConfig(folder.Path(), 1);
+  whole_config.image_width = 640;
+  whole_config.image_height = 480;
+  whole_config.sub_width = 32;
+  whole_config.sub_height = 24;
+  whole_config.sub_scale_list = "32,24";
+  whole_config.color_correction = 0.5;
+  MosaicConfig matching_config = whole_config;
+  cv::Mat target(480, 640, CV_8UC3);
+  for (int y = 0; y < target.rows; ++y)
+    for (int x = 0; x < target.cols; ++x)
+      target.at<cv::Vec3b>(y, x) = cv::Vec3b(static_cast<unsigned char>(x * 255 / 639),
+                                             static_cast<unsigned char>(y * 255 / 479), 90);
+  TempFolder elsewhere;
+  const std::string path = elsewhere.Path() + "/target.jpg";
+  cv::imwrite(path, target, {cv::IMWRITE_JPEG_QUALITY, 95});
+
+  qxPhotoMosaic whole(whole_config);
+  qxPhotoMosaic matching(matching_config);
+  matching.SetMatchingOnlyTargets(true);
+  for (qxPhotoMosaic* engine : {&whole, &matching}) {
+    engine->SetImageSize(640, 480);
+    ASSERT_TRUE(engine->LoadSubImages(folder.Path()));
+    ASSERT_TRUE(engine->LoadTarget(path));
+    ASSERT_TRUE(engine->GenerateMosaic());
+  }
+  EXPECT_TRUE(whole.Target().matching_image.empty());
+  const cv::Mat whole_matching =
+      MakeMatchingImage(whole.Target().working_image.Picture(), {40, 40});
+  ASSERT_EQ(matching.Target().matching_image.size(), whole_matching.size());
+  EXPECT_LE(cv::norm(matching.Target().matching_image, whole_matching, cv::NORM_INF), 4.0);
+  // Colour correction moves each tile toward its cell's mean, here taken
+  // from the matching image: a cell given the same tile looks the same.
+  const cv::Mat a = matching.MosaicImage();
+  const cv::Mat b = whole.MosaicImage();
+  ASSERT_EQ(a.size(), b.size());
+  int same = 0;
+  for (int cell = 0; cell < 400; ++cell) {
+    if (matching.CellAssignment()[cell] != whole.CellAssignment()[cell]) continue;
+    ++same;
+    const cv::Rect r(cell % 20 * 32, cell / 20 * 24, 32, 24);
+    EXPECT_LE(cv::norm(a(r), b(r), cv::NORM_INF), 3.0) << "cell " << cell;
+  }
+  EXPECT_GT(same, 300);
+
+  ASSERT_TRUE(matching.ZoomIntoCell(5, 5, true));
+  EXPECT_EQ(matching.Target().matching_image.size(), cv::Size(40, 40));
+  EXPECT_FALSE(matching.MosaicImage().empty());
+}
+
 // The fault of reading `path` for a user other than root, who may read
 // every file: read in a child process that gives up root first.
 PictureFault FaultForAnotherUser(const std::string& path) {
