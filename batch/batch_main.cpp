@@ -140,6 +140,8 @@ void ApplyOverrides(const BatchOptions& options, MosaicConfig& config) {
   if (options.search_num > 0) config.search_num = options.search_num;
   if (options.has_color) config.color_correction = options.color;
   if (options.repeat_distance >= 0) config.repeat_distance = options.repeat_distance;
+  if (options.max_uses >= 0) config.max_uses = options.max_uses;
+  if (options.use_all) config.use_all = true;
 }
 
 // The terminal side of a library load: the progress bar, and a log stream
@@ -248,6 +250,8 @@ int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
     display.ShowExport(fraction, what);
   };
   job.export_log = [&display](const std::string& line) { display.Log() << line << std::endl; };
+  if (options.stats)
+    job.stats = [&display](const std::string& line) { display.Log() << line << std::endl; };
   const int status = MakeBatchMosaic(job, config, Terminal(TerminalText::kFailure));
   display.Done();
   return status;

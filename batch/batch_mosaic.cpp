@@ -211,7 +211,9 @@ int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& err
     errors << "tessaline-batch: " << failure << "\n";
     return kBatchFailed;
   }
-  return WriteOutputs(engine, job, errors) ? kBatchDone : kBatchFailed;
+  if (!WriteOutputs(engine, job, errors)) return kBatchFailed;
+  if (job.stats) job.stats(engine.AssignmentStatsLine());
+  return kBatchDone;
 }
 
 }  // namespace tessaline

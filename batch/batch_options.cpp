@@ -139,6 +139,17 @@ std::vector<OptionRow> MosaicOptionRows() {
                    "' (expected a number from 0 to 4294967295)";
          return o.has_seed;
        }},
+      {"--max-uses", true,
+       [](const std::string& value, BatchOptions& o, std::string& error) {
+         if (ParseCount(value, kMaxRepeat, o.max_uses)) return true;
+         error = "invalid value for --max-uses : '" + value +
+                 "' (expected a whole number of cells from 0 to 1000000)";
+         return false;
+       }},
+      {"--use-all", false,
+       [](const std::string&, BatchOptions& o, std::string&) { return o.use_all = true; }},
+      {"--stats", false,
+       [](const std::string&, BatchOptions& o, std::string&) { return o.stats = true; }},
       {"--gpu", false,
        [](const std::string&, BatchOptions& o, std::string&) { return o.gpu = true; }},
       ShareOption("--color", &BatchOptions::color, &BatchOptions::has_color),
@@ -280,6 +291,10 @@ bool CheckCombination(const BatchOptions& o, std::string& error) {
     error = "--color tints a mosaic : give --target or --movie, and --out";
   } else if (o.target.empty() && o.movie.empty() && o.repeat_distance >= 0) {
     error = "--repeat shapes a mosaic : give --target or --movie, and --out";
+  } else if (o.target.empty() && o.movie.empty() && (o.max_uses >= 0 || o.use_all || o.stats)) {
+    error =
+        "--max-uses, --use-all and --stats concern a mosaic : give --target or --movie, and "
+        "--out";
   }
   return error.empty();
 }
@@ -335,6 +350,12 @@ std::string BatchUsage() {
          "                 (default: search_num)\n"
          "  --repeat R     no photo appears twice within R cells of itself (0: no limit;\n"
          "                 default: repeat_distance)\n"
+         "  --max-uses N   no photo fills more than N cells of a mosaic (0: no cap;\n"
+         "                 default: max_uses)\n"
+         "  --use-all      every photo appears in the mosaic, once each when the cells are\n"
+         "                 fewer (default: use_all)\n"
+         "  --stats        print the cells, the photos used, the most uses of one photo,\n"
+         "                 the photos never used and the mean colour difference (CIELAB)\n"
          "  --seed N       seed of the random choices (0 to 4294967295): the same seed,\n"
          "                 tiles and options give the same mosaic (default: the time)\n"
          "  --color C      colour correction, 0 to 1: each tile moves toward its cell's\n"

@@ -13,6 +13,9 @@
 //   --size WxH       working size for this run (image_width × image_height)
 //   --k N            tiles drawn from per cell for this run (search_num)
 //   --repeat R       cells within which no photo repeats (repeat_distance)
+//   --max-uses N     cells one photo may fill (max_uses)
+//   --use-all        every photo in the mosaic (use_all)
+//   --stats          print what the mosaic was made of
 //   --seed N         seed of the random choices, for a reproducible mosaic
 //   --color C        colour correction for this run (color_correction), 0 to 1
 //   --gpu            compose with the GLSL pass in a hidden GL context
@@ -44,6 +47,9 @@ struct BatchOptions {
   int image_height = 0;
   int search_num = 0;        // 0: as configured
   int repeat_distance = -1;  // -1: as configured
+  int max_uses = -1;         // -1: as configured
+  bool use_all = false;      // true: on for this run; false: as configured
+  bool stats = false;
   bool has_seed = false;
   unsigned int seed = 0;
   bool has_color = false;

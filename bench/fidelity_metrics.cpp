@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "match/assignment_stats.h"
 #include "mosaic/color_correction.h"
 
 namespace tessaline {
@@ -28,44 +29,12 @@ cv::Mat ReduceToCells(const cv::Mat& bgr, const CellGrid& grid, int per_cell) {
   return reduced;
 }
 
-namespace {
-
-// sRGB byte to linear light, by the sRGB transfer function.
-double LinearFromByte(int v) {
-  const double c = v / 255.0;
-  return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
-
-double LabF(double t) {
-  constexpr double kEpsilon = 216.0 / 24389.0, kKappa = 24389.0 / 27.0;
-  return t > kEpsilon ? std::cbrt(t) : (kKappa * t + 16.0) / 116.0;
-}
-
-// CIELAB of an sRGB colour under D65. Computed exactly here rather than by
-// OpenCV's conversion, whose tabulated curves are off by some tenths of a
-// unit of L*: as much as the differences the benchmark compares.
-cv::Vec3d Lab(const cv::Vec3b& bgr) {
-  static const std::vector<double> linear = [] {
-    std::vector<double> table(256);
-    for (int v = 0; v < 256; ++v) table[v] = LinearFromByte(v);
-    return table;
-  }();
-  const double r = linear[bgr[2]], g = linear[bgr[1]], b = linear[bgr[0]];
-  const double x = (0.4124564 * r + 0.3575761 * g + 0.1804375 * b) / 0.95047;
-  const double y = 0.2126729 * r + 0.7151522 * g + 0.0721750 * b;
-  const double z = (0.0193339 * r + 0.1191920 * g + 0.9503041 * b) / 1.08883;
-  const double fx = LabF(x), fy = LabF(y), fz = LabF(z);
-  return cv::Vec3d(116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz));
-}
-
-}  // namespace
-
 double MeanDeltaE76(const cv::Mat& a_bgr, const cv::Mat& b_bgr) {
   double sum = 0.0;
   for (int y = 0; y < a_bgr.rows; ++y) {
     const auto* pa = a_bgr.ptr<cv::Vec3b>(y);
     const auto* pb = b_bgr.ptr<cv::Vec3b>(y);
-    for (int x = 0; x < a_bgr.cols; ++x) sum += cv::norm(Lab(pa[x]) - Lab(pb[x]));
+    for (int x = 0; x < a_bgr.cols; ++x) sum += cv::norm(CieLab(pa[x]) - CieLab(pb[x]));
   }
   const double count = static_cast<double>(a_bgr.rows) * a_bgr.cols;
   return count > 0 ? sum / count : 0.0;

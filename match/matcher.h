@@ -88,6 +88,16 @@ class TileMatcher {
   int dim() const { return dim_; }
   // Tiles that can be found (those with features of length dim()).
   int candidate_count() const { return static_cast<int>(ids_.size()); }
+  // One more than the highest tile index (the length of the feature list
+  // the matcher was made from).
+  int tile_span() const { return static_cast<int>(position_of_.size()); }
+  // The dim() feature bytes of tile `tile`; nullptr for a tile that cannot
+  // be found.
+  const unsigned char* FeatureOf(int tile) const {
+    if (tile < 0 || static_cast<std::size_t>(tile) >= position_of_.size()) return nullptr;
+    const int pos = position_of_[static_cast<std::size_t>(tile)];
+    return pos < 0 ? nullptr : &rows_[static_cast<std::size_t>(pos) * dim_];
+  }
 
   // The min(k, candidate_count()) tiles nearest to `query` (dim() bytes),
   // nearest first, ties by the lower index. k below 1 is taken as 1. A query

@@ -3,17 +3,21 @@
 // over the library's features, matches a matching image (one pixel per
 // feature sub-cell) against it and draws each cell's tile among its
 // search_num nearest, never the target tile, or under the repeat distance
-// when one is set. The result is written into the cell table the GPU pass
-// reads and, for the mosaic on show, kept as the assignment that clicks and
-// the auto pilot pick cells of. GUI thread, except IndexLibrary, which runs
-// on the load worker inside a library load.
+// when one is set; with a cap per photo or the every-photo rule each mosaic
+// (the neighbours of a zoom each on their own) is assigned at the least
+// total distance that keeps them (match/capped_assignment.h). The result is written into the cell
+// table the GPU pass reads and, for the mosaic on show, kept as the assignment that clicks and the
+// auto pilot pick cells of. GUI thread, except IndexLibrary, which runs on the load worker inside a
+// library load.
 
 #include <opencv2/core.hpp>
 
+#include <string>
 #include <vector>
 
 #include "library/tile_library.h"
 #include "match/assignment.h"
+#include "match/capped_assignment.h"
 #include "match/matcher.h"
 #include "mosaic/mosaic_config.h"
 #include "mosaic/mosaic_geometry.h"
@@ -41,7 +45,10 @@ class CellAssigner {
   void DropAssignment() { assignment_.clear(); }
   // The too-small-library line may be logged again: once per generation,
   // zoom or live source.
-  void RearmRepeatWarning() { repeat_warned_ = false; }
+  void RearmRepeatWarning() { repeat_warned_ = caps_warned_ = false; }
+
+  // The statement of the last kept assignment (match/assignment_stats.h).
+  std::string StatsLine() const;
 
   // Whether the kept assignment covers the grid.
   bool HasAssignment() const;
@@ -52,6 +59,9 @@ class CellAssigner {
 
  private:
   void AssignKeepingDistance(const cv::Mat& matching, int target_tile, bool store);
+  void AssignWithinCaps(const cv::Mat& matching, int target_tile, bool store);
+  // Logs the lines of the rules a capped mosaic could not keep.
+  void WarnCaps(const CappedOutcome& outcome);
 
   const MosaicConfig& config_;
   const MosaicGeometry& geometry_;
@@ -60,6 +70,9 @@ class CellAssigner {
   std::vector<int> assignment_;
   std::vector<unsigned char> table_;
   bool repeat_warned_ = false;  // the too-small-library line was logged
+  bool caps_warned_ = false;    // the same for the cap and every-photo lines
+  cv::Mat stats_matching_;      // the matching image of the kept assignment
+  int stats_target_ = -1;
 };
 
 }  // namespace tessaline

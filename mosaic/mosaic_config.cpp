@@ -42,6 +42,8 @@ void RegisterMosaicKeys(qxINI& store, MosaicConfig& c) {
   store.Register("icon", "icon_left_margin", &c.icon_left_margin, d.icon_left_margin);
   store.Register("mosaic", "color_correction", &c.color_correction, d.color_correction);
   store.Register("mosaic", "repeat_distance", &c.repeat_distance, d.repeat_distance);
+  store.Register("mosaic", "max_uses", &c.max_uses, d.max_uses);
+  store.Register("mosaic", "use_all", &c.use_all, d.use_all);
 }
 
 namespace {
@@ -100,6 +102,12 @@ int SanitizeMosaicConfig(MosaicConfig& c, std::ostream& log) {
     log << "invalid repeat_distance : " << c.repeat_distance << "; the default "
         << d.repeat_distance << " is used" << std::endl;
     c.repeat_distance = d.repeat_distance;
+    ++replaced;
+  }
+  if (c.max_uses < 0 || c.max_uses > MaxOf("mosaic", "max_uses")) {
+    log << "invalid max_uses : " << c.max_uses << "; the default " << d.max_uses << " is used"
+        << std::endl;
+    c.max_uses = d.max_uses;
     ++replaced;
   }
   return replaced;

@@ -32,6 +32,8 @@ struct MosaicConfig {
   double icon_left_margin = 0.96;
   double color_correction = 0.0;  // share of each tile moved to its cell's colour, 0..1
   int repeat_distance = 0;        // cells within which no photo repeats; 0: no limit
+  int max_uses = 0;               // cells one photo may fill in a mosaic; 0: no cap
+  bool use_all = false;           // every photo in the mosaic (once each when cells are fewer)
 };
 
 // The tile shape of `config`, as the tile library reads it at every load.
@@ -41,14 +43,15 @@ TileLibraryParams LibraryParams(const MosaicConfig& config);
 MosaicConfig& Config();
 
 // Binds the keys of tessaline.cfg to `config`, in file order (the fifteen
-// original keys, then color_correction and repeat_distance); each variable
+// original keys, then color_correction, repeat_distance, max_uses and
+// use_all); each variable
 // is set to its key's default.
 void RegisterMosaicKeys(qxINI& store, MosaicConfig& config);
 
 // Replaces sizes that the engine cannot work with (outside the ranges of the
 // settings table, settings/setting_bounds.h, or a tile larger than the
-// working image) and a colour correction or a repeat distance outside its
-// range by their defaults, logging one line per value. Values set after a
+// working image) and a colour correction, a repeat distance or a cap
+// outside its range by their defaults, logging one line per value. Values set after a
 // file was read (the preference dialog, the batch's options) come here;
 // those read from a file were already brought into range as they were read.
 // Returns the number of values replaced.

@@ -185,6 +185,8 @@ class qxPhotoMosaic {
   const MosaicTarget& Target() const { return target_; }
   const std::vector<int>& CellAssignment() const { return assigner_.Assignment(); }
   const std::vector<unsigned char>& CellTableBytes() const { return assigner_.Table(); }
+  // The statement of the mosaic on show: photos used, their uses, ΔE.
+  std::string AssignmentStatsLine() const { return assigner_.StatsLine(); }
   unsigned int AroundTexture(int n) const { return around_textures_[n]; }
 
  private:

@@ -1,5 +1,7 @@
 #include "mosaic/size_limits.h"
 
+#include "match/capped_assignment.h"
+
 #include <algorithm>
 #include <cmath>
 #include <sstream>
@@ -61,6 +63,14 @@ std::string SizeRefusal(const MosaicConfig& c, int max_texture_side, std::size_t
     return TooLargeForMemory("search_num " + std::to_string(c.search_num) + " over " +
                                  Pair(div_x, div_y) + " cells",
                              candidate_bytes, memory_budget);
+  // A capped assignment may widen a cell's list of (tile, cost) pairs up to
+  // kMaxCappedEdges, beside the matcher's first pass.
+  const double capped_bytes = div_x * div_y * (kMaxCappedEdges + c.search_num + 1.0) * 8.0;
+  if ((c.max_uses > 0 || c.use_all) && capped_bytes > budget)
+    return TooLargeForMemory("max_uses " + std::to_string(c.max_uses) +
+                                 (c.use_all ? " with use_all" : "") + " over " +
+                                 Pair(div_x, div_y) + " cells",
+                             capped_bytes, memory_budget);
   return std::string();
 }
 

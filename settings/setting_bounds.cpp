@@ -15,6 +15,7 @@ constexpr SettingBound kSettingBounds[] = {
     {"mosaic", "search_num", 1, 50000, false},      // neighbours fetched per cell
     {"mosaic", "color_correction", 0, 1},           // a share; also kept in tessaline.ini
     {"mosaic", "repeat_distance", 0, 1000, false},  // cells
+    {"mosaic", "max_uses", 0, 1000000, false},      // cells per photo
     {"image", "image_width", 1, 16384, false},
     {"image", "image_height", 1, 16384, false},
     // Times the tile size: the lifted tile and every .tle file beside a photo.

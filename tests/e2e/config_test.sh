@@ -40,6 +40,8 @@ icon_left_margin=0.95999999999999996
 [mosaic]
 color_correction=0
 repeat_distance=0
+max_uses=0
+use_all=0
 CFG
 cmp -s tessaline.cfg expected.cfg || fail "tessaline.cfg differs: $(diff expected.cfg tessaline.cfg)"
 

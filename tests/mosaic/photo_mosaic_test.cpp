@@ -143,6 +143,7 @@ TEST(PhotoMosaic, SizesItCannotUseFallBackToDefaults) {
       {"sub_width", &MosaicConfig::sub_width, 5000, 32},  // wider than the working image
       {"image_width", &MosaicConfig::image_width, 1000000, 3840},
       {"repeat_distance", &MosaicConfig::repeat_distance, -1, 0},
+      {"max_uses", &MosaicConfig::max_uses, -2, 0},
   };
   for (const BadValueRow& r : rows) {
     SCOPED_TRACE(testing::Message() << r.key << " = " << r.bad);
@@ -191,7 +192,7 @@ TEST(MosaicConfigFile, DefaultsAreWrittenInOrderWithFullPrecision) {
             "image_width=3840\nimage_height=2160\ntouched_tile_scale=7\n[icon]\n"
             "icon_width=0.029999999999999999\nicon_height=0.029999999999999999\n"
             "icon_top_margin=0.040000000000000001\nicon_left_margin=0.95999999999999996\n"
-            "[mosaic]\ncolor_correction=0\nrepeat_distance=0\n");
+            "[mosaic]\ncolor_correction=0\nrepeat_distance=0\nmax_uses=0\nuse_all=0\n");
 }
 
 TEST(MosaicConfigFile, AFileWithSomeKeysKeepsTheOtherDefaults) {
