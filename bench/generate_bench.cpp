@@ -191,7 +191,7 @@ void BM_Assignment(benchmark::State& state) {
   e->config.search_num = static_cast<int>(state.range(1));
   QuietConsole quiet;
   for (auto _ : state)
-    e->engine->ComputeMosaic(kCurrentMosaic, e->engine->Target().working_image, true);
+    e->engine->ComputeMosaic(kCurrentMosaic, e->engine->Target().working_image.Picture(), true);
   e->config.search_num = 1;
   SetCellCounter(state, 1);
 }

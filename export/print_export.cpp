@@ -222,8 +222,8 @@ PrintJob MakePrintJob(const qxPhotoMosaic& engine, int tile_px) {
   job.div_x = engine.Geometry().Grid().div_x;
   job.div_y = engine.Geometry().Grid().div_y;
   job.cells = engine.CellAssignment();
-  job.cell_means =
-      CellMeanColors(engine.Target().working_image, job.div_x, job.div_y, job.tile_w, job.tile_h);
+  job.cell_means = CellMeanColors(engine.Target().working_image.Picture(), job.div_x, job.div_y,
+                                  job.tile_w, job.tile_h);
   return job;
 }
 

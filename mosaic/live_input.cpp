@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <iomanip>
 #include <sstream>
 
 #include "settings/log_stream.h"
@@ -160,8 +161,20 @@ void LiveInput::StartCamera(int width, int height) {
   frame_.release();
 }
 
+std::string LiveInput::RateText() const {
+  const double seconds = last_frame_at_ - first_frame_at_;
+  const long long delivered = camera_ ? camera_->Delivered() : frames_;
+  std::ostringstream line;
+  line << std::fixed << std::setprecision(1)
+       << "live rate : " << (seconds > 0.0 ? (frames_ - 1) / seconds : 0.0)
+       << " mosaics a second : " << frames_ << " mosaics of " << delivered
+       << " frames delivered in " << std::setprecision(2) << seconds << " s";
+  return line.str();
+}
+
 bool LiveInput::Close() {
   if (kind_ != LiveKind::kCamera) return false;
+  engine_log() << RateText() << std::endl;
   last_camera_ = camera_index_;
   if (camera_) {
     camera_->Stop();
@@ -202,7 +215,8 @@ LiveInput::Pull LiveInput::NextFrame() {
     EndSource();
     return Pull::kEnd;
   }
-  ++frames_;
+  last_frame_at_ = clock_();
+  if (frames_++ == 0) first_frame_at_ = last_frame_at_;
   return Pull::kNew;
 }
 
@@ -213,6 +227,7 @@ void LiveInput::EndSource() {
     const std::string early = EndedEarlyText(frames_, movie_->FrameCount());
     engine_log() << "live input : end after " << frames_ << " frames"
                  << (early.empty() ? "" : " : " + early) << std::endl;
+    engine_log() << RateText() << std::endl;
   }
   Close();
   movie_.reset();

@@ -72,6 +72,13 @@ class LiveInput {
   double FrameRate() const { return frame_rate_; }
   // Frames pulled from the current source since it was opened.
   int FrameCount() const { return frames_; }
+  // The line telling the pace of the current source: "live rate : 24.9
+  // mosaics a second : 250 mosaics of 251 frames delivered in 10.00 s",
+  // the time running from the first frame pulled to the last (a camera's
+  // frames that came while the last mosaic was made are dropped, so fewer
+  // are pulled than delivered). Logged when a camera closes or is lost and
+  // when a movie ends.
+  std::string RateText() const;
   // The last frame pulled (CV_8UC3); empty before the first and at the end.
   const cv::Mat& Frame() const { return frame_; }
 
@@ -95,6 +102,8 @@ class LiveInput {
   cv::Size source_size_{960, 720};
   double frame_rate_ = 30.0;
   int frames_ = 0;
+  double first_frame_at_ = 0.0;  // seconds on clock_, of the first and last frame pulled
+  double last_frame_at_ = 0.0;
   int opening_camera_ = -1;  // the device being opened, -1 for none
   std::string opening_name_;
   double opening_started_ = 0.0;  // seconds on clock_

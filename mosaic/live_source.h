@@ -76,6 +76,10 @@ class CameraCapture {
   // kNone: nothing new yet (`frame` untouched); kLost: the device stopped
   // delivering (unplugged, the stream ended) and will not come back.
   virtual Frame CopyFrame(cv::Mat& frame) = 0;
+  // Frames the device has delivered since the open was answered, counted
+  // on the reader's side: those not copied before a newer one came were
+  // dropped for it.
+  virtual long long Delivered() const { return 0; }
   // Stops streaming, or gives up an open still waiting for its device.
   // Returns at once: a device stuck in a call is left to finish on its own.
   virtual void Stop() = 0;

@@ -20,7 +20,7 @@ void MosaicComposer::EnsureAtlas() {
 
 // Without a GPU the cells are composed when someone asks.
 bool MosaicComposer::Compose(int index, const std::vector<unsigned char>& table,
-                             std::vector<cv::Vec3b> means) {
+                             std::vector<cv::Vec3b> means, bool view_only) {
   KeptCells& cells = kept_[static_cast<std::size_t>(index)];
   cells.tiles.resize(table.size() / 4);
   for (std::size_t cell = 0; cell < cells.tiles.size(); ++cell)
@@ -31,7 +31,7 @@ bool MosaicComposer::Compose(int index, const std::vector<unsigned char>& table,
   gpu_->SetColorWeight(ColorWeight(config_.color_correction));
   gpu_->UploadCellTable(table);
   gpu_->UploadCellMeans(cells.means);
-  if (gpu_->RenderMosaic(index)) return true;
+  if (view_only ? gpu_->RenderMosaicForView(index) : gpu_->RenderMosaic(index)) return true;
   cells = KeptCells();
   return false;
 }
@@ -60,12 +60,15 @@ bool MosaicComposer::RenderKept(int index) {
 }
 
 void MosaicComposer::SwapCurrentAndPrevious() {
+  // A zoom may draw the previous mosaic larger than a view-only pass made it.
+  if (gpu_ && gpu_->HalfOnly(kCurrentMosaic)) RenderKept(kCurrentMosaic);
   if (gpu_) gpu_->SwapMosaicSlots();
   std::swap(kept_[kCurrentMosaic], kept_[kPreviousMosaic]);
 }
 
-cv::Mat MosaicComposer::Picture(int index) const {
+cv::Mat MosaicComposer::Picture(int index) {
   if (index < 0 || index >= kMosaicTargetCount) return cv::Mat();
+  if (gpu_ && gpu_->HalfOnly(index)) RenderKept(index);
   if (gpu_) return gpu_->ReadMosaic(index);
   const KeptCells& cells = kept_[static_cast<std::size_t>(index)];
   if (cells.tiles.empty()) return cv::Mat();

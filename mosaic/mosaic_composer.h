@@ -34,9 +34,11 @@ class MosaicComposer {
   void AtlasChanged() { atlas_uploaded_ = false; }
 
   // Keeps `table` (the packed cell table, four bytes a cell) and `means` for
-  // target `index` and renders them on the GPU. False when the GPU pass
-  // failed; nothing is then kept for the target.
-  bool Compose(int index, const std::vector<unsigned char>& table, std::vector<cv::Vec3b> means);
+  // target `index` and renders them on the GPU; `view_only` for a mosaic
+  // only the view draws (MosaicGpu::RenderMosaicForView). False when the GPU
+  // pass failed; nothing is then kept for the target.
+  bool Compose(int index, const std::vector<unsigned char>& table, std::vector<cv::Vec3b> means,
+               bool view_only = false);
   // Every target composed again from its kept cells at the colour
   // correction now in the configuration; true when any of them was.
   bool ComposeAgain();
@@ -44,8 +46,9 @@ class MosaicComposer {
   void Forget() { kept_.fill(KeptCells()); }
   // The current mosaic becomes the previous one, on the GPU too.
   void SwapCurrentAndPrevious();
-  // The picture of target `index`, empty when it holds none.
-  cv::Mat Picture(int index) const;
+  // The picture of target `index`, empty when it holds none; a target drawn
+  // for the view only is drawn whole first.
+  cv::Mat Picture(int index);
 
  private:
   bool RenderKept(int index);

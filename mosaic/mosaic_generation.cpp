@@ -87,24 +87,22 @@ bool qxPhotoMosaic::LoadTarget(const std::string& path,
     target_.matching_image =
         MatchingImageOfTarget(picture, {geometry_.Grid().matching_w, geometry_.Grid().matching_h},
                               {config_.image_width, config_.image_height});
-  } else if (picture.size() == target_.working_image.size()) {
+  } else {
     // A decode of the working size is taken as it is: copied, its 24 MB at
     // 4K would be written to fresh pages, a cost as large as the decode's.
-    target_.working_image = picture;
-  } else {
-    cv::resize(picture, target_.working_image, target_.working_image.size(), 0, 0,
-               cv::INTER_LINEAR);
+    target_.working_image.SetPicture(picture);
+    target_.matching_image.release();
   }
-  if (!matching_only_targets_) target_.matching_image.release();
-  engine_log() << " (" << target_.working_image.cols << " x " << target_.working_image.rows << " x "
-               << target_.working_image.channels() << " - 8)" << std::endl;
+  const cv::Mat& working = target_.working_image.Picture();
+  engine_log() << " (" << working.cols << " x " << working.rows << " x " << working.channels()
+               << " - 8)" << std::endl;
   target_.name = BaseName(path);
   engine_log() << "image name : " << target_.name << std::endl;
   engine_log() << boost::format("(w x h) = %d x %d") % config_.image_width % config_.image_height
                << std::endl;
   target_.path = path;
   MosaicGpu* gpu = matching_only_targets_ ? nullptr : composer_.Gpu();
-  const unsigned int texture = gpu ? gpu->UploadWorkingImage(target_.working_image) : 0;
+  const unsigned int texture = gpu ? gpu->UploadWorkingImage(working) : 0;
   target_.loaded = true;
   target_.mosaic_valid = false;
   engine_log() << boost::format("create a texture : %d") % texture << std::endl;
@@ -173,7 +171,6 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
   if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
   const cv::Size matching_size(grid.matching_w, grid.matching_h);
   const cv::Mat matching = is_matching ? source : MakeMatchingImage(source, matching_size);
-  assigner_.Assign(matching, target_.tile, store);
   // A picture's cells are averaged at the working size, where the tiles lie;
   // a matching image (the neighbour mosaics) has matching_x × matching_y
   // pixels per cell.
@@ -181,7 +178,14 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
       is_matching
           ? CellMeanColors(source, grid.div_x, grid.div_y, config_.matching_x, config_.matching_y)
           : CellMeanColors(source, grid.div_x, grid.div_y, config_.sub_width, config_.sub_height);
-  if (composer_.Compose(index, assigner_.Table(), std::move(means))) return true;
+  return ComposeMatched(index, matching, std::move(means), store);
+}
+
+bool qxPhotoMosaic::ComposeMatched(int index, const cv::Mat& matching, std::vector<cv::Vec3b> means,
+                                   bool store, bool view_only) {
+  if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
+  assigner_.Assign(matching, target_.tile, store);
+  if (composer_.Compose(index, assigner_.Table(), std::move(means), view_only)) return true;
   // Nothing of this assignment reaches the screen: a click must not pick a
   // cell of it, nor zoom into one.
   if (store) assigner_.DropAssignment();
@@ -190,7 +194,7 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
 
 bool qxPhotoMosaic::ComputeTargetMosaic() {
   const cv::Mat& matching = target_.matching_image;
-  if (matching.empty()) return ComputeMosaic(kCurrentMosaic, target_.working_image, true);
+  if (matching.empty()) return ComputeMosaic(kCurrentMosaic, target_.working_image.Picture(), true);
   // A grid changed since the target was read asks for its matching image
   // anew, from the one there is.
   const cv::Size size(geometry_.Grid().matching_w, geometry_.Grid().matching_h);

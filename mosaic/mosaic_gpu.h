@@ -91,6 +91,18 @@ class MosaicGpu {
   // gives 0, ReadMosaic an empty Mat).
   virtual bool RenderMosaic(int /*index*/) { return false; }
 
+  // The view's size in pixels: the most a mosaic is drawn at (0 x 0, the
+  // start, for unknown).
+  virtual void SetViewSize(int /*w*/, int /*h*/) {}
+  // RenderMosaic for a mosaic that only the view draws (a live frame's).
+  // When the view is at most half the working size each way and the tile
+  // sides are even, only half the working size is drawn, from the tiles
+  // averaged 2 x 2: the first mipmap level of the whole mosaic and the
+  // finest a view that small samples. HalfOnly then tells that ReadMosaic
+  // gives nothing until RenderMosaic has drawn the target whole.
+  virtual bool RenderMosaicForView(int index) { return RenderMosaic(index); }
+  virtual bool HalfOnly(int /*index*/) const { return false; }
+
   // Texture names for drawing: the colour texture of mosaic target `index`
   // (0 before it was first rendered into) and the current (0) or previous
   // (1) target picture. 0 means none.

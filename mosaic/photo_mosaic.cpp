@@ -4,6 +4,7 @@
 
 #include <ctime>
 
+#include "mosaic/stretched_means.h"
 #include "settings/log_stream.h"
 
 namespace tessaline {
@@ -41,8 +42,7 @@ void qxPhotoMosaic::SetImageSize(int w, int h) {
   engine_log() << "size of image : "
                << boost::format(" (w x h) = %d x %d") % config_.image_width % config_.image_height
                << std::endl;
-  target_.working_image.release();
-  target_.working_image.create(config_.image_height, config_.image_width, CV_8UC3);
+  target_.working_image.Reset(cv::Size(config_.image_width, config_.image_height));
   SetTileSize(config_.sub_width, config_.sub_height, false);
   if (MosaicGpu* gpu = composer_.Gpu())
     gpu->CreateOffscreenTargets(config_.image_width, config_.image_height,
@@ -127,16 +127,32 @@ bool qxPhotoMosaic::NextLiveFrame() {
   return false;
 }
 
-// The frame's mosaic: the working image turns the picture ring, then a fresh
-// assignment is composed into the current mosaic target.
+// The frame's mosaic: the frame turns the picture ring (GL stretches it where
+// it is drawn), then a fresh assignment is composed into the current mosaic
+// target. The matching image and the cell means come from the frame itself,
+// as the stretched picture would give them; the stretch is left to whoever
+// asks for the working image.
 void qxPhotoMosaic::MakeLiveMosaic() {
-  if (target_.working_image.empty())
-    target_.working_image.create(config_.image_height, config_.image_width, CV_8UC3);
-  FitToWorkingImage(live_.Frame(), target_.working_image);
+  const cv::Size working(config_.image_width, config_.image_height);
+  if (target_.working_image.Size() != working) target_.working_image.Reset(working);
+  target_.working_image.SetFrame(live_.Frame());
+  const cv::Mat& frame = target_.working_image.Frame();
   target_.matching_image.release();
-  if (MosaicGpu* gpu = composer_.Gpu()) gpu->UploadWorkingImage(target_.working_image);
+  if (MosaicGpu* gpu = composer_.Gpu()) gpu->UploadWorkingImage(frame);
   target_.loaded = true;
-  target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image, true);
+  const GridGeometry& grid = geometry_.Grid();
+  if (grid.matching_w > working.width || grid.matching_h > working.height) {
+    // A matching image larger than the picture is no area mean.
+    target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image.Picture(), true);
+    return;
+  }
+  cv::Mat matching = StretchedAreaMeans(frame, working, ResizeBoxes(working.width, grid.matching_w),
+                                        ResizeBoxes(working.height, grid.matching_h));
+  std::vector<cv::Vec3b> means =
+      StretchedCellMeans(frame, working, CellBoxes(grid.div_x, config_.sub_width),
+                         CellBoxes(grid.div_y, config_.sub_height));
+  // Drawn only by the view until something asks for its picture.
+  target_.mosaic_valid = ComposeMatched(kCurrentMosaic, matching, std::move(means), true, true);
 }
 
 }  // namespace tessaline

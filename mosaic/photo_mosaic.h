@@ -31,6 +31,7 @@
 #include "mosaic/mosaic_config.h"
 #include "mosaic/mosaic_geometry.h"
 #include "mosaic/mosaic_gpu.h"
+#include "mosaic/working_image.h"
 #include "picture/picture_reader.h"
 #include "settings/stopwatch.h"
 
@@ -63,7 +64,7 @@ std::string TargetReadFailure(const std::string& path, const DecodedPicture& pic
 // The target picture and what was made of it. Read by the view, the export
 // and the batch; the engine alone changes it.
 struct MosaicTarget {
-  cv::Mat working_image;  // the target at the working size, CV_8UC3
+  WorkingImage working_image;  // the target, as a picture at the working size
   // The target as its matching image alone, when targets are read only for
   // matching (see qxPhotoMosaic::SetMatchingOnlyTargets); the working image
   // then holds no target. Empty otherwise.
@@ -138,6 +139,11 @@ class qxPhotoMosaic {
   // when nothing was composed; with `store`, the cell table is then empty,
   // so that no cell of a mosaic that is not shown can be picked.
   bool ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching = false);
+  // Composes mosaic target `index` from a matching image and the cell
+  // means already taken (as ComputeMosaic takes them); `view_only` as
+  // MosaicComposer::Compose takes it.
+  bool ComposeMatched(int index, const cv::Mat& matching, std::vector<cv::Vec3b> means, bool store,
+                      bool view_only = false);
   // Both do nothing, or give false, without a cell table (see above).
   void SelectCell(int cx, int cy);
   bool ZoomIntoCell(int cx, int cy, bool around);

@@ -119,7 +119,24 @@ bool GlMosaicGpu::CanRender() const {
   return true;
 }
 
-bool GlMosaicGpu::RenderMosaic(int index) {
+bool GlMosaicGpu::RenderMosaicForView(int index) {
+  const OffscreenTarget* target = Target(index);
+  const AtlasLayout& half = textures_.half_layout;
+  const bool half_serves = target != nullptr && textures_.half_atlas && view_w_ > 0 &&
+                           view_h_ > 0 && target->width == image_w_ && target->height == image_h_ &&
+                           image_w_ % 2 == 0 && image_h_ % 2 == 0 && 2 * view_w_ <= target->width &&
+                           2 * view_h_ <= target->height &&
+                           2 * half.tile_w == textures_.atlas_layout.tile_w &&
+                           2 * half.tile_h == textures_.atlas_layout.tile_h;
+  return RenderLevel(index, half_serves ? 1 : 0);
+}
+
+bool GlMosaicGpu::HalfOnly(int index) const {
+  const int physical = PhysicalTarget(index);
+  return physical >= 0 && half_only_[static_cast<std::size_t>(physical)];
+}
+
+bool GlMosaicGpu::RenderLevel(int index, int level) {
   const int physical = PhysicalTarget(index);
   if (physical >= 0) {
     // What the target held before is not this mosaic: after a failed pass
@@ -134,16 +151,19 @@ bool GlMosaicGpu::RenderMosaic(int index) {
   if (!CanRender()) return false;
   SynthesisInput input;
   input.program = programs_.synthesis.program.name();
-  input.atlas = textures_.atlas.name();
+  input.atlas = level > 0 ? textures_.half_atlas.name() : textures_.atlas.name();
   input.table = textures_.table.name();
   input.means = means_match_table_ ? means_.name() : 0;
   input.color_weight = color_weight_;
-  input.layout = textures_.atlas_layout;
+  input.layout = level > 0 ? textures_.half_layout : textures_.atlas_layout;
   input.div_x = textures_.table_w;
   input.div_y = textures_.table_h;
-  input.image_w = image_w_;
-  input.image_h = image_h_;
-  if (!RenderMosaicOffscreen(target, target.width, target.height, input)) return false;
+  // The cells lie in the working size, or in half of it for a pass into
+  // level 1 from the halved tiles.
+  input.image_w = image_w_ >> level;
+  input.image_h = image_h_ >> level;
+  if (!RenderMosaicOffscreen(target, level, input)) return false;
+  half_only_[static_cast<std::size_t>(physical)] = level > 0;
   RecordMosaic(index, physical, target.texture.name());
   return true;
 }
@@ -174,7 +194,7 @@ cv::Mat GlMosaicGpu::ReadMosaic(int index) const {
   const OffscreenTarget* target = Target(index);
   const GLuint texture = MosaicTexture(index);
   cv::Mat image;
-  if (target != nullptr && texture != 0)
+  if (target != nullptr && texture != 0 && !HalfOnly(index))
     image = ReadTextureBgr(texture, target->width, target->height);
   if (image.empty()) engine_log() << "no mosaic images" << std::endl;
   return image;

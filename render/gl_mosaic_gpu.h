@@ -35,7 +35,13 @@ class GlMosaicGpu : public MosaicGpu {
   void UploadCellMeans(const std::vector<cv::Vec3b>& means) override;
   void SetColorWeight(int weight) override { color_weight_ = weight; }
   void SwapMosaicSlots() override;
-  bool RenderMosaic(int index) override;
+  bool RenderMosaic(int index) override { return RenderLevel(index, 0); }
+  void SetViewSize(int w, int h) override {
+    view_w_ = w;
+    view_h_ = h;
+  }
+  bool RenderMosaicForView(int index) override;
+  bool HalfOnly(int index) const override;
   unsigned int MosaicTexture(int index) const override;
   unsigned int ImageTexture(int which) const override;
   cv::Mat ReadMosaic(int index) const override;
@@ -56,6 +62,8 @@ class GlMosaicGpu : public MosaicGpu {
   // of interface index `index`.
   void RecordMosaic(int index, int physical, GLuint texture);
   bool CanRender() const;
+  // The pass into mipmap level 0 (the whole target) or 1 (half of it).
+  bool RenderLevel(int index, int level);
 
   MosaicTextureSet textures_;
   std::array<OffscreenTarget, kMosaicTargetCount> targets_;
@@ -67,6 +75,10 @@ class GlMosaicGpu : public MosaicGpu {
   bool means_match_table_ = false;
   int color_weight_ = 0;
   bool picture_mipmaps_ = false;
+  int view_w_ = 0;
+  int view_h_ = 0;
+  // Per physical target: it holds its mosaic only from level 1 down.
+  std::array<bool, kMosaicTargetCount> half_only_{};
   // The working size the mosaics' cells lie in.
   int image_w_ = 0;
   int image_h_ = 0;

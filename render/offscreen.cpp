@@ -1,5 +1,6 @@
 #include "render/offscreen.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "settings/log_stream.h"
@@ -174,14 +175,40 @@ void DrawMosaicSynthesis(int width, int height, const SynthesisInput& input) {
   glDisable(GL_TEXTURE_2D);
 }
 
-bool RenderMosaicOffscreen(const OffscreenTarget& target, int width, int height,
-                           const SynthesisInput& input) {
+namespace {
+
+// Attaches mipmap level `level` of the target's texture to its framebuffer
+// (bound), defining the levels first when they were never made.
+bool AttachLevel(const OffscreenTarget& target, int level) {
+  glBindTexture(GL_TEXTURE_2D, target.texture.name());
+  GLint width = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &width);
+  if (width == 0) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glGenerateMipmapEXT(GL_TEXTURE_2D);
+  }
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
+                            target.texture.name(), level);
+  return glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+}
+
+}  // namespace
+
+bool RenderMosaicOffscreen(const OffscreenTarget& target, int level, const SynthesisInput& input) {
   if (target.framebuffer.name() == 0) {
     engine_log() << "no offscreen target for the mosaic" << std::endl;
     return false;
   }
+  const int width = std::max(target.width >> level, 1);
+  const int height = std::max(target.height >> level, 1);
   const GLuint previous = BoundFramebuffer();
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target.framebuffer.name());
+  if (!AttachLevel(target, level)) {
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, previous);
+    engine_log() << "offscreen target : cannot draw into level " << level << std::endl;
+    return false;
+  }
   // The view may leave blending, depth testing or a scissor on; none of them
   // belongs in a pass that writes every pixel once.
   glPushAttrib(GL_VIEWPORT_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_TRANSFORM_BIT);
@@ -199,6 +226,7 @@ bool RenderMosaicOffscreen(const OffscreenTarget& target, int width, int height,
 
   // The zoomed-out view samples the mosaic through its mipmaps.
   glBindTexture(GL_TEXTURE_2D, target.texture.name());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, level);
   glGenerateMipmapEXT(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, 0);
   glFlush();

@@ -67,11 +67,12 @@ struct SynthesisInput {
 // in use.
 void DrawMosaicSynthesis(int width, int height, const SynthesisInput& input);
 
-// The offscreen synthesis pass into `target` (width x height pixels), then
-// the mipmaps of its colour texture regenerated. Restores the caller's
+// The offscreen synthesis pass into mipmap level `level` of `target`'s
+// colour texture (level 0 is the whole target, level 1 half its size), then
+// the smaller levels regenerated from it. The texture's base level becomes
+// `level`, so that nothing above it is ever sampled. Restores the caller's
 // framebuffer binding, viewport, matrices and enables. False with one log
-// line when the target was never created.
-bool RenderMosaicOffscreen(const OffscreenTarget& target, int width, int height,
-                           const SynthesisInput& input);
+// line when the target was never created or the level cannot be drawn into.
+bool RenderMosaicOffscreen(const OffscreenTarget& target, int level, const SynthesisInput& input);
 
 }  // namespace tessaline

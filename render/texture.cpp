@@ -208,10 +208,48 @@ bool UploadImageTexture(const cv::Mat& image, GlTexture& texture, bool mipmapped
   return true;
 }
 
+cv::Mat HalfTileComposite(const cv::Mat& composite, int tile_w, int tile_h) {
+  if (composite.type() != CV_8UC3 || tile_w < 2 || tile_h < 2 || tile_w % 2 || tile_h % 2 ||
+      composite.cols != tile_w * tile_h)
+    return cv::Mat();
+  const int half_w = tile_w / 2;
+  cv::Mat half(composite.rows, half_w * (tile_h / 2), CV_8UC3);
+  for (int t = 0; t < composite.rows; ++t) {
+    const cv::Vec3b* tile = composite.ptr<cv::Vec3b>(t);
+    cv::Vec3b* out = half.ptr<cv::Vec3b>(t);
+    for (int y = 0; y < tile_h; y += 2) {
+      for (int x = 0; x < tile_w; x += 2, ++out) {
+        const cv::Vec3b* top = tile + y * tile_w + x;
+        const cv::Vec3b* bottom = top + tile_w;
+        for (int c = 0; c < 3; ++c)
+          (*out)[c] =
+              static_cast<uchar>((top[0][c] + top[1][c] + bottom[0][c] + bottom[1][c] + 2) / 4);
+      }
+    }
+  }
+  return half;
+}
+
+namespace {
+
+// set.half_atlas from the composite, when its tiles halve and fit.
+void CreateHalfAtlas(const cv::Mat& composite, int tile_w, int tile_h, MosaicTextureSet& set,
+                     int max_size) {
+  const cv::Mat half = HalfTileComposite(composite, tile_w, tile_h);
+  AtlasLayout layout;
+  if (half.empty() || !PlanAtlas(tile_w / 2, tile_h / 2, half.rows, max_size, layout)) return;
+  DefineTexture(PackAtlas(half, layout), TextureKind::kTileAtlas, true, set.half_atlas);
+  set.half_layout = layout;
+}
+
+}  // namespace
+
 bool CreateAtlasTexture(const cv::Mat& composite, int tile_w, int tile_h, MosaicTextureSet& set,
                         int max_size) {
   set.atlas.Reset();
   set.atlas_layout = AtlasLayout{};
+  set.half_atlas.Reset();
+  set.half_layout = AtlasLayout{};
   if (composite.type() != CV_8UC3 || tile_w < 1 || tile_h < 1 ||
       composite.cols != tile_w * tile_h) {
     engine_log() << "tile atlas : the thumbnails (" << composite.cols << " x " << composite.rows
@@ -233,6 +271,7 @@ bool CreateAtlasTexture(const cv::Mat& composite, int tile_w, int tile_h, Mosaic
   }
   DefineTexture(PackAtlas(composite, layout), TextureKind::kTileAtlas, true, set.atlas);
   set.atlas_layout = layout;
+  CreateHalfAtlas(composite, tile_w, tile_h, set, max_size);
   return true;
 }
 

@@ -95,6 +95,10 @@ struct MosaicTextureSet {
 
   GlTexture atlas;  // SubTex
   AtlasLayout atlas_layout;
+  // The same tiles averaged 2 x 2, for passes at half the working size;
+  // empty when a tile side is odd or they do not fit.
+  GlTexture half_atlas;
+  AtlasLayout half_layout;
   GlTexture table;  // TblTex, table_w x table_h = DivX x DivY texels
   int table_w = 0;
   int table_h = 0;
@@ -124,8 +128,15 @@ bool UploadImageTexture(const cv::Mat& image, GlTexture& texture, bool mipmapped
 // the composite's size, and replaces set.atlas. max_size 0 asks GL for
 // GL_MAX_TEXTURE_SIZE. A library too large for any layout, or a composite of
 // the wrong shape, gives false with one log line and leaves no atlas.
+// The half-size atlas (set.half_atlas) is made beside it.
 bool CreateAtlasTexture(const cv::Mat& composite, int tile_w, int tile_h, MosaicTextureSet& set,
                         int max_size = 0);
+
+// The composite's tiles (tile_w * tile_h pixels a row, CV_8UC3) averaged
+// 2 x 2, rounded: one tile of tile_w / 2 x tile_h / 2 a row, as the first
+// mipmap level of a mosaic of the whole tiles holds them. Empty when a tile
+// side is odd.
+cv::Mat HalfTileComposite(const cv::Mat& composite, int tile_w, int tile_h);
 
 // Makes (or keeps) the table texture and defines it as div_x x div_y RGBA
 // texels without data.

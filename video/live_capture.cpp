@@ -88,6 +88,7 @@ struct ReaderState {
   std::mutex mutex;
   cv::Mat newest;
   bool fresh = false;
+  long long delivered = 0;  // frames read, the first one (the answer) included
   CameraCapture::Open open = CameraCapture::Open::kOpening;
   int width = 0;  // of the first frame
   int height = 0;
@@ -139,6 +140,7 @@ void ReadFrames(std::shared_ptr<ReaderState> state, CameraDevice device, CameraS
     }
     cv::swap(state->newest, frame);
     state->fresh = true;
+    ++state->delivered;
   }
   if (source && !answered && failure.empty()) failure = "the device delivered no frame";
   source.reset();
@@ -167,6 +169,7 @@ class VideoCameraCapture : public CameraCapture {
   // The reader keeps the newest frame from the moment the device answers.
   void Run() override {}
   Frame CopyFrame(cv::Mat& frame) override;
+  long long Delivered() const override;
   void Stop() override;
 
  private:
@@ -215,6 +218,12 @@ CameraCapture::Frame VideoCameraCapture::CopyFrame(cv::Mat& frame) {
     return Frame::kNew;
   }
   return state_->finished ? Frame::kLost : Frame::kNone;
+}
+
+long long VideoCameraCapture::Delivered() const {
+  if (!state_) return 0;
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->delivered;
 }
 
 void VideoCameraCapture::Stop() {

@@ -106,13 +106,15 @@ bool LiveControl::OpenChosenCamera() {
   return engine_.OpenCamera(*chosen);
 }
 
-void LiveControl::LiveStep() {
+bool LiveControl::LiveStep() {
   const int frames_before = engine_.LiveFrameCount();
   if (!engine_.NextLiveFrame()) {
     host_.SetAnimation(0);
     if (recording_) SetRecording(0, kLiveRecordingFile);
-    return;
+    return true;
   }
+  // A camera with nothing new yet: its last mosaic is on the screen.
+  if (engine_.LiveFrameCount() == frames_before) return false;
   unsigned int image = 0;
   unsigned int mosaic = 0;
   if (engine_.FrameTextures(image, mosaic)) {
@@ -128,8 +130,8 @@ void LiveControl::LiveStep() {
     scene_.ImageLayer(i).alpha = 1.0;
     scene_.MosaicLayer(i).alpha = scene_.alpha;
   }
-  // A camera with nothing new yet repeats no frame in the recording.
-  if (recording_ && engine_.LiveFrameCount() != frames_before) WriteRecordingFrame();
+  if (recording_) WriteRecordingFrame();
+  return true;
 }
 
 void LiveControl::SetRecording(int on, const std::string& file) {

@@ -84,6 +84,11 @@ class LiveHost {
 // The file a recording ends in when live input ends by itself.
 extern const char* const kLiveRecordingFile;
 
+// How long the view waits before it looks again at a camera that had
+// nothing new: a frame is taken within this of its arrival, and the loop
+// does not spin on the mutex of the camera's reader meanwhile.
+constexpr double kLivePollSeconds = 0.004;
+
 class LiveControl {
  public:
   LiveControl(ViewScene& scene, LiveEngine& engine, LiveHost& host)
@@ -109,8 +114,9 @@ class LiveControl {
   bool PollCamera();
   // Gives up a camera that has not answered yet.
   void CancelCameraOpen();
-  // One frame of live input: pulls it and shows its mosaic.
-  void LiveStep();
+  // One frame of live input: pulls it and shows its mosaic. False when the
+  // view has nothing new to draw: the camera had no new frame.
+  bool LiveStep();
   // on = 1 opens `file` and records, on = 0 finishes the file.
   void SetRecording(int on, const std::string& file);
   // Appends the current frame; false when no file is open.

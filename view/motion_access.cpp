@@ -87,7 +87,7 @@ bool PhotoMosaicMotion::FrameTextures(unsigned int& image, unsigned int& mosaic)
 cv::Mat PhotoMosaicMotion::RecordingFrame(double alpha) {
   const cv::Mat mosaic = engine_->MosaicImage();
   if (mosaic.empty()) return cv::Mat();
-  return BlendFrames(engine_->Target().working_image, mosaic, alpha);
+  return BlendFrames(engine_->Target().working_image.Picture(), mosaic, alpha);
 }
 
 }  // namespace tessaline

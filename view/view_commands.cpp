@@ -140,22 +140,36 @@ void qxFlGLWindow::IdleStep() {
       SetAnimation(0);
       break;
     case MosaicControl::Poll::kIdle:
-      NormalFrame();
+      if (!NormalFrame()) {
+        // The same picture is not drawn again, and the camera is looked at
+        // again shortly rather than as fast as the loop spins.
+        animation_.Pause(kLivePollSeconds);
+        return;
+      }
       break;
   }
   redraw();
 }
 
-void qxFlGLWindow::NormalFrame() {
+bool qxFlGLWindow::LiveStep() {
+  // A live mosaic needs no finer picture than the view has pixels for;
+  // while recording, every frame's whole picture is read back anyway.
+  if (MosaicGpu* gpu = engine_->Gpu())
+    gpu->SetViewSize(live_.Recording() ? 0 : view_w_, live_.Recording() ? 0 : view_h_);
+  return live_.LiveStep();
+}
+
+bool qxFlGLWindow::NormalFrame() {
   if (live_.Live()) {
     scene_.press_armed = false;
-    LiveStep();
+    if (!LiveStep()) return false;
   } else {
     zoom_.Frame();
   }
   // Without a mosaic there is no frame to measure, and the status line may
   // be saying why the load failed (or a recording did).
   if (Ready() && !status_held_) frame_rate_.MeasureFrameRate();
+  return true;
 }
 
 }  // namespace tessaline

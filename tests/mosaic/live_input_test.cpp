@@ -3,6 +3,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <memory>
 #include <string>
@@ -148,6 +149,7 @@ class EngineLiveInput : public ::testing::Test {
 
 TEST_F(EngineLiveInput, MovieFramesBecomeMosaicsUntilItEnds) {
   engine_->GenerateMosaic();
+  engine_log() << "---- movie ----" << std::endl;  // the history keeps 25 lines
   const cv::Mat last(36, 64, CV_8UC3, cv::Scalar(10, 20, 30));
   GiveMovie({cv::Mat(36, 64, CV_8UC3, cv::Scalar(200, 0, 0)), last});
   ASSERT_TRUE(engine_->OpenMovie("clips/movie.mp4"));
@@ -156,17 +158,78 @@ TEST_F(EngineLiveInput, MovieFramesBecomeMosaicsUntilItEnds) {
   EXPECT_DOUBLE_EQ(engine_->Live().FrameRate(), 29.97);
   EXPECT_TRUE(engine_->NextLiveFrame());
   EXPECT_TRUE(engine_->NextLiveFrame());
-  EXPECT_EQ(cv::norm(engine_->Target().working_image, last, cv::NORM_INF), 0.0);
+  EXPECT_EQ(cv::norm(engine_->Target().working_image.Picture(), last, cv::NORM_INF), 0.0);
   EXPECT_TRUE(engine_->Target().mosaic_valid);
   EXPECT_FALSE(engine_->MosaicImage().empty());
   EXPECT_FALSE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
   EXPECT_EQ(engine_->Live().Kind(), LiveKind::kMovie);  // ended, not closed
   EXPECT_FALSE(engine_->CloseLiveInput());
-  const std::vector<std::string> lines = LinesSince("---- live test ----");
+  const std::vector<std::string> lines = LinesSince("---- movie ----");
   EXPECT_EQ(Count(lines, " size      : 320 x 180"), 1);
   EXPECT_EQ(Count(lines, " framerate : 29.97 fps"), 1);
   EXPECT_EQ(Count(lines, "live input : end after 2 frames"), 1);
+}
+
+// A GPU side that draws view-only passes at half size: their targets read
+// back nothing until a whole pass.
+class HalfSizeGpu : public MosaicGpu {
+ public:
+  void CreateCellTable(int, int) override {}
+  void CreateOffscreenTargets(int, int, int, int) override {}
+  bool UploadAtlas(const cv::Mat&, int, int) override { return true; }
+  void UploadCellTable(const std::vector<unsigned char>& bytes) override { table_ = bytes; }
+  bool RenderMosaic(int index) override { return Draw(index, false); }
+  bool RenderMosaicForView(int index) override { return Draw(index, true); }
+  bool HalfOnly(int index) const override { return half_[static_cast<std::size_t>(index)]; }
+  void SwapMosaicSlots() override {
+    std::swap(half_[0], half_[1]);
+    std::swap(drawn_[0], drawn_[1]);
+  }
+  cv::Mat ReadMosaic(int index) const override {
+    if (HalfOnly(index)) return cv::Mat();
+    return cv::Mat(1, static_cast<int>(drawn_[static_cast<std::size_t>(index)].size()), CV_8UC1,
+                   const_cast<unsigned char*>(drawn_[static_cast<std::size_t>(index)].data()))
+        .clone();
+  }
+  int whole_passes = 0;
+
+ private:
+  bool Draw(int index, bool half) {
+    half_[static_cast<std::size_t>(index)] = half;
+    drawn_[static_cast<std::size_t>(index)] = table_;
+    whole_passes += half ? 0 : 1;
+    return true;
+  }
+  std::vector<unsigned char> table_;
+  std::array<bool, kMosaicTargetCount> half_{};
+  std::array<std::vector<unsigned char>, kMosaicTargetCount> drawn_;
+};
+
+// A live mosaic is drawn for the view only; its picture (a recording's, a
+// save's) is drawn whole first, from the frame's own cells, and so is the
+// mosaic that the next still mosaic makes the previous one.
+TEST_F(EngineLiveInput, ALiveMosaicIsDrawnWholeWhenItsPictureIsAskedFor) {
+  auto owned = std::make_unique<HalfSizeGpu>();
+  HalfSizeGpu& gpu = *owned;
+  engine_->SetGpu(std::move(owned));
+  ASSERT_TRUE(engine_->GenerateMosaic());
+  const int still_passes = gpu.whole_passes;
+  GiveMovie({cv::Mat(36, 64, CV_8UC3, cv::Scalar(250, 10, 10)),
+             cv::Mat(36, 64, CV_8UC3, cv::Scalar(10, 250, 10))});
+  ASSERT_TRUE(engine_->OpenMovie("movie.mp4"));
+  ASSERT_TRUE(engine_->NextLiveFrame());
+  EXPECT_EQ(gpu.whole_passes, still_passes);
+  EXPECT_TRUE(gpu.HalfOnly(kCurrentMosaic));
+  const cv::Mat picture = engine_->MosaicImage();
+  EXPECT_EQ(gpu.whole_passes, still_passes + 1);
+  std::vector<unsigned char> table(picture.begin<unsigned char>(), picture.end<unsigned char>());
+  EXPECT_EQ(table, engine_->CellTableBytes());
+
+  ASSERT_TRUE(engine_->NextLiveFrame());
+  ASSERT_TRUE(gpu.HalfOnly(kCurrentMosaic));
+  ASSERT_TRUE(engine_->GenerateMosaic());
+  EXPECT_FALSE(gpu.HalfOnly(kPreviousMosaic));
 }
 
 TEST_F(EngineLiveInput, MovieThatCannotBeOpenedChangesNothingButTheOpenMovie) {
@@ -235,7 +298,7 @@ TEST_F(EngineLiveInput, LostCameraEndsLiveInputWithOneLine) {
   ASSERT_EQ(engine_->PollCameraOpen(), qxPhotoMosaic::CameraOpening::kRunning);
   EXPECT_TRUE(engine_->NextLiveFrame());  // nothing yet: still running
   EXPECT_TRUE(engine_->NextLiveFrame());
-  EXPECT_EQ(engine_->Target().working_image.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 200));
+  EXPECT_EQ(engine_->Target().working_image.Picture().at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 200));
   EXPECT_TRUE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());
   EXPECT_FALSE(engine_->NextLiveFrame());

@@ -223,7 +223,7 @@ TEST(MosaicGeneration, ColourChangeRedrawsEveryMosaicFromItsOwnCells) {
   const auto before = gpu.passes;
   EXPECT_EQ(before[kCurrentMosaic].weight, 0);
   EXPECT_EQ(before[kCurrentMosaic].means,
-            CellMeanColors(engine.Target().working_image, 10, 9, 8, 6));
+            CellMeanColors(engine.Target().working_image.Picture(), 10, 9, 8, 6));
   EXPECT_NE(before[kCurrentMosaic].table, before[kPreviousMosaic].table);
 
   const int renders = gpu.renders;
@@ -297,14 +297,14 @@ TEST(MosaicGeneration, TargetsOfEveryChannelCountBecomeWorkingImages) {
   const std::string grey = folder.Path() + "/grey_target.png";
   cv::imwrite(grey, cv::Mat(10, 12, CV_8UC1, cv::Scalar(77)));
   ASSERT_TRUE(engine.LoadTarget(grey));
-  EXPECT_EQ(engine.Target().working_image.type(), CV_8UC3);
-  EXPECT_EQ(engine.Target().working_image.at<cv::Vec3b>(20, 30), cv::Vec3b(77, 77, 77));
+  EXPECT_EQ(engine.Target().working_image.Picture().type(), CV_8UC3);
+  EXPECT_EQ(engine.Target().working_image.Picture().at<cv::Vec3b>(20, 30), cv::Vec3b(77, 77, 77));
   EXPECT_EQ(engine.Target().name, "grey_target.png");
 
   const std::string rgba = folder.Path() + "/rgba_target.png";
   cv::imwrite(rgba, cv::Mat(10, 12, CV_8UC4, cv::Scalar(10, 20, 30, 128)));
   ASSERT_TRUE(engine.LoadTarget(rgba));
-  EXPECT_EQ(engine.Target().working_image.at<cv::Vec3b>(5, 5), cv::Vec3b(10, 20, 30));
+  EXPECT_EQ(engine.Target().working_image.Picture().at<cv::Vec3b>(5, 5), cv::Vec3b(10, 20, 30));
 
   // A missing or broken file changes nothing.
   EXPECT_FALSE(engine.LoadTarget(folder.Path() + "/missing.png"));
@@ -364,7 +364,8 @@ TEST(MosaicGeneration, ATargetReadForMatchingOnlyMakesTheWholeReadsMosaic) {
     ASSERT_TRUE(engine->GenerateMosaic());
   }
   EXPECT_TRUE(whole.Target().matching_image.empty());
-  const cv::Mat whole_matching = MakeMatchingImage(whole.Target().working_image, {40, 40});
+  const cv::Mat whole_matching =
+      MakeMatchingImage(whole.Target().working_image.Picture(), {40, 40});
   ASSERT_EQ(matching.Target().matching_image.size(), whole_matching.size());
   EXPECT_LE(cv::norm(matching.Target().matching_image, whole_matching, cv::NORM_INF), 4.0);
   // Colour correction moves each tile toward its cell's mean, here taken
@@ -518,8 +519,8 @@ TEST(MosaicGeneration, RepeatDistanceZeroKeepsThePlainAssignment) {
   for (const SubImageInfo& info : engine.Library().Entries()) features.push_back(info.feature);
   const TileMatcher matcher(features, 2 * 2 * 3);
   const GridGeometry& grid = engine.Geometry().Grid();
-  const cv::Mat matching =
-      MakeMatchingImage(engine.Target().working_image, cv::Size(grid.matching_w, grid.matching_h));
+  const cv::Mat matching = MakeMatchingImage(engine.Target().working_image.Picture(),
+                                             cv::Size(grid.matching_w, grid.matching_h));
   const int target = engine.Target().tile;
   std::mt19937 random(11);
   std::vector<int> expected;

@@ -114,9 +114,9 @@ TEST(PhotoMosaic, SetImageSizeRemakesWorkingImageAndTargets) {
   FakeGpu* fake = gpu.get();
   engine.SetGpu(std::move(gpu));
   engine.SetImageSize(1920, 1080);
-  EXPECT_EQ(engine.Target().working_image.cols, 1920);
-  EXPECT_EQ(engine.Target().working_image.rows, 1080);
-  EXPECT_EQ(engine.Target().working_image.type(), CV_8UC3);
+  EXPECT_EQ(engine.Target().working_image.Picture().cols, 1920);
+  EXPECT_EQ(engine.Target().working_image.Picture().rows, 1080);
+  EXPECT_EQ(engine.Target().working_image.Picture().type(), CV_8UC3);
   EXPECT_EQ(config.image_width, 1920);
   ASSERT_EQ(fake->table_calls.size(), 1u);
   EXPECT_EQ(fake->table_calls[0], (std::vector<int>{60, 60}));

@@ -236,6 +236,55 @@ TEST_F(SynthesisTest, TilesOfAnotherSizeThanTheGridAreNotDrawn) {
   EXPECT_EQ(gpu_.MosaicTexture(kCurrentMosaic), 0u);
 }
 
+// Mipmap level `level` (of `size`) of `texture`, BGR.
+cv::Mat TextureLevel(GLuint texture, int level, cv::Size size) {
+  cv::Mat texels(size, CV_8UC3);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, level, GL_BGR, GL_UNSIGNED_BYTE, texels.data);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return texels;
+}
+
+// A mosaic drawn for a view at most half the working size each way is drawn
+// at half size from tiles averaged 2 x 2: the first mipmap level of the
+// whole mosaic, within rounding. It reads back nothing until drawn whole.
+TEST_F(SynthesisTest, AViewOnlyPassDrawsHalfTheSizeForAViewNoLarger) {
+  const struct {
+    const char* what;
+    int sw, sh, image_w, image_h, view_w, view_h;
+    bool half;
+  } rows[] = {
+      {"view of half the size", 32, 18, 320, 180, 160, 90, true},
+      {"view a pixel wider", 32, 18, 320, 180, 161, 90, false},
+      {"view not known yet", 32, 18, 320, 180, 0, 0, false},
+      {"odd tile sides", 7, 5, 105, 50, 10, 10, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const SubImageStore store = MakeLibrary(40, row.sw, row.sh);
+    const int div_x = row.image_w / row.sw;
+    const int div_y = row.image_h / row.sh;
+    const std::vector<int> assignment = MakeAssignment(div_x * div_y, 40, {0, 39});
+    ASSERT_TRUE(Render(store, assignment, row.image_w, row.image_h));
+    const cv::Size half(row.image_w / 2, row.image_h / 2);
+    const cv::Mat whole_level = TextureLevel(gpu_.MosaicTexture(kCurrentMosaic), 1, half);
+
+    gpu_.SetViewSize(row.view_w, row.view_h);
+    ASSERT_TRUE(gpu_.RenderMosaicForView(kCurrentMosaic));
+    EXPECT_EQ(gpu_.HalfOnly(kCurrentMosaic), row.half);
+    const cv::Mat level = TextureLevel(gpu_.MosaicTexture(kCurrentMosaic), 1, half);
+    EXPECT_LE(cv::norm(level, whole_level, cv::NORM_INF), 1.0);
+    EXPECT_EQ(gpu_.ReadMosaic(kCurrentMosaic).empty(), row.half);
+
+    ASSERT_TRUE(gpu_.RenderMosaic(kCurrentMosaic));
+    EXPECT_FALSE(gpu_.HalfOnly(kCurrentMosaic));
+    const cv::Mat cpu = ComposeMosaic(store, assignment, div_x, div_y, row.image_w, row.image_h, 2);
+    EXPECT_EQ(FirstDifference(gpu_.ReadMosaic(kCurrentMosaic), cpu), "");
+  }
+  gpu_.SetViewSize(0, 0);
+}
+
 TEST_F(SynthesisTest, PassRegeneratesMipmapsAndRestoresState) {
   // One plain tile: every mipmap level of the mosaic is that colour.
   SubImageStore store;

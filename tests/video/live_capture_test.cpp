@@ -205,6 +205,33 @@ TEST(CameraReader, TheFirstFrameAnswersTheOpenAndEveryFailureSaysWhy) {
   }
 }
 
+// Frames that come while nobody copies are dropped for the newest one, and
+// counted as delivered.
+TEST(CameraReader, KeepsOnlyTheNewestFrameAndCountsEveryOne) {
+  std::vector<Step> steps;
+  for (int width : {10, 20, 30, 40, 50}) steps.push_back({Step::kFrame, width, ""});
+  steps.push_back({Step::kNothing, 0, ""});
+  auto camera = MakeCameraCapture({Pipeline("scripted")}, [&steps](const CameraDevice&) {
+    return std::make_unique<ScriptedSource>(steps);
+  });
+  ASSERT_TRUE(camera->OpenDevice(0));
+  int width = 0;
+  int height = 0;
+  ASSERT_EQ(AnswerOf(*camera, width, height), Open::kOpen);
+  for (int turn = 0; turn < 10000 && camera->Delivered() < 5; ++turn)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(camera->Delivered(), 5);
+  cv::Mat frame;
+  ASSERT_EQ(camera->CopyFrame(frame), Frame::kNew);
+  EXPECT_EQ(frame.cols, 50);
+  Frame got = Frame::kNone;
+  for (int turn = 0; turn < 10000 && got == Frame::kNone; ++turn) {
+    got = camera->CopyFrame(frame);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(got, Frame::kLost) << "an older frame was kept";
+}
+
 TEST(OpenMovieFile, TellsAMissingFileFromOneThatIsNoMovie) {
   TempFolder folder;
   std::mt19937 random(19);

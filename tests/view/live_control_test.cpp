@@ -135,6 +135,22 @@ TEST_F(LiveControlTest, RecordingTakesNewFramesOnlyAndEndsWithTheSource) {
   EXPECT_EQ(static_cast<int>(movie.get(cv::CAP_PROP_FRAME_COUNT)), 2);
 }
 
+// The view draws again only when LiveStep says so: after a new frame, or
+// when the input ended; a camera with nothing new costs no drawing.
+TEST_F(LiveControlTest, AStepTellsWhetherThereIsAnythingNewToDraw) {
+  const struct {
+    bool new_frame;
+    int frames_left;
+    bool draw;
+  } rows[] = {{true, 5, true}, {false, 5, false}, {false, 0, true}};
+  live_.ToggleVideoInput("clip.avi");
+  for (const auto& row : rows) {
+    engine_.new_frame = row.new_frame;
+    engine_.frames_left = row.frames_left;
+    EXPECT_EQ(live_.LiveStep(), row.draw) << row.new_frame << " " << row.frames_left;
+  }
+}
+
 TEST_F(LiveControlTest, ARecordingThatCannotOpenIsOff) {
   TempFolder folder;
   live_.SetRecording(1, folder / "missing/run1.avi");
