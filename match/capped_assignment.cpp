@@ -23,7 +23,7 @@ constexpr double kTightLoad = 0.9;  // cells per slot from which every photo get
 // The most edges a list grows to: when nearly every slot is needed, lists
 // must reach far for every cell to find one.
 constexpr std::size_t kMaxWidened = 128;
-constexpr std::size_t kMaxWidenedTight = 2 * kMaxCappedEdges;
+constexpr std::size_t kMaxWidenedTight = kMaxCappedEdges;
 constexpr std::int64_t kEverything = std::numeric_limits<std::int64_t>::max() / 4;
 
 int EdgeCost(const std::vector<int>& query, const unsigned char* tile) {

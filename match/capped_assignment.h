@@ -9,7 +9,9 @@
 // edges from their own nearest cells, so that every tile can be reached.
 // The cost of an edge is the Euclidean distance of the cell's and the
 // tile's features (in 1/16 of a byte step). Without a repeat distance the
-// result is the exact optimum over those lists.
+// result lies within one cost unit per cell of the optimum over those
+// lists; a list grows while its cell pays more than a photo beyond it
+// might cost (photos at no price are found through an index of their own).
 //
 // The repeat distance R (no tile twice within R cells, Chebyshev) is no
 // flow constraint. It is kept by repair: among the cells that share a tile
@@ -76,7 +78,7 @@ struct CappedOutcome {
 // and the most its list may grow to when the optimum may lie beyond it
 // (for the memory limits).
 constexpr int kMaxCappedSpare = 64;
-constexpr int kMaxCappedEdges = 512;
+constexpr int kMaxCappedEdges = 1024;
 int CappedCandidatesPerCell(int k, int target_tile, const CapRules& rules, double load);
 
 // Chooses every cell's tile into `tiles` (div_x × div_y, row-major). Cells
