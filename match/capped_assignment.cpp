@@ -19,10 +19,12 @@ constexpr int kExtendBy = 8;         // tiles with room added to a cell that rea
 constexpr int kRepairRounds = 24;
 constexpr int kReachRounds = 4;  // widenings of the nearest cells of unused photos
 constexpr int kRoomEdges = 4;    // photos at no price a cell is shown at a time
-constexpr double kTightLoad = 0.9;  // cells per slot from which every photo gets edges
+constexpr double kTightLoad = 0.95;  // cells per slot from which every photo gets edges
 // The most edges a list grows to: when nearly every slot is needed, lists
 // must reach far for every cell to find one.
 constexpr std::size_t kMaxWidened = 128;
+constexpr std::size_t kMaxWidenedCrowded = 512;  // from kCrowdedLoad cells per slot
+constexpr double kCrowdedLoad = 0.85;
 constexpr std::size_t kMaxWidenedTight = kMaxCappedEdges;
 constexpr std::int64_t kEverything = std::numeric_limits<std::int64_t>::max() / 4;
 
@@ -235,7 +237,9 @@ bool CappedAssigner::Widen(int cell, std::int64_t value, std::int64_t dear) {
   // to fit, whatever the prices.
   const bool tight = Load() > kTightLoad;
   if (!tight && room_round_[i] != flow_->Round() && ShowRoom(cell, value)) return true;
-  const std::size_t limit = tight ? kMaxWidenedTight : kMaxWidened;
+  const std::size_t limit = tight                    ? kMaxWidenedTight
+                            : Load() > kCrowdedLoad ? kMaxWidenedCrowded
+                                                    : kMaxWidened;
   if (value <= reach_[i] + (tight ? 0 : dear) || reach_[i] >= kEverything ||
       edges_[i].size() >= limit)
     return false;
