@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "library/feature.h"
+#include "match/exchange_flow.h"
 #include "match/slot_flow.h"
 
 namespace tessaline {
@@ -200,6 +201,7 @@ class CappedAssigner {
   std::vector<int> FreeRepeats();
   bool Within(int a, int b) const;
   void Ban(int cell, int tile);
+  void BanWindow(int cell);
   void MarkWindow(int cell);
   void PlaceDirectly(int cell);
   CappedOutcome Outcome() const;
@@ -362,6 +364,7 @@ std::vector<int> CappedAssigner::FreeRepeats() {
         continue;
       }
       Ban(cell, t);
+      BanWindow(cell);
       freed.push_back(cell);
     }
   }
@@ -378,6 +381,15 @@ bool CappedAssigner::Within(int a, int b) const {
 void CappedAssigner::Ban(int cell, int tile) {
   for (SlotEdge& e : edges_[static_cast<std::size_t>(cell)])
     if (e.tile == tile) e.cost = kBannedEdge;
+}
+
+// A freed cell would clash again with any tile used within R of it: it is
+// banned from them all, which may cost a little optimality but ends the
+// repair in a few rounds.
+void CappedAssigner::BanWindow(int cell) {
+  MarkWindow(cell);
+  for (SlotEdge& e : edges_[static_cast<std::size_t>(cell)])
+    if (mark_[static_cast<std::size_t>(e.tile)] == serial_) e.cost = kBannedEdge;
 }
 
 // Marks the tiles of the cells within R of `cell`.
@@ -423,6 +435,153 @@ CappedOutcome CappedAssigner::Outcome() const {
   return outcome;
 }
 
+
+// Libraries of at most kMaxDensePhotos photos: the exact optimum over every
+// cell × photo cost (ExchangeFlow); the repeat distance is kept by the same
+// repair as below, each round solved exactly again.
+class DenseAssigner {
+ public:
+  DenseAssigner(const CappedInput& in, const RandomSource& random, int photos)
+      : in_(in),
+        cells_(in.div_x * in.div_y),
+        plan_(PlanCaps(in.rules, cells_, std::max(photos, 1))) {
+    for (int t = 0; t < in.matcher->tile_span(); ++t)
+      if (t != in.target_tile && in.matcher->FeatureOf(t)) tile_of_.push_back(t);
+    flow_.emplace(Costs(random), cells_, static_cast<int>(tile_of_.size()), plan_.flow_cap,
+                  plan_.every_tile);
+  }
+
+  CappedOutcome Run(std::vector<int>& tiles) {
+    flow_->Solve();
+    if (in_.rules.repeat_distance > 0) {
+      for (int round = 0; round < kRepairRounds && FreeRepeats() > 0; ++round) flow_->Solve();
+      FreeRepeats();
+    }
+    for (int cell = 0; cell < cells_; ++cell)
+      if (flow_->PhotoOf(cell) < 0) PlaceDirectly(cell);
+    tiles.resize(static_cast<std::size_t>(cells_));
+    for (int cell = 0; cell < cells_; ++cell)
+      tiles[static_cast<std::size_t>(cell)] = tile_of_[static_cast<std::size_t>(flow_->PhotoOf(cell))];
+    return Outcome();
+  }
+
+ private:
+  // Every cell's cost to every photo, row-major; a cell's k nearest at
+  // drawn costs, cells in row-major order.
+  std::vector<int> Costs(const RandomSource& random) const {
+    const int photos = static_cast<int>(tile_of_.size());
+    std::vector<int> costs(static_cast<std::size_t>(cells_) * photos);
+    std::vector<int> query, order(static_cast<std::size_t>(photos));
+    for (int cell = 0; cell < cells_; ++cell) {
+      CellFeature(*in_.matching, cell % in_.div_x, cell / in_.div_x, in_.mx, in_.my, query);
+      int* row = &costs[static_cast<std::size_t>(cell) * photos];
+      for (int p = 0; p < photos; ++p)
+        row[p] = EdgeCost(query, in_.matcher->FeatureOf(tile_of_[static_cast<std::size_t>(p)]));
+      const int k = std::min(in_.k, photos);
+      if (k < 2) continue;
+      std::iota(order.begin(), order.end(), 0);
+      const auto nearer = [row](int a, int b) { return std::make_pair(row[a], a) < std::make_pair(row[b], b); };
+      std::partial_sort(order.begin(), order.begin() + k, order.end(), nearer);
+      const int low = row[order[0]], high = row[order[static_cast<std::size_t>(k) - 1]];
+      for (int i = 0; i < k; ++i)
+        row[order[static_cast<std::size_t>(i)]] =
+            low + static_cast<int>(std::lround(DrawUnit(random) * (high - low)));
+    }
+    return costs;
+  }
+
+  bool Within(int a, int b) const {
+    const int r = in_.rules.repeat_distance;
+    return std::abs(a % in_.div_x - b % in_.div_x) <= r &&
+           std::abs(a / in_.div_x - b / in_.div_x) <= r;
+  }
+
+  // Of the cells sharing a photo within R, the best fitting keeps it; the
+  // others are banned from it and freed. Gives how many were freed.
+  int FreeRepeats() {
+    int freed = 0;
+    std::vector<int> users, kept;
+    for (int p = 0; p < static_cast<int>(tile_of_.size()); ++p) {
+      if (flow_->Uses(p) < 2) continue;
+      users = flow_->CellsOn(p);
+      std::sort(users.begin(), users.end(), [&](int a, int b) {
+        return std::make_pair(flow_->Cost(a, p), a) < std::make_pair(flow_->Cost(b, p), b);
+      });
+      kept.clear();
+      for (int cell : users) {
+        if (std::none_of(kept.begin(), kept.end(), [&](int k) { return Within(cell, k); })) {
+          kept.push_back(cell);
+          continue;
+        }
+        flow_->Ban(cell, p);
+        BanWindow(cell);
+        ++freed;
+      }
+    }
+    return freed;
+  }
+
+  // A freed cell would clash again with any photo used within R of it: it
+  // is banned from them all, which may cost a little optimality but ends
+  // the repair in a few rounds.
+  void BanWindow(int cell) {
+    const int r = in_.rules.repeat_distance, cx = cell % in_.div_x, cy = cell / in_.div_x;
+    for (int y = std::max(cy - r, 0); y <= std::min(cy + r, in_.div_y - 1); ++y)
+      for (int x = std::max(cx - r, 0); x <= std::min(cx + r, in_.div_x - 1); ++x) {
+        const int p = flow_->PhotoOf(x + y * in_.div_x);
+        if (p >= 0) flow_->Ban(cell, p);
+      }
+  }
+
+  // The nearest photo with room and away from the cell's repeats; failing
+  // that, away from its repeats over the cap; failing that, the nearest.
+  void PlaceDirectly(int cell) {
+    const int photos = static_cast<int>(tile_of_.size());
+    std::vector<char> near(static_cast<std::size_t>(photos), 0);
+    const int r = in_.rules.repeat_distance, cx = cell % in_.div_x, cy = cell / in_.div_x;
+    for (int y = std::max(cy - r, 0); y <= std::min(cy + r, in_.div_y - 1) && r > 0; ++y)
+      for (int x = std::max(cx - r, 0); x <= std::min(cx + r, in_.div_x - 1); ++x) {
+        const int p = flow_->PhotoOf(x + y * in_.div_x);
+        if (p >= 0) near[static_cast<std::size_t>(p)] = 1;
+      }
+    int best[3] = {-1, -1, -1};
+    std::vector<int> query;
+    CellFeature(*in_.matching, cx, cy, in_.mx, in_.my, query);
+    std::vector<int> cost(static_cast<std::size_t>(photos));
+    for (int p = 0; p < photos; ++p)
+      cost[static_cast<std::size_t>(p)] =
+          EdgeCost(query, in_.matcher->FeatureOf(tile_of_[static_cast<std::size_t>(p)]));
+    for (int p = 0; p < photos; ++p) {
+      const std::size_t i = static_cast<std::size_t>(p);
+      const int kind = near[i] ? 2 : flow_->HasRoom(p) ? 0 : 1;
+      for (int k = kind; k < 3; ++k)
+        if (best[k] < 0 || cost[i] < cost[static_cast<std::size_t>(best[k])]) best[k] = p;
+    }
+    const int pick = best[0] >= 0 ? best[0] : best[1] >= 0 ? best[1] : best[2];
+    repeat_broken_ = repeat_broken_ || (best[0] < 0 && best[1] < 0 && r > 0);
+    flow_->Force(cell, pick);
+  }
+
+  CappedOutcome Outcome() const {
+    CappedOutcome outcome;
+    outcome.cap = plan_.cap;
+    outcome.cap_raised = plan_.raised;
+    outcome.repeat_kept = !repeat_broken_;
+    for (int p = 0; p < static_cast<int>(tile_of_.size()); ++p) {
+      if (plan_.cap > 0 && flow_->Uses(p) > plan_.cap) outcome.cap_kept = false;
+      if (plan_.every_tile && flow_->Uses(p) == 0) ++outcome.left_out;
+    }
+    return outcome;
+  }
+
+  const CappedInput& in_;
+  const int cells_;
+  const CapPlan plan_;
+  std::vector<int> tile_of_;  // the tile of each photo of the flow
+  std::optional<ExchangeFlow> flow_;
+  bool repeat_broken_ = false;
+};
+
 }  // namespace
 
 int CappedCandidatesPerCell(int k, int target_tile, const CapRules& rules, double load) {
@@ -439,6 +598,16 @@ CappedOutcome AssignWithCaps(const CappedInput& input, std::vector<int>& tiles,
       input.matching == nullptr) {
     tiles.assign(static_cast<std::size_t>(cells), 0);
     return CappedOutcome();
+  }
+  const int photos =
+      input.matcher->candidate_count() - (input.matcher->FeatureOf(input.target_tile) ? 1 : 0);
+  if (photos <= kMaxDensePhotos) {
+    if (photos == 0) {
+      tiles.assign(static_cast<std::size_t>(cells), input.target_tile >= 0 ? input.target_tile : 0);
+      return CappedOutcome();
+    }
+    DenseAssigner assigner(input, random, photos);
+    return assigner.Run(tiles);
   }
   CappedAssigner assigner(input, random);
   return assigner.Run(tiles);

@@ -79,6 +79,9 @@ struct CappedOutcome {
 // (for the memory limits).
 constexpr int kMaxCappedSpare = 64;
 constexpr int kMaxCappedEdges = 1024;
+// Libraries up to this many photos are solved exactly over every cell ×
+// photo cost, in no more memory than lists of kMaxCappedEdges.
+constexpr int kMaxDensePhotos = 2 * kMaxCappedEdges;
 int CappedCandidatesPerCell(int k, int target_tile, const CapRules& rules, double load);
 
 // Chooses every cell's tile into `tiles` (div_x × div_y, row-major). Cells
