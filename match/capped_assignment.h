@@ -54,6 +54,14 @@ struct CapRules {
 // fill make the mosaic).
 inline bool HasCaps(const CapRules& rules) { return rules.max_uses > 0 || rules.use_all; }
 
+// The most candidates a cell keeps beyond its draw set in the first pass,
+// and the most its list may grow to when the optimum may lie beyond it
+// (for the memory limits).
+constexpr int kMaxCappedSpare = 64;
+constexpr int kMaxCappedEdges = 1024;
+// Libraries up to this many photos are solved exactly over every cell ×
+// photo cost, in no more memory than lists of kMaxCappedEdges.
+constexpr int kMaxDensePhotos = 2 * kMaxCappedEdges;
 struct CappedInput {
   const TileMatcher* matcher = nullptr;
   const cv::Mat* matching = nullptr;  // the matching image, CV_8UC3
@@ -64,6 +72,9 @@ struct CappedInput {
   int k = 1;  // draw set (search_num)
   int target_tile = -1;
   CapRules rules;
+  // Libraries up to this many photos are solved over every cell × photo
+  // cost; larger ones over candidate lists.
+  int max_dense_photos = kMaxDensePhotos;
 };
 
 struct CappedOutcome {
@@ -74,14 +85,6 @@ struct CappedOutcome {
   int left_out = 0;         // photos the every-photo rule could not place
 };
 
-// The most candidates a cell keeps beyond its draw set in the first pass,
-// and the most its list may grow to when the optimum may lie beyond it
-// (for the memory limits).
-constexpr int kMaxCappedSpare = 64;
-constexpr int kMaxCappedEdges = 1024;
-// Libraries up to this many photos are solved exactly over every cell ×
-// photo cost, in no more memory than lists of kMaxCappedEdges.
-constexpr int kMaxDensePhotos = 2 * kMaxCappedEdges;
 int CappedCandidatesPerCell(int k, int target_tile, const CapRules& rules, double load);
 
 // Chooses every cell's tile into `tiles` (div_x × div_y, row-major). Cells
