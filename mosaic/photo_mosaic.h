@@ -127,6 +127,10 @@ class qxPhotoMosaic {
   // mosaic to be made, composed and saved, while nothing may draw, blend or
   // export from the working image. Off by default.
   void SetMatchingOnlyTargets(bool on) { matching_only_targets_ = on; }
+  // With `on`, each GenerateMosaic logs what its mosaic was made of
+  // (AssignmentStatsLine) before its laps. On by default; the batch asks
+  // for it with --stats.
+  void SetStatsLogged(bool on) { stats_logged_ = on; }
   // The size a target read for matching only is read at (MatchingReadSize
   // of the matching grid): a JPEG decodes reduced to no less.
   PictureSize MatchingTargetSize() const;
@@ -211,6 +215,7 @@ class qxPhotoMosaic {
 
   MosaicTarget target_;
   bool matching_only_targets_ = false;
+  bool stats_logged_ = true;
   std::array<unsigned int, 8> around_textures_{};
   // Running means of all generation and zoom times of the engine's life.
   struct RunningMean {
