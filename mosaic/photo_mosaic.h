@@ -128,8 +128,8 @@ class qxPhotoMosaic {
   // export from the working image. Off by default.
   void SetMatchingOnlyTargets(bool on) { matching_only_targets_ = on; }
   // With `on`, each GenerateMosaic logs what its mosaic was made of
-  // (AssignmentStatsLine) before its laps. On by default; the batch asks
-  // for it with --stats.
+  // (photos used, their uses, ΔE: CellAssigner::StatsLine) before its
+  // laps. On by default; the batch asks for it with --stats.
   void SetStatsLogged(bool on) { stats_logged_ = on; }
   // The size a target read for matching only is read at (MatchingReadSize
   // of the matching grid): a JPEG decodes reduced to no less.
@@ -189,8 +189,6 @@ class qxPhotoMosaic {
   const MosaicTarget& Target() const { return target_; }
   const std::vector<int>& CellAssignment() const { return assigner_.Assignment(); }
   const std::vector<unsigned char>& CellTableBytes() const { return assigner_.Table(); }
-  // The statement of the mosaic on show: photos used, their uses, ΔE.
-  std::string AssignmentStatsLine() const { return assigner_.StatsLine(); }
   unsigned int AroundTexture(int n) const { return around_textures_[n]; }
 
  private:
