@@ -250,8 +250,7 @@ int MakeMosaic(const BatchOptions& options, MosaicConfig& config) {
     display.ShowExport(fraction, what);
   };
   job.export_log = [&display](const std::string& line) { display.Log() << line << std::endl; };
-  if (options.stats)
-    job.stats = [&display](const std::string& line) { display.Log() << line << std::endl; };
+  job.stats = options.stats;
   const int status = MakeBatchMosaic(job, config, Terminal(TerminalText::kFailure));
   display.Done();
   return status;

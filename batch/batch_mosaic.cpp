@@ -205,6 +205,7 @@ int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& err
   // After the engine seeded its source with the time: every draw from
   // here on (random target, choice among the k nearest) follows the seed.
   if (job.has_seed) engine.Seed(job.seed);
+  engine.SetStatsLogged(job.stats);
   PrepareMosaicMemory(engine.Configuration());
   std::string failure;
   if (!LoadBatchTarget(engine, job.target, target, failure)) {
@@ -212,7 +213,6 @@ int MakeBatchMosaic(BatchMosaicJob& job, MosaicConfig& config, std::ostream& err
     return kBatchFailed;
   }
   if (!WriteOutputs(engine, job, errors)) return kBatchFailed;
-  if (job.stats) job.stats(engine.AssignmentStatsLine());
   return kBatchDone;
 }
 

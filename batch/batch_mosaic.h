@@ -48,8 +48,8 @@ struct BatchMosaicJob : BatchEngineJob {
   std::function<void(double fraction, const std::string& what)> export_progress;
   // The exports' message lines (an unreadable photo); none: the engine log.
   std::function<void(const std::string& line)> export_log;
-  // Given the statement of the mosaic made (--stats); none: not asked for.
-  std::function<void(const std::string& line)> stats;
+  // The log states what the mosaic was made of (--stats).
+  bool stats = false;
 };
 
 class qxPhotoMosaic;

@@ -159,8 +159,7 @@ bool qxPhotoMosaic::GenerateMosaic() {
   composer_.SwapCurrentAndPrevious();
   target_.mosaic_valid = ComputeTargetMosaic();
   watch.Lap("mosaic");
-  if (target_.mosaic_valid && (config_.max_uses > 0 || config_.use_all))
-    engine_log() << assigner_.StatsLine() << std::endl;
+  if (target_.mosaic_valid && stats_logged_) engine_log() << assigner_.StatsLine() << std::endl;
   const double total = watch.PrintAll(engine_log());
   engine_log() << "average time : " << generate_average_.Add(total) << std::endl;
   return target_.mosaic_valid;

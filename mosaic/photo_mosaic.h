@@ -127,6 +127,10 @@ class qxPhotoMosaic {
   // mosaic to be made, composed and saved, while nothing may draw, blend or
   // export from the working image. Off by default.
   void SetMatchingOnlyTargets(bool on) { matching_only_targets_ = on; }
+  // With `on`, each GenerateMosaic logs what its mosaic was made of
+  // (photos used, their uses, ΔE: CellAssigner::StatsLine) before its
+  // laps. On by default; the batch asks for it with --stats.
+  void SetStatsLogged(bool on) { stats_logged_ = on; }
   // The size a target read for matching only is read at (MatchingReadSize
   // of the matching grid): a JPEG decodes reduced to no less.
   PictureSize MatchingTargetSize() const;
@@ -185,8 +189,6 @@ class qxPhotoMosaic {
   const MosaicTarget& Target() const { return target_; }
   const std::vector<int>& CellAssignment() const { return assigner_.Assignment(); }
   const std::vector<unsigned char>& CellTableBytes() const { return assigner_.Table(); }
-  // The statement of the mosaic on show: photos used, their uses, ΔE.
-  std::string AssignmentStatsLine() const { return assigner_.StatsLine(); }
   unsigned int AroundTexture(int n) const { return around_textures_[n]; }
 
  private:
@@ -211,6 +213,7 @@ class qxPhotoMosaic {
 
   MosaicTarget target_;
   bool matching_only_targets_ = false;
+  bool stats_logged_ = true;
   std::array<unsigned int, 8> around_textures_{};
   // Running means of all generation and zoom times of the engine's life.
   struct RunningMean {

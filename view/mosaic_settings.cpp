@@ -19,6 +19,8 @@ MosaicSettings CollectMosaicSettings(const MosaicConfig& config) {
   s.image_dir = config.image_dir;
   s.image_default = config.image_default;
   s.repeat_distance = config.repeat_distance;
+  s.max_uses = config.max_uses;
+  s.use_all = config.use_all;
   return s;
 }
 
@@ -34,6 +36,8 @@ void StoreMosaicSettings(const MosaicSettings& s, MosaicConfig& config) {
   config.image_dir = s.image_dir;
   config.image_default = s.image_default;
   config.repeat_distance = s.repeat_distance;
+  config.max_uses = s.max_uses;
+  config.use_all = s.use_all;
 }
 
 bool EngineShapeChanged(const MosaicSettings& a, const MosaicSettings& b) {
@@ -44,7 +48,8 @@ bool EngineShapeChanged(const MosaicSettings& a, const MosaicSettings& b) {
 }
 
 bool AssignmentRuleChanged(const MosaicSettings& a, const MosaicSettings& b) {
-  return a.repeat_distance != b.repeat_distance;
+  return a.repeat_distance != b.repeat_distance || a.max_uses != b.max_uses ||
+         a.use_all != b.use_all;
 }
 
 std::string SettingsRefusal(const MosaicSettings& settings, const MosaicConfig& config,

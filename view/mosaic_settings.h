@@ -21,6 +21,8 @@ struct MosaicSettings {
   std::string image_dir;       // the tile folder
   std::string image_default;   // default target picture
   int repeat_distance = 0;     // cells within which no photo repeats; 0: no limit
+  int max_uses = 0;            // cells one photo may fill; 0: no cap
+  bool use_all = false;        // every photo in the mosaic
 };
 
 // The dialog's values as `config` holds them now.
@@ -35,7 +37,8 @@ void StoreMosaicSettings(const MosaicSettings& settings, MosaicConfig& config);
 bool EngineShapeChanged(const MosaicSettings& before, const MosaicSettings& after);
 
 // True when a value that only steers the choice of tiles differs (the repeat
-// distance): the engine and its library stay, the mosaic is made again.
+// distance, the cap per photo, the every-photo rule): the engine and its
+// library stay, the mosaic is made again.
 bool AssignmentRuleChanged(const MosaicSettings& before, const MosaicSettings& after);
 
 // Why the engine could not work with `settings` stored into a copy of

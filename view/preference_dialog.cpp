@@ -65,7 +65,7 @@ qxFlPMDialog::qxFlPMDialog(const char* title, const MosaicSettings& settings, Fl
   group->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
   BuildSizeRows();
   BuildTextRows();
-  BuildRepeatRow();
+  BuildRuleRows();
   group->end();
   scroll->end();
   BuildButtons();
@@ -97,11 +97,18 @@ void qxFlPMDialog::BuildTextRows() {
   c.choose_image = MakeButton(kWidth - 50, 210, 25, "...", OnChooseImage, this);
 }
 
-// Below the rows of the original layout, in the group's free space, so that
-// none of them moves.
-void qxFlPMDialog::BuildRepeatRow() {
-  controls_.repeat_distance =
-      MakeSpinner(120, 240, "Repeat ", 0, 1000, 1, settings_.repeat_distance);
+// The rules of the tiles' choice, below the rows of the original layout in
+// the group's free space, so that none of them moves: the repeat distance
+// and the cap per photo side by side, the every-photo box under them.
+void qxFlPMDialog::BuildRuleRows() {
+  const MosaicSettings& s = settings_;
+  Controls& c = controls_;
+  c.repeat_distance = MakeSpinner(120, 240, "Repeat ", 0, 1000, 1, s.repeat_distance);
+  c.max_uses = MakeSpinner(270, 240, "Uses ", 0, 1000, 1, s.max_uses);
+  c.use_all = new Fl_Check_Button(120, 270, 25, 25, "Use all");
+  c.use_all->down_box(FL_DOWN_BOX);
+  c.use_all->align(FL_ALIGN_RIGHT);
+  c.use_all->value(s.use_all ? 1 : 0);
 }
 
 void qxFlPMDialog::BuildButtons() {
@@ -125,6 +132,8 @@ void qxFlPMDialog::Accept() {
   settings_.matching_y = SpinnerInt(c.matching_y);
   settings_.search_num = SpinnerInt(c.search_num);
   settings_.repeat_distance = SpinnerInt(c.repeat_distance);
+  settings_.max_uses = SpinnerInt(c.max_uses);
+  settings_.use_all = c.use_all->value() != 0;
   settings_.sub_scale_list = c.sub_scale_list->value();
   settings_.image_dir = c.image_dir->value();
   settings_.image_default = c.image_default->value();

@@ -29,6 +29,8 @@ class qxFlPMDialog : public Fl_Window {
     Fl_Spinner* matching_y = nullptr;
     Fl_Spinner* search_num = nullptr;
     Fl_Spinner* repeat_distance = nullptr;
+    Fl_Spinner* max_uses = nullptr;
+    Fl_Check_Button* use_all = nullptr;
     Fl_Input* sub_scale_list = nullptr;
     Fl_Input* image_dir = nullptr;
     Fl_Button* choose_dir = nullptr;
@@ -53,7 +55,7 @@ class qxFlPMDialog : public Fl_Window {
  private:
   void BuildSizeRows();
   void BuildTextRows();
-  void BuildRepeatRow();
+  void BuildRuleRows();
   void BuildButtons();
   void Accept();
   static void OnOk(Fl_Widget*, void* dialog);

@@ -167,6 +167,19 @@ wait_for_count() {
   done
 }
 
+# Fails unless the last statement of a mosaic ("cells : ...") in file $1
+# keeps the cap per photo $2, or the higher cap a line of $1 says the library
+# needed, and, with $3 given, leaves at most $3 photos unused.
+expect_within_cap() {
+  local raised stats most never
+  raised=$(sed -n 's/.*; each is used at most \([0-9]*\) times$/\1/p' "$1" | tail -n 1)
+  stats=$(grep '^cells : ' "$1" | tail -n 1) || fail "no statement of the mosaic in $1"
+  most=$(sed -n 's/.*most uses of one photo : \([0-9]*\),.*/\1/p' <<<"$stats")
+  never=$(sed -n 's/.*photos never used : \([0-9]*\),.*/\1/p' <<<"$stats")
+  [ "$most" -le "${raised:-$2}" ] || fail "a photo fills $most cells under a cap of ${raised:-$2}: $stats"
+  [ -z "${3:-}" ] || [ "$never" -le "$3" ] || fail "$never photos unused: $stats"
+}
+
 # Types $2 into the file chooser titled $1 (already on its way) and presses
 # Enter; with $2 empty it presses Escape instead.
 type_into_chooser() {

@@ -94,20 +94,27 @@ TEST(MosaicGeneration, GeneratesWithoutEverUsingTheTargetTile) {
   EXPECT_TRUE(differs);
 }
 
-TEST(MosaicGeneration, LogsItsLapsAndTheAverage) {
+TEST(MosaicGeneration, LogsWhatItMadeItsLapsAndTheAverage) {
   TileFolder folder(12);
   MosaicConfig config = SmallConfig(folder.Path(), 1);
   qxPhotoMosaic engine(config);
-  engine_log() << "-- generation log marker --" << std::endl;
-  engine.GenerateMosaic();
-  const std::vector<std::string> lines = LinesAfter("-- generation log marker --");
-  ASSERT_GE(lines.size(), 5u);
-  const std::vector<std::string> tail(lines.end() - 5, lines.end());
-  EXPECT_EQ(tail[0].rfind("tiles  : ", 0), 0u) << tail[0];
-  EXPECT_EQ(tail[1].rfind("load   : ", 0), 0u) << tail[1];
-  EXPECT_EQ(tail[2].rfind("mosaic : ", 0), 0u) << tail[2];
-  EXPECT_EQ(tail[3].rfind("total  : ", 0), 0u) << tail[3];
-  EXPECT_EQ(tail[4].rfind("average time : ", 0), 0u) << tail[4];
+  // Without a cap or the every-photo rule too; only when asked for.
+  for (const bool stats : {true, false}) {
+    engine.SetStatsLogged(stats);
+    engine_log() << "-- generation log marker --" << std::endl;
+    engine.GenerateMosaic();
+    const std::vector<std::string> lines = LinesAfter("-- generation log marker --");
+    ASSERT_GE(lines.size(), 5u);
+    const std::vector<std::string> tail(lines.end() - 5, lines.end());
+    EXPECT_EQ(tail[0].rfind("tiles  : ", 0), 0u) << tail[0];
+    EXPECT_EQ(tail[1].rfind("load   : ", 0), 0u) << tail[1];
+    EXPECT_EQ(tail[2].rfind("mosaic : ", 0), 0u) << tail[2];
+    EXPECT_EQ(tail[3].rfind("total  : ", 0), 0u) << tail[3];
+    EXPECT_EQ(tail[4].rfind("average time : ", 0), 0u) << tail[4];
+    const bool stated =
+        lines.size() > 5 && lines[lines.size() - 6].rfind("cells : 90, photos used : ", 0) == 0;
+    EXPECT_EQ(stated, stats);
+  }
 }
 
 TEST(MosaicGeneration, CpuMosaicIsMadeOfTheAssignedThumbnails) {

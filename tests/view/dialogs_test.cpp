@@ -82,30 +82,45 @@ TEST(PreferenceDialog, WidgetsStartFromTheSettingsAndOkReadsEachBack) {
   EXPECT_EQ(dialog.Settings().image_default, "");
 }
 
-TEST(PreferenceDialog, RepeatFieldLiesBelowNNSearchClearOfEveryOtherWidget) {
+bool Apart(const Fl_Widget* a, const Fl_Widget* b) {
+  return a->y() >= b->y() + b->h() || b->y() >= a->y() + a->h() || a->x() >= b->x() + b->w() ||
+         b->x() >= a->x() + a->w();
+}
+
+TEST(PreferenceDialog, RuleFieldsLieBelowNNSearchInsideTheGroupClearOfEveryOtherWidget) {
   MosaicSettings given = kSample;
   given.repeat_distance = 8;
+  given.max_uses = 9;
+  given.use_all = true;
   qxFlPMDialog dialog("photomosaic setting", given, nullptr);
   const qxFlPMDialog::Controls& c = dialog.Widgets();
-  Fl_Spinner* repeat = c.repeat_distance;
-  ASSERT_NE(repeat, nullptr);
-  EXPECT_EQ(repeat->value(), 8);
-  EXPECT_EQ(repeat->minimum(), 0);
-  EXPECT_EQ(repeat->maximum(), 1000);
-  EXPECT_GT(repeat->y(), c.search_num->y());
-  EXPECT_TRUE(Inside(repeat, c.search_num->parent()));
-  const Fl_Widget* others[] = {c.image_width, c.image_height,  c.sub_width,  c.sub_height,
-                               c.matching_x,  c.matching_y,    c.search_num, c.sub_scale_list,
-                               c.image_dir,   c.image_default, c.choose_dir, c.choose_image};
-  for (const Fl_Widget* other : others) {
-    const bool apart =
-        repeat->y() >= other->y() + other->h() || other->y() >= repeat->y() + repeat->h() ||
-        repeat->x() >= other->x() + other->w() || other->x() >= repeat->x() + repeat->w();
-    EXPECT_TRUE(apart) << other->label();
+  ASSERT_TRUE(c.repeat_distance && c.max_uses && c.use_all);
+  EXPECT_EQ(c.repeat_distance->value(), 8);
+  EXPECT_EQ(c.max_uses->value(), 9);
+  EXPECT_EQ(c.use_all->value(), 1);
+  for (const Fl_Spinner* spinner : {c.repeat_distance, c.max_uses}) {
+    EXPECT_EQ(spinner->minimum(), 0);
+    EXPECT_EQ(spinner->maximum(), 1000);
   }
-  repeat->value(3);
+  const Fl_Widget* rules[] = {c.repeat_distance, c.max_uses, c.use_all};
+  const Fl_Widget* all[] = {
+      c.image_width,     c.image_height, c.sub_width,       c.sub_height, c.matching_x,
+      c.matching_y,      c.search_num,   c.sub_scale_list,  c.image_dir,  c.image_default,
+      c.choose_dir,      c.choose_image, c.save_as_default, c.ok,         c.cancel,
+      c.repeat_distance, c.max_uses,     c.use_all};
+  for (const Fl_Widget* rule : rules) {
+    EXPECT_GT(rule->y(), c.search_num->y()) << rule->label();
+    EXPECT_TRUE(Inside(rule, c.search_num->parent())) << rule->label();
+    for (const Fl_Widget* other : all)
+      EXPECT_TRUE(other == rule || Apart(rule, other)) << rule->label() << " / " << other->label();
+  }
+  c.repeat_distance->value(3);
+  c.max_uses->value(1);
+  c.use_all->value(0);
   c.ok->do_callback();
   EXPECT_EQ(dialog.Settings().repeat_distance, 3);
+  EXPECT_EQ(dialog.Settings().max_uses, 1);
+  EXPECT_FALSE(dialog.Settings().use_all);
 }
 
 TEST(PreferenceDialog, CancelKeepsTheGivenSettings) {

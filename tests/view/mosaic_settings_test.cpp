@@ -24,20 +24,27 @@ TEST(MosaicSettings, OnlyValuesTheEngineIsBuiltAroundChangeItsShape) {
   EXPECT_FALSE(EngineShapeChanged(kSample, kSample));
 }
 
-TEST(MosaicSettings, ARepeatDistanceChangeRematchesWithoutANewEngine) {
-  MosaicSettings after = kSample;
-  after.repeat_distance = 4;
-  EXPECT_TRUE(AssignmentRuleChanged(kSample, after));
-  EXPECT_FALSE(EngineShapeChanged(kSample, after));
+TEST(MosaicSettings, ATileChoiceRuleChangeRematchesWithoutANewEngine) {
+  const struct {
+    const char* name;
+    void (*change)(MosaicSettings&);
+  } rows[] = {{"repeat", [](MosaicSettings& s) { s.repeat_distance = 4; }},
+              {"cap", [](MosaicSettings& s) { s.max_uses = 2; }},
+              {"every photo", [](MosaicSettings& s) { s.use_all = true; }}};
+  for (const auto& row : rows) {
+    MosaicSettings after = kSample;
+    row.change(after);
+    EXPECT_TRUE(AssignmentRuleChanged(kSample, after)) << row.name;
+    EXPECT_FALSE(EngineShapeChanged(kSample, after)) << row.name;
+    // The rule goes into the configuration and comes back from it.
+    MosaicConfig config;
+    StoreMosaicSettings(after, config);
+    EXPECT_FALSE(AssignmentRuleChanged(after, CollectMosaicSettings(config))) << row.name;
+  }
   MosaicSettings other = kSample;
   other.search_num += 1;
   other.image_dir = "x";
   EXPECT_FALSE(AssignmentRuleChanged(kSample, other));
-
-  MosaicConfig config;
-  StoreMosaicSettings(after, config);
-  EXPECT_EQ(config.repeat_distance, 4);
-  EXPECT_EQ(CollectMosaicSettings(config).repeat_distance, 4);
 }
 
 TEST(MosaicSettings, StoredValuesComeBackAndTheOtherKeysStay) {
