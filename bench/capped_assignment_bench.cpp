@@ -91,6 +91,8 @@ BENCHMARK(BM_CappedAssignment)
     ->Args({16000, 1, 0, 0})
     ->Args({10000, 2, 0, 4})
     ->Args({500, 30, 1, 0})
+    ->Args({10000, 0, 0, 4})
+    ->Args({1000, 0, 0, 4})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -601,7 +601,9 @@ CappedOutcome AssignWithCaps(const CappedInput& input, std::vector<int>& tiles,
   }
   const int photos =
       input.matcher->candidate_count() - (input.matcher->FeatureOf(input.target_tile) ? 1 : 0);
-  if (photos <= input.max_dense_photos) {
+  // Without a cap the flow is each cell's nearest tile; the repeat repair
+  // alone is quicker over lists.
+  if (photos <= input.max_dense_photos && HasCaps(input.rules)) {
     if (photos == 0) {
       tiles.assign(static_cast<std::size_t>(cells), input.target_tile >= 0 ? input.target_tile : 0);
       return CappedOutcome();
