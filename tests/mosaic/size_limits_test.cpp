@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tessaline {
@@ -63,6 +64,24 @@ TEST(SizeRefusalTest, RefusesWhatTheGpuOrTheBudgetCannotHold) {
       EXPECT_EQ(refusal.rfind(c.refusal_start, 0), 0u) << c.name << ": " << refusal;
       EXPECT_EQ(refusal.find('\n'), std::string::npos) << c.name;
     }
+  }
+}
+
+TEST(SizeRefusalTest, RefusesCapsWhoseCandidateListsWouldNotFit) {
+  // 2048 × 2048 cells: plain matching fits, lists a capped assignment may
+  // grow to (about 8 KB a cell) do not.
+  MosaicConfig config;
+  config.image_width = config.image_height = 16384;
+  config.sub_width = config.sub_height = 8;
+  config.matching_x = config.matching_y = 2;
+  EXPECT_EQ(SizeRefusal(config, 0, kEngineMemoryBudget), "");
+  for (const auto& [max_uses, use_all, start] :
+       {std::tuple{1, false, "max_uses 1 over 2048 x 2048 cells needs"},
+        std::tuple{0, true, "max_uses 0 with use_all over 2048 x 2048 cells needs"}}) {
+    config.max_uses = max_uses;
+    config.use_all = use_all;
+    const std::string refusal = SizeRefusal(config, 0, kEngineMemoryBudget);
+    EXPECT_EQ(refusal.rfind(start, 0), 0u) << refusal;
   }
 }
 
