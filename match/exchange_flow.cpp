@@ -29,30 +29,9 @@ ExchangeFlow::ExchangeFlow(std::vector<int> costs, int cells, int photos, int ca
       from_(static_cast<std::size_t>(photos) + 1),
       done_(static_cast<std::size_t>(photos) + 1) {
   assert(costs_.size() == static_cast<std::size_t>(cells) * photos);
-  // Every cell on its cheapest photo at the start prices: all reduced
-  // costs are non-negative, so the paths start from an optimum of their
-  // own. A photo with a price counts as full; when it holds fewer cells,
-  // it is a deficit that paths fill or give up (at its price).
   std::vector<int> seat(static_cast<std::size_t>(cells_), -1);
   std::vector<std::int64_t> price = StartPrices(seat);
-  for (int cell = 0; cell < cells_; ++cell) {
-    const int* row = &costs_[static_cast<std::size_t>(cell) * photos_];
-    int best = -1;
-    for (int p = 0; p < photos_; ++p)
-      if (row[p] < kNoEdge && (best < 0 || row[p] + price[static_cast<std::size_t>(p)] <
-                                               row[best] + price[static_cast<std::size_t>(best)]))
-        best = p;
-    // Of equally cheap photos, the auction's choice.
-    const int held = seat[static_cast<std::size_t>(cell)];
-    if (best >= 0 && held >= 0 &&
-        row[held] + price[static_cast<std::size_t>(held)] == row[best] + price[static_cast<std::size_t>(best)])
-      best = held;
-    if (best < 0) {
-      free_.push_back(cell);
-      continue;
-    }
-    Join(cell, best);
-  }
+  PlaceAtPrices(price, seat);
   LowerUnfilled(price);
   for (int cell = 0; cell < cells_; ++cell)
     if (PhotoOf(cell) >= 0) AddToRow(cell);
@@ -63,6 +42,29 @@ ExchangeFlow::ExchangeFlow(std::vector<int> costs, int cells, int photos, int ca
     further_total_ += further_[i];
   }
   std::reverse(free_.begin(), free_.end());
+}
+
+// Every cell on its cheapest photo at the start prices (of equally cheap
+// ones, the auction's): all reduced costs are non-negative, so the paths
+// start from an optimum of their own. A photo with a price counts as full;
+// when it holds fewer cells, it is a deficit that paths fill or give up (at
+// its price).
+void ExchangeFlow::PlaceAtPrices(const std::vector<std::int64_t>& price,
+                                 const std::vector<int>& seat) {
+  for (int cell = 0; cell < cells_; ++cell) {
+    const int* row = &costs_[static_cast<std::size_t>(cell) * photos_];
+    auto value = [&](int p) { return row[p] + price[static_cast<std::size_t>(p)]; };
+    int best = -1;
+    for (int p = 0; p < photos_; ++p)
+      if (row[p] < kNoEdge && (best < 0 || value(p) < value(best))) best = p;
+    const int held = seat[static_cast<std::size_t>(cell)];
+    if (best >= 0 && held >= 0 && value(held) == value(best)) best = held;
+    if (best < 0) {
+      free_.push_back(cell);
+      continue;
+    }
+    Join(cell, best);
+  }
 }
 
 // A photo left with room keeps its price only as far as some cell elsewhere

@@ -4,19 +4,21 @@
 // rule, at least one, over the full table of cell × photo costs.
 //
 // It is a min-cost flow solved by successive shortest paths on a graph of
-// photos only. Every cell starts on its nearest photo, which is optimal
-// while the caps are ignored. A photo over its cap has an excess; a photo
-// the every-photo rule leaves empty has a deficit; a node T stands for the
-// uses beyond the first, so that a path ending at T moves a cell to a photo
-// with room and a path leaving T takes a further use from a photo that has
-// one. An arc a → b is the move of the cell on a that costs least to move
-// to b (its cost difference), kept per pair in a photos × photos table
-// that only the photos a move touches need to update. Each path found by
-// Dijkstra with node potentials moves one unit of excess to the nearest
-// deficit at the least extra cost, so the result is the exact optimum of
-// the table (no ε, no candidate lists). A cell freed from a photo (a ban of
-// the pair, by the repeat repair) is a source of its own and leaves a
-// deficit on its photo, so later solves stay optimal under the bans.
+// photos only. A short auction gives start prices, and every cell starts on
+// its cheapest photo at those prices, which is optimal for the uses it
+// makes. A photo over its cap has an excess; a photo left short (the
+// every-photo rule's empty ones, those priced but not full) has a deficit;
+// a node T stands for the uses beyond the first, so that a path ending at
+// T moves a cell to a photo with room and a path leaving T takes a further
+// use from a photo that has one. An arc a → b is the move of the cell on a
+// that costs least to move to b (its cost difference), kept per pair in a
+// photos × photos table that only the photos a move touches need to
+// update. Each round (Dijkstra with node potentials) finds the shortest
+// paths from the excesses to the nearest deficit and moves as many units
+// along them as they carry, so the result is the exact optimum of the
+// table (no ε, no candidate lists). A cell freed from a photo (a ban of the
+// pair, by the repeat repair) is a source of its own and leaves a deficit
+// on its photo, so later solves stay optimal under the bans.
 //
 // Memory: the cost table (cells × photos) and two photos × photos tables.
 // Single-threaded; deterministic for the same input.
@@ -56,6 +58,7 @@ class ExchangeFlow {
   int& Exchange(int a, int b) { return exchange_[static_cast<std::size_t>(a) * photos_ + b]; }
   int& Mover(int a, int b) { return mover_[static_cast<std::size_t>(a) * photos_ + b]; }
   std::vector<std::int64_t> StartPrices(std::vector<int>& seat) const;
+  void PlaceAtPrices(const std::vector<std::int64_t>& price, const std::vector<int>& seat);
   void LowerUnfilled(std::vector<std::int64_t>& price) const;
   void Join(int cell, int photo);
   void Leave(int cell);
