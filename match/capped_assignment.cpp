@@ -45,6 +45,12 @@ double DrawUnit(const RandomSource& random) {
   return static_cast<double>((r < 0 ? -(r + 1) : r) % kSteps) / (kSteps - 1);
 }
 
+// Whether cells `a` and `b` lie within the repeat distance of each other.
+bool WithinRepeat(const CappedInput& in, int a, int b) {
+  const int r = in.rules.repeat_distance;
+  return std::abs(a % in.div_x - b % in.div_x) <= r && std::abs(a / in.div_x - b / in.div_x) <= r;
+}
+
 struct CapPlan {
   int cap = 0;  // 0: none
   bool raised = false;
@@ -372,11 +378,7 @@ std::vector<int> CappedAssigner::FreeRepeats() {
   return freed;
 }
 
-bool CappedAssigner::Within(int a, int b) const {
-  const int r = in_.rules.repeat_distance;
-  return std::abs(a % in_.div_x - b % in_.div_x) <= r &&
-         std::abs(a / in_.div_x - b / in_.div_x) <= r;
-}
+bool CappedAssigner::Within(int a, int b) const { return WithinRepeat(in_, a, b); }
 
 void CappedAssigner::Ban(int cell, int tile) {
   for (SlotEdge& e : edges_[static_cast<std::size_t>(cell)])
@@ -490,11 +492,7 @@ class DenseAssigner {
     return costs;
   }
 
-  bool Within(int a, int b) const {
-    const int r = in_.rules.repeat_distance;
-    return std::abs(a % in_.div_x - b % in_.div_x) <= r &&
-           std::abs(a / in_.div_x - b / in_.div_x) <= r;
-  }
+  bool Within(int a, int b) const { return WithinRepeat(in_, a, b); }
 
   // Of the cells sharing a photo within R, the best fitting keeps it; the
   // others are banned from it and freed. Gives how many were freed.
