@@ -83,6 +83,7 @@ void BM_CappedAssignment(benchmark::State& state) {
   state.counters["mean_distance"] = total / (kDivX * kDivY);
   state.counters["cap_in_force"] = outcome.cap;
   state.counters["most_uses"] = *std::max_element(uses.begin(), uses.end());
+  state.counters["optimal"] = outcome.optimal;
   if (!outcome.cap_kept || !outcome.repeat_kept || outcome.left_out > 0)
     state.SkipWithError("the rules were not all kept");
 }
@@ -91,8 +92,10 @@ BENCHMARK(BM_CappedAssignment)
     ->Args({16000, 1, 0, 0})
     ->Args({10000, 2, 0, 4})
     ->Args({500, 30, 1, 0})
+    ->Args({2000, 1, 0, 0})
+    ->Args({5000, 3, 0, 0})
+    ->Args({1000, 2, 0, 4})
     ->Args({10000, 0, 0, 4})
-    ->Args({1000, 0, 0, 4})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

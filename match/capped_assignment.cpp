@@ -27,6 +27,13 @@ constexpr std::size_t kMaxWidened = 128;
 constexpr std::size_t kMaxWidenedCrowded = 512;  // from kCrowdedLoad cells per slot
 constexpr double kCrowdedLoad = 0.85;
 constexpr std::size_t kMaxWidenedTight = kMaxCappedEdges;
+// Work bounds: where nearly every slot is needed, the auction's prices
+// climb in small steps and lists grow one search at a time; past these the
+// cells still unplaced take the nearest tile with room, and the outcome
+// says the assignment is not optimal.
+constexpr int kWideningsPerCell = 2;
+constexpr int kBidsPerCell = 64;
+constexpr std::int64_t kLeastBids = std::int64_t{1} << 21;
 constexpr std::int64_t kEverything = std::numeric_limits<std::int64_t>::max() / 4;
 
 int EdgeCost(const std::vector<int>& query, const unsigned char* tile) {
@@ -94,6 +101,7 @@ class CappedAssigner {
     // When nearly every slot is needed, so is every photo.
     if (plan_.every_tile || Load() > kTightLoad) ReachEveryTile();
     flow_.emplace(edges_, reach_, tiles_, plan_.flow_cap, plan_.every_tile, max_cost_);
+    flow_->LimitBids(std::max(kLeastBids, kBidsPerCell * static_cast<std::int64_t>(cells_)));
     for (int t = 0; t < tiles_; ++t)
       if (t == in_.target_tile || !matcher_.FeatureOf(t)) flow_->Exclude(t);
     std::vector<int> all(static_cast<std::size_t>(cells_));
@@ -114,6 +122,12 @@ class CappedAssigner {
     return flow_->Place(cells, scale, [this](int cell, std::int64_t value, std::int64_t dear) {
       return Widen(cell, value, dear);
     });
+  }
+
+  // Small mosaics may search as they need; a search passes every photo.
+  std::int64_t WideningsAllowed() const {
+    return std::max<std::int64_t>(kWideningsPerCell * static_cast<std::int64_t>(cells_),
+                                  kLeastBids / std::max(photos_, 1));
   }
 
   // Cells per slot.
@@ -233,6 +247,7 @@ class CappedAssigner {
   std::vector<unsigned> mark_;  // serial_ on the tiles marked for the current cell
   unsigned serial_ = 0;
   bool repeat_broken_ = false;
+  std::int64_t widenings_ = 0;
 };
 
 // A cell whose slot costs more than a tile beyond its list might sees
@@ -290,6 +305,10 @@ void CappedAssigner::IndexRoom() {
 // Doubles the list of `cell` with its nearest tiles, up to `limit` of them;
 // false when no tile was added.
 bool CappedAssigner::WidenList(int cell, std::size_t limit) {
+  // When nearly every slot is needed, lists would grow one search at a time
+  // for seconds: past a bound of work the cells they leave out are placed
+  // directly.
+  if (++widenings_ > WideningsAllowed()) return false;
   const std::size_t i = static_cast<std::size_t>(cell);
   const int want = static_cast<int>(std::min(edges_[i].size() * 2 + 2, limit));
   const std::vector<int>& q = Query(cell);
@@ -428,6 +447,7 @@ CappedOutcome CappedAssigner::Outcome() const {
   outcome.cap = plan_.cap;
   outcome.cap_raised = plan_.raised;
   outcome.repeat_kept = !repeat_broken_;
+  outcome.optimal = !flow_->OutOfBids() && widenings_ <= WideningsAllowed();
   for (int t = 0; t < tiles_; ++t) {
     const int uses = flow_->Uses(t);
     if (plan_.cap > 0 && uses > plan_.cap) outcome.cap_kept = false;
@@ -616,6 +636,11 @@ CappedOutcome AssignWithCaps(const CappedInput& input, std::vector<int>& tiles,
 std::string CapRaisedMessage(int asked, int cap) {
   return "the library is too small for each photo to be used at most " + std::to_string(asked) +
          " times; each is used at most " + std::to_string(cap) + " times";
+}
+
+std::string CutShortMessage() {
+  return "the caps leave little room in this library: the last cells took the nearest photo "
+         "with room";
 }
 
 std::string PhotosLeftOutMessage(int left_out) {

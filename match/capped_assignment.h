@@ -83,6 +83,9 @@ struct CappedOutcome {
   bool cap_kept = true;     // no photo went over `cap`
   bool repeat_kept = true;  // no tile repeats within R
   int left_out = 0;         // photos the every-photo rule could not place
+  // Within the solver's bounds of work (false: the last cells were placed
+  // nearest-first, CutShortMessage).
+  bool optimal = true;
 };
 
 int CappedCandidatesPerCell(int k, int target_tile, const CapRules& rules, double load);
@@ -95,5 +98,6 @@ CappedOutcome AssignWithCaps(const CappedInput& input, std::vector<int>& tiles,
 // The log lines of a mosaic whose rules could not all hold.
 std::string CapRaisedMessage(int asked, int cap);
 std::string PhotosLeftOutMessage(int left_out);
+std::string CutShortMessage();
 
 }  // namespace tessaline

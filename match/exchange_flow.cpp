@@ -366,6 +366,7 @@ bool ExchangeFlow::Phase() {
     if (Balance(v) > 0) key_[static_cast<std::size_t>(v)] = potential_[static_cast<std::size_t>(v)] - level;
   if (Shortest(-1) < 0) return false;
   // The sources still at S's potential start paths at no reduced cost.
+  std::fill(done_.begin(), done_.end(), 0);
   for (int s = 0; s <= photos_; ++s)
     while (Balance(s) > 0 && potential_[static_cast<std::size_t>(s)] == level) {
       const int sink = Search(s);
@@ -378,21 +379,26 @@ bool ExchangeFlow::Phase() {
 // A path from `source` to a deficit over arcs at no reduced cost, recorded
 // in from_; gives its sink, or −1.
 int ExchangeFlow::Search(int source) {
-  std::fill(done_.begin(), done_.end(), 0);
+  // Nodes a failed search of this round went through lead nowhere (until
+  // later paths open arcs back; the next round finds those).
+  std::vector<int>& seen = seen_;
+  seen.assign(1, source);
   std::vector<int>& stack = stack_;
   stack.assign(1, source);
   done_[static_cast<std::size_t>(source)] = 1;
-  while (!stack.empty()) {
+  int sink = -1;
+  while (!stack.empty() && sink < 0) {
     const int u = stack.back();
     stack.pop_back();
-    if (u != source && Balance(u) < 0) return u;
     const std::int64_t pu = potential_[static_cast<std::size_t>(u)];
     auto visit = [&](int v, std::int64_t cost) {
       const std::size_t i = static_cast<std::size_t>(v);
-      if (done_[i] || cost - pu + potential_[i] != 0) return;
+      if (sink >= 0 || done_[i] || cost - pu + potential_[i] != 0) return;
       done_[i] = 1;
       from_[i] = u;
       stack.push_back(v);
+      seen.push_back(v);
+      if (Balance(v) < 0) sink = v;
     };
     if (u == T()) {
       for (int b = 0; b < photos_; ++b)
@@ -404,7 +410,10 @@ int ExchangeFlow::Search(int source) {
       if (exchange[b] < kNoEdge) visit(b, exchange[b]);
     if (further_[static_cast<std::size_t>(u)] < cap_ - fixed_) visit(T(), 0);
   }
-  return -1;
+  // A found path's nodes may serve again; a failed search's stay marked.
+  if (sink >= 0)
+    for (int v : seen) done_[static_cast<std::size_t>(v)] = 0;
+  return sink;
 }
 
 }  // namespace tessaline

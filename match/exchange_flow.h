@@ -92,6 +92,7 @@ class ExchangeFlow {
   std::vector<int> from_;           // the node before, −1 for the free cell
   std::vector<char> done_;
   std::vector<int> stack_;
+  std::vector<int> seen_;
   struct Move {
     int cell, from, to;
   };

@@ -44,18 +44,28 @@ class BestList {
  public:
   void Reset(int k) {
     k_ = k;
+    full_ = false;
     best_.clear();
-    best_.reserve(static_cast<std::size_t>(k) + 1);
+    best_.reserve(static_cast<std::size_t>(Lazy() ? 2 * k : k) + 1);
   }
 
-  bool Full() const { return static_cast<int>(best_.size()) == k_; }
+  bool Full() const { return Lazy() ? full_ : static_cast<int>(best_.size()) == k_; }
+  // The tiles kept; exact after Finish.
   std::size_t Size() const { return best_.size(); }
-  std::int32_t Worst() const { return best_.back().first; }
+  std::int32_t Worst() const { return Lazy() ? worst_.first : best_.back().first; }
   // Whether a subtree with this lower bound may still hold a better tile.
   bool MayImprove(std::int32_t bound) const { return !Full() || bound <= Worst(); }
 
   void Offer(std::int32_t distance, int id) {
     const Found item(distance, id);
+    if (Lazy()) {
+      // Long lists gather offers and keep the k best now and then, where
+      // sorted insertion would move half the list at every offer.
+      if (full_ && item >= worst_) return;
+      best_.push_back(item);
+      if (static_cast<int>(best_.size()) >= 2 * k_) Keep();
+      return;
+    }
     if (Full() && item >= best_.back()) return;
     const auto at = std::upper_bound(best_.begin(), best_.end(), item);
     if (at != best_.begin() && *(at - 1) == item) return;
@@ -63,12 +73,31 @@ class BestList {
     if (static_cast<int>(best_.size()) > k_) best_.pop_back();
   }
 
-  void WriteTo(int* out) const {
+  void Finish() {
+    if (Lazy()) Keep();
+  }
+
+  void WriteTo(int* out) {
+    Finish();
     for (const Found& f : best_) *out++ = f.second;
   }
 
  private:
+  static constexpr int kSortedUpTo = 64;
+  bool Lazy() const { return k_ > kSortedUpTo; }
+  void Keep() {
+    std::sort(best_.begin(), best_.end());
+    best_.erase(std::unique(best_.begin(), best_.end()), best_.end());
+    if (static_cast<int>(best_.size()) >= k_) {
+      best_.resize(static_cast<std::size_t>(k_));
+      full_ = true;
+      worst_ = best_.back();
+    }
+  }
+
   int k_ = 0;
+  bool full_ = false;  // lazy lists: k kept, worst_ the k-th
+  Found worst_;
   std::vector<Found> best_;
 };
 
@@ -523,6 +552,7 @@ std::vector<int> TileMatcher::NearestAllowed(const ColourFeature& query, int k,
   BestList& best = scratch.best;
   best.Reset(std::max(k, 1));
   SearchTree(scratch);
+  best.Finish();
   std::vector<int> nearest(best.Size());
   best.WriteTo(nearest.data());
   return nearest;

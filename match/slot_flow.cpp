@@ -67,7 +67,7 @@ std::vector<int> SlotFlow::Place(const std::vector<int>& cells, bool scale, cons
   for (;;) {
     Auction(cells, epsilon, widen);
     Settle(epsilon);
-    if (epsilon <= kFinalEpsilon) break;
+    if (epsilon <= kFinalEpsilon || bids_left_ <= 0) break;
     epsilon = std::max(kFinalEpsilon, epsilon / kScaleStep);
     Unsettle(cells, epsilon);
   }
@@ -82,10 +82,11 @@ void SlotFlow::Auction(const std::vector<int>& cells, std::int64_t epsilon, cons
   std::vector<int> queue;
   for (auto it = cells.rbegin(); it != cells.rend(); ++it)
     if (column_of_[static_cast<std::size_t>(*it)] < 0) queue.push_back(*it);
-  while (!queue.empty()) {
+  while (!queue.empty() && bids_left_ > 0) {
     const int cell = queue.back();
     queue.pop_back();
     if (column_of_[static_cast<std::size_t>(cell)] >= 0) continue;  // listed twice
+    --bids_left_;
     const int outbid = Bid(cell, epsilon, widen);
     if (outbid >= 0) queue.push_back(outbid);
   }

@@ -37,6 +37,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace tessaline {
@@ -79,6 +80,10 @@ class SlotFlow {
   // Gives every cell left free (no edge, or given up; those outbid
   // included).
   std::vector<int> Place(const std::vector<int>& cells, bool scale, const Widen& widen);
+  // Bounds the bids of all placements to come: past them, the cells still
+  // bidding stay free (the caller places them some other way).
+  void LimitBids(std::int64_t bids) { bids_left_ = bids; }
+  bool OutOfBids() const { return bids_left_ <= 0; }
   // Takes `cell` out of its tile; the slot keeps its price.
   void Free(int cell);
   // Puts free `cell` on `tile` directly, outside the optimisation: a free
@@ -150,6 +155,7 @@ class SlotFlow {
   std::int64_t dear_further_ = 0;
   std::int64_t further_extra_ = 0;
   int round_ = 0;
+  std::int64_t bids_left_ = std::numeric_limits<std::int64_t>::max();
   std::size_t bids_since_least_ = 0;
   // Per tile, the (cell, edge cost) pairs listing it, for reverse bids.
   std::vector<int> users_begin_;

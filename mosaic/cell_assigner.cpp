@@ -83,7 +83,8 @@ void CellAssigner::WarnCaps(const CappedOutcome& outcome) {
   if (outcome.cap_raised)
     engine_log() << CapRaisedMessage(config_.max_uses, outcome.cap) << std::endl;
   if (outcome.left_out > 0) engine_log() << PhotosLeftOutMessage(outcome.left_out) << std::endl;
-  caps_warned_ = outcome.cap_raised || outcome.left_out > 0;
+  if (!outcome.optimal) engine_log() << CutShortMessage() << std::endl;
+  caps_warned_ = outcome.cap_raised || outcome.left_out > 0 || !outcome.optimal;
 }
 
 std::string CellAssigner::StatsLine() const {
