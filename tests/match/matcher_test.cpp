@@ -123,10 +123,12 @@ TEST(TileMatcher, AgreesWithBruteForce) {
                         {120, 12, 40, false},
                         {50, 12, 60, true},
                         {2000, 12, 4, false},
+                        {2000, 12, 300, true},  // long lists, kept lazily
                         {300, 48, 3, true},
                         // Past the flat scan's reach: the tree.
                         {9000, 12, 1, true},
-                        {9000, 12, 3, false}};
+                        {9000, 12, 3, false},
+                        {9000, 12, 200, true}};
   std::mt19937 random(77);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.tiles << " tiles, dim " << c.dim << ", k " << c.k);
