@@ -32,6 +32,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numeric>
 #include <random>
 #include <sstream>
@@ -181,6 +182,7 @@ std::vector<int> Optimal(const TileMatcher& matcher, const cv::Mat& matching, co
 }
 
 struct Case {
+  const char* key;  // for the CASES variable
   const char* name;
   int cap;  // asked for; 0: none
   bool repeat;
@@ -254,6 +256,22 @@ void MeasureTarget(const std::string& name, const TileMatcher& matcher, const cv
   }
 }
 
+// The cases named in the variable CASES (comma-separated keys), all by
+// default.
+std::vector<Case> ChosenCases() {
+  const std::vector<Case> all = {{"cap1", "cap 1", 1, false},
+                                 {"cap2", "cap 2", 2, false},
+                                 {"r4", "R=4", 0, true},
+                                 {"cap2r4", "cap 2 + R=4", 2, true}};
+  const char* chosen = std::getenv("CASES");
+  if (chosen == nullptr) return all;
+  const std::string list = std::string(",") + chosen + ",";
+  std::vector<Case> cases;
+  for (const Case& c : all)
+    if (list.find(std::string(",") + c.key + ",") != std::string::npos) cases.push_back(c);
+  return cases;
+}
+
 void PrintMeans(const std::vector<Case>& cases, double plain, int targets, int photos) {
   std::printf("\nmeans over %d targets, %d photos, %d cells (%d x %d), matching grid %d x %d\n",
               targets, photos, kCells, kDivX, kDivY, kGridX, kGridY);
@@ -287,8 +305,11 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const TileMatcher matcher = LoadMatcher(argv[1]);
   if (matcher.candidate_count() == 0) return 1;
-  std::vector<Case> cases = {
-      {"cap 1", 1, false}, {"cap 2", 2, false}, {"R=4", 0, true}, {"cap 2 + R=4", 2, true}};
+  std::vector<Case> cases = ChosenCases();
+  if (cases.empty()) {
+    std::fprintf(stderr, "no case chosen : CASES takes cap1, cap2, r4, cap2r4\n");
+    return 2;
+  }
   double plain = 0.0;
   for (int i = 2; i < argc; ++i) {
     const cv::Mat matching = ReadMatching(argv[i]);

@@ -10,7 +10,9 @@
 # build under the source folder). Environment: TARGETS (default 8) and
 # SECTIONS_LIST, the libraries to measure (default "0 3": the whole
 # photographs, then with their 3 x 3 sections as well, ten times as many
-# tiles). Each library is measured in turn, at the lowest priority.
+# tiles), and CASES, the cases to measure (comma-separated among cap1,
+# cap2, r4, cap2r4; default all). Each library is measured in turn, at the
+# lowest priority.
 set -euo pipefail
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=$(cd "${1:-$SOURCE_DIR/build}" && pwd)
