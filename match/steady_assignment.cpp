@@ -65,27 +65,38 @@ int KeepableTile(const SteadyCells& in, int cell) {
   return tile != in.target_tile && in.matcher->FeatureOf(tile) ? tile : -1;
 }
 
-bool ReplacesInCell(const SteadyCells& in, int cell, int fresh, int kept) {
+namespace {
+
+// ReplacesInCell with the caller's buffer for the cell's feature.
+bool ReplacesInCell(const SteadyCells& in, int cell, int fresh, int kept, std::vector<int>& query) {
   const unsigned char* fresh_feature = in.matcher ? in.matcher->FeatureOf(fresh) : nullptr;
   const unsigned char* kept_feature = in.matcher ? in.matcher->FeatureOf(kept) : nullptr;
   if (!fresh_feature || !in.matching || in.div_x < 1) return false;
   if (!kept_feature) return true;
-  std::vector<int> query;
   CellFeature(*in.matching, cell % in.div_x, cell / in.div_x, in.mx, in.my, query);
   return Replaces(SquaredDistance(query, fresh_feature), SquaredDistance(query, kept_feature),
                   in.steadiness);
+}
+
+}  // namespace
+
+bool ReplacesInCell(const SteadyCells& in, int cell, int fresh, int kept) {
+  std::vector<int> query;
+  return ReplacesInCell(in, cell, fresh, kept, query);
 }
 
 std::vector<int> KeptTiles(const SteadyCells& in, const CellCandidates& fresh) {
   const int cells = std::max(in.div_x, 0) * std::max(in.div_y, 0);
   std::vector<int> kept(static_cast<std::size_t>(cells), -1);
   if (fresh.div_x != in.div_x || fresh.div_y != in.div_y) return kept;
+  std::vector<int> query;
   for (int cell = 0; cell < cells; ++cell) {
     const int before = KeepableTile(in, cell);
     if (before < 0) continue;
     const int nearest =
         NearestFresh(fresh.Of(cell % in.div_x, cell / in.div_x), fresh.per_cell, in.target_tile);
-    if (!ReplacesInCell(in, cell, nearest, before)) kept[static_cast<std::size_t>(cell)] = before;
+    if (!ReplacesInCell(in, cell, nearest, before, query))
+      kept[static_cast<std::size_t>(cell)] = before;
   }
   return kept;
 }
