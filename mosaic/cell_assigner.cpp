@@ -97,9 +97,9 @@ void CellAssigner::AssignKeepingDistance(const cv::Mat& matching, int target_til
   input.repeat_distance = config_.repeat_distance;
   input.steady = previous ? &steady : nullptr;
   std::vector<int> tiles;
-  const bool kept_distance = AssignWithRepeatDistance(input, tiles, draw_);
+  const bool kept = AssignWithRepeatDistance(input, tiles, draw_);
   StoreAssignment(tiles, store, assignment_, table_);
-  if (kept_distance || repeat_warned_) return;
+  if (kept || repeat_warned_) return;
   engine_log() << RepeatTooCloseMessage(config_.repeat_distance) << std::endl;
   repeat_warned_ = true;
 }
