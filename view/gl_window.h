@@ -236,6 +236,12 @@ class qxFlGLWindow : public Fl_Gl_Window {
   // itself in tessaline.cfg.
   void SetColorCorrection(double c, bool released);
   double ColorCorrection() const;
+  // "Steady ": the share by which a fresh tile must come nearer than a live
+  // cell's tile of the frame before to replace it (0 to 1), read by the
+  // next live frame; `released` logs it. Saved with tessaline.cfg only when
+  // the preference dialog saves the defaults.
+  void SetSteadiness(double s, bool released);
+  double Steadiness() const;
   // File/Export/Print (ExportControl): writes the current mosaic from the
   // original photos at `tile_px` pixels per tile, as the picture `path` or,
   // with `deep_zoom`, as the deep-zoom folder `path`, on a worker; the

@@ -118,6 +118,14 @@ void qxFlGLWindow::SetColorCorrection(double c, bool released) {
   if (released) view_log() << "colour correction : " << Config().color_correction << std::endl;
 }
 
+double qxFlGLWindow::Steadiness() const { return Config().steadiness; }
+
+void qxFlGLWindow::SetSteadiness(double s, bool released) {
+  // Only the GUI thread's live frames read it; a running load does not.
+  Config().steadiness = std::clamp(s, 0.0, 1.0);
+  if (released) view_log() << "steadiness : " << Config().steadiness << std::endl;
+}
+
 void qxFlGLWindow::SetAnimation(int on) { animation_.Set(on); }
 
 void qxFlGLWindow::AnimationStep() {
