@@ -214,9 +214,8 @@ class qxFlGLWindow : public Fl_Gl_Window {
   // status line says so until it answers or is given up (after the engine's
   // time limit, by this command again, or by a click on the view).
   void ToggleVideoInput(const std::string& path) { live_.ToggleVideoInput(path); }
-  // One frame of live input: pulls it and shows its mosaic; false when
-  // there was nothing new to show.
-  bool LiveStep();
+  // One frame of live input: pulls it and shows its mosaic.
+  LiveControl::Step LiveStep();
   // Recording of the view while live input runs: on = 1 opens `file` and
   // records, on = 0 finishes the file.
   void SetRecording(int on, const std::string& file) { live_.SetRecording(on, file); }
