@@ -119,21 +119,22 @@ void qxFlWindow::BuildControlPanel(int w, int h) {
   mosaic_group->box(FL_DOWN_BOX);
   mosaic_group->labelsize(12);
   mosaic_group->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
-  auto* alpha = new qxFlDragSlider(159, h - 144, 145, 25, "Alpha ");
+  // Four sliders 29 pixels apart below the group's label.
+  auto* alpha = new qxFlDragSlider(159, h - 149, 145, 25, "Alpha ");
   alpha->type(FL_HOR_SLIDER);
   alpha->bounds(0, 1);
   alpha->step(0.01);
   alpha->value(view_->Alpha());
   alpha->align(FL_ALIGN_LEFT);
   alpha->callback(OnAlphaSlider, this);
-  auto* sleep = new qxFlDragSlider(159, h - 114, 145, 25, "Sleep ");
+  auto* sleep = new qxFlDragSlider(159, h - 120, 145, 25, "Sleep ");
   sleep->type(FL_HOR_SLIDER);
   sleep->bounds(0, 200);
   sleep->step(1);
   sleep->value(50);
   sleep->align(FL_ALIGN_LEFT);
   sleep->callback(OnSleepSlider, this);
-  auto* colour = new qxFlDragSlider(159, h - 84, 145, 25, "Colour ");
+  auto* colour = new qxFlDragSlider(159, h - 91, 145, 25, "Colour ");
   colour->type(FL_HOR_SLIDER);
   colour->bounds(0, 1);
   colour->step(0.01);
@@ -142,6 +143,14 @@ void qxFlWindow::BuildControlPanel(int w, int h) {
   // Every move redraws; the release (or a key) also logs the value.
   colour->when(FL_WHEN_CHANGED | FL_WHEN_RELEASE);
   colour->callback(OnColourSlider, this);
+  auto* steady = new qxFlDragSlider(159, h - 62, 145, 25, "Steady ");
+  steady->type(FL_HOR_SLIDER);
+  steady->bounds(0, 1);
+  steady->step(0.01);
+  steady->value(view_->Steadiness());
+  steady->align(FL_ALIGN_LEFT);
+  steady->when(FL_WHEN_CHANGED | FL_WHEN_RELEASE);
+  steady->callback(OnSteadySlider, this);
   mosaic_group->end();
 
   auto* output_group = new Fl_Group(324, h - 174, 180, 144, "Output");
@@ -405,6 +414,15 @@ void qxFlWindow::OnColourSlider(Fl_Widget* slider, void* window) {
   const int event = Fl::event();
   view->SetColorCorrection(static_cast<Fl_Valuator*>(slider)->value(),
                            event != FL_PUSH && event != FL_DRAG);
+  if (event == FL_RELEASE) view->take_focus();
+}
+// The next live frame keeps its tiles by the new share; a still mosaic
+// never keeps tiles, so nothing is made again.
+void qxFlWindow::OnSteadySlider(Fl_Widget* slider, void* window) {
+  qxFlGLWindow* view = static_cast<qxFlWindow*>(window)->view_;
+  const int event = Fl::event();
+  view->SetSteadiness(static_cast<Fl_Valuator*>(slider)->value(),
+                      event != FL_PUSH && event != FL_DRAG);
   if (event == FL_RELEASE) view->take_focus();
 }
 

@@ -96,6 +96,7 @@ class qxFlWindow : public Fl_Double_Window, public ViewOwner {
   static void OnAlphaSlider(Fl_Widget* slider, void* window);
   static void OnSleepSlider(Fl_Widget* slider, void* window);
   static void OnColourSlider(Fl_Widget* slider, void* window);
+  static void OnSteadySlider(Fl_Widget* slider, void* window);
   static void OnOutput(Fl_Widget* button, void* window);
   // The drop target's callback (app/drop.cpp): opens the first dropped
   // file by its extension.

@@ -142,6 +142,7 @@ void ApplyOverrides(const BatchOptions& options, MosaicConfig& config) {
   if (options.repeat_distance >= 0) config.repeat_distance = options.repeat_distance;
   if (options.max_uses >= 0) config.max_uses = options.max_uses;
   if (options.use_all) config.use_all = true;
+  if (options.has_steady) config.steadiness = options.steady;
 }
 
 // The terminal side of a library load: the progress bar, and a log stream

@@ -45,7 +45,7 @@ int MakeBatchMovie(BatchMovieJob& job, MosaicConfig& config, std::ostream& log,
   movie.progress = job.progress;
   movie.compose = [&engine](const cv::Mat& frame) {
     // A frame whose pass failed must not be given the previous mosaic.
-    if (!engine.ComputeMosaic(kCurrentMosaic, frame, true)) return cv::Mat();
+    if (!engine.ComputeFrameMosaic(frame)) return cv::Mat();
     return engine.MosaicImage(kCurrentMosaic);
   };
   const MovieMosaicResult result = MakeMosaicMovie(movie);

@@ -93,6 +93,7 @@ std::vector<OptionRow> MovieOptionRows() {
          return !value.empty();
        }},
       ShareOption("--alpha", &BatchOptions::alpha, &BatchOptions::has_alpha),
+      ShareOption("--steady", &BatchOptions::steady, &BatchOptions::has_steady),
   };
 }
 
@@ -284,6 +285,8 @@ bool CheckCombination(const BatchOptions& o, std::string& error) {
             WritableImageTypes();
   } else if (o.has_alpha && o.movie.empty()) {
     error = "--alpha blends the frames of a movie : give --movie and --out too";
+  } else if (o.has_steady && o.movie.empty()) {
+    error = "--steady keeps tiles from frame to frame of a movie : give --movie and --out too";
   } else if (o.target.empty() && o.movie.empty() &&
              (o.image_width > 0 || o.search_num > 0 || o.has_seed || o.gpu)) {
     error = "--size, --k, --seed and --gpu shape a mosaic : give --target or --movie, and --out";
@@ -319,9 +322,9 @@ std::string BatchUsage() {
          "                       [--seed N] [--color C] [--gpu] [--tile WxH] [--grid MXxMY]\n"
          "       tessaline-batch [--tiles DIR] --target PATH [--print TILEPX --out FILE]\n"
          "                       [--deepzoom DIR] and the options above\n"
-         "       tessaline-batch [--tiles DIR] --movie PATH --out FILE [--alpha A] [--size WxH]\n"
-         "                       [--k N] [--seed N] [--color C] [--gpu] [--tile WxH]\n"
-         "                       [--grid MXxMY]\n"
+         "       tessaline-batch [--tiles DIR] --movie PATH --out FILE [--alpha A] [--steady S]\n"
+         "                       [--size WxH] [--k N] [--seed N] [--color C] [--gpu]\n"
+         "                       [--tile WxH] [--grid MXxMY]\n"
          "Loads the tile library from DIR as tessaline does, without a window: reads\n"
          "tessaline.cfg from the working directory when it exists (never writes it),\n"
          "logs to the console and tessaline.log, and writes the image information\n"
@@ -344,6 +347,9 @@ std::string BatchUsage() {
          "                 others)\n"
          "  --alpha A      with --movie: each frame is mosaic x A + source x (1 - A),\n"
          "                 0 to 1 (default: 1, the pure mosaic)\n"
+         "  --steady S     with --movie: a cell keeps its tile of the frame before unless\n"
+         "                 another comes nearer by this share of its distance, 0 to 1\n"
+         "                 (0: every frame matched afresh; default: steadiness)\n"
          "  --size WxH     working size, the size of the mosaic, e.g. 3840x2160\n"
          "                 (default: image_width x image_height)\n"
          "  --k N          each cell takes one of its N nearest tiles at random, 1 to 1000\n"

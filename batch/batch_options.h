@@ -10,6 +10,7 @@
 //   --movie PATH     make the mosaic movie of every frame of PATH
 //   --out FILE       where the mosaic goes (a picture, or with --movie a movie)
 //   --alpha A        with --movie: mosaic × A + frame × (1 − A), 0 to 1
+//   --steady S       with --movie: steadiness of the frames (steadiness), 0 to 1
 //   --size WxH       working size for this run (image_width × image_height)
 //   --k N            tiles drawn from per cell for this run (search_num)
 //   --repeat R       cells within which no photo repeats (repeat_distance)
@@ -43,6 +44,8 @@ struct BatchOptions {
   std::string out_path;  // given exactly when `target` or `movie` is
   bool has_alpha = false;
   double alpha = 1.0;   // given only with `movie`
+  bool has_steady = false;
+  double steady = 0.0;  // given only with `movie`
   int image_width = 0;  // 0: as configured
   int image_height = 0;
   int search_num = 0;        // 0: as configured

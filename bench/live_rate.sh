@@ -14,7 +14,8 @@
 #
 # BUILD_DIR holds app/tessaline (default: build under the source folder);
 # SECONDS defaults to 20; PHOTOS (default 20) sample photographs give ten
-# tiles each. Set TESSALINE_KEEP_WORK=1 to keep the run's folder.
+# tiles each. Set TESSALINE_KEEP_WORK=1 to keep the run's folder, and
+# STEADINESS to run at that steadiness instead of the default.
 set -euo pipefail
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=$(cd "${1:-$SOURCE_DIR/build}" && pwd)
@@ -29,6 +30,7 @@ source "$SOURCE_DIR/tests/e2e/live_lib.sh"
 
 prepare_tiles "$PHOTOS"
 write_test_camera 640 360 25 $((25 * LENGTH))
+[ -z "${STEADINESS:-}" ] || printf '[mosaic]\nsteadiness=%s\n' "$STEADINESS" >tessaline.cfg
 start_app
 click_at 52 318
 wait_for_line "status : photomosaic have been generated." 300 console.txt

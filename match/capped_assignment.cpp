@@ -9,6 +9,7 @@
 #include "library/feature.h"
 #include "match/exchange_flow.h"
 #include "match/slot_flow.h"
+#include "match/steady_assignment.h"
 
 namespace tessaline {
 namespace {
@@ -43,6 +44,13 @@ int EdgeCost(const std::vector<int>& query, const unsigned char* tile) {
     sum += d * d;
   }
   return static_cast<int>(std::lround(std::sqrt(static_cast<double>(sum)) * kCostScale));
+}
+
+// The tile cell `cell` keeps from the frame before, -1 for none.
+int KeptTileOf(const CappedInput& in, int cell) {
+  if (!in.kept || in.kept->size() != static_cast<std::size_t>(in.div_x) * in.div_y) return -1;
+  const int t = (*in.kept)[static_cast<std::size_t>(cell)];
+  return t != in.target_tile && in.matcher->FeatureOf(t) ? t : -1;
 }
 
 // A draw reduced to [0, 1].
@@ -161,7 +169,21 @@ class CappedAssigner {
               ? kEverything
               : EdgeCost(query, matcher_.FeatureOf(nearest[first.per_cell - 1]));
       if (in_.k > 1) DrawCosts(list);
+      KeepTile(cell, list);
     }
+  }
+
+  // The cell's tile of the frame before, at its lowered cost.
+  void KeepTile(int cell, std::vector<SlotEdge>& list) {
+    const int kept = KeptTileOf(in_, cell);
+    if (kept < 0) return;
+    const int cost = KeptCost(EdgeCost(Query(cell), matcher_.FeatureOf(kept)), in_.steadiness);
+    for (SlotEdge& e : list)
+      if (e.tile == kept) {
+        e.cost = cost;
+        return;
+      }
+    list.push_back({kept, cost});
   }
 
   void DrawCosts(std::vector<SlotEdge>& list) {
@@ -500,16 +522,31 @@ class DenseAssigner {
       for (int p = 0; p < photos; ++p)
         row[p] = EdgeCost(query, in_.matcher->FeatureOf(tile_of_[static_cast<std::size_t>(p)]));
       const int k = std::min(in_.k, photos);
-      if (k < 2) continue;
-      std::iota(order.begin(), order.end(), 0);
-      const auto nearer = [row](int a, int b) { return std::make_pair(row[a], a) < std::make_pair(row[b], b); };
-      std::partial_sort(order.begin(), order.begin() + k, order.end(), nearer);
-      const int low = row[order[0]], high = row[order[static_cast<std::size_t>(k) - 1]];
-      for (int i = 0; i < k; ++i)
-        row[order[static_cast<std::size_t>(i)]] =
-            low + static_cast<int>(std::lround(DrawUnit(random) * (high - low)));
+      if (k >= 2) DrawNearest(row, k, order, random);
+      KeepPhoto(cell, query, row);
     }
     return costs;
+  }
+
+  static void DrawNearest(int* row, int k, std::vector<int>& order, const RandomSource& random) {
+    std::iota(order.begin(), order.end(), 0);
+    const auto nearer = [row](int a, int b) {
+      return std::make_pair(row[a], a) < std::make_pair(row[b], b);
+    };
+    std::partial_sort(order.begin(), order.begin() + k, order.end(), nearer);
+    const int low = row[order[0]], high = row[order[static_cast<std::size_t>(k) - 1]];
+    for (int i = 0; i < k; ++i)
+      row[order[static_cast<std::size_t>(i)]] =
+          low + static_cast<int>(std::lround(DrawUnit(random) * (high - low)));
+  }
+
+  // The cell's photo of the frame before, at its lowered cost.
+  void KeepPhoto(int cell, const std::vector<int>& query, int* row) const {
+    const int kept = KeptTileOf(in_, cell);
+    if (kept < 0) return;
+    const auto at = std::lower_bound(tile_of_.begin(), tile_of_.end(), kept);
+    row[at - tile_of_.begin()] =
+        KeptCost(EdgeCost(query, in_.matcher->FeatureOf(kept)), in_.steadiness);
   }
 
   bool Within(int a, int b) const { return WithinRepeat(in_, a, b); }

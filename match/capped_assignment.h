@@ -75,6 +75,12 @@ struct CappedInput {
   // Libraries up to this many photos are solved over every cell × photo
   // cost; larger ones over candidate lists.
   int max_dense_photos = kMaxDensePhotos;
+  // The tiles of the frame before (row-major, one per cell) and the
+  // steadiness: each cell's own tile there costs KeptCost of its distance
+  // (match/steady_assignment.h), whether or not it is among its nearest.
+  // Null: no frame before.
+  const std::vector<int>* kept = nullptr;
+  double steadiness = 0.0;
 };
 
 struct CappedOutcome {

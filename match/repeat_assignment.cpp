@@ -27,15 +27,35 @@ class RepeatAssigner {
         reach_y_(std::min(input.repeat_distance, std::max(first_.div_y - 1, 0))),
         stamp_(static_cast<std::size_t>(std::max(input.library_size, 0)), 0) {}
 
-  // Takes cell number `cell`; false when it had to repeat within R.
+  // In a steady frame, holds cell number `cell` at its tile of the frame
+  // before unless a cell held already has that tile within R.
+  void Hold(int cell) {
+    const int kept = KeepableTile(*in_.steady, cell);
+    if (kept < 0) return;
+    MarkWindow(cell % first_.div_x, cell / first_.div_x);
+    if (!Allowed(kept)) return;
+    tiles_[static_cast<std::size_t>(cell)] = kept;
+    Remember(kept);
+  }
+
+  // Takes cell number `cell`; false when it had to repeat within R. A cell
+  // held keeps its tile unless the nearest tile it may take, with every
+  // other cell's tile as it is now, replaces it.
   bool Take(int cell, const RandomSource& random) {
     const int cx = cell % first_.div_x;
     const int cy = cell / first_.div_x;
+    const int held = tiles_[static_cast<std::size_t>(cell)];
+    tiles_[static_cast<std::size_t>(cell)] = -1;
     MarkWindow(cx, cy);
     allowed_.clear();
     const int* nearest = first_.Of(cx, cy);
     Collect(nearest, first_.per_cell);
     if (static_cast<int>(allowed_.size()) < in_.k) AskForMore(cx, cy);
+    if (held >= 0 && Allowed(held) &&
+        (allowed_.empty() || !ReplacesInCell(*in_.steady, cell, allowed_[0], held))) {
+      tiles_[static_cast<std::size_t>(cell)] = held;
+      return true;
+    }
     if (allowed_.empty()) {
       tiles_[static_cast<std::size_t>(cell)] = NearestOverall(nearest);
       Remember(tiles_[static_cast<std::size_t>(cell)]);
@@ -145,8 +165,11 @@ bool AssignWithRepeatDistance(const RepeatInput& input, std::vector<int>& tiles,
   }
   tiles.assign(static_cast<std::size_t>(cells), -1);
   RepeatAssigner assigner(input, tiles);
+  const std::vector<int> order = ShuffledCells(cells, random);
+  if (input.steady)
+    for (int cell : order) assigner.Hold(cell);
   bool kept = true;
-  for (int cell : ShuffledCells(cells, random)) kept = assigner.Take(cell, random) && kept;
+  for (int cell : order) kept = assigner.Take(cell, random) && kept;
   return kept;
 }
 

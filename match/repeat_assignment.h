@@ -20,6 +20,7 @@
 
 #include "match/assignment.h"
 #include "match/matcher.h"
+#include "match/steady_assignment.h"
 
 namespace tessaline {
 
@@ -47,6 +48,12 @@ struct RepeatInput {
   int k = 1;                              // draw set (search_num)
   int target_tile = -1;
   int repeat_distance = 1;  // R, at least 1
+  // The frame before, for a steady frame (match/steady_assignment.h); null
+  // for a fresh match. Every cell first holds its tile of the frame before
+  // (in the random order, unless a cell held already has it within R);
+  // then, as each is taken, it keeps that tile unless the nearest tile it
+  // may take, beside the tiles the others hold or took, replaces it.
+  const SteadyCells* steady = nullptr;
 };
 
 // Chooses every cell's tile as described above into `tiles` (DivX × DivY,

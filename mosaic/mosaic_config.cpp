@@ -44,6 +44,7 @@ void RegisterMosaicKeys(qxINI& store, MosaicConfig& c) {
   store.Register("mosaic", "repeat_distance", &c.repeat_distance, d.repeat_distance);
   store.Register("mosaic", "max_uses", &c.max_uses, d.max_uses);
   store.Register("mosaic", "use_all", &c.use_all, d.use_all);
+  store.Register("mosaic", "steadiness", &c.steadiness, d.steadiness);
 }
 
 namespace {
@@ -70,6 +71,17 @@ bool ReplaceOutOfRange(int& value, int default_value, int limit, const char* key
   return true;
 }
 
+// Puts the default back when `value` lies outside the range of `key` (a
+// share; NaN lies outside).
+bool ReplaceOutsideShare(double& value, double default_value, const char* key, std::ostream& log) {
+  const SettingBound& share = BoundOf("mosaic", key);
+  if (value >= share.min && value <= share.max) return false;
+  log << "invalid " << key << " : " << value << "; the default " << default_value << " is used"
+      << std::endl;
+  value = default_value;
+  return true;
+}
+
 }  // namespace
 
 int SanitizeMosaicConfig(MosaicConfig& c, std::ostream& log) {
@@ -91,13 +103,8 @@ int SanitizeMosaicConfig(MosaicConfig& c, std::ostream& log) {
                                 "matching_y", "the maximum", log);
   replaced += ReplaceOutOfRange(c.search_num, d.search_num, MaxOf("mosaic", "search_num"),
                                 "search_num", "the maximum", log);
-  const SettingBound& share = BoundOf("mosaic", "color_correction");
-  if (!(c.color_correction >= share.min && c.color_correction <= share.max)) {
-    log << "invalid color_correction : " << c.color_correction << "; the default "
-        << d.color_correction << " is used" << std::endl;
-    c.color_correction = d.color_correction;
-    ++replaced;
-  }
+  replaced += ReplaceOutsideShare(c.color_correction, d.color_correction, "color_correction", log);
+  replaced += ReplaceOutsideShare(c.steadiness, d.steadiness, "steadiness", log);
   if (c.repeat_distance < 0 || c.repeat_distance > MaxOf("mosaic", "repeat_distance")) {
     log << "invalid repeat_distance : " << c.repeat_distance << "; the default "
         << d.repeat_distance << " is used" << std::endl;

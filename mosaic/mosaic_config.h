@@ -34,6 +34,9 @@ struct MosaicConfig {
   int repeat_distance = 0;        // cells within which no photo repeats; 0: no limit
   int max_uses = 0;               // cells one photo may fill in a mosaic; 0: no cap
   bool use_all = false;           // every photo in the mosaic (once each when cells are fewer)
+  // Share by which a fresh tile must come nearer than a live frame's tile
+  // of the frame before to replace it, 0..1; 0: every frame matched afresh.
+  double steadiness = 0.3;
 };
 
 // The tile shape of `config`, as the tile library reads it at every load.
@@ -43,15 +46,15 @@ TileLibraryParams LibraryParams(const MosaicConfig& config);
 MosaicConfig& Config();
 
 // Binds the keys of tessaline.cfg to `config`, in file order (the fifteen
-// original keys, then color_correction, repeat_distance, max_uses and
-// use_all); each variable
-// is set to its key's default.
+// original keys, then color_correction, repeat_distance, max_uses, use_all
+// and steadiness); each variable is set to its key's default.
 void RegisterMosaicKeys(qxINI& store, MosaicConfig& config);
 
 // Replaces sizes that the engine cannot work with (outside the ranges of the
 // settings table, settings/setting_bounds.h, or a tile larger than the
-// working image) and a colour correction, a repeat distance or a cap
-// outside its range by their defaults, logging one line per value. Values set after a
+// working image) and a colour correction, a repeat distance, a cap or a
+// steadiness outside its range by their defaults, logging one line per
+// value. Values set after a
 // file was read (the preference dialog, the batch's options) come here;
 // those read from a file were already brought into range as they were read.
 // Returns the number of values replaced.

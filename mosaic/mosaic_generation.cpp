@@ -165,11 +165,11 @@ bool qxPhotoMosaic::GenerateMosaic() {
   return target_.mosaic_valid;
 }
 
-bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching) {
+std::pair<cv::Mat, std::vector<cv::Vec3b>> qxPhotoMosaic::MatchingAndMeans(const cv::Mat& source,
+                                                                           bool is_matching) const {
   const GridGeometry& grid = geometry_.Grid();
-  if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
   const cv::Size matching_size(grid.matching_w, grid.matching_h);
-  const cv::Mat matching = is_matching ? source : MakeMatchingImage(source, matching_size);
+  cv::Mat matching = is_matching ? source : MakeMatchingImage(source, matching_size);
   // A picture's cells are averaged at the working size, where the tiles lie;
   // a matching image (the neighbour mosaics) has matching_x × matching_y
   // pixels per cell.
@@ -177,13 +177,37 @@ bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, 
       is_matching
           ? CellMeanColors(source, grid.div_x, grid.div_y, config_.matching_x, config_.matching_y)
           : CellMeanColors(source, grid.div_x, grid.div_y, config_.sub_width, config_.sub_height);
+  return {std::move(matching), std::move(means)};
+}
+
+bool qxPhotoMosaic::ComputeMosaic(int index, const cv::Mat& source, bool store, bool is_matching) {
+  if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
+  auto [matching, means] = MatchingAndMeans(source, is_matching);
   return ComposeMatched(index, matching, std::move(means), store);
+}
+
+bool qxPhotoMosaic::ComputeFrameMosaic(const cv::Mat& frame) {
+  if (library_.Empty()) return false;
+  auto [matching, means] = MatchingAndMeans(frame, false);
+  return ComposeFrame(matching, std::move(means), false);
 }
 
 bool qxPhotoMosaic::ComposeMatched(int index, const cv::Mat& matching, std::vector<cv::Vec3b> means,
                                    bool store, bool view_only) {
   if (library_.Empty() || index < 0 || index >= kMosaicTargetCount) return false;
   assigner_.Assign(matching, target_.tile, store);
+  return ComposeAssigned(index, std::move(means), store, view_only);
+}
+
+bool qxPhotoMosaic::ComposeFrame(const cv::Mat& matching, std::vector<cv::Vec3b> means,
+                                 bool view_only) {
+  if (library_.Empty()) return false;
+  assigner_.AssignFrame(matching, target_.tile);
+  return ComposeAssigned(kCurrentMosaic, std::move(means), true, view_only);
+}
+
+bool qxPhotoMosaic::ComposeAssigned(int index, std::vector<cv::Vec3b> means, bool store,
+                                    bool view_only) {
   if (composer_.Compose(index, assigner_.Table(), std::move(means), view_only)) return true;
   // Nothing of this assignment reaches the screen: a click must not pick a
   // cell of it, nor zoom into one.

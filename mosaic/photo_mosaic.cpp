@@ -110,6 +110,7 @@ qxPhotoMosaic::CameraOpening qxPhotoMosaic::PollCameraOpen() {
 // The new source is the target: no tile is, so every tile may be used.
 void qxPhotoMosaic::BeginLiveTarget() {
   assigner_.RearmRepeatWarning();
+  assigner_.ForgetFrames();
   target_.tile = -1;
   target_.name = live_.SourceName();
 }
@@ -128,10 +129,10 @@ bool qxPhotoMosaic::NextLiveFrame() {
 }
 
 // The frame's mosaic: the frame turns the picture ring (GL stretches it where
-// it is drawn), then a fresh assignment is composed into the current mosaic
-// target. The matching image and the cell means come from the frame itself,
-// as the stretched picture would give them; the stretch is left to whoever
-// asks for the working image.
+// it is drawn), then an assignment, steady from the frame before, is
+// composed into the current mosaic target. The matching image and the cell
+// means come from the frame itself, as the stretched picture would give
+// them; the stretch is left to whoever asks for the working image.
 void qxPhotoMosaic::MakeLiveMosaic() {
   const cv::Size working(config_.image_width, config_.image_height);
   if (target_.working_image.Size() != working) target_.working_image.Reset(working);
@@ -143,7 +144,7 @@ void qxPhotoMosaic::MakeLiveMosaic() {
   const GridGeometry& grid = geometry_.Grid();
   if (grid.matching_w > working.width || grid.matching_h > working.height) {
     // A matching image larger than the picture is no area mean.
-    target_.mosaic_valid = ComputeMosaic(kCurrentMosaic, target_.working_image.Picture(), true);
+    target_.mosaic_valid = ComputeFrameMosaic(target_.working_image.Picture());
     return;
   }
   cv::Mat matching = StretchedAreaMeans(frame, working, ResizeBoxes(working.width, grid.matching_w),
@@ -152,7 +153,7 @@ void qxPhotoMosaic::MakeLiveMosaic() {
       StretchedCellMeans(frame, working, CellBoxes(grid.div_x, config_.sub_width),
                          CellBoxes(grid.div_y, config_.sub_height));
   // Drawn only by the view until something asks for its picture.
-  target_.mosaic_valid = ComposeMatched(kCurrentMosaic, matching, std::move(means), true, true);
+  target_.mosaic_valid = ComposeFrame(matching, std::move(means), true);
 }
 
 }  // namespace tessaline

@@ -148,6 +148,11 @@ class qxPhotoMosaic {
   // MosaicComposer::Compose takes it.
   bool ComposeMatched(int index, const cv::Mat& matching, std::vector<cv::Vec3b> means, bool store,
                       bool view_only = false);
+  // The mosaic of the next frame of a movie made frame by frame (`frame` a
+  // picture of the working size), into the current mosaic target and
+  // stored, as ComputeMosaic makes it except that cells keep their tiles of
+  // the frame before as live frames do (CellAssigner::AssignFrame).
+  bool ComputeFrameMosaic(const cv::Mat& frame);
   // Both do nothing, or give false, without a cell table (see above).
   void SelectCell(int cx, int cy);
   bool ZoomIntoCell(int cx, int cy, bool around);
@@ -197,6 +202,15 @@ class qxPhotoMosaic {
   std::string TilePath(int tile) const;
   void BeginLiveTarget();
   void MakeLiveMosaic();
+  // ComposeMatched of a frame into the current mosaic target, stored, its
+  // cells kept steady (CellAssigner::AssignFrame).
+  bool ComposeFrame(const cv::Mat& matching, std::vector<cv::Vec3b> means, bool view_only);
+  // Composes the cell table just assigned into `index`.
+  bool ComposeAssigned(int index, std::vector<cv::Vec3b> means, bool store, bool view_only);
+  // The matching image and cell means of `source` (a picture, or with
+  // `is_matching` already the matching image).
+  std::pair<cv::Mat, std::vector<cv::Vec3b>> MatchingAndMeans(const cv::Mat& source,
+                                                              bool is_matching) const;
   // The target's mosaic into the current mosaic target, from its matching
   // image when it was read for matching only.
   bool ComputeTargetMosaic();

@@ -16,6 +16,7 @@ constexpr SettingBound kSettingBounds[] = {
     {"mosaic", "color_correction", 0, 1},           // a share; also kept in tessaline.ini
     {"mosaic", "repeat_distance", 0, 1000, false},  // cells
     {"mosaic", "max_uses", 0, 1000000, false},      // cells per photo
+    {"mosaic", "steadiness", 0, 1},                 // a share of a cell's distance
     {"image", "image_width", 1, 16384, false},
     {"image", "image_height", 1, 16384, false},
     // Times the tile size: the lifted tile and every .tle file beside a photo.

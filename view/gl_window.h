@@ -214,9 +214,8 @@ class qxFlGLWindow : public Fl_Gl_Window {
   // status line says so until it answers or is given up (after the engine's
   // time limit, by this command again, or by a click on the view).
   void ToggleVideoInput(const std::string& path) { live_.ToggleVideoInput(path); }
-  // One frame of live input: pulls it and shows its mosaic; false when
-  // there was nothing new to show.
-  bool LiveStep();
+  // One frame of live input: pulls it and shows its mosaic.
+  LiveControl::Step LiveStep();
   // Recording of the view while live input runs: on = 1 opens `file` and
   // records, on = 0 finishes the file.
   void SetRecording(int on, const std::string& file) { live_.SetRecording(on, file); }
@@ -236,6 +235,12 @@ class qxFlGLWindow : public Fl_Gl_Window {
   // itself in tessaline.cfg.
   void SetColorCorrection(double c, bool released);
   double ColorCorrection() const;
+  // "Steady ": the share by which a fresh tile must come nearer than a live
+  // cell's tile of the frame before to replace it (0 to 1), read by the
+  // next live frame; `released` logs it. Saved with tessaline.cfg only when
+  // the preference dialog saves the defaults.
+  void SetSteadiness(double s, bool released);
+  double Steadiness() const;
   // File/Export/Print (ExportControl): writes the current mosaic from the
   // original photos at `tile_px` pixels per tile, as the picture `path` or,
   // with `deep_zoom`, as the deep-zoom folder `path`, on a worker; the

@@ -106,15 +106,15 @@ bool LiveControl::OpenChosenCamera() {
   return engine_.OpenCamera(*chosen);
 }
 
-bool LiveControl::LiveStep() {
+LiveControl::Step LiveControl::LiveStep() {
   const int frames_before = engine_.LiveFrameCount();
   if (!engine_.NextLiveFrame()) {
     host_.SetAnimation(0);
     if (recording_) SetRecording(0, kLiveRecordingFile);
-    return true;
+    return Step::kEnded;
   }
   // A camera with nothing new yet: its last mosaic is on the screen.
-  if (engine_.LiveFrameCount() == frames_before) return false;
+  if (engine_.LiveFrameCount() == frames_before) return Step::kNothingNew;
   unsigned int image = 0;
   unsigned int mosaic = 0;
   if (engine_.FrameTextures(image, mosaic)) {
@@ -131,7 +131,7 @@ bool LiveControl::LiveStep() {
     scene_.MosaicLayer(i).alpha = scene_.alpha;
   }
   if (recording_) WriteRecordingFrame();
-  return true;
+  return Step::kNewMosaic;
 }
 
 void LiveControl::SetRecording(int on, const std::string& file) {

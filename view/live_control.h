@@ -114,9 +114,11 @@ class LiveControl {
   bool PollCamera();
   // Gives up a camera that has not answered yet.
   void CancelCameraOpen();
-  // One frame of live input: pulls it and shows its mosaic. False when the
-  // view has nothing new to draw: the camera had no new frame.
-  bool LiveStep();
+  // One frame of live input: pulls it and shows its mosaic. kNothingNew: a
+  // camera had no new frame, so there is nothing to draw; kEnded: the input
+  // ended, no mosaic came of the step.
+  enum class Step { kNothingNew, kNewMosaic, kEnded };
+  Step LiveStep();
   // on = 1 opens `file` and records, on = 0 finishes the file.
   void SetRecording(int on, const std::string& file);
   // Appends the current frame; false when no file is open.

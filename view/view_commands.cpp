@@ -118,6 +118,14 @@ void qxFlGLWindow::SetColorCorrection(double c, bool released) {
   if (released) view_log() << "colour correction : " << Config().color_correction << std::endl;
 }
 
+double qxFlGLWindow::Steadiness() const { return Config().steadiness; }
+
+void qxFlGLWindow::SetSteadiness(double s, bool released) {
+  // Only the GUI thread's live frames read it; a running load does not.
+  Config().steadiness = std::clamp(s, 0.0, 1.0);
+  if (released) view_log() << "steadiness : " << Config().steadiness << std::endl;
+}
+
 void qxFlGLWindow::SetAnimation(int on) { animation_.Set(on); }
 
 void qxFlGLWindow::AnimationStep() {
@@ -151,7 +159,7 @@ void qxFlGLWindow::IdleStep() {
   redraw();
 }
 
-bool qxFlGLWindow::LiveStep() {
+LiveControl::Step qxFlGLWindow::LiveStep() {
   // A live mosaic needs no finer picture than the view has pixels for;
   // while recording, every frame's whole picture is read back anyway.
   if (MosaicGpu* gpu = engine_->Gpu())
@@ -160,15 +168,20 @@ bool qxFlGLWindow::LiveStep() {
 }
 
 bool qxFlGLWindow::NormalFrame() {
+  // The rate on the status line is that of the pictures shown: a live step
+  // that only found the input ended shows none.
+  bool shown = true;
   if (live_.Live()) {
     scene_.press_armed = false;
-    if (!LiveStep()) return false;
+    const LiveControl::Step step = LiveStep();
+    if (step == LiveControl::Step::kNothingNew) return false;
+    shown = step == LiveControl::Step::kNewMosaic;
   } else {
     zoom_.Frame();
   }
   // Without a mosaic there is no frame to measure, and the status line may
   // be saying why the load failed (or a recording did).
-  if (Ready() && !status_held_) frame_rate_.MeasureFrameRate();
+  if (shown && Ready() && !status_held_) frame_rate_.MeasureFrameRate();
   return true;
 }
 

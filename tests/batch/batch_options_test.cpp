@@ -111,11 +111,16 @@ TEST(BatchOptions, ReadsTheMovieOptions) {
   struct Row {
     std::vector<std::string> args;
     double alpha;
+    bool has_steady;
+    double steady;
   };
   const Row rows[] = {
-      {{"--movie", "a.mp4", "--out", "m.avi"}, 1.0},
-      {{"--movie=a.mp4", "--out=m.avi", "--alpha", "0"}, 0.0},
-      {{"--alpha=.25", "--movie", "a.mp4", "--out", "m.avi", "--gpu", "--k", "2"}, 0.25},
+      {{"--movie", "a.mp4", "--out", "m.avi"}, 1.0, false, 0.0},
+      {{"--movie=a.mp4", "--out=m.avi", "--alpha", "0", "--steady", "0"}, 0.0, true, 0.0},
+      {{"--alpha=.25", "--movie", "a.mp4", "--out", "m.avi", "--gpu", "--k", "2", "--steady=.3"},
+       0.25,
+       true,
+       0.3},
   };
   for (const Row& row : rows) {
     BatchOptions o;
@@ -125,6 +130,8 @@ TEST(BatchOptions, ReadsTheMovieOptions) {
     EXPECT_EQ(o.out_path, "m.avi");
     EXPECT_TRUE(o.target.empty());
     EXPECT_DOUBLE_EQ(o.alpha, row.alpha);
+    EXPECT_EQ(o.has_steady, row.has_steady);
+    EXPECT_DOUBLE_EQ(o.steady, row.steady);
   }
   EXPECT_EQ(MovieProgressText(25, 50, 10), "[#####     ]  50% frame 25 of 50");
   EXPECT_EQ(MovieProgressText(7, 0, 10), "frame 7");
@@ -187,6 +194,8 @@ TEST(BatchOptions, RejectsBadArgumentsWithOneLineNamingThem) {
       {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "0.5x"}, "0.5x"},
       {{"--movie", "a.mp4", "--out", "m.mp4", "--alpha", "nan"}, "nan"},
       {{"--target", "a", "--out", "m.png", "--alpha", "0.5"}, "--movie"},
+      {{"--movie", "a.mp4", "--out", "m.mp4", "--steady", "1.2"}, "1.2"},
+      {{"--target", "a", "--out", "m.png", "--steady", "0.3"}, "--movie"},
       {{"--target", "a", "--out", "m.png", "--color", "1.01"}, "1.01"},
       {{"--target", "a", "--out", "m.png", "--color", "nan"}, "nan"},
       {{"--tiles", "p", "--color", "0.3"}, "--target"},

@@ -9,10 +9,10 @@ prepare_colour_tiles
 printf '[mosaic]\nsub_scale_list=32,18,64,36\n' >>tessaline.cfg
 cp tessaline.cfg user.cfg
 
-# The slider lies at (159, 396), 145 x 25, in the 640 x 480 window.
+# The slider lies at (159, 389), 145 x 25, in the 640 x 480 window.
 slider_shot() {
   timeout 10 import -window "$WID" shot.png
-  convert shot.png -crop 145x25+159+396 +repage "$1"
+  convert shot.png -crop 145x25+159+389 +repage "$1"
 }
 
 start_app

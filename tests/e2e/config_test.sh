@@ -42,6 +42,7 @@ color_correction=0
 repeat_distance=0
 max_uses=0
 use_all=0
+steadiness=0.29999999999999999
 CFG
 cmp -s tessaline.cfg expected.cfg || fail "tessaline.cfg differs: $(diff expected.cfg tessaline.cfg)"
 

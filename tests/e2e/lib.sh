@@ -238,9 +238,9 @@ window_settled() {
     { [ -z "${3:-}" ] || [ "$(identify -format '%#' "$3")" != "$now" ]; }
 }
 
-# The panel's sliders (Alpha, Sleep, Colour) of the 640 x 480 main window
-# into $1.
-sliders_shot() { import -window "$WID" -crop 145x85+159+336 +repage "$1"; }
+# The panel's sliders (Alpha, Sleep, Colour, Steady) of the 640 x 480 main
+# window into $1.
+sliders_shot() { import -window "$WID" -crop 145x112+159+331 +repage "$1"; }
 sliders_moved() {
   sliders_shot sliders_now.png && [ "$(pixels_differing sliders_before.png sliders_now.png)" -gt 20 ]
 }

@@ -40,7 +40,10 @@ struct CappedRun {
   std::vector<int> tiles;
   CappedOutcome outcome;
 
-  CappedRun(const Case& c, unsigned seed, bool lists = false) {
+  // With `kept`, the next frame of the same cells, moved by up to
+  // `noise` levels, kept steady at `steadiness` against those tiles.
+  CappedRun(const Case& c, unsigned seed, bool lists = false,
+            const std::vector<int>* kept = nullptr, int noise = 0, double steadiness = 0.0) {
     std::mt19937 random(seed);
     for (int i = 0; i < c.photos; ++i) features.push_back(Clustered(random));
     matcher = TileMatcher(features, kDim);
@@ -50,6 +53,9 @@ struct CappedRun {
         const ColourFeature f = Clustered(random);
         matching.at<cv::Vec3b>(y, x) = cv::Vec3b(f[2], f[1], f[0]);
       }
+    for (auto& byte : cv::Mat_<unsigned char>(matching.reshape(1)))
+      byte =
+          static_cast<unsigned char>(byte + static_cast<int>(random() % (2 * noise + 1)) - noise);
     CappedInput in;
     in.matcher = &matcher;
     in.matching = &matching;
@@ -59,6 +65,8 @@ struct CappedRun {
     in.target_tile = c.target;
     in.rules = {c.max_uses, c.use_all, c.repeat};
     if (lists) in.max_dense_photos = 0;
+    in.kept = kept;
+    in.steadiness = steadiness;
     std::mt19937 draws(seed + 1);
     outcome = AssignWithCaps(in, tiles, [&draws] { return static_cast<int>(draws() >> 1); });
   }
@@ -112,6 +120,26 @@ TEST(AssignWithCaps, KeepsEveryRuleOverATableOfCases) {
       ExpectRulesKept(c, run);
       EXPECT_EQ(run.outcome.cap_raised, c.photos == 300) << "only the 300-photo case lacks photos";
       EXPECT_EQ(CappedRun(c, 11, lists).tiles, run.tiles) << "the same draws give the same mosaic";
+    }
+}
+
+// Cells moved by noise since the frame before keep their tiles when they
+// are held, and still keep every rule; matched afresh, many move.
+TEST(AssignWithCaps, AFrameKeptSteadyMovesFewCells) {
+  const Case cases[] = {{20, 20, 250, 2, false, 0, 1, -1}, {20, 20, 150, 3, true, 1, 1, 0}};
+  for (const bool lists : {false, true})
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << "cap " << c.max_uses << (lists ? " over lists" : ""));
+      const CappedRun before(c, 3, lists);
+      for (const double steadiness : {0.0, 0.3}) {
+        const CappedRun now(c, 3, lists, &before.tiles, 2, steadiness);
+        ExpectRulesKept(c, now);
+        int moved = 0;
+        for (std::size_t cell = 0; cell < now.tiles.size(); ++cell)
+          moved += now.tiles[cell] != before.tiles[cell];
+        const bool few = moved < 10;
+        EXPECT_EQ(few, steadiness > 0) << moved << " of 400 moved at " << steadiness;
+      }
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/fake_movie.h"
 #include "common/temp_folder.h"
 #include "mosaic/live_input.h"
 #include "mosaic/photo_mosaic.h"
@@ -16,23 +17,6 @@
 
 namespace tessaline {
 namespace {
-
-class FakeMovie : public LiveSource {
- public:
-  explicit FakeMovie(std::deque<cv::Mat> frames) : frames_(std::move(frames)) {}
-  bool Read(cv::Mat& frame) override {
-    if (frames_.empty()) return false;
-    frame = frames_.front();
-    frames_.pop_front();
-    return true;
-  }
-  int Width() const override { return 320; }
-  int Height() const override { return 180; }
-  double Rate() const override { return 29.97; }
-
- private:
-  std::deque<cv::Mat> frames_;
-};
 
 // What the fake cameras the factory makes see and do; shared with the test.
 struct CameraWorld {

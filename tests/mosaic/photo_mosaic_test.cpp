@@ -166,13 +166,15 @@ TEST(PhotoMosaic, ZeroTileSizeInTheFileDoesNotDivideByZero) {
   EXPECT_EQ(engine.Geometry().Grid().div_y, 120);
 }
 
-TEST(PhotoMosaic, ColorCorrectionOutsideZeroToOneFallsBackToNone) {
-  for (double bad : {-0.1, 1.5, std::nan("")}) {
-    MosaicConfig config;
-    config.color_correction = bad;
-    std::ostringstream log;
-    EXPECT_EQ(SanitizeMosaicConfig(config, log), 1) << bad;
-    EXPECT_EQ(config.color_correction, 0.0);
+TEST(PhotoMosaic, SharesOutsideZeroToOneFallBackToTheirDefaults) {
+  for (double MosaicConfig::*share : {&MosaicConfig::color_correction, &MosaicConfig::steadiness}) {
+    for (double bad : {-0.1, 1.5, std::nan("")}) {
+      MosaicConfig config;
+      config.*share = bad;
+      std::ostringstream log;
+      EXPECT_EQ(SanitizeMosaicConfig(config, log), 1) << bad;
+      EXPECT_EQ(config.*share, MosaicConfig().*share);
+    }
   }
 }
 
@@ -192,7 +194,8 @@ TEST(MosaicConfigFile, DefaultsAreWrittenInOrderWithFullPrecision) {
             "image_width=3840\nimage_height=2160\ntouched_tile_scale=7\n[icon]\n"
             "icon_width=0.029999999999999999\nicon_height=0.029999999999999999\n"
             "icon_top_margin=0.040000000000000001\nicon_left_margin=0.95999999999999996\n"
-            "[mosaic]\ncolor_correction=0\nrepeat_distance=0\nmax_uses=0\nuse_all=0\n");
+            "[mosaic]\ncolor_correction=0\nrepeat_distance=0\nmax_uses=0\nuse_all=0\n"
+            "steadiness=0.29999999999999999\n");
 }
 
 TEST(MosaicConfigFile, AFileWithSomeKeysKeepsTheOtherDefaults) {

@@ -135,19 +135,24 @@ TEST_F(LiveControlTest, RecordingTakesNewFramesOnlyAndEndsWithTheSource) {
   EXPECT_EQ(static_cast<int>(movie.get(cv::CAP_PROP_FRAME_COUNT)), 2);
 }
 
-// The view draws again only when LiveStep says so: after a new frame, or
-// when the input ended; a camera with nothing new costs no drawing.
-TEST_F(LiveControlTest, AStepTellsWhetherThereIsAnythingNewToDraw) {
+// The view draws again after a new mosaic or when the input ended, and
+// counts only a new mosaic in the frame rate; a camera with nothing new
+// costs no drawing.
+TEST_F(LiveControlTest, AStepTellsWhetherItMadeAMosaicToShow) {
+  using Step = LiveControl::Step;
   const struct {
     bool new_frame;
     int frames_left;
-    bool draw;
-  } rows[] = {{true, 5, true}, {false, 5, false}, {false, 0, true}};
+    Step step;
+  } rows[] = {{true, 5, Step::kNewMosaic},
+              {false, 5, Step::kNothingNew},
+              {true, 0, Step::kEnded},
+              {false, 0, Step::kEnded}};
   live_.ToggleVideoInput("clip.avi");
   for (const auto& row : rows) {
     engine_.new_frame = row.new_frame;
     engine_.frames_left = row.frames_left;
-    EXPECT_EQ(live_.LiveStep(), row.draw) << row.new_frame << " " << row.frames_left;
+    EXPECT_EQ(live_.LiveStep(), row.step) << row.new_frame << " " << row.frames_left;
   }
 }
 
