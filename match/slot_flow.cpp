@@ -245,11 +245,12 @@ void SlotFlow::Settle(std::int64_t epsilon) {
         break;
       }
   if (!again.empty()) BuildUsers();
-  while (!again.empty()) {
+  // Reverse bids count against the same bound as bids: past it, free slots
+  // keep their prices (the outcome is no longer optimal either way).
+  while (!again.empty() && bids_left_ > 0) {
     const int column = again.back();
     again.pop_back();
-    while (LowerFree(column, floor, epsilon, again)) {
-    }
+    while (bids_left_ > 0 && LowerFree(column, floor, epsilon, again)) --bids_left_;
   }
   Lower(floor);
   ++round_;

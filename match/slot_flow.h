@@ -80,8 +80,9 @@ class SlotFlow {
   // Gives every cell left free (no edge, or given up; those outbid
   // included).
   std::vector<int> Place(const std::vector<int>& cells, bool scale, const Widen& widen);
-  // Bounds the bids of all placements to come: past them, the cells still
-  // bidding stay free (the caller places them some other way).
+  // Bounds the bids (forward and reverse) of all placements to come: past
+  // them, the cells still bidding stay free (the caller places them some
+  // other way).
   void LimitBids(std::int64_t bids) { bids_left_ = bids; }
   bool OutOfBids() const { return bids_left_ <= 0; }
   // Takes `cell` out of its tile; the slot keeps its price.
