@@ -103,8 +103,7 @@ std::vector<std::int64_t> ExchangeFlow::StartPrices(std::vector<int>& seat) cons
     if (c < kNoEdge) high = std::max<std::int64_t>(high, c);
   // ε-scaling: large increments first, each phase placing every cell
   // again from the prices the last one left.
-  const std::int64_t last = 1;
-  for (std::int64_t step = std::max<std::int64_t>(last, high / 8);; step = std::max(last, step / 4)) {
+  for (std::int64_t step = std::max<std::int64_t>(1, high / 8);; step = std::max<std::int64_t>(1, step / 4)) {
     for (auto& heap : seats) heap.clear();
     std::vector<int> queue(static_cast<std::size_t>(cells_));
     for (int cell = 0; cell < cells_; ++cell) queue[static_cast<std::size_t>(cells_ - 1 - cell)] = cell;
@@ -138,7 +137,7 @@ std::vector<std::int64_t> ExchangeFlow::StartPrices(std::vector<int>& seat) cons
       std::push_heap(heap.begin(), heap.end(), later);
       if (static_cast<int>(heap.size()) == cap_) price[static_cast<std::size_t>(to)] = heap.front().first;
     }
-    if (step == last) break;
+    if (step == 1) break;
   }
   for (int p = 0; p < photos_; ++p)
     for (const auto& held : seats[static_cast<std::size_t>(p)]) seat[static_cast<std::size_t>(held.second)] = p;
